@@ -1,0 +1,155 @@
+#include "QPcap.h"
+
+#include "QPcapFrame.h"
+#include "QPcapObserver.h"
+#include "QPcapRecvThread.h"
+#include "QPcapSendThread.h"
+#include "QPcapThread.h"
+
+#include <QDeadlineTimer>
+#include <cstring>
+#include <pcap/pcap.h>
+
+QPcap::QPcap() = default;
+
+QPcap::~QPcap()
+{
+    stop();
+}
+
+int QPcap::start(const OrvaneAdapter* adapter)
+{
+    stop();
+    m_sendQueue.clear();
+    m_sendError.store(false);
+    m_receiveError.store(false);
+    if (adapter)
+        m_adapter = *adapter;
+    else
+        m_adapter = OrvaneAdapter();
+    m_supervisor = new QPcapThread(this);
+    m_supervisor->start();
+    return 0;
+}
+
+void QPcap::stop()
+{
+    if (m_supervisor) {
+        m_supervisor->stop();
+        m_supervisor->wait();
+        delete m_supervisor;
+        m_supervisor = nullptr;
+    }
+    m_sendQueue.clear();
+}
+
+void QPcap::send(QPcapFrame* frame)
+{
+    m_sendQueue.push(frame);
+}
+
+int QPcap::open()
+{
+    char error[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* handle = pcap_create(m_adapter.pcapName, error);
+    if (!handle)
+        return -1;
+    pcap_set_snaplen(handle, SnapshotLength);
+    pcap_set_promisc(handle, 1);
+    pcap_set_timeout(handle, ReadTimeoutMs);
+    // Without immediate mode Linux holds captured frames until a buffer block
+    // fills or the timeout passes, and every reply would arrive up to a second late.
+    pcap_set_immediate_mode(handle, 1);
+    // In immediate mode every ring slot is as large as the snapshot: with a
+    // 65536-byte snapshot the default ring holds about 30 frames, and a search
+    // answered by a full segment of devices at once would lose replies. With
+    // 2048-byte snapshots this ring holds about a thousand.
+    pcap_set_buffer_size(handle, RingBufferBytes);
+    if (pcap_activate(handle) < 0) {
+        pcap_close(handle);
+        return -1;
+    }
+    m_handle = handle;
+    m_sendThread = new QPcapSendThread(this);
+    m_sendThread->start();
+    m_recvThread = new QPcapRecvThread(this);
+    m_recvThread->start();
+    m_open.store(true);
+    m_openCount.fetch_add(1);
+    return 0;
+}
+
+void QPcap::close()
+{
+    m_open.store(false);
+    if (m_sendThread) {
+        m_sendThread->stop();
+        m_sendThread->wait();
+        delete m_sendThread;
+        m_sendThread = nullptr;
+    }
+    if (m_recvThread) {
+        m_recvThread->stop();
+        m_recvThread->wait();
+        delete m_recvThread;
+        m_recvThread = nullptr;
+    }
+    if (m_handle) {
+        pcap_close(m_handle);
+        m_handle = nullptr;
+    }
+}
+
+void QPcap::superviseStep()
+{
+    if (!m_handle) {
+        if (open() < 0) {
+            close();
+            return;
+        }
+        // A fresh handle: errors of the previous one no longer matter.
+        m_sendError.store(false);
+        m_receiveError.store(false);
+        return;
+    }
+    if (m_sendError.load() || m_receiveError.load()) {
+        close();
+        if (open() == 0) {
+            m_sendError.store(false);
+            m_receiveError.store(false);
+        } else {
+            close();
+        }
+    }
+}
+
+void QPcap::sleepUntilNextTick()
+{
+    QDeadlineTimer deadline(RetryIntervalMs);
+    QMutexLocker lock(&m_tickMutex);
+    while (!m_tickPending) {
+        if (!m_tick.wait(&m_tickMutex, deadline))
+            break;
+    }
+    m_tickPending = false;
+}
+
+void QPcap::deliver(QPcapObserver* observer, const pcap_pkthdr* header, const unsigned char* bytes)
+{
+    // A frame longer than an Ethernet frame cannot be a command frame, and
+    // the record has no room for it.
+    if (!header || header->len > static_cast<bpf_u_int32>(QPcapFrame::MaxLength) || header->caplen < header->len)
+        return;
+    QPcapFrame* frame = QPcapFrame::fromBytes(bytes, static_cast<int>(header->caplen));
+    if (!frame)
+        return;
+    if (observer)
+        observer->onPacket(frame);
+    frame->release();
+}
+
+void QPcap::captureCallback(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes)
+{
+    QPcap* pcap = reinterpret_cast<QPcap*>(user);
+    deliver(pcap->m_observer.load(), header, bytes);
+}

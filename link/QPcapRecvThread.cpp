@@ -1,0 +1,43 @@
+#include "QPcapRecvThread.h"
+
+#include "QPcap.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <cstdio>
+#include <pcap/pcap.h>
+
+void QPcapRecvThread::stop()
+{
+    VyThread::stop();
+    if (m_pcap->m_handle)
+        pcap_breakloop(m_pcap->m_handle);
+}
+
+void QPcapRecvThread::run()
+{
+    pcap_t* handle = m_pcap->m_handle;
+    bpf_program program;
+    if (pcap_compile(handle, &program, QPcap::FilterText, 1, m_pcap->m_adapter.maskValue()) < 0) {
+        fprintf(stderr, "[ERROR] Unable to compile the packet filter. Check the syntax.\n");
+        return;
+    }
+    const int filtered = pcap_setfilter(handle, &program);
+    pcap_freecode(&program);
+    if (filtered < 0)
+        return;
+    qDebug("listening on %s...", m_pcap->m_adapter.description);
+    // A stop that came before the loop started would otherwise be missed.
+    if (isStopRequested())
+        return;
+    const int result = pcap_loop(handle, -1, &QPcap::captureCallback, reinterpret_cast<unsigned char*>(m_pcap));
+    if (result == PCAP_ERROR && !isStopRequested()) {
+        // The interface went away or down: nothing would be received again
+        // until a reopen, so ask the supervisor for one as after a send error.
+        qDebug("capture ended: %s", pcap_geterr(handle));
+        m_pcap->m_receiveError.store(true);
+        QMutexLocker lock(&m_pcap->m_tickMutex);
+        m_pcap->m_tickPending = true;
+        m_pcap->m_tick.wakeAll();
+    }
+}

@@ -1,0 +1,304 @@
+#include "OrvaneCommandFrame.h"
+#include "QPcap.h"
+#include "QPcapFrame.h"
+#include "QPcapFrameQueue.h"
+#include "QPcapObserver.h"
+
+#include <QtTest>
+#include <atomic>
+#include <cstring>
+#include <pcap/pcap.h>
+#include <thread>
+
+namespace {
+const uint8_t OwnMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+const uint8_t OwnIp[4] = {198, 18, 0, 1};
+const uint8_t DeviceMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+const uint8_t DeviceIp[4] = {198, 18, 0, 7};
+const uint8_t Broadcast[6] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+const uint8_t BroadcastIp[4] = {255, 255, 255, 255};
+
+QByteArray frameBytes(const QPcapFrame* f)
+{
+    return QByteArray(reinterpret_cast<const char*>(f->bytes()), f->length());
+}
+
+QPcapFrame* deviceReply(const QByteArray& text)
+{
+    return OrvaneCommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, text.constData(), text.size());
+}
+
+struct CountingObserver : QPcapObserver
+{
+    std::atomic<int> count{0};
+    int lastLength = -1;
+    QByteArray lastText;
+    void onPacket(QPcapFrame* frame) override
+    {
+        ++count;
+        lastLength = frame->length();
+        lastText = OrvaneCommandFrame::text(*frame);
+    }
+};
+} // namespace
+
+class TestCommandFrame : public QObject
+{
+    Q_OBJECT
+private slots:
+    void headerBytes_data();
+    void headerBytes();
+    void frameLayout();
+    void searchFrame();
+    void tooLongTextIsRefused();
+    void recognition_data();
+    void recognition();
+    void fullFrameTextIsTerminated();
+    void senderComesFromArpBody();
+    void captureDeliversAtMost1514Bytes();
+    void queueKeepsOrderAndReferences();
+    void queueWaitEndsOnWake();
+    void referencesAcrossThreads();
+};
+
+void TestCommandFrame::headerBytes_data()
+{
+    QTest::addColumn<int>("textLength");
+    QTest::addColumn<QByteArray>("header");
+    QTest::newRow("empty") << 0 << QByteArray::fromHex("888801001200000000000000120000000012");
+    QTest::newRow("50 bytes") << 50 << QByteArray::fromHex("888801004400000000000000440000000044");
+    // The 16-bit copies keep only the low bits; the 32-bit one the whole value.
+    QTest::newRow("65536 bytes") << 65536 << QByteArray::fromHex("888801001200000000000100120000000012");
+}
+
+void TestCommandFrame::headerBytes()
+{
+    QFETCH(int, textLength);
+    QFETCH(QByteArray, header);
+    uint8_t out[OrvaneCommandFrame::HeaderLength];
+    OrvaneCommandFrame::buildHeader(out, textLength);
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(out), sizeof out).toHex(), header.toHex());
+}
+
+void TestCommandFrame::frameLayout()
+{
+    const QByteArray text(50, 'x');
+    QPcapFrame* f = OrvaneCommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, text.constData(), text.size());
+    QVERIFY(f);
+    QCOMPARE(f->length(), 110);
+    const QByteArray b = frameBytes(f);
+    QCOMPARE(b.mid(0, 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
+    QCOMPARE(b.mid(6, 6), QByteArray(reinterpret_cast<const char*>(OwnMac), 6));
+    QCOMPARE(b.mid(12, 10).toHex(), QByteArray("0806000108000604" "0001"));
+    QCOMPARE(b.mid(22, 6), QByteArray(reinterpret_cast<const char*>(OwnMac), 6));
+    QCOMPARE(b.mid(28, 4), QByteArray(reinterpret_cast<const char*>(OwnIp), 4));
+    QCOMPARE(b.mid(32, 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
+    QCOMPARE(b.mid(38, 4), QByteArray(reinterpret_cast<const char*>(DeviceIp), 4));
+    QCOMPARE(b.mid(42 + 3, 2).toHex(), QByteArray("0044"));
+    QCOMPARE(b.mid(42 + 9, 4).toHex(), QByteArray("00000044"));
+    QCOMPARE(b.mid(42 + 16, 2).toHex(), QByteArray("0044"));
+    QCOMPARE(b.mid(60), text);
+    QCOMPARE(f->bytes()[110], uint8_t(0));
+    QCOMPARE(f->references(), 1u);
+    f->release();
+
+    QPcapFrame* empty = OrvaneCommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, "", 0);
+    QCOMPARE(empty->length(), 60);
+    QCOMPARE(frameBytes(empty).mid(42).toHex(), QByteArray("888801001200000000000000120000000012"));
+    empty->release();
+}
+
+void TestCommandFrame::searchFrame()
+{
+    const QByteArray text = R"({"id":0,"method":"search","user":"Windows Dravlen"})";
+    QPcapFrame* f = OrvaneCommandFrame::build(OwnMac, OwnIp, Broadcast, BroadcastIp, text.constData(), text.size());
+    const QByteArray b = frameBytes(f);
+    QCOMPARE(b.mid(0, 6).toHex(), QByteArray("ffffffffffff"));
+    QCOMPARE(b.mid(32, 6).toHex(), QByteArray("ffffffffffff"));
+    QCOMPARE(b.mid(38, 4).toHex(), QByteArray("ffffffff"));
+    QCOMPARE(b.size(), text.size() + 60);
+    QCOMPARE(QByteArray(OrvaneCommandFrame::text(*f)), text);
+    f->release();
+}
+
+void TestCommandFrame::tooLongTextIsRefused()
+{
+    const QByteArray fits(OrvaneCommandFrame::MaxTextLength, 'a');
+    QPcapFrame* f = OrvaneCommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, fits.constData(), fits.size());
+    QVERIFY(f);
+    QCOMPARE(f->length(), 1514);
+    f->release();
+    const QByteArray over(OrvaneCommandFrame::MaxTextLength + 1, 'a');
+    QVERIFY(!OrvaneCommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, over.constData(), over.size()));
+}
+
+void TestCommandFrame::recognition_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<bool>("withAdapter");
+    QTest::addColumn<bool>("accepted");
+
+    QPcapFrame* reply = deviceReply(R"({"id":1,"result":"success"})");
+    const QByteArray good = frameBytes(reply);
+    reply->release();
+    QTest::newRow("device reply") << good << true << true;
+    QTest::newRow("device reply, no adapter chosen") << good << false << true;
+
+    QByteArray own = good;
+    memcpy(own.data() + 6, OwnMac, 6);
+    QTest::newRow("own source MAC") << own << true << false;
+    QTest::newRow("own source MAC, no adapter chosen") << own << false << true;
+
+    QByteArray ipv4 = good;
+    ipv4[12] = 0x08;
+    ipv4[13] = 0x00;
+    QTest::newRow("other EtherType") << ipv4 << true << false;
+
+    // A plain ARP request as a host sends it: 42 bytes padded with zeros to 60.
+    QByteArray arp = good.left(42);
+    arp.append(QByteArray(18, '\0'));
+    QTest::newRow("standard ARP request") << arp << true << false;
+    QTest::newRow("bare 42-byte ARP") << good.left(42) << true << false;
+
+    QByteArray oneMarker = good;
+    oneMarker[43] = 0x00;
+    QTest::newRow("only one 0x88") << oneMarker << true << false;
+
+    // Nothing but the two marker bytes is checked: wrong lengths still pass.
+    QByteArray badLengths = good;
+    badLengths[45] = 0x7f;
+    badLengths[59] = 0x01;
+    QTest::newRow("length fields not checked") << badLengths << true << true;
+    QTest::newRow("truncated runt") << good.left(12) << true << false;
+}
+
+void TestCommandFrame::recognition()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(bool, withAdapter);
+    QFETCH(bool, accepted);
+    QPcapFrame* f = QPcapFrame::fromBytes(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size());
+    QVERIFY(f);
+    QCOMPARE(OrvaneCommandFrame::isCommandFrame(*f, withAdapter ? OwnMac : nullptr), accepted);
+    f->release();
+}
+
+void TestCommandFrame::fullFrameTextIsTerminated()
+{
+    // 1514 bytes of frame, the text filling it to the last byte with no zero of its own.
+    QByteArray wire(1514, 'z');
+    QPcapFrame* model = deviceReply("{}");
+    memcpy(wire.data(), model->bytes(), 60);
+    model->release();
+    QPcapFrame* f = QPcapFrame::fromBytes(reinterpret_cast<const uint8_t*>(wire.constData()), wire.size());
+    QVERIFY(f);
+    QVERIFY(OrvaneCommandFrame::isCommandFrame(*f, OwnMac));
+    QCOMPARE(int(strlen(OrvaneCommandFrame::text(*f))), 1454);
+    f->release();
+
+    QByteArray tooLong(1515, 'z');
+    QVERIFY(!QPcapFrame::fromBytes(reinterpret_cast<const uint8_t*>(tooLong.constData()), tooLong.size()));
+}
+
+void TestCommandFrame::senderComesFromArpBody()
+{
+    QPcapFrame* f = deviceReply(R"({"id":3})");
+    // Some devices answer from another Ethernet source than their ARP sender.
+    f->bytes()[6] = 0x0e;
+    uint8_t mac[6], ip[4];
+    OrvaneCommandFrame::sender(*f, mac, ip);
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(mac), 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(ip), 4), QByteArray(reinterpret_cast<const char*>(DeviceIp), 4));
+    const OrvaneCommandFrame::Arp arp = OrvaneCommandFrame::arp(*f);
+    QCOMPARE(arp.senderIp, 0xc6120007u);
+    QCOMPARE(arp.operation, uint16_t(1));
+    QCOMPARE(OrvaneCommandFrame::ethernet(*f).etherType, uint16_t(0x0806));
+    f->release();
+}
+
+void TestCommandFrame::captureDeliversAtMost1514Bytes()
+{
+    CountingObserver observer;
+    QByteArray wire(1600, 'q');
+    QPcapFrame* model = deviceReply("{}");
+    memcpy(wire.data(), model->bytes(), 60);
+    model->release();
+
+    pcap_pkthdr header{};
+    header.caplen = header.len = 1514;
+    QPcap::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
+    QCOMPARE(observer.count.load(), 1);
+    QCOMPARE(observer.lastLength, 1514);
+    QCOMPARE(observer.lastText.size(), 1454);
+
+    header.caplen = header.len = 1515;
+    QPcap::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
+    // A snapshot cut to 1514 of a longer frame is still a longer frame.
+    header.caplen = 1514;
+    header.len = 1600;
+    QPcap::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
+    QCOMPARE(observer.count.load(), 1);
+    QPcap::deliver(nullptr, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
+}
+
+void TestCommandFrame::queueKeepsOrderAndReferences()
+{
+    QPcapFrameQueue queue;
+    QList<QPcapFrame*> frames;
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray t = QByteArray::number(i);
+        frames << deviceReply(t);
+        frames.last()->retain(); // the test's own reference
+        queue.push(frames.last());
+    }
+    QCOMPARE(queue.size(), 3);
+    for (int i = 0; i < 2; ++i) {
+        QPcapFrame* f = queue.pop();
+        QCOMPARE(f, frames.at(i));
+        f->release();
+    }
+    queue.clear();
+    QVERIFY(!queue.pop());
+    for (QPcapFrame* f : frames)
+        QCOMPARE(f->references(), 1u);
+    queue.push(frames.at(0)); // handed over: the queue frees it on destruction
+    frames.at(1)->release();
+    frames.at(2)->release();
+}
+
+void TestCommandFrame::queueWaitEndsOnWake()
+{
+    QPcapFrameQueue queue;
+    // A wake that lands between reading the count and waiting must still end the wait.
+    const unsigned seen = queue.wakeCount();
+    queue.wake();
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!queue.waitPop(5000, seen));
+    QVERIFY(timer.elapsed() < 2000);
+
+    std::thread producer([&] {
+        QThread::msleep(50);
+        queue.push(deviceReply("{}"));
+    });
+    QPcapFrame* f = queue.waitPop(5000, queue.wakeCount());
+    producer.join();
+    QVERIFY(f);
+    f->release();
+}
+
+void TestCommandFrame::referencesAcrossThreads()
+{
+    // Receive thread and waiting thread release the same record concurrently;
+    // each holder releases once and the last one frees it (ASan checks the rest).
+    for (int round = 0; round < 2000; ++round) {
+        QPcapFrame* f = deviceReply("{}");
+        f->retain();
+        std::thread other([f] { f->release(); });
+        f->release();
+        other.join();
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCommandFrame)
+#include "tst_commandframe.moc"

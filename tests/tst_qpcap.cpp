@@ -1,0 +1,304 @@
+#include "NetNamespacePair.h"
+#include "OrvaneCommandFrame.h"
+#include "QPcap.h"
+#include "QPcapFrame.h"
+#include "QPcapObserver.h"
+#include "RawPacketSocket.h"
+
+#include <QMutex>
+#include <QtTest>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const uint8_t DeviceMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+const uint8_t DeviceIp[4] = {198, 18, 0, 2};
+const uint8_t NearIp[4] = {198, 18, 0, 1};
+
+// Collects the texts of the command frames the engine hands over.
+class Collector : public QPcapObserver
+{
+public:
+    void onPacket(QPcapFrame* frame) override
+    {
+        if (!OrvaneCommandFrame::isCommandFrame(*frame, nullptr))
+            return;
+        QMutexLocker lock(&m_mutex);
+        m_texts.append(QByteArray(OrvaneCommandFrame::text(*frame)));
+        m_lengths.append(frame->length());
+    }
+    QList<QByteArray> texts() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_texts;
+    }
+    QList<int> lengths() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_lengths;
+    }
+    int count() const { return texts().size(); }
+
+private:
+    mutable QMutex m_mutex;
+    QList<QByteArray> m_texts;
+    QList<int> m_lengths;
+};
+
+QByteArray commandFrame(const uint8_t srcMac[6], const uint8_t srcIp[4], const uint8_t dstMac[6],
+                        const uint8_t dstIp[4], const QByteArray& text)
+{
+    QPcapFrame* f = OrvaneCommandFrame::build(srcMac, srcIp, dstMac, dstIp, text.constData(), text.size());
+    const QByteArray bytes(reinterpret_cast<const char*>(f->bytes()), f->length());
+    f->release();
+    return bytes;
+}
+
+// Frames the far side receives that are command frames, by text.
+QList<QByteArray> receiveCommandTexts(RawPacketSocket& socket, int expected, int timeoutMs)
+{
+    QList<QByteArray> texts;
+    QElapsedTimer timer;
+    timer.start();
+    while (texts.size() < expected && timer.elapsed() < timeoutMs) {
+        const QByteArray frame = socket.receive(int(qMax<qint64>(1, timeoutMs - timer.elapsed())));
+        if (frame.size() < 60 || uint8_t(frame[42]) != 0x88 || uint8_t(frame[43]) != 0x88)
+            continue;
+        texts.append(QByteArray(frame.constData() + 60, frame.size() - 60));
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestQPcap : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void framesQueuedBeforeOpenGoOutOnceOpen();
+    void everyFrameFromFarSideArrivesOnce();
+    void oversizedFramesNeverReachObserver();
+    void stopDuringCaptureLoopJoinsEveryThread();
+    void reopensAfterInterfaceWentDown();
+
+private:
+    OrvaneAdapter nearAdapter(const QString& interfaceName);
+    bool openFar(RawPacketSocket& socket);
+    std::unique_ptr<NetNamespacePair> m_pair;
+    QByteArray m_nearMac;
+};
+
+void TestQPcap::init()
+{
+    ORVANE_REQUIRE_NETNS();
+    m_pair.reset(new NetNamespacePair);
+    QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
+    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+    QVERIFY(scope.ok());
+    RawPacketSocket probe;
+    QVERIFY2(probe.open(m_pair->interfaceName(NetNamespacePair::Near)), qPrintable(probe.lastError()));
+    m_nearMac = probe.mac();
+}
+
+void TestQPcap::cleanup()
+{
+    m_pair.reset();
+}
+
+OrvaneAdapter TestQPcap::nearAdapter(const QString& interfaceName)
+{
+    OrvaneAdapter adapter;
+    OrvaneAdapter::setText(adapter.pcapName, interfaceName.toUtf8().constData());
+    OrvaneAdapter::setText(adapter.description, "test wire");
+    memcpy(adapter.address, m_nearMac.constData(), 6);
+    memcpy(adapter.ip, NearIp, 4);
+    const uint8_t mask[4] = {255, 255, 255, 0};
+    memcpy(adapter.mask, mask, 4);
+    return adapter;
+}
+
+bool TestQPcap::openFar(RawPacketSocket& socket)
+{
+    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Far));
+    return scope.ok() && socket.open(m_pair->interfaceName(NetNamespacePair::Far));
+}
+
+void TestQPcap::framesQueuedBeforeOpenGoOutOnceOpen()
+{
+    RawPacketSocket far;
+    QVERIFY(openFar(far));
+    // The engine is started on a name that does not exist yet, so it keeps retrying.
+    const QString lateName = QStringLiteral("orvlate");
+    OrvaneAdapter adapter = nearAdapter(lateName);
+    QPcap pcap;
+    {
+        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+        pcap.start(&adapter);
+    }
+    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(i) + "}";
+        pcap.send(OrvaneCommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
+    }
+    QTest::qWait(350);
+    QVERIFY(!pcap.isOpen());
+    QVERIFY(receiveCommandTexts(far, 1, 100).isEmpty());
+
+    const QString nearIf = m_pair->interfaceName(NetNamespacePair::Near);
+    QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
+    QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", nearIf, "name", lateName}));
+    QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "up"}));
+
+    const QList<QByteArray> texts = receiveCommandTexts(far, 3, 5000);
+    QCOMPARE(texts, (QList<QByteArray>{"{\"id\":0}", "{\"id\":1}", "{\"id\":2}"}));
+    QVERIFY(pcap.isOpen());
+    // Sent once: nothing follows.
+    QVERIFY(receiveCommandTexts(far, 1, 300).isEmpty());
+    pcap.stop();
+}
+
+void TestQPcap::everyFrameFromFarSideArrivesOnce()
+{
+    RawPacketSocket far;
+    QVERIFY(openFar(far));
+    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Collector collector;
+    QPcap pcap;
+    pcap.setObserver(&collector);
+    {
+        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+        pcap.start(&adapter);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
+
+    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
+    const int count = 500;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(i) + ",\"result\":\"success\"}";
+        QVERIFY(far.send(commandFrame(DeviceMac, DeviceIp, nearMac, NearIp, text)));
+    }
+    // Non-ARP traffic is filtered in the kernel and never shows up.
+    QByteArray ipv4 = commandFrame(DeviceMac, DeviceIp, nearMac, NearIp, "{\"id\":-7}");
+    ipv4[12] = 0x08;
+    ipv4[13] = 0x00;
+    QVERIFY(far.send(ipv4));
+
+    QTRY_COMPARE_WITH_TIMEOUT(collector.count(), count, 5000);
+    QTest::qWait(200);
+    const QList<QByteArray> texts = collector.texts();
+    QCOMPARE(texts.size(), count);
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(texts.at(i), QByteArray("{\"id\":") + QByteArray::number(i) + ",\"result\":\"success\"}");
+    pcap.stop();
+}
+
+void TestQPcap::oversizedFramesNeverReachObserver()
+{
+    QVERIFY(m_pair->setMtu(1600));
+    RawPacketSocket far;
+    QVERIFY(openFar(far));
+    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Collector collector;
+    QPcap pcap;
+    pcap.setObserver(&collector);
+    {
+        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+        pcap.start(&adapter);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
+
+    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
+    QByteArray base = commandFrame(DeviceMac, DeviceIp, nearMac, NearIp, "");
+    for (int length : {1515, 1514, 1600, 1515}) {
+        QByteArray frame = base;
+        frame.append(QByteArray(length - frame.size(), 'L'));
+        QVERIFY2(far.send(frame), qPrintable(far.lastError()));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 1, 3000);
+    QTest::qWait(300);
+    QCOMPARE(collector.count(), 1);
+    QCOMPARE(collector.lengths().at(0), 1514);
+    QCOMPARE(collector.texts().at(0), QByteArray(1454, 'L'));
+    pcap.stop();
+}
+
+void TestQPcap::stopDuringCaptureLoopJoinsEveryThread()
+{
+    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Collector collector;
+    const int before = processThreadCount();
+    for (int round = 0; round < 3; ++round) {
+        QPcap pcap;
+        pcap.setObserver(&collector);
+        {
+            NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+            pcap.start(&adapter);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
+        QTest::qWait(150); // the receive thread is inside pcap_loop by now, with nothing arriving
+        QCOMPARE(processThreadCount(), before + 3);
+        QElapsedTimer timer;
+        timer.start();
+        pcap.stop();
+        // Generous: the loop must be broken, not left to run into its read timeout forever.
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!pcap.isOpen());
+        QTRY_COMPARE_WITH_TIMEOUT(processThreadCount(), before, 2000);
+    }
+    // A stop without start, and twice in a row, is harmless.
+    QPcap idle;
+    idle.stop();
+    idle.stop();
+}
+
+void TestQPcap::reopensAfterInterfaceWentDown()
+{
+    RawPacketSocket far;
+    QVERIFY(openFar(far));
+    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Collector collector;
+    QPcap pcap;
+    pcap.setObserver(&collector);
+    {
+        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+        pcap.start(&adapter);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
+    QCOMPARE(pcap.openCount(), 1);
+    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
+
+    QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
+    const QByteArray lost = "{\"id\":100}";
+    pcap.send(OrvaneCommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, lost.constData(), lost.size()));
+    QTest::qWait(300);
+    QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
+    // The failed send (or the capture loop ending on the downed interface) makes
+    // the supervisor open a new handle.
+    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen() && pcap.openCount() >= 2, 5000);
+    QTest::qWait(100);
+
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(200 + i) + "}";
+        pcap.send(OrvaneCommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
+    }
+    const QList<QByteArray> texts = receiveCommandTexts(far, 5, 5000);
+    QCOMPARE(texts.size(), 5);
+    QCOMPARE(texts.first(), QByteArray("{\"id\":200}"));
+    QVERIFY(!texts.contains(lost));
+
+    for (int i = 0; i < 20; ++i) {
+        const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(300 + i) + "}";
+        QVERIFY(far.send(commandFrame(DeviceMac, DeviceIp, nearMac, NearIp, text)));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 20, 5000);
+    QTest::qWait(200);
+    QCOMPARE(collector.count(), 20);
+    QCOMPARE(collector.texts().last(), QByteArray("{\"id\":319}"));
+    pcap.stop();
+}
+
+QTEST_GUILESS_MAIN(TestQPcap)
+#include "tst_qpcap.moc"
