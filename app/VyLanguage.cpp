@@ -64,9 +64,15 @@ bool VyLanguage::load(const QString& name)
 
     QTextStream in(&file);
     in.setCodec("UTF-8");
-    in.setAutoDetectUnicode(true);
+    // Always UTF-8: guessing from the first bytes would read a file that
+    // happens to start with FF FE as UTF-16.
+    in.setAutoDetectUnicode(false);
     QString line;
+    bool first = true;
     while (in.readLineInto(&line)) {
+        if (first && line.startsWith(QChar(0xfeff)))
+            line.remove(0, 1);
+        first = false;
         // A file saved with Windows line ends still reads as its lines.
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);

@@ -1,4 +1,269 @@
+#include "VyLanguage.h"
+#include "VyLog.h"
+
+#include <QTemporaryDir>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+#include <thread>
+#include <vector>
+
+namespace {
+
+QString formatted(const QDateTime& when, const char* file, const char* function, int line, int level,
+                  const char* format, ...)
+{
+    char buffer[VyLog::LineBufferSize];
+    va_list args;
+    va_start(args, format);
+    const int n = VyLog::formatLine(buffer, sizeof buffer, when, file, function, line, level, format, args);
+    va_end(args);
+    return n < 0 ? QStringLiteral("<filtered>") : QString::fromUtf8(buffer, n);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestLogAndLanguage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lineFormat_data();
+    void lineFormat();
+    void longMessageIsCutAtBuffer();
+    void levelFilterAndFile();
+    void threadsDoNotInterleave();
+    void unopenableLogStillRuns();
+
+    void trimming_data();
+    void trimming();
+    void fileRules();
+    void hostileFiles_data();
+    void hostileFiles();
+    void nameAndDirectoryForms();
+    void shippedLanguageFiles();
+};
+
+void TestLogAndLanguage::lineFormat_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("path cut at last slash") << QByteArray("src/MainWindow")
+                                            << "[2024-03-07 09:05:03.007]  MainWindow:79(F) hi\n";
+    QTest::newRow("no slash") << QByteArray("MainWindow") << "[2024-03-07 09:05:03.007]  MainWindow:79(F) hi\n";
+    QTest::newRow("backslash is no separator")
+        << QByteArray("C:\\src\\Main.cpp") << "[2024-03-07 09:05:03.007]  C:\\src\\Main.cpp:79(F) hi\n";
+    QTest::newRow("trailing slash") << QByteArray("src/") << "[2024-03-07 09:05:03.007]  :79(F) hi\n";
+}
+
+void TestLogAndLanguage::lineFormat()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, expected);
+    const QDateTime when(QDate(2024, 3, 7), QTime(9, 5, 3, 7));
+    QCOMPARE(formatted(when, file.constData(), "F", 79, 5, "%s\n", "hi"), expected);
+}
+
+void TestLogAndLanguage::longMessageIsCutAtBuffer()
+{
+    const QByteArray huge(10000, 'x');
+    const QString line = formatted(QDateTime::currentDateTime(), "a.cpp", "f", 1, 5, "%s", huge.constData());
+    QCOMPARE(line.size(), VyLog::LineBufferSize - 1);
+    QVERIFY(line.endsWith(QLatin1Char('x')));
+}
+
+void TestLogAndLanguage::levelFilterAndFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.log"));
+    QVERIFY(VyLog::open(path));
+    VyLog::write("x/y.cpp", "f", 1, 1, "below the minimum\n");
+    VyLog::write("x/y.cpp", "f", 2, 2, "at the minimum\n");
+    VYLOG("usual %d\n", 5);
+    VyLog::close();
+    const QByteArray text = readAll(path);
+    QVERIFY(!text.contains("below the minimum"));
+    QVERIFY(text.contains("  y.cpp:2(f) at the minimum\n"));
+    QVERIFY(text.contains("tst_logandlanguage.cpp:"));
+    QVERIFY(text.contains("(levelFilterAndFile) usual 5\n"));
+    QCOMPARE(text.count('\n'), 2);
+    QCOMPARE(formatted(QDateTime::currentDateTime(), "a", "f", 1, 1, "x"), QStringLiteral("<filtered>"));
+
+    // Opening again starts a fresh file.
+    QVERIFY(VyLog::open(path));
+    VYLOG("second\n");
+    VyLog::close();
+    QCOMPARE(readAll(path).count('\n'), 1);
+}
+
+void TestLogAndLanguage::threadsDoNotInterleave()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("threads.log"));
+    QVERIFY(VyLog::open(path));
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            const QByteArray body(200, char('a' + t));
+            for (int i = 0; i < 500; ++i)
+                VYLOG("<%s>\n", body.constData());
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    qInstallMessageHandler(nullptr);
+    VyLog::close();
+    const QList<QByteArray> lines = readAll(path).split('\n');
+    QCOMPARE(lines.size(), 2001); // the last split part is empty
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray& line = lines.at(i);
+        QVERIFY2(line.startsWith('[') && line.endsWith('>'), line.constData());
+        const int open = line.indexOf('<');
+        const QByteArray body = line.mid(open + 1, line.size() - open - 2);
+        QCOMPARE(body, QByteArray(200, body.at(0)));
+    }
+}
+
+void TestLogAndLanguage::unopenableLogStillRuns()
+{
+    QVERIFY(!VyLog::open(QStringLiteral("/nonexistent-dir/for/sure/x.log")));
+    QVERIFY(!VyLog::isOpen());
+    VYLOG("still fine %d\n", 1);
+    VyLog::close();
+}
+
+void TestLogAndLanguage::trimming_data()
+{
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("trimmed");
+    QTest::newRow("quoted with semicolon") << "  \"Search\" ;" << "Search";
+    QTest::newRow("mixed blanks and semicolons") << "value ; ;;  " << "value";
+    QTest::newRow("inner blanks kept") << " Set All " << "Set All";
+    QTest::newRow("tabs are not trimmed") << "\tx\t" << "\tx\t";
+    QTest::newRow("only one quote each side") << "\"\"x\"\"" << "\"x\"";
+    QTest::newRow("quote then blank stays") << "\" x \"" << " x ";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("just quotes") << "\"\"" << "";
+    QTest::newRow("single quote char") << "\"" << "";
+}
+
+void TestLogAndLanguage::trimming()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, trimmed);
+    QCOMPARE(VyLanguage::trimPart(part), trimmed);
+}
+
+void TestLogAndLanguage::fileRules()
+{
+    QTemporaryDir dir;
+    VyLanguage::setDirectory(dir.path());
+    writeFile(dir.filePath(QStringLiteral("cn.txt")),
+              "\"Search\" = \"\xe6\x90\x9c\xe7\xb4\xa2\";\n"
+              "Set=First\n"
+              "Set = Second\n" // a later line with the same key wins
+              "a=b=c\n"         // two "=": skipped
+              "no equals sign\n"
+              "   \n"          // blanks only: not empty, skipped for want of "="
+              "Network=\xe7\xbd\x91\xe7\xbb\x9c\n"
+              "\n"
+              "After = blank\n");
+    QVERIFY(VyLanguage::load(QStringLiteral("cn")));
+    QCOMPARE(VyLanguage::translate(QStringLiteral("Search")), QString::fromUtf8("\xe6\x90\x9c\xe7\xb4\xa2"));
+    QCOMPARE(vyTr("Set"), QStringLiteral("Second"));
+    QCOMPARE(vyTr("Network"), QString::fromUtf8("\xe7\xbd\x91\xe7\xbb\x9c"));
+    QCOMPARE(vyTr("a"), QStringLiteral("a"));
+    QCOMPARE(vyTr("After"), QStringLiteral("After"));
+    QCOMPARE(VyLanguage::table().size(), 3);
+
+    writeFile(dir.filePath(QStringLiteral("en.txt")), "One = 1\nTwo = 2\n\nThree = 3\n");
+    QVERIFY(VyLanguage::load(QStringLiteral("en.txt")));
+    QCOMPARE(VyLanguage::table().size(), 2);
+
+    QVERIFY(!VyLanguage::load(QStringLiteral("de")));
+    QVERIFY(VyLanguage::table().isEmpty());
+    QCOMPARE(VyLanguage::currentFile(), QStringLiteral("de"));
+    QCOMPARE(vyTr("One"), QStringLiteral("One"));
+}
+
+void TestLogAndLanguage::hostileFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("byte-order mark") << QByteArray("\xef\xbb\xbfSearch = S\n") << "Search" << "S";
+    QTest::newRow("no final newline") << QByteArray("A = 1\nSearch = S") << "Search" << "S";
+    QTest::newRow("windows line ends") << QByteArray("A = 1\r\nSearch = S\r\n") << "Search" << "S";
+    QTest::newRow("invalid utf-8 elsewhere") << QByteArray("\xff\xfe\xc3 = \x80\x80\nSearch = S\n") << "Search"
+                                             << "S";
+    QTest::newRow("very long line") << (QByteArray(3 * 1024 * 1024, 'k') + " = v\nSearch = S\n") << "Search" << "S";
+    QTest::newRow("nul bytes") << QByteArray("A\0B = 1\nSearch = S\n", 19) << "Search" << "S";
+    QTest::newRow("empty file") << QByteArray() << "Search" << "Search";
+}
+
+void TestLogAndLanguage::hostileFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QTemporaryDir dir;
+    VyLanguage::setDirectory(dir.path());
+    writeFile(dir.filePath(QStringLiteral("x.txt")), content);
+    QVERIFY(VyLanguage::load(QStringLiteral("x")));
+    QCOMPARE(vyTr(key), value);
+}
+
+void TestLogAndLanguage::nameAndDirectoryForms()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("cn.txt")), "K = V\n");
+    for (const QString& directory : {dir.path(), dir.path() + QLatin1Char('/')}) {
+        VyLanguage::setDirectory(directory);
+        for (const QString& name : {QStringLiteral("cn"), QStringLiteral("cn.txt")}) {
+            QVERIFY(VyLanguage::load(name));
+            QCOMPARE(vyTr("K"), QStringLiteral("V"));
+        }
+        // The suffix test is case-sensitive: cn.TXT looks for cn.TXT.txt.
+        QVERIFY(!VyLanguage::load(QStringLiteral("cn.TXT")));
+    }
+}
+
+void TestLogAndLanguage::shippedLanguageFiles()
+{
+    // Every line of the shipped files must reach the table: a blank line would
+    // silently end a file, a stray "=" would drop its line.
+    const QString directory = QStringLiteral(ORVANE_SOURCE_DIR "/language");
+    VyLanguage::setDirectory(directory);
+    QMap<QString, QString> tables[2];
+    const QStringList names{QStringLiteral("en"), QStringLiteral("cn")};
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(VyLanguage::load(names.at(i)));
+        tables[i] = VyLanguage::table();
+        const QByteArray bytes = readAll(QStringLiteral("%1/%2.txt").arg(directory, names.at(i)));
+        QVERIFY(!bytes.startsWith("\xef\xbb\xbf"));
+        QCOMPARE(tables[i].size(), bytes.count('\n'));
+    }
+    QCOMPARE(tables[0].keys(), tables[1].keys());
+    for (auto it = tables[0].cbegin(); it != tables[0].cend(); ++it)
+        QCOMPARE(it.value(), it.key());
+    for (const char* text : {"Network", "Search", "RTP Multicast", "Settings", "Set", "Set All", "Current Device",
+                             "Please select network", "Language settings will take effect after restart"}) {
+        QVERIFY2(tables[1].contains(QString::fromUtf8(text)), text);
+        QVERIFY2(tables[1].value(QString::fromUtf8(text)) != QString::fromUtf8(text), text);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestLogAndLanguage)
 #include "tst_logandlanguage.moc"
