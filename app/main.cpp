@@ -37,6 +37,8 @@ QString languageDirectory()
 
 int main(int argc, char* argv[])
 {
+    // The icons live in a static library; without this the linker drops them.
+    Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvane"));
     QFont font;
