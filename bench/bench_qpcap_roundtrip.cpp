@@ -74,14 +74,17 @@ int main(int argc, char** argv)
             QByteArray frame = far.receive(100);
             if (frame.size() < 60 || uint8_t(frame[42]) != 0x88)
                 continue;
-            QByteArray reply = frame;
-            memcpy(reply.data(), frame.constData() + 6, 6);      // back to the sender
-            memcpy(reply.data() + 6, far.mac().constData(), 6);  // from the far end
-            memcpy(reply.data() + 22, far.mac().constData(), 6); // ARP sender
+            // Work on a plain buffer: GCC misreads writes through QByteArray::data() here.
+            char reply[1514];
+            const int length = std::min<int>(frame.size(), int(sizeof reply));
+            memcpy(reply, frame.constData(), size_t(length));
             const uint8_t farIp[4] = {198, 18, 0, 2};
-            memcpy(reply.data() + 28, farIp, 4);
-            memcpy(reply.data() + 32, frame.constData() + 22, 10); // target = the asker
-            far.send(reply);
+            memcpy(reply, frame.constData() + 6, 6);       // back to the sender
+            memcpy(reply + 6, far.mac().constData(), 6);  // from the far end
+            memcpy(reply + 22, far.mac().constData(), 6); // ARP sender
+            memcpy(reply + 28, farIp, 4);
+            memcpy(reply + 32, frame.constData() + 22, 10); // target = the asker
+            far.send(QByteArray(reply, length));
         }
     });
 
