@@ -48,12 +48,15 @@ void QPcap::send(QPcapFrame* frame)
     m_sendQueue.push(frame);
 }
 
-int QPcap::open()
+pcap_t* QPcap::openHandle(const char* name, QString* error)
 {
-    char error[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* handle = pcap_create(m_adapter.pcapName, error);
-    if (!handle)
-        return -1;
+    char text[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* handle = pcap_create(name, text);
+    if (!handle) {
+        if (error)
+            *error = QString::fromLocal8Bit(text);
+        return nullptr;
+    }
     pcap_set_snaplen(handle, SnapshotLength);
     pcap_set_promisc(handle, 1);
     pcap_set_timeout(handle, ReadTimeoutMs);
@@ -65,10 +68,34 @@ int QPcap::open()
     // answered by a full segment of devices at once would lose replies. With
     // 2048-byte snapshots this ring holds about a thousand.
     pcap_set_buffer_size(handle, RingBufferBytes);
-    if (pcap_activate(handle) < 0) {
+    const int status = pcap_activate(handle);
+    if (status < 0) {
+        if (error) {
+            *error = QString::fromLocal8Bit(pcap_geterr(handle));
+            if (error->isEmpty())
+                *error = QString::fromLocal8Bit(pcap_statustostr(status));
+        }
         pcap_close(handle);
-        return -1;
+        return nullptr;
     }
+    return handle;
+}
+
+bool QPcap::probe(const OrvaneAdapter& adapter, QString* error)
+{
+    pcap_t* handle = openHandle(adapter.pcapName, error);
+    if (!handle)
+        return false;
+    pcap_close(handle);
+    return true;
+}
+
+int QPcap::open()
+{
+    // The error text is not shown: the supervisor retries quietly every 100 ms.
+    pcap_t* handle = openHandle(m_adapter.pcapName, nullptr);
+    if (!handle)
+        return -1;
     m_handle = handle;
     m_sendThread = new QPcapSendThread(this);
     m_sendThread->start();

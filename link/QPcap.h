@@ -4,6 +4,7 @@
 #include "QPcapFrameQueue.h"
 
 #include <QMutex>
+#include <QString>
 #include <QWaitCondition>
 #include <atomic>
 
@@ -45,6 +46,9 @@ public:
     void send(QPcapFrame* frame);
 
     bool isOpen() const { return m_open.load(); }
+    // Opens and closes the adapter once, to tell the operator at once why it
+    // cannot be used (no permission, no such interface) instead of retrying quietly.
+    static bool probe(const OrvaneAdapter& adapter, QString* error);
     int openCount() const { return m_openCount.load(); }
 
     // The capture callback's work for one frame; public so that it can be checked without a wire.
@@ -55,6 +59,7 @@ private:
     friend class QPcapSendThread;
     friend class QPcapRecvThread;
 
+    static pcap_t* openHandle(const char* name, QString* error);
     int open();
     void close();
     void superviseStep();

@@ -1,0 +1,754 @@
+#include "OrvaneCommandFrame.h"
+#include "OrvaneCommandObserver.h"
+#include "OrvaneDevice.h"
+#include "OrvaneSDK.h"
+#include "QPcapFrame.h"
+#include "RtpSettings.h"
+#include "SipSettings.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+#include <atomic>
+#include <cjson/cJSON.h>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+namespace {
+const uint8_t OwnMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+const uint8_t OwnIp[4] = {198, 18, 0, 1};
+const uint8_t DeviceMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+const uint8_t DeviceIp[4] = {198, 18, 0, 7};
+const uint8_t OtherMac[6] = {0x00, 0x0b, 0x00, 0x00, 0x00, 0x02};
+
+// Well below the 3000 ms reply timeout: an answer that was taken, or a cancel
+// that worked, ends a command long before this.
+const qint64 PromptMs = 1500;
+
+OrvaneAdapter testAdapter()
+{
+    OrvaneAdapter adapter;
+    OrvaneAdapter::setText(adapter.pcapName, "orvane-test-none0");
+    memcpy(adapter.address, OwnMac, 6);
+    memcpy(adapter.ip, OwnIp, 4);
+    return adapter;
+}
+
+void inject(OrvaneSDK& sdk, const QByteArray& text, const uint8_t* fromMac = DeviceMac)
+{
+    QPcapFrame* frame =
+        OrvaneCommandFrame::build(fromMac, DeviceIp, OwnMac, OwnIp, text.constData(), text.size());
+    QVERIFY(frame);
+    sdk.onPacket(frame);
+    frame->release();
+}
+
+int idOf(const QByteArray& text)
+{
+    cJSON* json = cJSON_Parse(text.constData());
+    const cJSON* id = cJSON_GetObjectItem(json, "id");
+    const int value = cJSON_IsNumber(id) ? id->valueint : -1;
+    cJSON_Delete(json);
+    return value;
+}
+
+// Stands in for the wire: keeps what the SDK sends and lets a scripted device
+// answer on the sending thread, before the SDK starts waiting.
+struct FakeWire
+{
+    using Responder = std::function<void(OrvaneSDK& sdk, int id, const QByteArray& text)>;
+
+    explicit FakeWire(OrvaneSDK& sdk) : sdk(sdk)
+    {
+        sdk.setFrameSink([this](QPcapFrame* frame) {
+            const QByteArray text(OrvaneCommandFrame::text(*frame));
+            {
+                QMutexLocker lock(&mutex);
+                frames.append(QByteArray(reinterpret_cast<const char*>(frame->bytes()), frame->length()));
+                texts.append(text);
+            }
+            frame->release();
+            if (responder)
+                responder(this->sdk, idOf(text), text);
+        });
+        const OrvaneAdapter adapter = testAdapter();
+        sdk.open(&adapter);
+    }
+
+    int count()
+    {
+        QMutexLocker lock(&mutex);
+        return texts.size();
+    }
+    QByteArray lastText()
+    {
+        QMutexLocker lock(&mutex);
+        return texts.isEmpty() ? QByteArray() : texts.last();
+    }
+    QByteArray lastFrame()
+    {
+        QMutexLocker lock(&mutex);
+        return frames.isEmpty() ? QByteArray() : frames.last();
+    }
+
+    OrvaneSDK& sdk;
+    Responder responder;
+    QMutex mutex; // guards frames and texts
+    QList<QByteArray> frames;
+    QList<QByteArray> texts;
+};
+
+FakeWire::Responder answer(const char* pattern)
+{
+    return [pattern](OrvaneSDK& sdk, int id, const QByteArray&) {
+        inject(sdk, QString::asprintf(pattern, id).toUtf8());
+    };
+}
+
+struct DeviceRef
+{
+    DeviceRef() : device(OrvaneDevice::create())
+    {
+        device->setMacBytes(DeviceMac);
+        device->setIpBytes(DeviceIp);
+    }
+    ~DeviceRef() { device->release(); }
+    OrvaneDevice* device;
+};
+
+struct RecordingObserver : OrvaneCommandObserver
+{
+    void onSendCommand(OrvaneSDK*, const char* text) override { sent.append(text); }
+    void onRecvCommand(OrvaneSDK*, const char* text) override { received.append(text); }
+    QList<QByteArray> sent;
+    QList<QByteArray> received;
+};
+
+enum Outcome
+{
+    Success,
+    Failure,
+    Ignored
+};
+
+using Command = std::function<int(OrvaneSDK&, OrvaneDevice*)>;
+
+QList<RtpSettings> channels(int count)
+{
+    QList<RtpSettings> list;
+    for (int i = 0; i < count; ++i)
+        list.append(RtpSettings(i & 1, QStringLiteral("239.0.0.%1").arg(i + 1), 5000 + 2 * i));
+    return list;
+}
+
+QByteArray printedChannel(int i)
+{
+    return "{\n\t\"enable\":\t" + QByteArray::number(i & 1) + ",\n\t\"rtpIP\":\t\"239.0.0." +
+           QByteArray::number(i + 1) + "\",\n\t\"rtpPort\":\t" + QByteArray::number(5000 + 2 * i) + "\n}";
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Command)
+Q_DECLARE_METATYPE(Outcome)
+
+class TestOrvaneSDK : public QObject
+{
+    Q_OBJECT
+private slots:
+    void idsCountFromZeroAfterOpen();
+    void commandTexts_data();
+    void commandTexts();
+    void replies_data();
+    void replies();
+    void escapedTextsParseBack_data();
+    void escapedTextsParseBack();
+    void overlongTextsAreNotSent_data();
+    void overlongTextsAreNotSent();
+    void silentDeviceTimesOut();
+    void cancelWaitFromAnotherThread();
+    void cancelBeforeTheWaitBegins();
+    void staleRepliesDoNotSurviveReopen();
+    void nothingSentWhileClosed();
+    void observerSeesTraffic();
+    void searchWithTimeoutZero();
+    void searchCollectsUntilDeadline();
+    void searchEndsOnCancel();
+    void getSipSettings();
+    void getRtpSettings();
+    void setRtpSettingsTenChannels();
+    void setRtpSettingsShortLists_data();
+    void setRtpSettingsShortLists();
+    void captureEngineStartsAndStops();
+};
+
+void TestOrvaneSDK::idsCountFromZeroAfterOpen()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
+    DeviceRef d;
+    QCOMPARE(sdk.reboot(d.device), 0);
+    QCOMPARE(sdk.reboot(d.device), 0);
+    QCOMPARE(idOf(wire.texts.value(0)), 0);
+    QCOMPARE(idOf(wire.texts.value(1)), 1);
+    const OrvaneAdapter adapter = testAdapter();
+    sdk.open(&adapter);
+    QCOMPARE(sdk.playVolume(d.device), 0);
+    QCOMPARE(idOf(wire.lastText()), 0);
+}
+
+void TestOrvaneSDK::commandTexts_data()
+{
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("broadcast");
+
+    SipSettings sip0;
+    sip0.serverHost = "10.0.0.1";
+    sip0.serverPort = "5060";
+    sip0.account = "101";
+    sip0.password = "pw";
+    sip0.displayName = "Hall";
+
+    QTest::newRow("search") << Command([](OrvaneSDK& s, OrvaneDevice*) {
+        QList<OrvaneDevice*> list;
+        s.search(list, 0, false);
+        return 0;
+    }) << QByteArray("{\"id\":0,\"method\":\"search\",\"user\":\"Windows Dravlen\"}")
+                            << true;
+    QTest::newRow("search alarm test")
+        << Command([](OrvaneSDK& s, OrvaneDevice*) {
+               QList<OrvaneDevice*> list;
+               s.search(list, 0, true);
+               return 0;
+           })
+        << QByteArray(
+               "{\"id\":0,\"method\":\"search\",\"user\":\"Windows Dravlen\", \"alarmTest\":\"enable\"}")
+        << true;
+    QTest::newRow("SetIp dhcp") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.setIpDhcp(d); })
+                                << QByteArray("{\"id\":0,\"method\":\"SetIp\",\"IpMode\":\"dhcp\"}") << false;
+    QTest::newRow("SetIp static")
+        << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+               return s.setIpStatic(d, "198.18.0.9", "198.18.0.254", "255.255.254.0", "8.8.8.8", "");
+           })
+        << QByteArray("{\"id\":0,\"method\":\"SetIp\",\"IpMode\":\"static\",\"ip\":\"198.18.0.9\","
+                      "\"gateway\":\"198.18.0.254\",\"netmask\":\"255.255.254.0\",\"dns1\":\"8.8.8.8\","
+                      "\"dns2\":\"\"}")
+        << false;
+    QTest::newRow("SetSN") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.setSN(d, "SN-001"); })
+                           << QByteArray("{\"id\":0,\"method\":\"SetSN\",\"sn\":\"SN-001\"}") << false;
+    QTest::newRow("SetName") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.setName(d, "Hall 2"); })
+                             << QByteArray("{\"id\":0,\"method\":\"SetName\",\"name\":\"Hall 2\"}") << false;
+    QTest::newRow("SetMac") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        return s.setMac(d, "00:1a:2b:3c:4d:5f");
+    }) << QByteArray("{\"id\":0,\"method\":\"SetMac\",\"mac\":\"00:1a:2b:3c:4d:5f\"}")
+                            << false;
+    QTest::newRow("SetServer") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        return s.setServer(d, "198.18.0.2", 8080);
+    }) << QByteArray("{\"id\":0,\"method\":\"SetServer\",\"serverIp\":\"198.18.0.2\",\"serverPort\":8080}")
+                               << false;
+    QTest::newRow("SetDeviceInfo")
+        << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+               return s.setDeviceInfo(d, "A1", "N2", "Gate", 3, "R4", "S5", "T6", "U7");
+           })
+        << QByteArray(
+               "{\"id\":0,\"method\":\"SetDeviceInfo\",\"areaCode\":\"A1\",\"number\":\"N2\",\"name\":"
+               "\"Gate\","
+               "\"powerLevel\":3,\"resourceTypeSequenceCode\":\"R4\",\"resourceSonTypeSequenceCode\":\"S5\","
+               "\"resourceTypeCode\":\"T6\",\"resourceSonTypeCode\":\"U7\"}")
+        << false;
+    QTest::newRow("PlayVolume") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.playVolume(d); })
+                                << QByteArray("{\"id\":0,\"method\":\"PlayVolume\"}") << false;
+    QTest::newRow("SetDeviceVolume")
+        << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.setDeviceVolume(d, 5, 7, 1); })
+        << QByteArray(
+               "{\"id\":0,\"method\":\"SetDeviceVolume\", \"micVolume\":5, \"outVolume\":7, \"autoMute\":1}")
+        << false;
+    QTest::newRow("SetAccountPassword")
+        << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+               return s.setAccountPassword(d, "admin", "0cc175b9c0f1b6a831c399e269772661");
+           })
+        << QByteArray("{\"id\":0,\"method\":\"SetAccountPassword\", \"account\":\"admin\", "
+                      "\"password\":\"0cc175b9c0f1b6a831c399e269772661\"}")
+        << false;
+    QTest::newRow("GetSipSettings") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        SipSettings a, b;
+        return s.getSipSettings(d, a, b);
+    }) << QByteArray("{\"id\":0,\"method\":\"GetSipSettings\"}")
+                                    << false;
+    QTest::newRow("SetSipSettings")
+        << Command([sip0](OrvaneSDK& s, OrvaneDevice* d) { return s.setSipSettings(d, sip0, SipSettings()); })
+        << QByteArray(
+               "{\"id\":0,\"method\":\"SetSipSettings\",\"sip0\":{\"serverHost\" : \"10.0.0.1\","
+               "\"serverPort\" : \"5060\", \"account\" : \"101\",\"password\" : \"pw\",\"displayName\" : "
+               "\"Hall\"},\"sip1\":{\"serverHost\" : \"\",\"serverPort\" : \"\", \"account\" : \"\","
+               "\"password\" : \"\",\"displayName\" : \"\"}}")
+        << false;
+    QTest::newRow("GetRtpSettings") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        QList<RtpSettings> list = channels(10);
+        return s.getRtpSettings(d, list);
+    }) << QByteArray("{\"id\":0,\"method\":\"GetRtpSettings\"}")
+                                    << false;
+    QTest::newRow("reboot") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.reboot(d); })
+                            << QByteArray("{\"id\":0,\"method\":\"reboot\"}") << false;
+    QTest::newRow("ResetDefault") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.resetDefault(d); })
+                                  << QByteArray("{\"id\":0,\"method\":\"ResetDefault\"}") << false;
+}
+
+void TestOrvaneSDK::commandTexts()
+{
+    QFETCH(Command, command);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, broadcast);
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
+    DeviceRef d;
+    QCOMPARE(command(sdk, d.device), 0);
+    QCOMPARE(wire.count(), 1);
+    QCOMPARE(wire.lastText(), text);
+
+    const QByteArray frame = wire.lastFrame();
+    QCOMPARE(frame.size(), OrvaneCommandFrame::TextOffset + text.size());
+    const QByteArray mac =
+        broadcast ? QByteArray(6, '\xff') : QByteArray(reinterpret_cast<const char*>(DeviceMac), 6);
+    const QByteArray ip =
+        broadcast ? QByteArray(4, '\xff') : QByteArray(reinterpret_cast<const char*>(DeviceIp), 4);
+    QCOMPARE(frame.mid(0, 6).toHex(), mac.toHex());
+    QCOMPARE(frame.mid(6, 6).toHex(), QByteArray(reinterpret_cast<const char*>(OwnMac), 6).toHex());
+    QCOMPARE(frame.mid(28, 4).toHex(), QByteArray(reinterpret_cast<const char*>(OwnIp), 4).toHex());
+    QCOMPARE(frame.mid(32, 6).toHex(), mac.toHex());
+    QCOMPARE(frame.mid(38, 4).toHex(), ip.toHex());
+}
+
+void TestOrvaneSDK::replies_data()
+{
+    QTest::addColumn<QByteArray>("reply"); // %1 stands for the command's id
+    QTest::addColumn<bool>("fromOwnMac");
+    QTest::addColumn<Outcome>("outcome");
+
+    QTest::newRow("success") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << false << Success;
+    QTest::newRow("id as string") << QByteArray("{\"id\":\"%1\",\"result\":\"success\"}") << false << Success;
+    QTest::newRow("keys in capitals") << QByteArray("{\"ID\":%1,\"RESULT\":\"success\"}") << false << Success;
+    // The largest frame there is: 60 bytes of headers and 1454 of text, no room for a zero.
+    const int padding =
+        OrvaneCommandFrame::MaxTextLength - int(strlen("{\"id\":0,\"result\":\"success\",\"pad\":\"\"}"));
+    QTest::newRow("1514-byte frame") << QByteArray("{\"id\":%1,\"result\":\"success\",\"pad\":\"" +
+                                                   QByteArray(padding, 'x') + "\"}")
+                                     << false << Success;
+    QTest::newRow("value with capital S")
+        << QByteArray("{\"id\":%1,\"result\":\"Success\"}") << false << Failure;
+    QTest::newRow("fail") << QByteArray("{\"id\":%1,\"result\":\"fail\"}") << false << Failure;
+    QTest::newRow("no result") << QByteArray("{\"id\":%1}") << false << Failure;
+    QTest::newRow("result not text") << QByteArray("{\"id\":%1,\"result\":true}") << false << Failure;
+    // Each reply below carries "success"; taking it would turn the following "fail" into 0.
+    QTest::newRow("foreign id") << QByteArray("{\"id\":9%1,\"result\":\"success\"}") << false << Ignored;
+    QTest::newRow("foreign id as string")
+        << QByteArray("{\"id\":\"9%1\",\"result\":\"success\"}") << false << Ignored;
+    QTest::newRow("no id") << QByteArray("{\"result\":\"success\"}") << false << Ignored;
+    QTest::newRow("broken json") << QByteArray("{\"id\":%1,\"result\":\"success\"") << false << Ignored;
+    QTest::newRow("array") << QByteArray("[{\"id\":%1,\"result\":\"success\"}]") << false << Ignored;
+    QTest::newRow("own frame echoed") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << true << Ignored;
+}
+
+void TestOrvaneSDK::replies()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, fromOwnMac);
+    QFETCH(Outcome, outcome);
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = [&](OrvaneSDK& s, int id, const QByteArray&) {
+        const QByteArray text = QString::fromLatin1(reply).arg(id).toLatin1();
+        inject(s, text, fromOwnMac ? OwnMac : DeviceMac);
+        if (outcome == Ignored)
+            inject(s, QByteArray("{\"id\":") + QByteArray::number(id) + ",\"result\":\"fail\"}");
+    };
+    DeviceRef d;
+    QElapsedTimer timer;
+    timer.start();
+    const int result = sdk.setName(d.device, "Hall");
+    QCOMPARE(result, outcome == Success ? 0 : -1);
+    QCOMPARE(sdk.lastOutcome(),
+             outcome == Success ? OrvaneSDK::Outcome::Success : OrvaneSDK::Outcome::Failed);
+    QVERIFY2(timer.elapsed() < PromptMs, "the reply was not taken");
+}
+
+void TestOrvaneSDK::escapedTextsParseBack_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("unchanged"); // plain texts go out exactly as typed
+    QTest::newRow("quote") << "Hall \"A\"" << false;
+    QTest::newRow("backslash") << "C:\\temp\\" << false;
+    QTest::newRow("newline and tab") << "two\nlines\tand tab\r" << false;
+    QTest::newRow("control bytes") << QString::fromLatin1("a\x01\x1f"
+                                                          "b")
+                                   << false;
+    QTest::newRow("utf-8") << QString::fromUtf8("S\xc3\xbc"
+                                                "d \xe5\x8c\x97")
+                           << true;
+    QTest::newRow("template-looking") << "%s %d \",\"method\":\"reboot" << false;
+}
+
+void TestOrvaneSDK::escapedTextsParseBack()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, unchanged);
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
+    DeviceRef d;
+    QCOMPARE(sdk.setName(d.device, name), 0);
+    const QByteArray text = wire.lastText();
+    cJSON* json = cJSON_Parse(text.constData());
+    QVERIFY2(json, text.constData());
+    QCOMPARE(QString::fromUtf8(cJSON_GetObjectItem(json, "name")->valuestring), name);
+    QCOMPARE(QByteArray(cJSON_GetObjectItem(json, "method")->valuestring), QByteArray("SetName"));
+    QCOMPARE(cJSON_GetArraySize(json), 3);
+    cJSON_Delete(json);
+    QCOMPARE(text.contains(name.toUtf8()), unchanged);
+}
+
+void TestOrvaneSDK::overlongTextsAreNotSent_data()
+{
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<bool>("sent");
+    const int nameRoom =
+        OrvaneSDK::MaxCommandLength - int(strlen("{\"id\":1,\"method\":\"SetName\",\"name\":\"\"}"));
+    QTest::newRow("name that just fits")
+        << Command([nameRoom](OrvaneSDK& s, OrvaneDevice* d) { return s.setName(d, QString(nameRoom, 'n')); })
+        << true;
+    QTest::newRow("name one byte over") << Command([nameRoom](OrvaneSDK& s, OrvaneDevice* d) {
+        return s.setName(d, QString(nameRoom + 1, 'n'));
+    }) << false;
+    // Escaping doubles each quote; the limit holds for the escaped text.
+    QTest::newRow("name over once escaped") << Command([nameRoom](OrvaneSDK& s, OrvaneDevice* d) {
+        return s.setName(d, QString(nameRoom / 2 + 1, '"'));
+    }) << false;
+    QTest::newRow("static ip fields") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        return s.setIpStatic(d, QString(400, '1'), QString(400, '2'), QString(400, '3'), "", "");
+    }) << false;
+    QTest::newRow("sip object over 255") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        SipSettings sip;
+        sip.account = QString(200, 'a');
+        return s.setSipSettings(d, SipSettings(), sip);
+    }) << false;
+    QTest::newRow("rtp channels") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        QList<RtpSettings> list = channels(10);
+        list[9].rtpIP = QString(400, '9');
+        return s.setRtpSettings(d, list);
+    }) << false;
+}
+
+void TestOrvaneSDK::overlongTextsAreNotSent()
+{
+    QFETCH(Command, command);
+    QFETCH(bool, sent);
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
+    DeviceRef d;
+    QCOMPARE(sdk.playVolume(d.device), 0); // ids of two digits would not change the room
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(command(sdk, d.device), sent ? 0 : -1);
+    QVERIFY(timer.elapsed() < PromptMs);
+    QCOMPARE(sdk.lastOutcome(), sent ? OrvaneSDK::Outcome::Success : OrvaneSDK::Outcome::NotSent);
+    QCOMPARE(wire.count(), sent ? 2 : 1);
+    if (sent) {
+        QCOMPARE(wire.lastText().size(), OrvaneSDK::MaxCommandLength);
+        cJSON* json = cJSON_Parse(wire.lastText().constData());
+        QVERIFY(json);
+        cJSON_Delete(json);
+    }
+}
+
+void TestOrvaneSDK::silentDeviceTimesOut()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = [](OrvaneSDK& s, int id, const QByteArray&) {
+        inject(s, "{\"id\":" + QByteArray::number(id + 1) + ",\"result\":\"success\"}");
+    };
+    DeviceRef d;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(sdk.reboot(d.device), -1);
+    const qint64 elapsed = timer.elapsed();
+    QVERIFY2(elapsed >= OrvaneSDK::ReplyTimeoutMs - 1, qPrintable(QString::number(elapsed)));
+    QVERIFY(elapsed < OrvaneSDK::ReplyTimeoutMs + PromptMs);
+    QCOMPARE(sdk.lastOutcome(), OrvaneSDK::Outcome::NoAnswer);
+}
+
+void TestOrvaneSDK::cancelWaitFromAnotherThread()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk); // no responder: the device stays silent
+    DeviceRef d;
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<int> result{1};
+        std::atomic<qint64> elapsed{0};
+        std::thread worker([&] {
+            QElapsedTimer timer;
+            timer.start();
+            result = sdk.setName(d.device, "Hall");
+            elapsed = timer.elapsed();
+        });
+        // The flag exists from the wait's start; a cancel before that is the next job's business.
+        QTRY_VERIFY_WITH_TIMEOUT(sdk.isWaiting(), 2000);
+        if (round % 2)
+            QThread::usleep(static_cast<unsigned long>(round * 150));
+        sdk.cancelWait();
+        worker.join();
+        QCOMPARE(result.load(), -1);
+        QVERIFY2(elapsed.load() < PromptMs, qPrintable(QString::number(elapsed.load())));
+        QCOMPARE(sdk.lastOutcome(), OrvaneSDK::Outcome::Cancelled);
+        QVERIFY(!sdk.isWaiting());
+    }
+}
+
+void TestOrvaneSDK::cancelBeforeTheWaitBegins()
+{
+    // The operator closes the job while the frame is on its way out, before the
+    // wait has started: the command must not sit out its 3000 ms.
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = [](OrvaneSDK& s, int, const QByteArray&) { s.cancelWait(); };
+    DeviceRef d;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(sdk.setName(d.device, "Hall"), -1);
+    QVERIFY2(timer.elapsed() < PromptMs, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(sdk.lastOutcome(), OrvaneSDK::Outcome::Cancelled);
+    // The next command is not affected by the old cancel.
+    wire.responder = answer(R"({"id":%d,"result":"success"})");
+    QCOMPARE(sdk.setName(d.device, "Hall"), 0);
+}
+
+void TestOrvaneSDK::staleRepliesDoNotSurviveReopen()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    inject(sdk, "{\"id\":0,\"result\":\"success\"}"); // left over from before the adapter changed
+    const OrvaneAdapter adapter = testAdapter();
+    sdk.open(&adapter);
+    wire.responder = answer("{\"id\":%d,\"result\":\"fail\"}");
+    DeviceRef d;
+    QCOMPARE(sdk.reboot(d.device), -1);
+}
+
+void TestOrvaneSDK::nothingSentWhileClosed()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    RecordingObserver observer;
+    sdk.setObserver(&observer);
+    sdk.close();
+    QVERIFY(!sdk.isOpen());
+    sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2);
+    QCOMPARE(wire.count(), 0);
+    QVERIFY(observer.sent.isEmpty());
+    sdk.open(nullptr);
+    sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2);
+    QCOMPARE(wire.count(), 0);
+}
+
+void TestOrvaneSDK::observerSeesTraffic()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    RecordingObserver observer;
+    sdk.setObserver(&observer);
+    wire.responder = [](OrvaneSDK& s, int id, const QByteArray&) {
+        inject(s, "{\"id\":" + QByteArray::number(id) + ",\"result\":\"success\"}", OwnMac);
+        QPcapFrame* arp = OrvaneCommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, "", 0);
+        arp->bytes()[42] = 0;
+        arp->bytes()[43] = 0;
+        s.onPacket(arp);
+        arp->release();
+        inject(s, "{\"id\":" + QByteArray::number(id) + ",\"result\":\"success\"}");
+    };
+    DeviceRef d;
+    QCOMPARE(sdk.reboot(d.device), 0);
+    QCOMPARE(observer.sent, QList<QByteArray>{"{\"id\":0,\"method\":\"reboot\"}"});
+    // Neither the echo of our own frame nor the plain ARP request counts as received.
+    QCOMPARE(observer.received, QList<QByteArray>{"{\"id\":0,\"result\":\"success\"}"});
+    sdk.setObserver(nullptr);
+}
+
+void TestOrvaneSDK::searchWithTimeoutZero()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = answer("{\"id\":%d,\"method\":\"search\",\"type\":\"KM41\"}");
+    QList<OrvaneDevice*> list;
+    QElapsedTimer timer;
+    timer.start();
+    sdk.search(list, 0, false);
+    QVERIFY(timer.elapsed() < PromptMs);
+    QCOMPARE(wire.count(), 1);
+    QVERIFY(list.isEmpty());
+}
+
+void TestOrvaneSDK::searchCollectsUntilDeadline()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    std::thread devices;
+    wire.responder = [&devices](OrvaneSDK& s, int id, const QByteArray&) {
+        const QByteArray n = QByteArray::number(id);
+        inject(s, "{\"id\":" + n + ",\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}");
+        inject(s, "{\"id\":" + n + ",\"method\":\"Search\",\"type\":\"KM41\",\"name\":\"capital\"}");
+        inject(s, "{\"id\":" + QByteArray::number(id + 7) + ",\"method\":\"search\",\"name\":\"stale\"}");
+        inject(s, "{\"id\":" + n + ",\"method\":\"search\"", OtherMac);
+        // A second device answers late from another thread, and the first one twice.
+        devices = std::thread([&s, n] {
+            QThread::msleep(100);
+            inject(s, "{\"id\":\"" + n + "\",\"method\":\"search\",\"name\":\"B\"}", OtherMac);
+            inject(s, "{\"id\":" + n + ",\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}");
+        });
+    };
+    QList<OrvaneDevice*> list;
+    list.append(nullptr); // whatever the caller left there is dropped
+    QElapsedTimer timer;
+    timer.start();
+    sdk.search(list, 400, false);
+    const qint64 elapsed = timer.elapsed();
+    devices.join();
+    QVERIFY2(elapsed >= 399, qPrintable(QString::number(elapsed)));
+    QVERIFY(elapsed < 400 + PromptMs);
+    QStringList names;
+    for (OrvaneDevice* device : list) {
+        names << device->name();
+        device->release();
+    }
+    QCOMPARE(names, (QStringList{"A", "B", "A"}));
+}
+
+void TestOrvaneSDK::searchEndsOnCancel()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    QList<OrvaneDevice*> list;
+    std::atomic<qint64> elapsed{0};
+    std::thread worker([&] {
+        QElapsedTimer timer;
+        timer.start();
+        sdk.search(list, 20000, false);
+        elapsed = timer.elapsed();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(sdk.isWaiting(), 2000);
+    sdk.cancelWait();
+    worker.join();
+    QVERIFY(list.isEmpty());
+    QVERIFY2(elapsed.load() < PromptMs, qPrintable(QString::number(elapsed.load())));
+}
+
+void TestOrvaneSDK::getSipSettings()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder =
+        answer("{\"id\":%d,\"result\":\"fail\",\"SIP0\":{\"serverHost\":\"10.0.0.1\","
+               "\"ServerPort\":\"5060\",\"account\":\"101\",\"password\":5,\"displayName\":\"Hall\"}}");
+    DeviceRef d;
+    SipSettings first;
+    first.password = "old";
+    SipSettings second;
+    second.account = "kept";
+    QCOMPARE(sdk.getSipSettings(d.device, first, second), -1);
+    QCOMPARE(first.serverHost, QStringLiteral("10.0.0.1"));
+    QCOMPARE(first.serverPort, QStringLiteral("5060"));
+    QCOMPARE(first.account, QStringLiteral("101"));
+    QCOMPARE(first.password, QString()); // not a string
+    QCOMPARE(first.displayName, QStringLiteral("Hall"));
+    QCOMPARE(second.account, QStringLiteral("kept")); // no sip1 object
+}
+
+void TestOrvaneSDK::getRtpSettings()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = answer("{\"id\":%d,\"result\":\"success\","
+                            "\"rtp0\":{\"enable\":1,\"rtpIP\":\"239.1.1.1\",\"rtpPort\":5004},"
+                            "\"rtp1\":{\"rtpIP\":7,\"rtpPort\":\"6000\"},"
+                            "\"rtp9\":{\"enable\":1,\"rtpIP\":\"239.9.9.9\",\"rtpPort\":5022},"
+                            "\"rtp10\":{\"enable\":1,\"rtpIP\":\"239.10.10.10\",\"rtpPort\":1}}");
+    DeviceRef d;
+    QList<RtpSettings> list = channels(12);
+    QCOMPARE(sdk.getRtpSettings(d.device, list), 0);
+    QCOMPARE(list[0], RtpSettings(1, "239.1.1.1", 5004));
+    QCOMPARE(list[1], RtpSettings());
+    for (int i = 2; i < 9; ++i)
+        QCOMPARE(list[i], RtpSettings()); // missing channels are reset
+    QCOMPARE(list[9], RtpSettings(1, "239.9.9.9", 5022));
+    QCOMPARE(list[10], channels(12)[10]); // beyond the ten channels nothing is read
+    QCOMPARE(list[11], channels(12)[11]);
+}
+
+void TestOrvaneSDK::setRtpSettingsTenChannels()
+{
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
+    DeviceRef d;
+    QCOMPARE(sdk.setRtpSettings(d.device, channels(10)), 0);
+    QByteArray expected = "{\"id\":0,\"method\":\"SetRtpSettings\",";
+    for (int i = 0; i < 10; ++i)
+        expected += "\"rtp" + QByteArray::number(i) + "\":" + printedChannel(i) + (i < 9 ? "," : "");
+    expected += "}";
+    QCOMPARE(wire.lastText(), expected);
+    QCOMPARE(wire.lastText().count("},\"rtp"), 9);
+    QVERIFY(wire.lastText().endsWith("\n}}"));
+
+    // Lists longer than ten send the first ten only.
+    QCOMPARE(sdk.setRtpSettings(d.device, channels(12)), 0);
+    expected.replace("\"id\":0", "\"id\":1");
+    QCOMPARE(wire.lastText(), expected);
+}
+
+void TestOrvaneSDK::setRtpSettingsShortLists_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("empty, as before a first read") << 0;
+    QTest::newRow("one") << 1;
+    QTest::newRow("three") << 3;
+    QTest::newRow("nine") << 9;
+}
+
+void TestOrvaneSDK::setRtpSettingsShortLists()
+{
+    QFETCH(int, count);
+    OrvaneSDK sdk;
+    FakeWire wire(sdk);
+    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
+    DeviceRef d;
+    QCOMPARE(sdk.setRtpSettings(d.device, channels(count)), 0);
+    cJSON* json = cJSON_Parse(wire.lastText().constData());
+    QVERIFY2(json, wire.lastText().constData());
+    QCOMPARE(cJSON_GetArraySize(json), 2 + count);
+    for (int i = 0; i < count; ++i) {
+        RtpSettings back;
+        back.readJson(cJSON_GetObjectItem(json, qPrintable(QStringLiteral("rtp%1").arg(i))));
+        QCOMPARE(back, channels(count)[i]);
+    }
+    cJSON_Delete(json);
+}
+
+// Without a sink the SDK drives the real capture engine; an adapter that does
+// not exist must still open and close cleanly.
+void TestOrvaneSDK::captureEngineStartsAndStops()
+{
+    OrvaneSDK sdk;
+    const OrvaneAdapter adapter = testAdapter();
+    QCOMPARE(sdk.open(&adapter), 0);
+    QVERIFY(sdk.isOpen());
+    sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2);
+    QThread::msleep(150);
+    sdk.close();
+    QVERIFY(!sdk.isOpen());
+    QCOMPARE(sdk.open(&adapter), 0);
+}
+
+QTEST_GUILESS_MAIN(TestOrvaneSDK)
+#include "tst_orvanesdk.moc"

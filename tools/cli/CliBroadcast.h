@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+// orvane-cli broadcast
+int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err);

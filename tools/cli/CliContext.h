@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <memory>
+
+class OrvaneAdapterList;
+class OrvaneDevice;
+class OrvaneSDK;
+struct OrvaneAdapter;
+
+// Exit statuses of orvane-cli.
+enum CliStatus {
+    CliOk = 0,
+    CliDeviceFailed = 1, // the device failed or did not answer
+    CliUsage = 2         // bad usage, unknown device or no usable adapter
+};
+
+enum class CliFormat { Table, Json, Csv };
+
+// What every device subcommand needs: the adapter, the command set on it and
+// the devices a search found. Messages for the operator go to err, one line each.
+class CliContext
+{
+public:
+    CliContext(QTextStream& out, QTextStream& err);
+    ~CliContext();
+
+    QTextStream& out() { return m_out; }
+    QTextStream& err() { return m_err; }
+
+    // --adapter when given, else the remembered "network", else the choose rule.
+    // False (with a message) when no adapter can be used.
+    bool openAdapter(const QString& requested);
+    OrvaneSDK& sdk() { return *m_sdk; }
+    const OrvaneAdapter* adapter() const { return m_adapter; }
+
+    // Searches and keeps the accepted devices (sorted by MAC).
+    void search(int timeoutMs, bool alarmTest, bool anyModel);
+    const QList<OrvaneDevice*>& devices() const { return m_devices; }
+    // The found device with this MAC (":" or "-" separators, any case), or none.
+    OrvaneDevice* findDevice(const QString& mac) const;
+
+    static bool parseFormat(const QString& text, CliFormat* format);
+    static QString normalizedMac(const QString& mac);
+    static QJsonObject deviceJson(const OrvaneDevice* device);
+
+    int fail(int status, const QString& message);
+
+private:
+    QTextStream& m_out;
+    QTextStream& m_err;
+    std::unique_ptr<OrvaneAdapterList> m_adapters;
+    const OrvaneAdapter* m_adapter = nullptr;
+    std::unique_ptr<OrvaneSDK> m_sdk;
+    QList<OrvaneDevice*> m_devices;
+};
+
+// Prints rows of texts as an aligned table or as CSV (RFC 4180 quoting).
+void cliPrintTable(QTextStream& out, const QStringList& header, const QList<QStringList>& rows);
+void cliPrintCsv(QTextStream& out, const QStringList& header, const QList<QStringList>& rows);

@@ -1,0 +1,409 @@
+#include "CliDeviceCommands.h"
+
+#include "CliContext.h"
+#include "OrvaneAdapterList.h"
+#include "OrvaneDevice.h"
+#include "OrvaneDeviceSearch.h"
+#include "OrvaneSDK.h"
+#include "OrvaneSettingRules.h"
+#include "RtpSettings.h"
+#include "SipSettings.h"
+#include "VyConfigure.h"
+
+#include <QCommandLineParser>
+#include <QCryptographicHash>
+#include <QJsonDocument>
+
+namespace {
+
+const QStringList DeviceCommands = {
+    QStringLiteral("set-ip"),  QStringLiteral("set-name"), QStringLiteral("set-mac"), QStringLiteral("set-account"),
+    QStringLiteral("reset"),   QStringLiteral("reboot"),   QStringLiteral("volume"),  QStringLiteral("play"),
+    QStringLiteral("sip-get"), QStringLiteral("sip-set"),  QStringLiteral("rtp-get"), QStringLiteral("rtp-set")};
+
+QCommandLineOption opt(const QString& name, const QString& help, const QString& value = QString())
+{
+    return value.isEmpty() ? QCommandLineOption(name, help) : QCommandLineOption(name, help, value);
+}
+
+// The options every subcommand that talks to devices shares.
+void addCommonOptions(QCommandLineParser& p)
+{
+    p.addOption(opt(QStringLiteral("adapter"), QStringLiteral("Adapter (interface) name."), QStringLiteral("NAME")));
+    p.addOption(opt(QStringLiteral("timeout"), QStringLiteral("Search time in ms (default 2000)."), QStringLiteral("MS")));
+    p.addOption(opt(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
+    p.addOption(opt(QStringLiteral("any-model"), QStringLiteral("Also list devices of other models.")));
+}
+
+bool parse(QCommandLineParser& p, const QString& command, const QStringList& args, CliContext& ctx, int* status)
+{
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!p.parse(QStringList{QStringLiteral("orvane-cli ") + command} + args)) {
+        *status = ctx.fail(CliUsage, p.errorText());
+        return false;
+    }
+    return true;
+}
+
+bool readCommon(QCommandLineParser& p, CliContext& ctx, int* timeout, CliFormat* format, int* status)
+{
+    *timeout = OrvaneDeviceSearch::TimeoutMs;
+    if (p.isSet(QStringLiteral("timeout"))) {
+        bool ok = false;
+        *timeout = p.value(QStringLiteral("timeout")).toInt(&ok);
+        if (!ok || *timeout < 0) {
+            *status = ctx.fail(CliUsage, QStringLiteral("--timeout needs a number of milliseconds"));
+            return false;
+        }
+    }
+    *format = CliFormat::Table;
+    if (p.isSet(QStringLiteral("format")) && !CliContext::parseFormat(p.value(QStringLiteral("format")), format)) {
+        *status = ctx.fail(CliUsage, QStringLiteral("--format must be table, json or csv"));
+        return false;
+    }
+    return true;
+}
+
+QString outcomeText(OrvaneSDK::Outcome outcome)
+{
+    switch (outcome) {
+    case OrvaneSDK::Outcome::Success:
+        return QStringLiteral("ok");
+    case OrvaneSDK::Outcome::Failed:
+        return QStringLiteral("failed");
+    case OrvaneSDK::Outcome::NotSent:
+        return QStringLiteral("not sent");
+    case OrvaneSDK::Outcome::Cancelled:
+    case OrvaneSDK::Outcome::NoAnswer:
+        break;
+    }
+    return QStringLiteral("no answer");
+}
+
+bool parseInt(const QString& text, int low, int high, int* value)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < low || v > high)
+        return false;
+    *value = v;
+    return true;
+}
+
+// address[:port], split at the last colon as the RTP page reads its fields.
+RtpSettings parseChannel(const QString& text)
+{
+    RtpSettings s;
+    s.enable = 1;
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon > 0) {
+        s.rtpIP = text.left(colon);
+        s.rtpPort = text.mid(colon + 1).toInt();
+    } else {
+        s.rtpIP = text;
+    }
+    return s;
+}
+
+} // namespace
+
+bool cliIsDeviceCommand(const QString& command)
+{
+    return DeviceCommands.contains(command);
+}
+
+QString cliDeviceCommandsHelp()
+{
+    return QStringLiteral(
+        "  set-ip --device MAC (--dhcp | --ip A --gateway G --netmask M [--dns1 D] [--dns2 D])\n"
+        "  set-name --device MAC NAME\n"
+        "  set-mac --device MAC NEWMAC\n"
+        "  set-account --device MAC ACCOUNT PASSWORD   (the password goes out as its MD5 digest)\n"
+        "  reset | reboot | play --device MAC\n"
+        "  volume --device MAC [--mic 0-100] [--out 0-100] [--auto-mute 0|1]\n"
+        "  sip-get --device MAC\n"
+        "  sip-set --device MAC [--account1 A] [--password1 P] [--display-name1 N] [--server-host1 H]\n"
+        "          [--server-port1 P] [... the same with 2]   (fields not given keep the device's values)\n"
+        "  rtp-get --device MAC\n"
+        "  rtp-set --device MAC [--channel N=ADDRESS[:PORT]]... [--clear N]...   (N from 1 to 10)\n");
+}
+
+int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    CliContext ctx(out, err);
+    QCommandLineParser p;
+    p.addOption(opt(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
+    int status = CliOk;
+    if (!parse(p, QStringLiteral("adapters"), args, ctx, &status))
+        return status;
+    if (!p.positionalArguments().isEmpty())
+        return ctx.fail(CliUsage, QStringLiteral("adapters takes no arguments"));
+    CliFormat format = CliFormat::Table;
+    if (p.isSet(QStringLiteral("format")) && !CliContext::parseFormat(p.value(QStringLiteral("format")), &format))
+        return ctx.fail(CliUsage, QStringLiteral("--format must be table, json or csv"));
+
+    const auto list = OrvaneAdapterList::listAdapters();
+    const int chosen = list->chooseIndex(VyConfigure().network());
+    const QStringList header{QStringLiteral("chosen"), QStringLiteral("name"), QStringLiteral("description"),
+                             QStringLiteral("mac"), QStringLiteral("ipv4")};
+    QList<QStringList> rows;
+    QJsonArray array;
+    for (int i = 0; i < list->size(); ++i) {
+        const OrvaneAdapter* a = list->at(i);
+        const QString mac = QString::asprintf("%02x:%02x:%02x:%02x:%02x:%02x", a->address[0], a->address[1],
+                                              a->address[2], a->address[3], a->address[4], a->address[5]);
+        rows << QStringList{i == chosen ? QStringLiteral("*") : QString(), QString::fromUtf8(a->pcapName),
+                            QString::fromUtf8(a->description), mac, OrvaneAdapterList::dotted(a->ip)};
+        QJsonObject o;
+        o.insert(QStringLiteral("name"), QString::fromUtf8(a->pcapName));
+        o.insert(QStringLiteral("description"), QString::fromUtf8(a->description));
+        o.insert(QStringLiteral("mac"), mac);
+        o.insert(QStringLiteral("ipv4"), OrvaneAdapterList::dotted(a->ip));
+        o.insert(QStringLiteral("chosen"), i == chosen);
+        array.append(o);
+    }
+    if (format == CliFormat::Json)
+        out << QJsonDocument(array).toJson(QJsonDocument::Indented);
+    else if (format == CliFormat::Csv)
+        cliPrintCsv(out, header, rows);
+    else
+        cliPrintTable(out, header, rows);
+    return list->isEmpty() ? ctx.fail(CliUsage, QStringLiteral("no Ethernet adapter found")) : CliOk;
+}
+
+int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    CliContext ctx(out, err);
+    QCommandLineParser p;
+    addCommonOptions(p);
+    p.addOption(opt(QStringLiteral("alarm-test"), QStringLiteral("Ask the devices for their alarm test.")));
+    int status = CliOk;
+    int timeout = 0;
+    CliFormat format = CliFormat::Table;
+    if (!parse(p, QStringLiteral("search"), args, ctx, &status) || !readCommon(p, ctx, &timeout, &format, &status))
+        return status;
+    if (!p.positionalArguments().isEmpty())
+        return ctx.fail(CliUsage, QStringLiteral("search takes no arguments"));
+    if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
+        return CliUsage;
+    ctx.search(timeout, p.isSet(QStringLiteral("alarm-test")), p.isSet(QStringLiteral("any-model")));
+
+    const QStringList header{QStringLiteral("mac"),     QStringLiteral("ip"),      QStringLiteral("name"),
+                             QStringLiteral("type"),    QStringLiteral("version"), QStringLiteral("uid"),
+                             QStringLiteral("sn"),      QStringLiteral("ipMode"),  QStringLiteral("netmask"),
+                             QStringLiteral("gateway"), QStringLiteral("dns1"),    QStringLiteral("dns2")};
+    QList<QStringList> rows;
+    QJsonArray array;
+    for (const OrvaneDevice* d : ctx.devices()) {
+        rows << QStringList{d->mac(), d->ip(),     d->name(),    d->type(),    d->version(), d->uid(),
+                            d->sn(),  d->ipMode(), d->netmask(), d->gateway(), d->dns1(),    d->dns2()};
+        array.append(CliContext::deviceJson(d));
+    }
+    if (format == CliFormat::Json)
+        out << QJsonDocument(array).toJson(QJsonDocument::Indented);
+    else if (format == CliFormat::Csv)
+        cliPrintCsv(out, header, rows);
+    else
+        cliPrintTable(out, header, rows);
+    return CliOk;
+}
+
+int cliDeviceCommand(const QString& command, const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    CliContext ctx(out, err);
+    QCommandLineParser p;
+    addCommonOptions(p);
+    p.addOption(opt(QStringLiteral("device"), QStringLiteral("MAC of the device."), QStringLiteral("MAC")));
+    if (command == QLatin1String("set-ip")) {
+        p.addOption(opt(QStringLiteral("dhcp"), QStringLiteral("Switch to DHCP.")));
+        for (const char* name : {"ip", "gateway", "netmask", "dns1", "dns2"})
+            p.addOption(opt(QString::fromLatin1(name), QStringLiteral("Address."), QStringLiteral("ADDRESS")));
+    } else if (command == QLatin1String("volume")) {
+        p.addOption(opt(QStringLiteral("mic"), QStringLiteral("Input volume."), QStringLiteral("N")));
+        p.addOption(opt(QStringLiteral("out"), QStringLiteral("Output volume."), QStringLiteral("N")));
+        p.addOption(opt(QStringLiteral("auto-mute"), QStringLiteral("0 or 1."), QStringLiteral("N")));
+    } else if (command == QLatin1String("sip-set")) {
+        for (const QString& n : {QStringLiteral("1"), QStringLiteral("2")}) {
+            for (const char* field : {"account", "password", "display-name", "server-host", "server-port"})
+                p.addOption(opt(QString::fromLatin1(field) + n, QStringLiteral("SIP field."), QStringLiteral("TEXT")));
+        }
+    } else if (command == QLatin1String("rtp-set")) {
+        p.addOption(opt(QStringLiteral("channel"), QStringLiteral("N=ADDRESS[:PORT]"), QStringLiteral("SPEC")));
+        p.addOption(opt(QStringLiteral("clear"), QStringLiteral("Channel to clear."), QStringLiteral("N")));
+    }
+    int status = CliOk;
+    int timeout = 0;
+    CliFormat format = CliFormat::Table;
+    if (!parse(p, command, args, ctx, &status) || !readCommon(p, ctx, &timeout, &format, &status))
+        return status;
+    if (format == CliFormat::Csv)
+        format = CliFormat::Table;
+    const QStringList positional = p.positionalArguments();
+    const QString mac = p.value(QStringLiteral("device"));
+    if (mac.isEmpty())
+        return ctx.fail(CliUsage, QStringLiteral("%1 needs --device MAC").arg(command));
+
+    // Everything the operator typed is checked before anything is sent.
+    int wantedArgs = 0;
+    if (command == QLatin1String("set-name") || command == QLatin1String("set-mac"))
+        wantedArgs = 1;
+    else if (command == QLatin1String("set-account"))
+        wantedArgs = 2;
+    if (positional.size() != wantedArgs)
+        return ctx.fail(CliUsage, QStringLiteral("%1 takes %2 argument(s)").arg(command).arg(wantedArgs));
+    if (wantedArgs > 0 && positional.first().isEmpty())
+        return ctx.fail(CliUsage, QStringLiteral("%1 needs a non-empty value").arg(command));
+    if (command == QLatin1String("set-account") && positional.at(1).isEmpty())
+        return ctx.fail(CliUsage, QStringLiteral("set-account needs a non-empty password"));
+
+    QStringList addresses;
+    if (command == QLatin1String("set-ip")) {
+        const bool dhcp = p.isSet(QStringLiteral("dhcp"));
+        if (dhcp == p.isSet(QStringLiteral("ip")))
+            return ctx.fail(CliUsage, QStringLiteral("set-ip needs either --dhcp or --ip"));
+        if (!dhcp) {
+            for (const char* name : {"ip", "gateway", "netmask", "dns1", "dns2"}) {
+                const QString value = p.value(QString::fromLatin1(name));
+                const bool optional = qstrcmp(name, "dns1") == 0 || qstrcmp(name, "dns2") == 0;
+                if ((!optional || !value.isEmpty()) && !OrvaneSettingRules::isValidAddress(value))
+                    return ctx.fail(CliUsage, QStringLiteral("--%1 is not an address: '%2'").arg(QLatin1String(name), value));
+                addresses << value;
+            }
+        }
+    }
+    int mic = -1, outVolume = -1, autoMute = -1;
+    if (command == QLatin1String("volume")) {
+        if ((p.isSet(QStringLiteral("mic")) && !parseInt(p.value(QStringLiteral("mic")), 0, 100, &mic)) ||
+            (p.isSet(QStringLiteral("out")) && !parseInt(p.value(QStringLiteral("out")), 0, 100, &outVolume)) ||
+            (p.isSet(QStringLiteral("auto-mute")) && !parseInt(p.value(QStringLiteral("auto-mute")), 0, 1, &autoMute)))
+            return ctx.fail(CliUsage, QStringLiteral("volumes are 0 to 100, --auto-mute is 0 or 1"));
+        if (mic < 0 && outVolume < 0 && autoMute < 0)
+            return ctx.fail(CliUsage, QStringLiteral("volume needs --mic, --out or --auto-mute"));
+    }
+    QMap<int, RtpSettings> channelChanges;
+    if (command == QLatin1String("rtp-set")) {
+        for (const QString& spec : p.values(QStringLiteral("channel"))) {
+            const int eq = spec.indexOf(QLatin1Char('='));
+            int n = 0;
+            if (eq < 0 || !parseInt(spec.left(eq), 1, OrvaneSDK::RtpChannelCount, &n))
+                return ctx.fail(CliUsage, QStringLiteral("--channel needs N=ADDRESS[:PORT] with N from 1 to 10"));
+            channelChanges.insert(n - 1, parseChannel(spec.mid(eq + 1)));
+        }
+        for (const QString& text : p.values(QStringLiteral("clear"))) {
+            int n = 0;
+            if (!parseInt(text, 1, OrvaneSDK::RtpChannelCount, &n))
+                return ctx.fail(CliUsage, QStringLiteral("--clear needs a channel from 1 to 10"));
+            RtpSettings cleared;
+            cleared.enable = 1;
+            channelChanges.insert(n - 1, cleared);
+        }
+        if (channelChanges.isEmpty())
+            return ctx.fail(CliUsage, QStringLiteral("rtp-set needs --channel or --clear"));
+    }
+
+    if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
+        return CliUsage;
+    ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")));
+    OrvaneDevice* device = ctx.findDevice(mac);
+    if (!device)
+        return ctx.fail(CliUsage, QStringLiteral("no device %1 answered the search").arg(mac));
+
+    OrvaneSDK& sdk = ctx.sdk();
+    QList<QPair<QString, QString>> values; // what a Get command read
+    int result = -1;
+    if (command == QLatin1String("set-ip")) {
+        result = addresses.isEmpty() ? sdk.setIpDhcp(device)
+                                     : sdk.setIpStatic(device, addresses.at(0), addresses.at(1), addresses.at(2),
+                                                       addresses.at(3), addresses.at(4));
+    } else if (command == QLatin1String("set-name")) {
+        result = sdk.setName(device, positional.first());
+    } else if (command == QLatin1String("set-mac")) {
+        result = sdk.setMac(device, positional.first());
+    } else if (command == QLatin1String("set-account")) {
+        const QByteArray digest =
+            QCryptographicHash::hash(positional.at(1).toUtf8(), QCryptographicHash::Md5).toHex();
+        result = sdk.setAccountPassword(device, positional.first(), QString::fromLatin1(digest));
+    } else if (command == QLatin1String("reset")) {
+        result = sdk.resetDefault(device);
+    } else if (command == QLatin1String("reboot")) {
+        result = sdk.reboot(device);
+    } else if (command == QLatin1String("play")) {
+        result = sdk.playVolume(device);
+    } else if (command == QLatin1String("volume")) {
+        // Values not given keep what the device reported in its search reply.
+        result = sdk.setDeviceVolume(device, mic >= 0 ? mic : device->intValue(QStringLiteral("micVolume")),
+                                     outVolume >= 0 ? outVolume : device->intValue(QStringLiteral("outVolume")),
+                                     autoMute >= 0 ? autoMute : device->autoMute());
+    } else if (command == QLatin1String("sip-get") || command == QLatin1String("sip-set")) {
+        SipSettings sip[2];
+        result = sdk.getSipSettings(device, sip[0], sip[1]);
+        if (result == 0 && command == QLatin1String("sip-set")) {
+            // Fields not given keep the device's own values, so nothing is lost.
+            for (int i = 0; i < 2; ++i) {
+                const QString n = QString::number(i + 1);
+                auto take = [&](const char* field, QString& target) {
+                    if (p.isSet(QString::fromLatin1(field) + n))
+                        target = p.value(QString::fromLatin1(field) + n);
+                };
+                take("account", sip[i].account);
+                take("password", sip[i].password);
+                take("display-name", sip[i].displayName);
+                take("server-host", sip[i].serverHost);
+                take("server-port", sip[i].serverPort);
+            }
+            result = sdk.setSipSettings(device, sip[0], sip[1]);
+        }
+        if (result == 0 && command == QLatin1String("sip-get")) {
+            for (int i = 0; i < 2; ++i) {
+                const QString n = QString::number(i + 1);
+                values << qMakePair(QStringLiteral("account") + n, sip[i].account)
+                       << qMakePair(QStringLiteral("password") + n, sip[i].password)
+                       << qMakePair(QStringLiteral("display-name") + n, sip[i].displayName)
+                       << qMakePair(QStringLiteral("server-host") + n, sip[i].serverHost)
+                       << qMakePair(QStringLiteral("server-port") + n, sip[i].serverPort);
+            }
+        }
+    } else if (command == QLatin1String("rtp-get") || command == QLatin1String("rtp-set")) {
+        QList<RtpSettings> channels;
+        for (int i = 0; i < OrvaneSDK::RtpChannelCount; ++i)
+            channels << RtpSettings();
+        result = sdk.getRtpSettings(device, channels);
+        if (result == 0 && command == QLatin1String("rtp-set")) {
+            for (auto it = channelChanges.cbegin(); it != channelChanges.cend(); ++it)
+                channels[it.key()] = it.value();
+            result = sdk.setRtpSettings(device, channels);
+        }
+        if (result == 0 && command == QLatin1String("rtp-get")) {
+            for (int i = 0; i < channels.size(); ++i) {
+                const RtpSettings& c = channels.at(i);
+                QString text = c.rtpIP;
+                if (!c.rtpIP.isEmpty() && c.rtpPort != 0)
+                    text = QStringLiteral("%1:%2").arg(c.rtpIP).arg(c.rtpPort);
+                values << qMakePair(QStringLiteral("channel%1").arg(i + 1), text);
+            }
+        }
+    }
+
+    const QString outcome = result == 0 ? QStringLiteral("ok") : outcomeText(sdk.lastOutcome());
+    if (format == CliFormat::Json) {
+        QJsonObject o;
+        o.insert(QStringLiteral("device"), device->mac());
+        o.insert(QStringLiteral("command"), command);
+        o.insert(QStringLiteral("outcome"), outcome);
+        if (!values.isEmpty()) {
+            QJsonObject v;
+            for (const auto& kv : values)
+                v.insert(kv.first, kv.second);
+            o.insert(QStringLiteral("values"), v);
+        }
+        out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+    } else {
+        out << device->mac() << "  " << command << "  " << outcome << "\n";
+        for (const auto& kv : values)
+            out << "  " << kv.first << " = " << kv.second << "\n";
+    }
+    out.flush();
+    if (result != 0)
+        return ctx.fail(CliDeviceFailed, QStringLiteral("%1 on %2: %3").arg(command, device->mac(), outcome));
+    return CliOk;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+// orvane-cli adapters
+int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err);
+// orvane-cli search
+int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err);
+// One device operation (set-ip, set-name, ..., rtp-set) addressed with --device.
+int cliDeviceCommand(const QString& command, const QStringList& args, QTextStream& out, QTextStream& err);
+bool cliIsDeviceCommand(const QString& command);
+QString cliDeviceCommandsHelp();

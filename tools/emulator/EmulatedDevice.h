@@ -1,0 +1,106 @@
+#pragma once
+
+#include "EmulatorFrames.h"
+
+#include <QByteArray>
+#include <QPair>
+#include <QString>
+#include <QVector>
+#include <array>
+
+struct SipAccount
+{
+    QString serverHost;
+    QString serverPort;
+    QString displayName;
+    QString account;
+    QString password;
+};
+
+struct RtpChannel
+{
+    int enable = 0;
+    QString rtpIP;
+    int rtpPort = 0;
+};
+
+struct DeviceState
+{
+    MacAddress mac{};
+    // Where replies come from; follows a successful static SetIp.
+    Ipv4Address address{};
+    QString name, type, ipMode, version, ip, gateway, netmask, dns1, dns2, sn, uid;
+    QString account, password;
+    int micVolume = 0;
+    int outVolume = 0;
+    int autoMute = 0;
+    std::array<SipAccount, 2> sip;
+    std::array<RtpChannel, 10> rtp;
+    // Further members of the search reply, in order: key and JSON text of the value.
+    QVector<QPair<QString, QByteArray>> extras;
+};
+
+// Ways a device can let the program down; any number may be combined.
+struct Misbehaviour
+{
+    bool silent = false;
+    int delayMs = 0;
+    bool twice = false;
+    bool fail = false;
+    bool brokenJson = false;
+    bool capitalSearch = false;
+    bool idAsString = false;
+    bool capitalKeys = false;
+    bool fullFrame = false;
+    bool foreignReplies = false;
+};
+
+struct PlannedReply
+{
+    MacAddress sourceMac{};
+    Ipv4Address sourceIp{};
+    QByteArray text;
+    int delayMs = 0;
+};
+
+struct CommandOutcome
+{
+    QString method;
+    // Why the command got no handling at all (malformed, not for this device); empty when handled.
+    QString ignored;
+    QVector<PlannedReply> replies;
+};
+
+// One emulated device: its settings and how it answers one command text.
+// Addressing is the caller's business; the device only sees the text.
+class EmulatedDevice
+{
+public:
+    static constexpr int RtpChannelCount = 10;
+
+    // The device that --devices makes as its number-th (1-based) device.
+    static EmulatedDevice generated(int number);
+    // Devices from a JSON array of objects; entry i starts from generated(firstNumber + i).
+    static bool fromConfig(const QByteArray& json, int firstNumber, QVector<EmulatedDevice>* devices,
+                           QString* error);
+
+    EmulatedDevice() = default;
+    explicit EmulatedDevice(const DeviceState& state, const Misbehaviour& misbehaviour = Misbehaviour());
+
+    const DeviceState& state() const { return m_state; }
+    const Misbehaviour& misbehaviour() const { return m_misbehaviour; }
+    void setMisbehaviour(const Misbehaviour& m) { m_misbehaviour = m; }
+    MacAddress mac() const { return m_state.mac; }
+    int playCount() const { return m_playCount; }
+    int rebootCount() const { return m_rebootCount; }
+
+    // A broadcast is only heeded when it is a search.
+    CommandOutcome handle(const QByteArray& text, bool broadcast);
+
+private:
+    DeviceState m_initial;
+    DeviceState m_state;
+    Misbehaviour m_misbehaviour;
+    int m_playCount = 0;
+    int m_rebootCount = 0;
+};
