@@ -1,5 +1,7 @@
 #include "OrvaneSDK.h"
 
+#include <QThread>
+
 #include "OrvaneCommandFrame.h"
 #include "OrvaneCommandObserver.h"
 #include "OrvaneDevice.h"
@@ -151,6 +153,17 @@ std::unique_ptr<OrvaneReply> OrvaneSDK::waitReplySince(uint32_t id, int timeoutM
             return reply;
     }
     return nullptr;
+}
+
+bool OrvaneSDK::waitUntilCaptureOpen(int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!m_capture->isOpen()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
 }
 
 void OrvaneSDK::cancelWait()

@@ -64,6 +64,9 @@ public:
     int open(const OrvaneAdapter* adapter);
     void close();
     bool isOpen() const;
+    // Waits until the capture engine has the adapter open, so that a search
+    // started right after open() gets its whole time; false after timeoutMs.
+    bool waitUntilCaptureOpen(int timeoutMs) const;
 
     // False when nothing went out (no adapter open, or the text does not fit a frame).
     bool sendCommand(const uint8_t mac[6], const uint8_t ip[4], const char* text, int length);

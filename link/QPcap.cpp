@@ -7,6 +7,7 @@
 #include "QPcapThread.h"
 
 #include <QDeadlineTimer>
+#include <cstdio>
 #include <cstring>
 #include <pcap/pcap.h>
 
@@ -97,10 +98,24 @@ int QPcap::open()
     if (!handle)
         return -1;
     m_handle = handle;
+    // The filter goes on before anything is sent: libpcap drains the socket when
+    // a filter is set, and would throw away replies that arrived in between.
+    bpf_program program;
+    bool filtered = false;
+    if (pcap_compile(handle, &program, FilterText, 1, m_adapter.maskValue()) < 0) {
+        fprintf(stderr, "[ERROR] Unable to compile the packet filter. Check the syntax.\n");
+    } else {
+        filtered = pcap_setfilter(handle, &program) >= 0;
+        pcap_freecode(&program);
+    }
     m_sendThread = new QPcapSendThread(this);
     m_sendThread->start();
-    m_recvThread = new QPcapRecvThread(this);
-    m_recvThread->start();
+    // Without its filter the receive thread does not run; nothing is received
+    // until the adapter is reopened.
+    if (filtered) {
+        m_recvThread = new QPcapRecvThread(this);
+        m_recvThread->start();
+    }
     m_open.store(true);
     m_openCount.fetch_add(1);
     return 0;

@@ -4,7 +4,6 @@
 
 #include <QDebug>
 #include <QMutexLocker>
-#include <cstdio>
 #include <pcap/pcap.h>
 
 void QPcapRecvThread::stop()
@@ -17,15 +16,6 @@ void QPcapRecvThread::stop()
 void QPcapRecvThread::run()
 {
     pcap_t* handle = m_pcap->m_handle;
-    bpf_program program;
-    if (pcap_compile(handle, &program, QPcap::FilterText, 1, m_pcap->m_adapter.maskValue()) < 0) {
-        fprintf(stderr, "[ERROR] Unable to compile the packet filter. Check the syntax.\n");
-        return;
-    }
-    const int filtered = pcap_setfilter(handle, &program);
-    pcap_freecode(&program);
-    if (filtered < 0)
-        return;
     qDebug("listening on %s...", m_pcap->m_adapter.description);
     // A stop that came before the loop started would otherwise be missed.
     if (isStopRequested())

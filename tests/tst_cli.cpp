@@ -32,6 +32,7 @@ private slots:
     void exitStatuses_data();
     void exitStatuses();
     void badUsageSendsNothing();
+    void batchesCountUpInMacOrder();
 
 private:
     Run cli(const QStringList& args, int timeoutMs = 30000);
@@ -261,6 +262,41 @@ void TestCli::badUsageSendsNothing()
         QVERIFY2(r.err.startsWith(QLatin1String("orvane-cli: ")), qPrintable(r.err));
     }
     QCOMPARE(loggedCommands().size(), before);
+}
+
+void TestCli::batchesCountUpInMacOrder()
+{
+    // Given out of order, handled in MAC order; addresses count up without carry.
+    Run r = cli({QStringLiteral("set-ip"), QStringLiteral("--device"), QStringLiteral("02:00:00:00:00:03"),
+                 QStringLiteral("--device"), QStringLiteral("02:00:00:00:00:01,02:00:00:00:00:02"),
+                 QStringLiteral("--ip"), QStringLiteral("198.18.7.254"), QStringLiteral("--gateway"),
+                 QStringLiteral("198.18.0.254"), QStringLiteral("--netmask"), QStringLiteral("255.254.0.0")});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, QStringLiteral("02:00:00:00:00:01  set-ip  198.18.7.254  ok\n"
+                                   "02:00:00:00:00:02  set-ip  198.18.7.255  ok\n"
+                                   "02:00:00:00:00:03  set-ip  198.18.7.0  ok\n"));
+    const QStringList log = loggedCommands();
+    QVERIFY(log.at(log.size() - 3).contains(QLatin1String("\"ip\":\"198.18.7.254\"")));
+    QVERIFY(log.at(log.size() - 1).contains(QLatin1String("\"ip\":\"198.18.7.0\"")));
+
+    // A failing device in the middle neither stops nor shifts the sequence.
+    r = cli({QStringLiteral("set-mac"), QStringLiteral("--device"),
+             QStringLiteral("02:00:00:00:00:04,02:00:00:00:00:02,02:00:00:00:00:03"),
+             QStringLiteral("06:1A:2B:3C:4D:FE")});
+    QCOMPARE(r.status, 1);
+    QCOMPARE(r.out, QStringLiteral("02:00:00:00:00:02  set-mac  06:1a:2b:3c:4d:fe  ok\n"
+                                   "02:00:00:00:00:03  set-mac  06:1a:2b:3c:4d:ff  ok\n"
+                                   "02:00:00:00:00:04  set-mac  06:1a:2b:3c:4e:00  failed\n"));
+    QVERIFY(r.err.contains(QLatin1String("02:00:00:00:00:04")));
+
+    r = cli({QStringLiteral("search"), QStringLiteral("--format"), QStringLiteral("csv")});
+    QVERIFY2(r.out.contains(QLatin1String("06:1a:2b:3c:4d:fe,198.18.7.255")), qPrintable(r.out));
+
+    // --all takes every accepted device found: the slow one too, with a search long enough for it.
+    r = cli({QStringLiteral("play"), QStringLiteral("--all"), QStringLiteral("--timeout"), QStringLiteral("4500")});
+    QCOMPARE(r.status, 1); // device 4 fails every command, device 5 answers too late
+    QCOMPARE(r.out.count(QLatin1Char('\n')), 5);
+    QCOMPARE(r.out.count(QLatin1String("  ok\n")), 3);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

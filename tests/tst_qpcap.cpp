@@ -8,7 +8,9 @@
 #include <QMutex>
 #include <QtTest>
 #include <cstring>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -83,6 +85,7 @@ private slots:
     void oversizedFramesNeverReachObserver();
     void stopDuringCaptureLoopJoinsEveryThread();
     void reopensAfterInterfaceWentDown();
+    void replyToTheFirstFrameIsNotLost();
 
 private:
     OrvaneAdapter nearAdapter(const QString& interfaceName);
@@ -298,6 +301,54 @@ void TestQPcap::reopensAfterInterfaceWentDown()
     QCOMPARE(collector.count(), 20);
     QCOMPARE(collector.texts().last(), QByteArray("{\"id\":319}"));
     pcap.stop();
+}
+
+void TestQPcap::replyToTheFirstFrameIsNotLost()
+{
+    // Setting the capture filter drains the socket: when the filter went on
+    // after the first frame had gone out, the quickest replies vanished.
+    RawPacketSocket far;
+    QVERIFY(openFar(far));
+    std::atomic<bool> stopEcho{false};
+    std::thread echo([&] {
+        while (!stopEcho.load()) {
+            const QByteArray frame = far.receive(50);
+            if (frame.size() < 60 || uint8_t(frame[42]) != 0x88)
+                continue;
+            const uint8_t* asker = reinterpret_cast<const uint8_t*>(frame.constData() + 22);
+            const uint8_t* askerIp = reinterpret_cast<const uint8_t*>(frame.constData() + 28);
+            // Several devices answering at once, as after a search.
+            for (int i = 0; i < 5; ++i)
+                far.send(commandFrame(DeviceMac, DeviceIp, asker, askerIp, frame.mid(60)));
+        }
+    });
+    // Joined however the test ends.
+    struct Joiner
+    {
+        std::atomic<bool>& stop;
+        std::thread& thread;
+        ~Joiner()
+        {
+            stop.store(true);
+            thread.join();
+        }
+    } joiner{stopEcho, echo};
+    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
+    for (int round = 0; round < 20; ++round) {
+        Collector collector;
+        QPcap pcap;
+        pcap.setObserver(&collector);
+        const QByteArray text = "{\"id\":" + QByteArray::number(round) + "}";
+        {
+            NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+            pcap.start(&adapter);
+        }
+        pcap.send(OrvaneCommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 5, 3000);
+        QCOMPARE(collector.texts().first(), text);
+        pcap.stop();
+    }
 }
 
 QTEST_GUILESS_MAIN(TestQPcap)

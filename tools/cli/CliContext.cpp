@@ -51,6 +51,9 @@ bool CliContext::openAdapter(const QString& requested)
         return false;
     }
     m_sdk->open(m_adapter);
+    // The adapter opens on the capture engine's own thread; a search begun
+    // before that would lose part of its time.
+    m_sdk->waitUntilCaptureOpen(3000);
     return true;
 }
 

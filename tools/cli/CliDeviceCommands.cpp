@@ -13,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QCryptographicHash>
 #include <QJsonDocument>
+#include <algorithm>
 
 namespace {
 
@@ -115,6 +116,8 @@ bool cliIsDeviceCommand(const QString& command)
 QString cliDeviceCommandsHelp()
 {
     return QStringLiteral(
+        "  (--device accepts several MACs, repeated or separated by commas; --all takes every device found;\n"
+        "   devices are handled one after another in MAC order, each reported on its own line)\n"
         "  set-ip --device MAC (--dhcp | --ip A --gateway G --netmask M [--dns1 D] [--dns2 D])\n"
         "  set-name --device MAC NAME\n"
         "  set-mac --device MAC NEWMAC\n"
@@ -208,12 +211,119 @@ int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err)
     return CliOk;
 }
 
+namespace {
+
+// What the operator asked for, checked before anything is sent.
+struct Request
+{
+    QString command;
+    QStringList positional;
+    QStringList addresses; // set-ip: ip, gateway, netmask, dns1, dns2; empty for DHCP
+    int mic = -1;
+    int outVolume = -1;
+    int autoMute = -1;
+    QMap<int, RtpSettings> channelChanges;
+    const QCommandLineParser* parser = nullptr;
+};
+
+struct Result
+{
+    int code = -1;
+    QList<QPair<QString, QString>> values; // what a Get command read
+};
+
+// One operation on one device; name and mac are this device's own values of a batch.
+Result runOne(OrvaneSDK& sdk, OrvaneDevice* device, const Request& r, const QString& ip, const QString& mac)
+{
+    const QString& command = r.command;
+    const QCommandLineParser& p = *r.parser;
+    Result result;
+    if (command == QLatin1String("set-ip")) {
+        result.code = r.addresses.isEmpty()
+                          ? sdk.setIpDhcp(device)
+                          : sdk.setIpStatic(device, ip, r.addresses.at(1), r.addresses.at(2), r.addresses.at(3),
+                                            r.addresses.at(4));
+    } else if (command == QLatin1String("set-name")) {
+        result.code = sdk.setName(device, r.positional.first());
+    } else if (command == QLatin1String("set-mac")) {
+        result.code = sdk.setMac(device, mac);
+    } else if (command == QLatin1String("set-account")) {
+        const QByteArray digest =
+            QCryptographicHash::hash(r.positional.at(1).toUtf8(), QCryptographicHash::Md5).toHex();
+        result.code = sdk.setAccountPassword(device, r.positional.first(), QString::fromLatin1(digest));
+    } else if (command == QLatin1String("reset")) {
+        result.code = sdk.resetDefault(device);
+    } else if (command == QLatin1String("reboot")) {
+        result.code = sdk.reboot(device);
+    } else if (command == QLatin1String("play")) {
+        result.code = sdk.playVolume(device);
+    } else if (command == QLatin1String("volume")) {
+        // Values not given keep what the device reported in its search reply.
+        result.code = sdk.setDeviceVolume(device, r.mic >= 0 ? r.mic : device->intValue(QStringLiteral("micVolume")),
+                                          r.outVolume >= 0 ? r.outVolume : device->intValue(QStringLiteral("outVolume")),
+                                          r.autoMute >= 0 ? r.autoMute : device->autoMute());
+    } else if (command == QLatin1String("sip-get") || command == QLatin1String("sip-set")) {
+        SipSettings sip[2];
+        result.code = sdk.getSipSettings(device, sip[0], sip[1]);
+        if (result.code == 0 && command == QLatin1String("sip-set")) {
+            // Fields not given keep the device's own values, so nothing is lost.
+            for (int i = 0; i < 2; ++i) {
+                const QString n = QString::number(i + 1);
+                auto take = [&](const char* field, QString& target) {
+                    if (p.isSet(QString::fromLatin1(field) + n))
+                        target = p.value(QString::fromLatin1(field) + n);
+                };
+                take("account", sip[i].account);
+                take("password", sip[i].password);
+                take("display-name", sip[i].displayName);
+                take("server-host", sip[i].serverHost);
+                take("server-port", sip[i].serverPort);
+            }
+            result.code = sdk.setSipSettings(device, sip[0], sip[1]);
+        }
+        if (result.code == 0 && command == QLatin1String("sip-get")) {
+            for (int i = 0; i < 2; ++i) {
+                const QString n = QString::number(i + 1);
+                result.values << qMakePair(QStringLiteral("account") + n, sip[i].account)
+                              << qMakePair(QStringLiteral("password") + n, sip[i].password)
+                              << qMakePair(QStringLiteral("display-name") + n, sip[i].displayName)
+                              << qMakePair(QStringLiteral("server-host") + n, sip[i].serverHost)
+                              << qMakePair(QStringLiteral("server-port") + n, sip[i].serverPort);
+            }
+        }
+    } else if (command == QLatin1String("rtp-get") || command == QLatin1String("rtp-set")) {
+        QList<RtpSettings> channels;
+        for (int i = 0; i < OrvaneSDK::RtpChannelCount; ++i)
+            channels << RtpSettings();
+        result.code = sdk.getRtpSettings(device, channels);
+        if (result.code == 0 && command == QLatin1String("rtp-set")) {
+            for (auto it = r.channelChanges.cbegin(); it != r.channelChanges.cend(); ++it)
+                channels[it.key()] = it.value();
+            result.code = sdk.setRtpSettings(device, channels);
+        }
+        if (result.code == 0 && command == QLatin1String("rtp-get")) {
+            for (int i = 0; i < channels.size(); ++i) {
+                const RtpSettings& c = channels.at(i);
+                QString text = c.rtpIP;
+                if (!c.rtpIP.isEmpty() && c.rtpPort != 0)
+                    text = QStringLiteral("%1:%2").arg(c.rtpIP).arg(c.rtpPort);
+                result.values << qMakePair(QStringLiteral("channel%1").arg(i + 1), text);
+            }
+        }
+    }
+    return result;
+}
+
+} // namespace
+
 int cliDeviceCommand(const QString& command, const QStringList& args, QTextStream& out, QTextStream& err)
 {
     CliContext ctx(out, err);
     QCommandLineParser p;
     addCommonOptions(p);
-    p.addOption(opt(QStringLiteral("device"), QStringLiteral("MAC of the device."), QStringLiteral("MAC")));
+    p.addOption(opt(QStringLiteral("device"), QStringLiteral("MAC of a device; repeat or separate with commas."),
+                    QStringLiteral("MAC")));
+    p.addOption(opt(QStringLiteral("all"), QStringLiteral("Every device the search finds.")));
     if (command == QLatin1String("set-ip")) {
         p.addOption(opt(QStringLiteral("dhcp"), QStringLiteral("Switch to DHCP.")));
         for (const char* name : {"ip", "gateway", "netmask", "dns1", "dns2"})
@@ -238,10 +348,19 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         return status;
     if (format == CliFormat::Csv)
         format = CliFormat::Table;
-    const QStringList positional = p.positionalArguments();
-    const QString mac = p.value(QStringLiteral("device"));
-    if (mac.isEmpty())
-        return ctx.fail(CliUsage, QStringLiteral("%1 needs --device MAC").arg(command));
+
+    Request request;
+    request.command = command;
+    request.parser = &p;
+    request.positional = p.positionalArguments();
+    QStringList wanted;
+    for (const QString& value : p.values(QStringLiteral("device"))) {
+        for (const QString& mac : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            wanted << CliContext::normalizedMac(mac);
+    }
+    const bool all = p.isSet(QStringLiteral("all"));
+    if (wanted.isEmpty() == !all)
+        return ctx.fail(CliUsage, QStringLiteral("%1 needs --device MAC... or --all").arg(command));
 
     // Everything the operator typed is checked before anything is sent.
     int wantedArgs = 0;
@@ -249,14 +368,13 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         wantedArgs = 1;
     else if (command == QLatin1String("set-account"))
         wantedArgs = 2;
-    if (positional.size() != wantedArgs)
+    if (request.positional.size() != wantedArgs)
         return ctx.fail(CliUsage, QStringLiteral("%1 takes %2 argument(s)").arg(command).arg(wantedArgs));
-    if (wantedArgs > 0 && positional.first().isEmpty())
+    if (wantedArgs > 0 && request.positional.first().isEmpty())
         return ctx.fail(CliUsage, QStringLiteral("%1 needs a non-empty value").arg(command));
-    if (command == QLatin1String("set-account") && positional.at(1).isEmpty())
+    if (command == QLatin1String("set-account") && request.positional.at(1).isEmpty())
         return ctx.fail(CliUsage, QStringLiteral("set-account needs a non-empty password"));
 
-    QStringList addresses;
     if (command == QLatin1String("set-ip")) {
         const bool dhcp = p.isSet(QStringLiteral("dhcp"));
         if (dhcp == p.isSet(QStringLiteral("ip")))
@@ -266,28 +384,28 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
                 const QString value = p.value(QString::fromLatin1(name));
                 const bool optional = qstrcmp(name, "dns1") == 0 || qstrcmp(name, "dns2") == 0;
                 if ((!optional || !value.isEmpty()) && !OrvaneSettingRules::isValidAddress(value))
-                    return ctx.fail(CliUsage, QStringLiteral("--%1 is not an address: '%2'").arg(QLatin1String(name), value));
-                addresses << value;
+                    return ctx.fail(CliUsage,
+                                    QStringLiteral("--%1 is not an address: '%2'").arg(QLatin1String(name), value));
+                request.addresses << value;
             }
         }
     }
-    int mic = -1, outVolume = -1, autoMute = -1;
     if (command == QLatin1String("volume")) {
-        if ((p.isSet(QStringLiteral("mic")) && !parseInt(p.value(QStringLiteral("mic")), 0, 100, &mic)) ||
-            (p.isSet(QStringLiteral("out")) && !parseInt(p.value(QStringLiteral("out")), 0, 100, &outVolume)) ||
-            (p.isSet(QStringLiteral("auto-mute")) && !parseInt(p.value(QStringLiteral("auto-mute")), 0, 1, &autoMute)))
+        if ((p.isSet(QStringLiteral("mic")) && !parseInt(p.value(QStringLiteral("mic")), 0, 100, &request.mic)) ||
+            (p.isSet(QStringLiteral("out")) && !parseInt(p.value(QStringLiteral("out")), 0, 100, &request.outVolume)) ||
+            (p.isSet(QStringLiteral("auto-mute")) &&
+             !parseInt(p.value(QStringLiteral("auto-mute")), 0, 1, &request.autoMute)))
             return ctx.fail(CliUsage, QStringLiteral("volumes are 0 to 100, --auto-mute is 0 or 1"));
-        if (mic < 0 && outVolume < 0 && autoMute < 0)
+        if (request.mic < 0 && request.outVolume < 0 && request.autoMute < 0)
             return ctx.fail(CliUsage, QStringLiteral("volume needs --mic, --out or --auto-mute"));
     }
-    QMap<int, RtpSettings> channelChanges;
     if (command == QLatin1String("rtp-set")) {
         for (const QString& spec : p.values(QStringLiteral("channel"))) {
             const int eq = spec.indexOf(QLatin1Char('='));
             int n = 0;
             if (eq < 0 || !parseInt(spec.left(eq), 1, OrvaneSDK::RtpChannelCount, &n))
                 return ctx.fail(CliUsage, QStringLiteral("--channel needs N=ADDRESS[:PORT] with N from 1 to 10"));
-            channelChanges.insert(n - 1, parseChannel(spec.mid(eq + 1)));
+            request.channelChanges.insert(n - 1, parseChannel(spec.mid(eq + 1)));
         }
         for (const QString& text : p.values(QStringLiteral("clear"))) {
             int n = 0;
@@ -295,115 +413,83 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
                 return ctx.fail(CliUsage, QStringLiteral("--clear needs a channel from 1 to 10"));
             RtpSettings cleared;
             cleared.enable = 1;
-            channelChanges.insert(n - 1, cleared);
+            request.channelChanges.insert(n - 1, cleared);
         }
-        if (channelChanges.isEmpty())
+        if (request.channelChanges.isEmpty())
             return ctx.fail(CliUsage, QStringLiteral("rtp-set needs --channel or --clear"));
     }
 
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
         return CliUsage;
     ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")));
-    OrvaneDevice* device = ctx.findDevice(mac);
-    if (!device)
-        return ctx.fail(CliUsage, QStringLiteral("no device %1 answered the search").arg(mac));
-
-    OrvaneSDK& sdk = ctx.sdk();
-    QList<QPair<QString, QString>> values; // what a Get command read
-    int result = -1;
-    if (command == QLatin1String("set-ip")) {
-        result = addresses.isEmpty() ? sdk.setIpDhcp(device)
-                                     : sdk.setIpStatic(device, addresses.at(0), addresses.at(1), addresses.at(2),
-                                                       addresses.at(3), addresses.at(4));
-    } else if (command == QLatin1String("set-name")) {
-        result = sdk.setName(device, positional.first());
-    } else if (command == QLatin1String("set-mac")) {
-        result = sdk.setMac(device, positional.first());
-    } else if (command == QLatin1String("set-account")) {
-        const QByteArray digest =
-            QCryptographicHash::hash(positional.at(1).toUtf8(), QCryptographicHash::Md5).toHex();
-        result = sdk.setAccountPassword(device, positional.first(), QString::fromLatin1(digest));
-    } else if (command == QLatin1String("reset")) {
-        result = sdk.resetDefault(device);
-    } else if (command == QLatin1String("reboot")) {
-        result = sdk.reboot(device);
-    } else if (command == QLatin1String("play")) {
-        result = sdk.playVolume(device);
-    } else if (command == QLatin1String("volume")) {
-        // Values not given keep what the device reported in its search reply.
-        result = sdk.setDeviceVolume(device, mic >= 0 ? mic : device->intValue(QStringLiteral("micVolume")),
-                                     outVolume >= 0 ? outVolume : device->intValue(QStringLiteral("outVolume")),
-                                     autoMute >= 0 ? autoMute : device->autoMute());
-    } else if (command == QLatin1String("sip-get") || command == QLatin1String("sip-set")) {
-        SipSettings sip[2];
-        result = sdk.getSipSettings(device, sip[0], sip[1]);
-        if (result == 0 && command == QLatin1String("sip-set")) {
-            // Fields not given keep the device's own values, so nothing is lost.
-            for (int i = 0; i < 2; ++i) {
-                const QString n = QString::number(i + 1);
-                auto take = [&](const char* field, QString& target) {
-                    if (p.isSet(QString::fromLatin1(field) + n))
-                        target = p.value(QString::fromLatin1(field) + n);
-                };
-                take("account", sip[i].account);
-                take("password", sip[i].password);
-                take("display-name", sip[i].displayName);
-                take("server-host", sip[i].serverHost);
-                take("server-port", sip[i].serverPort);
-            }
-            result = sdk.setSipSettings(device, sip[0], sip[1]);
-        }
-        if (result == 0 && command == QLatin1String("sip-get")) {
-            for (int i = 0; i < 2; ++i) {
-                const QString n = QString::number(i + 1);
-                values << qMakePair(QStringLiteral("account") + n, sip[i].account)
-                       << qMakePair(QStringLiteral("password") + n, sip[i].password)
-                       << qMakePair(QStringLiteral("display-name") + n, sip[i].displayName)
-                       << qMakePair(QStringLiteral("server-host") + n, sip[i].serverHost)
-                       << qMakePair(QStringLiteral("server-port") + n, sip[i].serverPort);
-            }
-        }
-    } else if (command == QLatin1String("rtp-get") || command == QLatin1String("rtp-set")) {
-        QList<RtpSettings> channels;
-        for (int i = 0; i < OrvaneSDK::RtpChannelCount; ++i)
-            channels << RtpSettings();
-        result = sdk.getRtpSettings(device, channels);
-        if (result == 0 && command == QLatin1String("rtp-set")) {
-            for (auto it = channelChanges.cbegin(); it != channelChanges.cend(); ++it)
-                channels[it.key()] = it.value();
-            result = sdk.setRtpSettings(device, channels);
-        }
-        if (result == 0 && command == QLatin1String("rtp-get")) {
-            for (int i = 0; i < channels.size(); ++i) {
-                const RtpSettings& c = channels.at(i);
-                QString text = c.rtpIP;
-                if (!c.rtpIP.isEmpty() && c.rtpPort != 0)
-                    text = QStringLiteral("%1:%2").arg(c.rtpIP).arg(c.rtpPort);
-                values << qMakePair(QStringLiteral("channel%1").arg(i + 1), text);
-            }
-        }
-    }
-
-    const QString outcome = result == 0 ? QStringLiteral("ok") : outcomeText(sdk.lastOutcome());
-    if (format == CliFormat::Json) {
-        QJsonObject o;
-        o.insert(QStringLiteral("device"), device->mac());
-        o.insert(QStringLiteral("command"), command);
-        o.insert(QStringLiteral("outcome"), outcome);
-        if (!values.isEmpty()) {
-            QJsonObject v;
-            for (const auto& kv : values)
-                v.insert(kv.first, kv.second);
-            o.insert(QStringLiteral("values"), v);
-        }
-        out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+    // The targets in MAC order, as the search lists them; an unknown MAC stops
+    // the whole batch before anything is sent.
+    QList<OrvaneDevice*> targets;
+    if (all) {
+        targets = ctx.devices();
     } else {
-        out << device->mac() << "  " << command << "  " << outcome << "\n";
-        for (const auto& kv : values)
-            out << "  " << kv.first << " = " << kv.second << "\n";
+        for (const QString& mac : wanted) {
+            OrvaneDevice* device = ctx.findDevice(mac);
+            if (!device)
+                return ctx.fail(CliUsage, QStringLiteral("no device %1 answered the search").arg(mac));
+            if (!targets.contains(device))
+                targets << device;
+        }
+        std::sort(targets.begin(), targets.end(), OrvaneDevice::macAsc);
     }
-    out.flush();
-    if (result != 0)
-        return ctx.fail(CliDeviceFailed, QStringLiteral("%1 on %2: %3").arg(command, device->mac(), outcome));
-    return CliOk;
+
+    // A batch gives consecutive addresses and successive MACs, exactly as the pages do;
+    // a single device gets the MAC as typed.
+    QString ip = request.addresses.value(0);
+    QString mac = request.positional.value(0);
+    if (command == QLatin1String("set-mac") && targets.size() > 1) {
+        mac = mac.toLower();
+        if (mac.size() > OrvaneSettingRules::MaxMacTextLength)
+            return ctx.fail(CliUsage, QStringLiteral("a MAC text of over %1 characters cannot be counted up")
+                                          .arg(OrvaneSettingRules::MaxMacTextLength));
+    }
+
+    int failures = 0;
+    for (OrvaneDevice* device : targets) {
+        const Result result = runOne(ctx.sdk(), device, request, ip, mac);
+        const QString outcome = result.code == 0 ? QStringLiteral("ok") : outcomeText(ctx.sdk().lastOutcome());
+        if (format == CliFormat::Json) {
+            QJsonObject o;
+            o.insert(QStringLiteral("device"), device->mac());
+            o.insert(QStringLiteral("command"), command);
+            o.insert(QStringLiteral("outcome"), outcome);
+            if (command == QLatin1String("set-ip") && !request.addresses.isEmpty())
+                o.insert(QStringLiteral("ip"), ip);
+            if (command == QLatin1String("set-mac"))
+                o.insert(QStringLiteral("mac"), mac);
+            if (!result.values.isEmpty()) {
+                QJsonObject v;
+                for (const auto& kv : result.values)
+                    v.insert(kv.first, kv.second);
+                o.insert(QStringLiteral("values"), v);
+            }
+            out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+        } else {
+            QString line = device->mac() + QLatin1String("  ") + command;
+            if (command == QLatin1String("set-ip") && !request.addresses.isEmpty())
+                line += QLatin1String("  ") + ip;
+            if (command == QLatin1String("set-mac"))
+                line += QLatin1String("  ") + mac;
+            out << line << "  " << outcome << "\n";
+            for (const auto& kv : result.values)
+                out << "  " << kv.first << " = " << kv.second << "\n";
+        }
+        out.flush();
+        if (result.code != 0) {
+            ++failures;
+            err << "orvane-cli: " << command << " on " << device->mac() << ": " << outcome << "\n";
+            err.flush();
+        }
+        // The sequence goes on whatever this device answered, as on the pages.
+        if (!ip.isEmpty())
+            ip = OrvaneSettingRules::nextAddress(ip);
+        if (command == QLatin1String("set-mac") && targets.size() > 1)
+            mac = OrvaneSettingRules::macSuccessor(mac);
+    }
+    return failures ? CliDeviceFailed : CliOk;
 }
