@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
     cmake g++ make pkg-config
+    clang libclang-rt-14-dev
     qtbase5-dev qtbase5-dev-tools libqt5dbus5
     libpcap-dev libcjson-dev libortp-dev
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev

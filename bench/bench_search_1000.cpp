@@ -1,0 +1,162 @@
+// One search answered by 1000 emulated devices over a veth pair: how many
+// answers arrive, how long the last one takes, and the peak memory of the process.
+#include "BenchSupport.h"
+#include "OrvaneCommandObserver.h"
+#include "OrvaneDevice.h"
+#include "OrvaneDeviceSearch.h"
+#include "OrvaneSDK.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+
+namespace {
+
+QString emulatorPath()
+{
+#ifdef ORVANE_EMULATOR_PATH
+    if (QFile::exists(QStringLiteral(ORVANE_EMULATOR_PATH)))
+        return QStringLiteral(ORVANE_EMULATOR_PATH);
+#endif
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane-emulator"));
+}
+
+bool startEmulator(QProcess& process, const NetNamespacePair& pair, const QTemporaryDir& dir, int devices)
+{
+    const QString ready = dir.filePath(QStringLiteral("ready"));
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("ip"),
+                  {QStringLiteral("netns"), QStringLiteral("exec"), pair.namespaceName(NetNamespacePair::Far),
+                   emulatorPath(), QStringLiteral("--interface"), pair.interfaceName(NetNamespacePair::Far),
+                   QStringLiteral("--devices"), QString::number(devices), QStringLiteral("--log"),
+                   dir.filePath(QStringLiteral("log")), QStringLiteral("--ready-file"), ready});
+    if (!process.waitForStarted())
+        return false;
+    for (int i = 0; i < 1500 && !QFile::exists(ready) && process.state() == QProcess::Running; ++i)
+        QThread::msleep(10);
+    return QFile::exists(ready);
+}
+
+// kB of a "Vm..." line of /proc/self/status.
+long statusKb(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Counts received command frames and notes when the last one came.
+class Arrivals : public OrvaneCommandObserver
+{
+public:
+    void onSendCommand(OrvaneSDK*, const char*) override { m_sentAt.store(clock.nsecsElapsed()); }
+    void onRecvCommand(OrvaneSDK*, const char*) override
+    {
+        m_count.fetch_add(1);
+        m_lastAt.store(clock.nsecsElapsed());
+    }
+    void reset()
+    {
+        m_count.store(0);
+        m_lastAt.store(0);
+    }
+    int count() const { return m_count.load(); }
+    double lastAfterSendMs() const { return double(m_lastAt.load() - m_sentAt.load()) / 1e6; }
+
+    QElapsedTimer clock;
+
+private:
+    std::atomic<int> m_count{0};
+    std::atomic<qint64> m_sentAt{0};
+    std::atomic<qint64> m_lastAt{0};
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    const int devices = argc > 1 ? std::max(1, atoi(argv[1])) : 1000;
+    const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
+    QString reason;
+    if (!NetNamespacePair::canRun(&reason)) {
+        fprintf(stderr, "bench_search_1000: %s\n", qPrintable(reason));
+        return 2;
+    }
+    const long startKb = statusKb("VmHWM:");
+    NetNamespacePair pair;
+    OrvaneAdapter adapter;
+    if (!benchNearAdapter(pair, adapter))
+        return 1;
+    QTemporaryDir dir;
+    QProcess emulator;
+    if (!dir.isValid() || !startEmulator(emulator, pair, dir, devices)) {
+        fprintf(stderr, "the emulator did not come up (%s)\n", qPrintable(emulatorPath()));
+        return 1;
+    }
+
+    int status = 0;
+    {
+        Arrivals arrivals;
+        arrivals.clock.start();
+        OrvaneSDK sdk;
+        sdk.setObserver(&arrivals);
+        {
+            NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
+            sdk.open(&adapter);
+        }
+        // Until the capture handle is open, the answers are lost.
+        QElapsedTimer warm;
+        warm.start();
+        while (arrivals.count() == 0 && warm.elapsed() < 20000) {
+            QList<OrvaneDevice*> found;
+            sdk.search(found, 300, false);
+            for (OrvaneDevice* device : qAsConst(found))
+                device->release();
+        }
+        QThread::msleep(300);
+        const long openKb = statusKb("VmHWM:");
+
+        printf("search answered by %d emulated devices over veth, %d rounds of %d ms\n", devices, rounds,
+               OrvaneDeviceSearch::TimeoutMs);
+        for (int round = 1; round <= rounds; ++round) {
+            arrivals.reset();
+            QList<OrvaneDevice*> found;
+            sdk.search(found, OrvaneDeviceSearch::TimeoutMs, false);
+            QSet<QString> macs;
+            for (const OrvaneDevice* device : qAsConst(found))
+                macs.insert(device->mac());
+            const int framesSeen = arrivals.count();
+            const double lastMs = arrivals.lastAfterSendMs();
+            const int records = found.size();
+            const QList<OrvaneDevice*> kept = OrvaneDeviceSearch::accept(found);
+            printf("  round %d: %d frames received, %d records, %d distinct MACs, %d accepted; last answer "
+                   "%.1f ms after the search went out\n",
+                   round, framesSeen, records, int(macs.size()), int(kept.size()), lastMs);
+            if (records != devices)
+                status = 1;
+            for (OrvaneDevice* device : kept)
+                device->release();
+        }
+        printf("peak resident memory (VmHWM): %ld kB at start, %ld kB with the SDK open, %ld kB after the "
+               "searches; now VmRSS %ld kB\n",
+               startKb, openKb, statusKb("VmHWM:"), statusKb("VmRSS:"));
+    }
+    emulator.terminate();
+    if (!emulator.waitForFinished(10000))
+        emulator.kill();
+    return status;
+}

@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Writes the seed frames of the receive-path fuzzer into corpus/: replies as
+an emulated device sends them, one per kind of answer the program reads."""
+import json
+import os
+import struct
+
+OWN_MAC = bytes([0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x01])
+OWN_IP = bytes([198, 18, 0, 1])
+DEVICE_MAC = bytes([0x02, 0x00, 0x00, 0x00, 0x00, 0x01])
+DEVICE_IP = bytes([198, 18, 1, 1])
+
+
+def frame(text):
+    body = text.encode("utf-8")
+    length = len(body) + 18
+    header = bytes([0x88, 0x88, 0x01]) + struct.pack(">HII", length & 0xFFFF, 0, length)
+    header += bytes(3) + struct.pack(">H", length & 0xFFFF)
+    arp = struct.pack(">HHBBH", 1, 0x0800, 6, 4, 1) + DEVICE_MAC + DEVICE_IP + OWN_MAC + OWN_IP
+    return OWN_MAC + DEVICE_MAC + b"\x08\x06" + arp + header + body
+
+
+def compact(obj):
+    return json.dumps(obj, separators=(",", ":"), ensure_ascii=False)
+
+
+SEEDS = {
+    "search_reply": compact({
+        "id": 0, "method": "search", "result": "success", "mac": "02:00:00:00:00:01",
+        "name": "Device 1", "type": "KM41", "ipMode": "static", "version": "1.0.0",
+        "ip": "198.18.1.1", "gateway": "198.18.0.254", "netmask": "255.254.0.0",
+        "dns1": "198.18.0.254", "dns2": "", "sn": "SN00000001", "uid": "UID000001",
+        "account": "admin", "password": "admin", "autoMute": 0, "micVolume": 5, "outVolume": 5}),
+    "sip_reply": compact({
+        "id": 0, "result": "success",
+        "sip0": {"serverHost": "198.18.5.5", "serverPort": "5060", "displayName": "Desk",
+                 "account": "1011", "password": "pw"},
+        "sip1": {"serverHost": "", "serverPort": "5060", "displayName": "", "account": "",
+                 "password": ""}}),
+    "rtp_reply": compact(dict(
+        [("id", 0), ("result", "success")] +
+        [("rtp%d" % i, {"enable": i & 1, "rtpIP": "239.0.0.%d" % (i + 1), "rtpPort": 5000 + 2 * i})
+         for i in range(10)])),
+    "capital_keys_string_id": '{"ID":"0","METHOD":"search","RESULT":"success","NAME":"Hall"}',
+}
+
+here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+os.makedirs(here, exist_ok=True)
+for name, text in SEEDS.items():
+    with open(os.path.join(here, name), "wb") as out:
+        out.write(frame(text))
