@@ -1,7 +1,15 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <QTextStream>
 
-// orvane-cli broadcast
+// `orvane-cli broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] FILE...`:
+// broadcasts the files as a looping play list of MP3 audio over RTP until
+// SIGINT/SIGTERM or the duration ends, printing each file as it starts.
+// args are the arguments after "broadcast". Returns 0 on success, 1 when the
+// broadcast fails, 2 for bad usage (one line on err).
 int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err);
+
+// The session description a receiver needs for the stream sent to group:port.
+QString broadcastSdp(const QString& group, int port);

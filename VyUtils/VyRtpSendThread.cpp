@@ -1,0 +1,8 @@
+#include "VyRtpSendThread.h"
+
+#include "VyRtpSession.h"
+
+void VyRtpSendThread::run()
+{
+    m_session->runSendLoop(this);
+}

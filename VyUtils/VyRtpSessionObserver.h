@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+class VyRtpSession;
+
+// Told by an RTP session's threads when to send and what arrived. Not owned
+// by the session.
+class VyRtpSessionObserver
+{
+public:
+    virtual ~VyRtpSessionObserver() = default;
+
+    // On the send thread; elapsedMs is the sum of the intervals of all packets
+    // sent so far. Returns true when a packet was sent.
+    virtual bool onWantPacket(VyRtpSession* session, uint32_t elapsedMs) = 0;
+    // On the receive thread: the whole datagram, its payload and RTP timestamp.
+    virtual void onPacket(VyRtpSession* session, const uint8_t* packet, int packetLength,
+                          const uint8_t* payload, int payloadLength, uint32_t timestamp) = 0;
+    // On the receive thread, after the session's receive timeout passed idle.
+    virtual void onTimeout(VyRtpSession* session) = 0;
+};

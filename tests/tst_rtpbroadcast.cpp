@@ -1,0 +1,1101 @@
+#include "AudioRingBuffer.h"
+#include "MulticastCapture.h"
+#include "NetNamespacePair.h"
+#include "RTPAudioPacket.h"
+#include "RTPAudioReader.h"
+#include "RTPFileAudioReader.h"
+#include "RTPFileAudioReaderObserver.h"
+#include "RTPMulticast.h"
+#include "RTPPacketQueue.h"
+#include "VyRtpSession.h"
+#include "tools/cli/CliBroadcast.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace {
+
+const char Group[] = "239.255.42.2";
+const int GroupPort = 5010;
+const double Frame44 = 1152.0 * 1000.0 / 44100.0; // ms
+
+bool runFfmpeg(const QStringList& args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("ffmpeg"), QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args);
+    const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!ok)
+        qWarning() << "ffmpeg" << args << p.readAll();
+    return ok;
+}
+
+bool makeTone(const QString& path, int rate, double seconds, int frequency)
+{
+    return runFfmpeg(
+        {"-f", "lavfi", "-i",
+         QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=%3").arg(frequency).arg(rate).arg(seconds),
+         "-ac", "2", "-c:a", "libmp3lame", "-b:a", "128k", path});
+}
+
+// A file with an audio stream that holds no audio packet (only video ones).
+bool makeSilentContainer(const QString& dir, const QString& path)
+{
+    const QString withAudio = dir + "/with-audio.mka";
+    return runFfmpeg({"-f", "lavfi", "-i", "color=c=black:s=32x32:r=5:d=1", "-f", "lavfi", "-i",
+                      "anullsrc=r=44100:cl=stereo:d=0.5", "-map", "0:v", "-map", "1:a", "-c:v", "mjpeg",
+                      "-c:a", "libmp3lame", "-f", "matroska", withAudio}) &&
+           runFfmpeg({"-i", withAudio, "-map", "0", "-c", "copy", "-bsf:a", "noise=drop=1", "-f", "matroska",
+                      path});
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Records the reader's notices; may run a check from inside them.
+class ReaderEvents : public RTPFileAudioReaderObserver
+{
+public:
+    struct Event
+    {
+        bool opened;
+        int position;
+        QString path;
+    };
+    std::function<void(RTPFileAudioReader*)> inside;
+
+    void onFileOpened(RTPFileAudioReader* r, int position, const QString& path) override
+    {
+        add(r, {true, position, path});
+    }
+    void onFileOpenFailed(RTPFileAudioReader* r, int position, const QString& path) override
+    {
+        add(r, {false, position, path});
+    }
+    QVector<Event> events() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_events;
+    }
+    QVector<int> openedPositions() const
+    {
+        QVector<int> p;
+        for (const Event& e : events())
+            if (e.opened)
+                p.append(e.position);
+        return p;
+    }
+
+private:
+    void add(RTPFileAudioReader* r, const Event& e)
+    {
+        {
+            QMutexLocker lock(&m_lock);
+            m_events.append(e);
+        }
+        if (inside)
+            inside(r);
+    }
+    mutable QMutex m_lock;
+    QVector<Event> m_events;
+};
+
+// A source that hands out a fixed list of packets and counts how it is used.
+class ScriptedReader : public RTPAudioReader
+{
+public:
+    struct Item
+    {
+        int size;
+        double duration;
+    };
+    ScriptedReader(QVector<Item> items, bool realTime, bool openOk = true)
+        : m_items(std::move(items)), m_realTime(realTime), m_openOk(openOk)
+    {
+    }
+    ~ScriptedReader() override
+    {
+        if (destroyed)
+            *destroyed = true;
+    }
+    bool open() override
+    {
+        ++opens;
+        return m_openOk;
+    }
+    void close() override { ++closes; }
+    bool isRealTime() override { return m_realTime; }
+    int payloadType() override { return 14; }
+    RTPAudioPacket* readPacket() override
+    {
+        ++reads;
+        const int at = m_next.load();
+        if (at >= m_items.size())
+            return nullptr;
+        m_next = at + 1;
+        QByteArray frame(m_items[at].size, char(at));
+        auto* p = new RTPAudioPacket;
+        p->setData(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size());
+        p->duration = m_items[at].duration;
+        p->payloadType = 14;
+        return p;
+    }
+
+    std::atomic<int> reads{0}, opens{0}, closes{0};
+    std::atomic<bool>* destroyed = nullptr;
+
+private:
+    QVector<Item> m_items;
+    std::atomic<int> m_next{0};
+    bool m_realTime;
+    bool m_openOk;
+};
+
+// A file source whose send thread is held up once, when it hands over one packet.
+class StallingReader : public RTPAudioReader
+{
+public:
+    StallingReader(const QStringList& files, int stallAt, int stallMs)
+        : m_stallAt(stallAt), m_stallMs(stallMs)
+    {
+        m_inner.setFiles(files);
+    }
+    bool open() override { return m_inner.open(); }
+    void close() override { m_inner.close(); }
+    int payloadType() override { return m_inner.payloadType(); }
+    RTPAudioPacket* readPacket() override
+    {
+        RTPAudioPacket* p = m_inner.readPacket();
+        if (p && m_handed++ == m_stallAt)
+            QThread::msleep(static_cast<unsigned long>(m_stallMs));
+        return p;
+    }
+
+private:
+    RTPFileAudioReader m_inner;
+    int m_stallAt;
+    int m_stallMs;
+    int m_handed = 0;
+};
+
+struct Deviation
+{
+    double median = 0, p99 = 0, max = 0, last = 0;
+};
+
+// Arrival of each RTP packet against the first one plus the playing time before it, in ms.
+QVector<double> deviations(const QVector<MulticastCapture::Datagram>& rtp, double frameMs)
+{
+    QVector<double> d;
+    for (int n = 0; n < rtp.size(); ++n)
+        d.append(double(rtp[n].arrivalNs - rtp[0].arrivalNs) / 1e6 - n * frameMs);
+    return d;
+}
+
+Deviation summarize(QVector<double> d)
+{
+    Deviation s;
+    if (d.isEmpty())
+        return s;
+    s.last = d.last();
+    for (double& v : d)
+        v = std::fabs(v);
+    std::sort(d.begin(), d.end());
+    s.median = d[d.size() / 2];
+    s.p99 = d[std::min<int>(d.size() - 1, int(d.size() * 0.99))];
+    s.max = d.last();
+    return s;
+}
+
+bool hasRtcpType(const MulticastCapture& c, int type)
+{
+    for (const auto& d : c.rtcp())
+        if (MulticastCapture::rtcpTypes(d.bytes).contains(type))
+            return true;
+    return false;
+}
+
+// Runs cliBroadcast on a thread of the namespace; the result is read after finished().
+class CliRun
+{
+public:
+    CliRun(const QString& ns, const QStringList& args)
+    {
+        m_thread = std::thread([this, ns, args] {
+            if (NetNamespacePair::enterOnThisThread(ns)) {
+                QTextStream out(&m_out), err(&m_err);
+                m_rc = cliBroadcast(args, out, err);
+            }
+            m_done = true;
+        });
+    }
+    ~CliRun()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool finish(int timeoutMs)
+    {
+        if (!MulticastCapture::waitFor([&] { return m_done.load(); }, timeoutMs))
+            return false;
+        m_thread.join();
+        return true;
+    }
+    bool done() const { return m_done; }
+    int rc() const { return m_rc; }
+    QString out() const { return m_out; }
+    QString err() const { return m_err; }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_done{false};
+    int m_rc = -100;
+    QString m_out, m_err;
+};
+
+} // namespace
+
+class TestRtpBroadcast : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+
+    void packetData_data();
+    void packetData();
+    void ringBuffer_data();
+    void ringBuffer();
+    void packetQueue();
+
+    void filePackets_data();
+    void filePackets();
+    void playListLoops_data();
+    void playListLoops();
+    void vanishedFileStopsTheLoop();
+    void filesWithoutAudio_data();
+    void filesWithoutAudio();
+    void openIndexBounds();
+    void playListEmptiedWhilePlaying();
+    void observerCalledOutsideTheLock();
+
+    void driverStartAndStop();
+    void driverOnTheWire_data();
+    void driverOnTheWire();
+    void driverTimestampsAndPacing();
+    void driverLiveSourceIsNotPaced();
+    void pacingRecoversAfterStall();
+
+    void cliUsage_data();
+    void cliUsage();
+    void cliSessionDescription();
+    void cliIndependentReceiver();
+    void cliStopsOnSigterm();
+    void cliStopsWhenAFileVanishes();
+
+private:
+    bool prepareNamespace();
+    QString nearNs() const { return m_pair->namespaceName(NetNamespacePair::Near); }
+    QString file(const QString& name) const { return m_dir.path() + "/" + name; }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<NetNamespacePair> m_pair;
+};
+
+void TestRtpBroadcast::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(makeTone(file("tone44.mp3"), 44100, 1.0, 1000));
+    QVERIFY(makeTone(file("tone48.mp3"), 48000, 1.0, 1000));
+    QVERIFY(makeTone(file("tone10s.mp3"), 44100, 10.0, 1000));
+    QVERIFY(makeSilentContainer(m_dir.path(), file("noaudio.mka")));
+}
+
+bool TestRtpBroadcast::prepareNamespace()
+{
+    if (m_pair)
+        return m_pair->ok();
+    m_pair.reset(new NetNamespacePair);
+    return m_pair->ok() && m_pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
+           m_pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
+}
+
+void TestRtpBroadcast::packetData_data()
+{
+    QTest::addColumn<int>("firstLength");
+    QTest::addColumn<int>("secondLength");
+    QTest::addColumn<int>("capacity");
+
+    QTest::newRow("418 then fewer reuses the buffer") << 418 << 100 << 422;
+    QTest::newRow("100 then more grows it") << 100 << 418 << 422;
+    QTest::newRow("empty frame") << 0 << 0 << 4;
+}
+
+// Guards the zero header in front of every frame, also in a reused buffer.
+void TestRtpBroadcast::packetData()
+{
+    QFETCH(int, firstLength);
+    QFETCH(int, secondLength);
+    QFETCH(int, capacity);
+
+    RTPAudioPacket p;
+    QCOMPARE(p.payloadType, -1);
+    QCOMPARE(p.size(), 0);
+    QCOMPARE(p.duration, 0.0);
+    const QByteArray first(firstLength, char(0xAB)), second(secondLength, char(0xCD));
+    QVERIFY(p.setData(reinterpret_cast<const uint8_t*>(first.constData()), firstLength));
+    QCOMPARE(p.size(), firstLength + 4);
+    QVERIFY(p.setData(reinterpret_cast<const uint8_t*>(second.constData()), secondLength));
+    QCOMPARE(p.size(), secondLength + 4);
+    QCOMPARE(p.capacity(), capacity);
+    const QByteArray got(reinterpret_cast<const char*>(p.data()), p.size());
+    QCOMPARE(got, QByteArray(4, 0) + second);
+    QVERIFY(!p.setData(nullptr, -1));
+    QCOMPARE(p.size(), secondLength + 4);
+}
+
+void TestRtpBroadcast::ringBuffer_data()
+{
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<QStringList>("steps"); // "w:bytes" writes, "r:n" reads and records, "z" resets
+    QTest::addColumn<QString>("readOut");
+    QTest::addColumn<int>("left");
+
+    QTest::newRow("keeps the newest 8 of 10")
+        << 8 << QStringList{"w:abcdef", "w:ghij", "r:8"} << "cdefghij" << 0;
+    QTest::newRow("wraps at the end")
+        << 8 << QStringList{"w:abcdef", "r:4", "w:ghijk", "r:10"} << "abcdefghijk" << 0;
+    QTest::newRow("read more than held") << 8 << QStringList{"w:abc", "r:5"} << "abc" << 0;
+    QTest::newRow("partial read leaves the rest") << 8 << QStringList{"w:abcdef", "r:2"} << "ab" << 4;
+    QTest::newRow("oversized write keeps its tail") << 4 << QStringList{"w:abcdefg", "r:4"} << "defg" << 0;
+    QTest::newRow("overflow after wrap")
+        << 5 << QStringList{"w:abcd", "r:3", "w:efghij", "r:5"} << "abcfghij" << 0;
+    QTest::newRow("reset drops everything") << 8 << QStringList{"w:abcdef", "z", "w:xy", "r:8"} << "xy" << 0;
+}
+
+// Guards the overwrite rule: the ring holds the newest capacity bytes in order.
+void TestRtpBroadcast::ringBuffer()
+{
+    QFETCH(int, capacity);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, readOut);
+    QFETCH(int, left);
+
+    AudioRingBuffer ring(capacity);
+    QByteArray out;
+    for (const QString& step : steps) {
+        if (step == "z") {
+            ring.reset();
+        } else if (step.startsWith("w:")) {
+            const QByteArray b = step.mid(2).toLatin1();
+            ring.write(reinterpret_cast<const uint8_t*>(b.constData()), b.size());
+            QVERIFY(ring.count() <= capacity);
+        } else {
+            QByteArray buffer(step.mid(2).toInt(), 0);
+            const int n = ring.read(reinterpret_cast<uint8_t*>(buffer.data()), buffer.size());
+            out += buffer.left(n);
+        }
+    }
+    QCOMPARE(QString::fromLatin1(out), readOut);
+    QCOMPARE(ring.count(), left);
+}
+
+// Guards first-in first-out order and that clearing frees what is queued (leaks show under ASan).
+void TestRtpBroadcast::packetQueue()
+{
+    RTPPacketQueue q;
+    QVERIFY(!q.pop());
+    for (int i = 0; i < 3; ++i) {
+        auto* p = new RTPAudioPacket;
+        p->duration = i;
+        q.push(p);
+    }
+    QCOMPARE(q.count(), 3);
+    for (int i = 0; i < 2; ++i) {
+        std::unique_ptr<RTPAudioPacket> p(q.pop());
+        QVERIFY(p);
+        QCOMPARE(p->duration, double(i));
+    }
+    q.push(new RTPAudioPacket);
+    QCOMPARE(q.count(), 2);
+    q.clear();
+    QCOMPARE(q.count(), 0);
+    QVERIFY(!q.pop());
+    q.push(new RTPAudioPacket); // freed by the destructor
+}
+
+void TestRtpBroadcast::filePackets_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<double>("duration");
+
+    QTest::newRow("44.1 kHz") << "tone44.mp3" << 44100 << 1152.0 * 1000 / 44100;
+    QTest::newRow("48 kHz") << "tone48.mp3" << 48000 << 24.0;
+}
+
+// Guards that the frames go out unchanged, in file order, behind four zero bytes.
+void TestRtpBroadcast::filePackets()
+{
+    QFETCH(QString, name);
+    QFETCH(int, rate);
+    QFETCH(double, duration);
+
+    const QByteArray bytes = readAll(file(name));
+    RTPFileAudioReader reader;
+    QCOMPARE(reader.payloadType(), 14);
+    QVERIFY(!reader.isRealTime());
+    reader.setFiles({file(name)});
+    QVERIFY(reader.open());
+    int at = 0;
+    for (int i = 0; i < 30; ++i) {
+        std::unique_ptr<RTPAudioPacket> p(reader.readPacket());
+        QVERIFY(p);
+        QCOMPARE(p->payloadType, 14);
+        QCOMPARE(p->sampleRate, rate);
+        QCOMPARE(p->channels, 2);
+        QVERIFY2(std::fabs(p->duration - duration) < 1e-6, qPrintable(QString::number(p->duration, 'f', 6)));
+        const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
+        QCOMPARE(payload.left(4), QByteArray(4, 0));
+        QCOMPARE(uint8_t(payload[4]), uint8_t(0xFF)); // MPEG audio frame sync
+        const int found = bytes.indexOf(payload.mid(4), at);
+        QVERIFY2(found >= at, "frame not found in the file after the previous one");
+        at = found + payload.size() - 4;
+    }
+    reader.close();
+    QVERIFY(!reader.readPacket());
+}
+
+void TestRtpBroadcast::playListLoops_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QVector<int>>("positions"); // the first positions reported opened
+
+    QTest::newRow("one file loops") << QStringList{"tone44.mp3"} << QVector<int>{0, 0, 0};
+    QTest::newRow("after the last the first")
+        << QStringList{"tone44.mp3", "tone48.mp3"} << QVector<int>{0, 1, 0, 1};
+    QTest::newRow("silent file in between")
+        << QStringList{"tone44.mp3", "noaudio.mka", "tone48.mp3"} << QVector<int>{0, 1, 2, 0};
+}
+
+// Guards the loop over the play list and the positions reported on the way.
+void TestRtpBroadcast::playListLoops()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QVector<int>, positions);
+
+    QStringList paths;
+    for (const QString& n : names)
+        paths << file(n);
+    ReaderEvents events;
+    RTPFileAudioReader reader;
+    reader.setFiles(paths);
+    reader.setObserver(&events);
+    QVERIFY(reader.open());
+    int packets = 0;
+    while (events.openedPositions().size() < positions.size() && packets < 2000) {
+        std::unique_ptr<RTPAudioPacket> p(reader.readPacket());
+        QVERIFY(p);
+        ++packets;
+    }
+    QCOMPARE(events.openedPositions().mid(0, positions.size()), positions);
+    for (const auto& e : events.events())
+        QCOMPARE(e.path, paths[e.position]);
+    QCOMPARE(reader.index(), positions.last());
+}
+
+// Guards that a file gone from disk ends the loop at its position and reports it.
+void TestRtpBroadcast::vanishedFileStopsTheLoop()
+{
+    const QString doomed = file("doomed.mp3");
+    QFile::remove(doomed);
+    QVERIFY(QFile::copy(file("tone44.mp3"), doomed));
+    ReaderEvents events;
+    RTPFileAudioReader reader;
+    reader.setFiles({file("tone44.mp3"), doomed});
+    reader.setObserver(&events);
+    QVERIFY(reader.open());
+    QVERIFY(QFile::remove(doomed));
+    int packets = 0;
+    while (RTPAudioPacket* p = reader.readPacket()) {
+        delete p;
+        QVERIFY(++packets < 1000);
+    }
+    QVERIFY(packets > 10);
+    const auto e = events.events();
+    QCOMPARE(e.size(), 2);
+    QVERIFY(e[0].opened);
+    QVERIFY(!e[1].opened);
+    QCOMPARE(e[1].position, 1);
+    QCOMPARE(e[1].path, doomed);
+    // Nothing is open any more: no packet, and no second notice.
+    QVERIFY(!reader.readPacket());
+    QCOMPARE(events.events().size(), 2);
+}
+
+void TestRtpBroadcast::filesWithoutAudio_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("one file") << 1;
+    QTest::newRow("three files") << 3;
+}
+
+// Guards against the endless walk round a play list in which no file holds audio.
+void TestRtpBroadcast::filesWithoutAudio()
+{
+    QFETCH(int, count);
+    QStringList paths;
+    for (int i = 0; i < count; ++i)
+        paths << file("noaudio.mka");
+    ReaderEvents events;
+    RTPFileAudioReader reader;
+    reader.setFiles(paths);
+    reader.setObserver(&events);
+    QVERIFY(reader.open());
+    for (int call = 1; call <= 3; ++call) {
+        QVERIFY(!reader.readPacket());
+        // One pass over the list per call at most.
+        QVERIFY(events.openedPositions().size() <= 1 + call * count);
+    }
+}
+
+void TestRtpBroadcast::openIndexBounds()
+{
+    ReaderEvents events;
+    RTPFileAudioReader reader;
+    reader.setObserver(&events);
+    QVERIFY(!reader.open()); // empty play list
+    reader.setFiles({file("tone44.mp3"), file("tone48.mp3")});
+    QVERIFY(!reader.openIndex(-1));
+    QVERIFY(!reader.openIndex(2));
+    QVERIFY(events.events().isEmpty());
+    QVERIFY(!reader.readPacket());
+    QVERIFY(reader.openIndex(1));
+    QCOMPARE(events.openedPositions(), QVector<int>{1});
+    std::unique_ptr<RTPAudioPacket> p(reader.readPacket());
+    QVERIFY(p);
+    QCOMPARE(p->sampleRate, 48000);
+    reader.reset();
+    QCOMPARE(reader.index(), 0);
+    QVERIFY(!reader.openIndex(5));
+    QVERIFY(!reader.readPacket());
+}
+
+// Guards the move past the end of a file when the list was emptied meanwhile (a division by zero).
+void TestRtpBroadcast::playListEmptiedWhilePlaying()
+{
+    RTPFileAudioReader reader;
+    reader.setFiles({file("tone44.mp3")});
+    QVERIFY(reader.open());
+    reader.setFiles({});
+    int packets = 0;
+    while (RTPAudioPacket* p = reader.readPacket()) {
+        delete p;
+        QVERIFY(++packets < 1000);
+    }
+    QVERIFY(packets > 10);
+    QVERIFY(!reader.readPacket());
+}
+
+// Guards that notices come after the reader's lock is released: an observer
+// that touches the reader (as one that stops the broadcast does) must not hang.
+void TestRtpBroadcast::observerCalledOutsideTheLock()
+{
+    ReaderEvents events;
+    auto stuck = std::make_shared<std::atomic<int>>(0);
+    events.inside = [stuck](RTPFileAudioReader* r) {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread t([r, done] {
+            r->index();
+            *done = true;
+        });
+        if (MulticastCapture::waitFor([&] { return done->load(); }, 2000)) {
+            t.join();
+        } else {
+            ++*stuck;
+            t.detach();
+        }
+    };
+    RTPFileAudioReader reader;
+    reader.setFiles({file("tone44.mp3")});
+    reader.setObserver(&events);
+    QVERIFY(reader.open());
+    while (events.openedPositions().size() < 2) {
+        std::unique_ptr<RTPAudioPacket> p(reader.readPacket());
+        QVERIFY(p);
+    }
+    QVERIFY(reader.openIndex(0));
+    QCOMPARE(stuck->load(), 0);
+}
+
+// Guards the driver's life cycle: failures are reported, and stop frees what start made.
+void TestRtpBroadcast::driverStartAndStop()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+
+    {
+        RTPMulticast m;
+        QCOMPARE(m.start(Group, GroupPort), -1); // no source
+        m.stop();
+    }
+    {
+        // A source that cannot open is a failed start, without a session.
+        std::atomic<bool> destroyed{false};
+        auto* r = new ScriptedReader({}, false, false);
+        r->destroyed = &destroyed;
+        RTPMulticast m;
+        m.setReader(r);
+        QVERIFY(m.start(Group, GroupPort) < 0);
+        QVERIFY(!m.session());
+        m.stop();
+        QVERIFY(destroyed);
+        QCOMPARE(m.start(Group, GroupPort), -1);
+    }
+    {
+        // A session that cannot start: the failure passes through and stop releases the session.
+        std::atomic<bool> destroyed{false};
+        auto* r = new ScriptedReader({{100, 10}}, false);
+        r->destroyed = &destroyed;
+        RTPMulticast m;
+        m.setReader(r);
+        QVERIFY(m.start("239.255.42", GroupPort) < 0);
+        QVERIFY(m.session());
+        QCOMPARE(r->opens.load(), 1);
+        m.stop();
+        QVERIFY(!m.session());
+        QVERIFY(destroyed);
+    }
+    {
+        // A run: stop closes and frees the source; the driver is spent afterwards.
+        std::atomic<bool> destroyed{false};
+        auto* r = new ScriptedReader({{100, 10}, {100, 10}}, false);
+        r->destroyed = &destroyed;
+        RTPMulticast m;
+        m.setReader(r);
+        QCOMPARE(m.start(Group, GroupPort), 0);
+        QCOMPARE(m.start(Group, GroupPort), -1); // already running
+        QVERIFY(MulticastCapture::waitFor([&] { return m.sentPackets() == 2; }, 5000));
+        QCOMPARE(r->closes.load(), 0);
+        m.stop();
+        QVERIFY(destroyed);
+        QCOMPARE(m.start(Group, GroupPort), -1);
+    }
+}
+
+void TestRtpBroadcast::driverOnTheWire_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<uint>("increment");
+    QTest::addColumn<int>("runMs");
+    QTest::addColumn<bool>("expectReport");
+
+    // oRTP sends its first sender report some seconds into a stream.
+    QTest::newRow("44.1 kHz: 2351 per frame") << "tone44.mp3" << 2351u << 4500 << true;
+    QTest::newRow("48 kHz: 2160 per frame") << "tone48.mp3" << 2160u << 1500 << false;
+}
+
+// Guards the stream as a receiver sees it: payload type 14, the zero header,
+// the timestamp step of one frame, no sequence gaps, markers, TTL, RTCP.
+void TestRtpBroadcast::driverOnTheWire()
+{
+    QFETCH(QString, name);
+    QFETCH(uint, increment);
+    QFETCH(int, runMs);
+    QFETCH(bool, expectReport);
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+
+    const QByteArray bytes = readAll(file(name));
+    auto* reader = new RTPFileAudioReader;
+    reader->setFiles({file(name)});
+    RTPMulticast m;
+    m.setReader(reader);
+    QCOMPARE(m.start(Group, GroupPort), 0);
+    QTest::qWait(runMs);
+    m.stop();
+    QVERIFY(MulticastCapture::waitFor([&] { return hasRtcpType(capture, 203); }, 3000));
+    capture.stop();
+
+    const auto rtp = capture.rtp();
+    QVERIFY(rtp.size() >= runMs / 30);
+    QCOMPARE(int64_t(rtp.size()), m.sentPackets());
+    int at = 0;
+    for (int i = 0; i < rtp.size(); ++i) {
+        const auto h = MulticastCapture::parseRtp(rtp[i].bytes);
+        QVERIFY(h.valid);
+        QCOMPARE(h.payloadType, 14);
+        QVERIFY(h.marker);
+        QCOMPARE(rtp[i].ttl, 255);
+        const QByteArray payload = rtp[i].bytes.mid(h.headerLength);
+        QCOMPARE(payload.left(4), QByteArray(4, 0));
+        // Each frame is the file's next one, byte for byte, wrapping at the end of the file.
+        int found = bytes.indexOf(payload.mid(4), at);
+        if (found < 0)
+            found = bytes.indexOf(payload.mid(4));
+        QVERIFY2(found >= 0, qPrintable(QStringLiteral("packet %1 is not a frame of the file").arg(i)));
+        at = found + payload.size() - 4;
+        if (i > 0) {
+            const auto prev = MulticastCapture::parseRtp(rtp[i - 1].bytes);
+            QCOMPARE(uint16_t(h.sequence - prev.sequence), uint16_t(1));
+            QCOMPARE(h.timestamp - prev.timestamp, uint32_t(increment));
+            QCOMPARE(h.ssrc, prev.ssrc);
+        }
+    }
+    if (expectReport) {
+        bool senderReport = false;
+        for (const auto& d : capture.rtcp()) {
+            const QVector<int> types = MulticastCapture::rtcpTypes(d.bytes);
+            senderReport |= !types.isEmpty() && types.first() == 200 && !types.contains(203);
+        }
+        QVERIFY2(senderReport, "no sender report before the BYE");
+    }
+    const auto rtcp = capture.rtcp();
+    QVERIFY(!rtcp.isEmpty());
+    QVERIFY(MulticastCapture::rtcpTypes(rtcp.last().bytes).contains(203));
+    QVERIFY(rtcp.last().arrivalNs >= rtp.last().arrivalNs);
+}
+
+// Guards the per-packet truncation of timestamp steps, the zero-duration
+// packet, and that a packet not yet due leaves the source untouched.
+void TestRtpBroadcast::driverTimestampsAndPacing()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+
+    auto* r = new ScriptedReader({{400, 1152 * 1000.0 / 44100},
+                                  {400, 10.99999},
+                                  {400, 0.0},
+                                  {400, 24.0},
+                                  {400, 300.0},
+                                  {400, 300.0},
+                                  {400, 20.0}},
+                                 false);
+    RTPMulticast m;
+    m.setReader(r);
+    QCOMPARE(m.start(Group, GroupPort), 0);
+    // Packet 5 is due 300 ms after packet 4: until then the source is not asked.
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 5; }, 5000));
+    QTest::qWait(100);
+    QCOMPARE(r->reads.load(), 5);
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 7; }, 5000));
+    m.stop();
+    capture.stop();
+
+    const auto rtp = capture.rtp();
+    QCOMPARE(rtp.size(), 7);
+    const uint32_t steps[6] = {2351, 989, 0, 2160, 27000, 27000};
+    for (int i = 1; i < rtp.size(); ++i) {
+        const auto a = MulticastCapture::parseRtp(rtp[i - 1].bytes),
+                   b = MulticastCapture::parseRtp(rtp[i].bytes);
+        QCOMPARE(b.timestamp - a.timestamp, steps[i - 1]);
+    }
+    const double gap = double(rtp[5].arrivalNs - rtp[4].arrivalNs) / 1e6;
+    QVERIFY2(gap >= 295, qPrintable(QString::number(gap))); // never early
+}
+
+// Guards that a live source's packets go out as soon as they exist.
+void TestRtpBroadcast::driverLiveSourceIsNotPaced()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+    auto* r = new ScriptedReader({{300, 1000.0}, {300, 1000.0}, {300, 1000.0}, {300, 1000.0}}, true);
+    RTPMulticast m;
+    m.setReader(r);
+    QCOMPARE(m.start(Group, GroupPort), 0);
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 4; }, 5000));
+    m.stop();
+    capture.stop();
+    const auto rtp = capture.rtp();
+    // Four seconds of audio in well under one second (the send thread asks every 10 ms).
+    QVERIFY(double(rtp[3].arrivalNs - rtp[0].arrivalNs) / 1e6 < 900);
+    QCOMPARE(MulticastCapture::parseRtp(rtp[1].bytes).timestamp -
+                 MulticastCapture::parseRtp(rtp[0].bytes).timestamp,
+             90000u);
+}
+
+// Guards the catch-up after the send thread was held up: the late packets
+// follow back to back, none is dropped, and the stream is on schedule again.
+void TestRtpBroadcast::pacingRecoversAfterStall()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+    const int stallAt = 60, stallMs = 200;
+    auto* r = new StallingReader({file("tone10s.mp3")}, stallAt, stallMs);
+    RTPMulticast m;
+    m.setReader(r);
+    QCOMPARE(m.start(Group, GroupPort), 0);
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 150; }, 15000));
+    m.stop();
+    capture.stop();
+
+    const auto rtp = capture.rtp();
+    for (int i = 1; i < rtp.size(); ++i)
+        QCOMPARE(uint16_t(MulticastCapture::parseRtp(rtp[i].bytes).sequence -
+                          MulticastCapture::parseRtp(rtp[i - 1].bytes).sequence),
+                 uint16_t(1));
+    const QVector<double> dev = deviations(rtp, Frame44);
+    qInfo("stalled packet %d late by %.1f ms", stallAt, dev[stallAt]);
+    QVERIFY2(dev[stallAt] > stallMs * 0.75, qPrintable(QString::number(dev[stallAt])));
+    // The packets that fell due during the stall: 200 ms / 26.1 ms.
+    const int burst = int(stallMs / Frame44);
+    for (int j = 1; j <= burst; ++j) {
+        const double gap = double(rtp[stallAt + j].arrivalNs - rtp[stallAt + j - 1].arrivalNs) / 1e6;
+        QVERIFY2(gap < Frame44 / 2,
+                 qPrintable(
+                     QStringLiteral("packet %1 came %2 ms after the one before").arg(stallAt + j).arg(gap)));
+    }
+    const Deviation after = summarize(dev.mid(stallAt + burst + 2));
+    const Deviation before = summarize(dev.mid(0, stallAt));
+    qInfo("deviation before the stall: median %.2f ms, max %.2f ms; after: median %.2f ms, max %.2f ms",
+          before.median, before.max, after.median, after.max);
+    QVERIFY2(after.median < 5 && after.max < 50, "the stream did not return to its schedule");
+}
+
+void TestRtpBroadcast::cliUsage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("rc");
+
+    const QString f = QStringLiteral("@tone");
+    QTest::newRow("nothing") << QStringList{} << 2;
+    QTest::newRow("no destination") << QStringList{f} << 2;
+    QTest::newRow("no port") << QStringList{"--to", "239.255.0.1", f} << 2;
+    QTest::newRow("port 0") << QStringList{"--to", "239.255.0.1:0", f} << 2;
+    QTest::newRow("port too large") << QStringList{"--to", "239.255.0.1:70000", f} << 2;
+    QTest::newRow("port without RTCP room") << QStringList{"--to", "239.255.0.1:65535", f} << 2;
+    QTest::newRow("a name for the group") << QStringList{"--to", "speakers:5004", f} << 2;
+    QTest::newRow("no file") << QStringList{"--to", "239.255.0.1:5004"} << 2;
+    QTest::newRow("negative duration") << QStringList{"--to", "239.255.0.1:5004", "--duration", "-1", f} << 2;
+    QTest::newRow("duration not a number")
+        << QStringList{"--to", "239.255.0.1:5004", "--duration", "ten", f} << 2;
+    QTest::newRow("unknown option") << QStringList{"--to", "239.255.0.1:5004", "--loud", f} << 2;
+    QTest::newRow("option without value") << QStringList{f, "--to"} << 2;
+    QTest::newRow("missing file") << QStringList{"--to", "239.255.0.1:5004", "/nonexistent/x.mp3"} << 1;
+    QTest::newRow("unwritable description")
+        << QStringList{"--to", "239.255.0.1:5004", "--sdp", "/nonexistent/x.sdp", f} << 1;
+}
+
+// Guards the exit codes and the one-line message of a refused command line;
+// nothing is broadcast then.
+void TestRtpBroadcast::cliUsage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, rc);
+    for (QString& a : args)
+        if (a == "@tone")
+            a = file("tone44.mp3");
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    QCOMPARE(cliBroadcast(args, out, err), rc);
+    out.flush();
+    err.flush();
+    QVERIFY(outText.isEmpty());
+    QCOMPARE(errText.count('\n'), 1);
+    QVERIFY(errText.startsWith("orvane-cli broadcast: "));
+}
+
+void TestRtpBroadcast::cliSessionDescription()
+{
+    const QString sdp = broadcastSdp("239.255.0.7", 5004);
+    const QStringList lines = sdp.split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QString("v=0"));
+    QVERIFY(lines.contains("c=IN IP4 239.255.0.7/255"));
+    QVERIFY(lines.contains("m=audio 5004 RTP/AVP 14"));
+    QVERIFY(lines.contains("a=rtpmap:14 MPA/90000"));
+    QVERIFY(sdp.endsWith("\r\n"));
+    QVERIFY(broadcastSdp("198.18.0.2", 5004).contains("c=IN IP4 198.18.0.2\r\n"));
+}
+
+// Guards the whole broadcast as an independent receiver sees it: ffmpeg,
+// given the written session description, decodes the right tone for the
+// right length, ends at the BYE, and every packet arrived on schedule.
+void TestRtpBroadcast::cliIndependentReceiver()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    const QString sdp = file("stream.sdp"), decoded = file("decoded.f32");
+    const QString to = QStringLiteral("%1:%2").arg(Group).arg(GroupPort);
+    {
+        // A short run writes the description the receiver starts from.
+        CliRun first(nearNs(), {"--to", to, "--duration", "0.05", "--sdp", sdp, file("tone44.mp3")});
+        QVERIFY(first.finish(10000));
+        QCOMPARE(first.rc(), 0);
+    }
+    QVERIFY(readAll(sdp).contains("a=rtpmap:14 MPA/90000"));
+
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
+    ffmpeg.start("ip", {"netns",
+                        "exec",
+                        nearNs(),
+                        "ffmpeg",
+                        "-hide_banner",
+                        "-loglevel",
+                        "warning",
+                        "-nostdin",
+                        "-protocol_whitelist",
+                        "file,udp,rtp",
+                        "-i",
+                        sdp,
+                        "-ac",
+                        "1",
+                        "-ar",
+                        "44100",
+                        "-f",
+                        "f32le",
+                        "-y",
+                        decoded});
+    QVERIFY(ffmpeg.waitForStarted());
+    const QString portHex = QStringLiteral(":%1 ").arg(GroupPort, 4, 16, QLatin1Char('0')).toUpper();
+    QVERIFY2(MulticastCapture::waitFor(
+                 [&] {
+                     QProcess cat;
+                     cat.start("ip", {"netns", "exec", nearNs(), "cat", "/proc/net/udp"});
+                     cat.waitForFinished(5000);
+                     return QString::fromLatin1(cat.readAll()).contains(portHex);
+                 },
+                 15000),
+             "ffmpeg did not open its socket");
+
+    NetnsScope scope(nearNs());
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+    const double seconds = 20.0;
+    CliRun run(nearNs(),
+               {"--to", to, "--duration", QString::number(seconds), "--sdp", sdp, file("tone10s.mp3")});
+    QVERIFY(run.finish(int(seconds * 1000) + 15000));
+    QCOMPARE(run.rc(), 0);
+    QVERIFY(run.out().contains("playing 1/1: " + file("tone10s.mp3")));
+    const bool ended = ffmpeg.waitForFinished(15000);
+    if (!ended)
+        ffmpeg.kill();
+    QVERIFY2(ended, "ffmpeg did not end at the BYE");
+    QCOMPARE(ffmpeg.exitCode(), 0);
+    QVERIFY(MulticastCapture::waitFor([&] { return hasRtcpType(capture, 203); }, 3000));
+    capture.stop();
+
+    const QRegularExpression summary("stopped after [0-9.]+ s: ([0-9]+) packets");
+    const auto match = summary.match(run.out());
+    QVERIFY2(match.hasMatch(), qPrintable(run.out()));
+    const int sent = match.captured(1).toInt();
+    const auto rtp = capture.rtp();
+    QCOMPARE(rtp.size(), sent);
+
+    const QByteArray raw = readAll(decoded);
+    const int samples = raw.size() / 4;
+    const int frame = 1152;
+    qInfo("decoded %d samples (%.3f s) from %d packets", samples, samples / 44100.0, sent);
+    QVERIFY2(std::abs(samples - sent * frame) <= frame, "decoded length differs from what was sent");
+    QVERIFY2(std::fabs(samples / 44100.0 - seconds) <= frame / 44100.0 + 0.015, "broadcast length is off");
+
+    // Frequency from zero crossings in each second that carries the tone.
+    const auto* pcm = reinterpret_cast<const float*>(raw.constData());
+    QVector<double> estimates;
+    for (int start = 0; start + 44100 <= samples; start += 44100) {
+        double energy = 0;
+        int crossings = 0;
+        for (int i = start + 1; i < start + 44100; ++i) {
+            energy += double(pcm[i]) * pcm[i];
+            crossings += (pcm[i - 1] < 0) != (pcm[i] < 0);
+        }
+        if (std::sqrt(energy / 44100) > 0.05)
+            estimates.append(crossings / 2.0);
+    }
+    QVERIFY(estimates.size() >= 15);
+    std::sort(estimates.begin(), estimates.end());
+    const double frequency = estimates[estimates.size() / 2];
+    qInfo("decoded tone %.1f Hz", frequency);
+    QVERIFY(std::fabs(frequency - 1000) < 10);
+
+    // Packet n arrives when the playing time of the packets before it has passed.
+    for (int i = 1; i < rtp.size(); ++i)
+        QCOMPARE(uint16_t(MulticastCapture::parseRtp(rtp[i].bytes).sequence -
+                          MulticastCapture::parseRtp(rtp[i - 1].bytes).sequence),
+                 uint16_t(1));
+    const Deviation d = summarize(deviations(rtp, Frame44));
+    qInfo("arrival against the playing time: median %.2f ms, 99th percentile %.2f ms, max %.2f ms, after "
+          "%.0f s %.2f ms",
+          d.median, d.p99, d.max, seconds, d.last);
+    QVERIFY(d.median < 5);
+    QVERIFY(d.p99 < 20);
+    QVERIFY(d.max < 100);
+    QVERIFY(std::fabs(d.last) < 10); // no drift
+}
+
+// Guards the clean stop on SIGTERM: exit status 0, a BYE, the old handler back.
+void TestRtpBroadcast::cliStopsOnSigterm()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+    struct sigaction before
+    {
+    };
+    sigaction(SIGTERM, nullptr, &before);
+    CliRun run(nearNs(), {"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), file("tone44.mp3")});
+    // The handler is in place before the first packet leaves.
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 3; }, 5000));
+    QVERIFY(!run.done());
+    kill(getpid(), SIGTERM);
+    QVERIFY(run.finish(5000));
+    QCOMPARE(run.rc(), 0);
+    QVERIFY(run.out().contains("interrupted"));
+    QVERIFY(MulticastCapture::waitFor([&] { return hasRtcpType(capture, 203); }, 3000));
+    capture.stop();
+    struct sigaction after
+    {
+    };
+    sigaction(SIGTERM, nullptr, &after);
+    QVERIFY(after.sa_handler == before.sa_handler);
+}
+
+// Guards that a play-list file that disappears ends the broadcast as a failure.
+void TestRtpBroadcast::cliStopsWhenAFileVanishes()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+    const QString doomed = file("doomed-cli.mp3");
+    QFile::remove(doomed);
+    QVERIFY(QFile::copy(file("tone44.mp3"), doomed));
+    CliRun run(nearNs(),
+               {"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), file("tone44.mp3"), doomed});
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 1; }, 5000));
+    QVERIFY(QFile::remove(doomed));
+    QVERIFY(run.finish(10000));
+    QCOMPARE(run.rc(), 1);
+    QVERIFY(run.err().contains("cannot play " + doomed));
+    QVERIFY(MulticastCapture::waitFor([&] { return hasRtcpType(capture, 203); }, 3000));
+    capture.stop();
+}
+
+QTEST_GUILESS_MAIN(TestRtpBroadcast)
+#include "tst_rtpbroadcast.moc"

@@ -1,0 +1,549 @@
+#include "MulticastCapture.h"
+#include "NetNamespacePair.h"
+#include "VyRtpSession.h"
+#include "VyRtpSessionObserver.h"
+
+#include <QMutex>
+#include <QtTest>
+#include <arpa/inet.h>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const char Group[] = "239.255.42.1";
+const int GroupPort = 5004;
+
+struct Piece
+{
+    QByteArray bytes;
+    bool last;
+};
+
+QVector<Piece> pieces(const QByteArray& payload)
+{
+    QVector<Piece> out;
+    VyRtpSession::forEachPiece(reinterpret_cast<const uint8_t*>(payload.constData()), payload.size(),
+                               [&](const uint8_t* b, int n, bool last) {
+                                   out.append({QByteArray(reinterpret_cast<const char*>(b), n), last});
+                               });
+    return out;
+}
+
+QByteArray patterned(int length, uint8_t first)
+{
+    QByteArray b(length, 0);
+    b[0] = char(first);
+    for (int i = 1; i < length; ++i)
+        b[i] = char((i * 7 + 3) & 0xFF);
+    return b;
+}
+
+// A UDP socket bound to a port on every address of the current namespace, to take that port away.
+class PortHolder
+{
+public:
+    explicit PortHolder(int port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = htonl(INADDR_ANY);
+        m_ok = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~PortHolder()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    PortHolder(const PortHolder&) = delete;
+    PortHolder& operator=(const PortHolder&) = delete;
+    bool ok() const { return m_ok; }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+    bool m_ok = false;
+};
+
+// Records what the session's threads tell it.
+class RecordingObserver : public VyRtpSessionObserver
+{
+public:
+    std::atomic<bool> answer{true};
+    std::atomic<int> wantCalls{0};
+    std::atomic<int> timeouts{0};
+
+    bool onWantPacket(VyRtpSession*, uint32_t elapsedMs) override
+    {
+        ++wantCalls;
+        const bool a = answer.load();
+        if (a) {
+            QMutexLocker lock(&m_lock);
+            m_elapsed.append(elapsedMs);
+            m_times.append(VyRtpSession::monotonicMs());
+        }
+        return a;
+    }
+    void onPacket(VyRtpSession*, const uint8_t* packet, int packetLength, const uint8_t* payload,
+                  int payloadLength, uint32_t timestamp) override
+    {
+        QMutexLocker lock(&m_lock);
+        m_packets.append(QByteArray(reinterpret_cast<const char*>(packet), packetLength));
+        m_payloads.append(QByteArray(reinterpret_cast<const char*>(payload), payloadLength));
+        m_timestamps.append(timestamp);
+    }
+    void onTimeout(VyRtpSession*) override { ++timeouts; }
+
+    QVector<uint32_t> elapsed() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_elapsed;
+    }
+    QVector<int64_t> times() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_times;
+    }
+    QVector<QByteArray> payloads() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_payloads;
+    }
+    QVector<QByteArray> packets() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_packets;
+    }
+    QVector<uint32_t> timestamps() const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_timestamps;
+    }
+
+private:
+    mutable QMutex m_lock;
+    QVector<uint32_t> m_elapsed;
+    QVector<int64_t> m_times;
+    QVector<QByteArray> m_packets;
+    QVector<QByteArray> m_payloads;
+    QVector<uint32_t> m_timestamps;
+};
+
+// Threads whose body has returned may take a moment to leave the kernel's list.
+bool threadCountSettles(int expected)
+{
+    return MulticastCapture::waitFor([&] { return processThreadCount() == expected; }, 2000);
+}
+
+// The thread count once threads that just ended have left.
+int settledThreadCount()
+{
+    int last = processThreadCount();
+    for (int i = 0; i < 100; ++i) {
+        QThread::msleep(10);
+        const int now = processThreadCount();
+        if (now == last)
+            return now;
+        last = now;
+    }
+    return last;
+}
+
+} // namespace
+
+class TestRtpSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fragmentation_data();
+    void fragmentation();
+
+    void fragmentsOnTheWire();
+    void portProbing_data();
+    void portProbing();
+    void portBaseUsedWithoutProbe();
+    void isPortValid_data();
+    void isPortValid();
+    void startArguments_data();
+    void startArguments();
+    void sendSchedule();
+    void refusedPacketsDoNotMoveSchedule();
+    void stopJoinsThreadsAndSecondStartFails();
+    void receiveThreadDeliversPackets();
+
+private:
+    // A namespace with multicast routed on its loopback, shared by the tests.
+    bool prepareNamespace();
+    QString nearNs() const { return m_pair->namespaceName(NetNamespacePair::Near); }
+
+    std::unique_ptr<NetNamespacePair> m_pair;
+};
+
+bool TestRtpSession::prepareNamespace()
+{
+    if (m_pair)
+        return m_pair->ok();
+    m_pair.reset(new NetNamespacePair);
+    return m_pair->ok() && m_pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
+           m_pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
+}
+
+void TestRtpSession::fragmentation_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("firstByte");
+    QTest::addColumn<QList<int>>("fragments"); // bytes of the payload in each fragment; empty: sent whole
+
+    QTest::newRow("1 byte whole") << 1 << 0 << QList<int>{};
+    QTest::newRow("1299 bytes whole") << 1299 << 0 << QList<int>{};
+    QTest::newRow("1300 bytes, one fragment") << 1300 << 0 << QList<int>{1299};
+    QTest::newRow("2601 bytes, two fragments") << 2601 << 0 << QList<int>{1300, 1300};
+    QTest::newRow("2602 bytes, three fragments") << 2602 << 0 << QList<int>{1300, 1300, 1};
+    QTest::newRow("header bits of the first byte") << 2602 << 0xFF << QList<int>{1300, 1300, 1};
+    QTest::newRow("header bits 0x65") << 1400 << 0x65 << QList<int>{1300, 99};
+}
+
+// Guards the fragment header bytes, sizes and marker placement a receiver reassembles by.
+void TestRtpSession::fragmentation()
+{
+    QFETCH(int, length);
+    QFETCH(int, firstByte);
+    QFETCH(QList<int>, fragments);
+
+    const QByteArray payload = patterned(length, uint8_t(firstByte));
+    const QVector<Piece> got = pieces(payload);
+    if (fragments.isEmpty()) {
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got[0].bytes, payload);
+        QVERIFY(got[0].last);
+        return;
+    }
+    QCOMPARE(got.size(), fragments.size());
+    int at = 1;
+    for (int i = 0; i < got.size(); ++i) {
+        const QByteArray& b = got[i].bytes;
+        const bool first = i == 0, last = i == got.size() - 1;
+        QCOMPARE(b.size(), fragments[i] + 2);
+        QCOMPARE(uint8_t(b[0]), uint8_t((firstByte & 0x60) | 28));
+        QCOMPARE(uint8_t(b[1]), uint8_t((firstByte & 0x1F) | (first ? 0x80 : 0) | (last ? 0x40 : 0)));
+        QCOMPARE(b.mid(2), payload.mid(at, fragments[i]));
+        QCOMPARE(got[i].last, last);
+        at += fragments[i];
+    }
+    QCOMPARE(at, length);
+}
+
+// Guards the RTP header of each piece: payload type, TTL, one shared timestamp
+// for the fragments of one payload, the marker only at its end, and the BYE.
+void TestRtpSession::fragmentsOnTheWire()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    QVERIFY(scope.ok());
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+
+    VyRtpSession session;
+    QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
+    session.sendPacket(reinterpret_cast<const uint8_t*>(patterned(2602, 0x00).constData()), 2602, 1234);
+    session.sendPacket(reinterpret_cast<const uint8_t*>(patterned(100, 0x00).constData()), 100, 0);
+    session.sendPacket(reinterpret_cast<const uint8_t*>(patterned(1299, 0x00).constData()), 1299, 7);
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 5; }, 5000));
+    session.stop();
+    QVERIFY(MulticastCapture::waitFor(
+        [&] {
+            for (const auto& d : capture.rtcp())
+                if (MulticastCapture::rtcpTypes(d.bytes).contains(203))
+                    return true;
+            return false;
+        },
+        5000));
+    capture.stop();
+
+    const auto rtp = capture.rtp();
+    QCOMPARE(rtp.size(), 5);
+    const int sizes[5] = {1302, 1302, 3, 100, 1299};
+    const bool markers[5] = {false, false, true, true, true};
+    QVector<MulticastCapture::RtpHeader> h;
+    for (int i = 0; i < 5; ++i) {
+        h.append(MulticastCapture::parseRtp(rtp[i].bytes));
+        QVERIFY(h[i].valid);
+        QCOMPARE(h[i].payloadType, 14);
+        QCOMPARE(rtp[i].bytes.size() - h[i].headerLength, sizes[i]);
+        QCOMPARE(h[i].marker, markers[i]);
+        QCOMPARE(rtp[i].ttl, 255);
+        if (i > 0) {
+            QCOMPARE(uint16_t(h[i].sequence - h[i - 1].sequence), uint16_t(1));
+            QCOMPARE(h[i].ssrc, h[0].ssrc);
+        }
+    }
+    QCOMPARE(h[1].timestamp, h[0].timestamp);
+    QCOMPARE(h[2].timestamp, h[0].timestamp);
+    QCOMPARE(h[3].timestamp, h[0].timestamp + 1234);
+    QCOMPARE(h[4].timestamp, h[3].timestamp);
+}
+
+void TestRtpSession::portProbing_data()
+{
+    QTest::addColumn<QList<int>>("taken");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("all free: 13000") << QList<int>{} << 13000;
+    QTest::newRow("13000 in use") << QList<int>{13000} << 13002;
+    QTest::newRow("its RTCP port 13001 in use") << QList<int>{13001} << 13002;
+    QTest::newRow("odd ports are never candidates") << QList<int>{13000, 13002, 13005} << 13006;
+}
+
+// Guards the probe order and that a port pair in use is stepped over.
+void TestRtpSession::portProbing()
+{
+    QFETCH(QList<int>, taken);
+    QFETCH(int, expected);
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    QVERIFY(scope.ok());
+    std::vector<std::unique_ptr<PortHolder>> holders;
+    for (int port : taken) {
+        holders.emplace_back(new PortHolder(port));
+        QVERIFY(holders.back()->ok());
+    }
+    VyRtpSession session;
+    QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
+    QCOMPARE(session.localPort(), expected);
+    session.stop();
+}
+
+void TestRtpSession::portBaseUsedWithoutProbe()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    QVERIFY(scope.ok());
+    {
+        PortHolder probeTarget(13000); // a probe would step to 13002; a given base is not probed
+        VyRtpSession session;
+        QCOMPARE(session.start(Group, 5006, GroupPort, 90000, 14, 10), 0);
+        QCOMPARE(session.localPort(), 5006);
+        session.stop();
+    }
+    {
+        // A given base that is in use fails instead of silently moving elsewhere.
+        PortHolder busy(5006);
+        QVERIFY(busy.ok());
+        const int threads = settledThreadCount();
+        VyRtpSession session;
+        QCOMPARE(session.start(Group, 5006, GroupPort, 90000, 14, 10), -1);
+        QVERIFY(threadCountSettles(threads));
+        session.stop();
+    }
+}
+
+void TestRtpSession::isPortValid_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("takeIt");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("free") << 13100 << false << true;
+    QTest::newRow("in use") << 13100 << true << false;
+    QTest::newRow("zero") << 0 << false << false;
+    QTest::newRow("negative") << -2 << false << false;
+    QTest::newRow("no room for RTCP") << 65535 << false << false;
+}
+
+void TestRtpSession::isPortValid()
+{
+    QFETCH(int, port);
+    QFETCH(bool, takeIt);
+    QFETCH(bool, valid);
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    std::unique_ptr<PortHolder> holder;
+    if (takeIt)
+        holder.reset(new PortHolder(port));
+    QCOMPARE(VyRtpSession::isPortValid(port), valid);
+    // The probe leaves nothing bound behind.
+    if (valid)
+        QVERIFY(PortHolder(port).ok());
+}
+
+void TestRtpSession::startArguments_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("clockRate");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("effectiveInterval");
+    QTest::addColumn<uint>("increment");
+
+    QTest::newRow("10 ms at 90 kHz") << Group << GroupPort << 90000 << 10 << 0 << 10 << 900u;
+    QTest::newRow("interval 0 is 20 ms") << Group << GroupPort << 90000 << 0 << 0 << 20 << 1800u;
+    QTest::newRow("negative interval is 20 ms") << Group << GroupPort << 90000 << -5 << 0 << 20 << 1800u;
+    QTest::newRow("10 ms at 48 kHz") << Group << GroupPort << 48000 << 10 << 0 << 10 << 480u;
+    QTest::newRow("unicast destination") << "198.18.0.2" << GroupPort << 90000 << 10 << 0 << 10 << 900u;
+    // Mistyped destinations must fail rather than send to 255.255.255.255.
+    QTest::newRow("not an address") << "239.255.42" << GroupPort << 90000 << 10 << -1 << 0 << 0u;
+    QTest::newRow("a name") << "speakers" << GroupPort << 90000 << 10 << -1 << 0 << 0u;
+    QTest::newRow("port 0") << Group << 0 << 90000 << 10 << -1 << 0 << 0u;
+}
+
+void TestRtpSession::startArguments()
+{
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(int, clockRate);
+    QFETCH(int, interval);
+    QFETCH(int, result);
+    QFETCH(int, effectiveInterval);
+    QFETCH(uint, increment);
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    const int threads = settledThreadCount();
+    VyRtpSession session;
+    QCOMPARE(session.start(host.toLatin1().constData(), 0, uint16_t(port), clockRate, 14, interval), result);
+    if (result == 0) {
+        QCOMPARE(session.interval(), effectiveInterval);
+        QCOMPARE(session.defaultTimestampIncrement(), increment);
+        QCOMPARE(session.clockRate(), clockRate);
+        QCOMPARE(session.payloadType(), 14);
+    } else {
+        QVERIFY(threadCountSettles(threads));
+    }
+    session.stop();
+    QVERIFY(threadCountSettles(threads));
+}
+
+// Guards the send thread's schedule: one request per interval once packets flow,
+// with the sum of the intervals so far.
+void TestRtpSession::sendSchedule()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    RecordingObserver observer;
+    VyRtpSession session;
+    session.setObserver(&observer);
+    QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.elapsed().size() >= 30; }, 10000));
+    session.stop();
+
+    const QVector<uint32_t> elapsed = observer.elapsed();
+    const QVector<int64_t> times = observer.times();
+    for (int k = 0; k < elapsed.size(); ++k) {
+        QCOMPARE(elapsed[k], uint32_t(10 * k));
+        // Never ahead of the schedule (one ms of slack for reading the clock twice).
+        QVERIFY2(
+            times[k] - times[0] >= 10 * k - 1,
+            qPrintable(
+                QStringLiteral("request %1 came %2 ms after the first").arg(k).arg(times[k] - times[0])));
+    }
+}
+
+// Guards that a refused packet neither counts nor advances the schedule.
+void TestRtpSession::refusedPacketsDoNotMoveSchedule()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    RecordingObserver observer;
+    observer.answer = false;
+    VyRtpSession session;
+    session.setObserver(&observer);
+    QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.wantCalls.load() >= 20; }, 10000));
+    observer.answer = true;
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.elapsed().size() >= 3; }, 10000));
+    session.stop();
+    const QVector<uint32_t> elapsed = observer.elapsed();
+    QCOMPARE(elapsed.mid(0, 3), (QVector<uint32_t>{0, 10, 20}));
+}
+
+// Guards that stop joins both threads (nothing runs on after it) and that a
+// stopped wrapper cannot be started again.
+void TestRtpSession::stopJoinsThreadsAndSecondStartFails()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    const int before = settledThreadCount();
+    RecordingObserver observer;
+    auto* session = new VyRtpSession;
+    session->setObserver(&observer);
+    QCOMPARE(session->start(Group, 0, GroupPort, 90000, 14, 10), 0);
+    QVERIFY(threadCountSettles(before + 2));
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.wantCalls.load() > 0; }, 5000));
+    session->stop();
+    QVERIFY(threadCountSettles(before));
+    const int calls = observer.wantCalls.load();
+    QTest::qWait(50);
+    QCOMPARE(observer.wantCalls.load(), calls);
+
+    QCOMPARE(session->start(Group, 0, GroupPort, 90000, 14, 10), -1);
+    QVERIFY(threadCountSettles(before));
+    session->stop(); // a second stop is harmless
+    delete session;
+
+    // Destroying a running wrapper joins its threads first.
+    session = new VyRtpSession;
+    session->setObserver(&observer);
+    QCOMPARE(session->start(Group, 0, GroupPort, 90000, 14, 10), 0);
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.wantCalls.load() > calls; }, 5000));
+    delete session;
+    const int callsAtDelete = observer.wantCalls.load();
+    QVERIFY(threadCountSettles(before));
+    QCOMPARE(observer.wantCalls.load(), callsAtDelete);
+}
+
+// Guards the receive path: arriving packets reach onPacket with their payload
+// and timestamp, and an idle session reports its timeout.
+void TestRtpSession::receiveThreadDeliversPackets()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(nearNs());
+    RecordingObserver observer;
+    observer.answer = false;
+    VyRtpSession session;
+    session.setObserver(&observer);
+    session.setReceiveTimeout(50);
+    QCOMPARE(session.start("127.0.0.1", 0, 5008, 90000, 14, 10), 0);
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.timeouts.load() >= 1; }, 5000));
+
+    PortHolder sender(0);
+    QVERIFY(sender.ok());
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(uint16_t(session.localPort()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int count = 25; // more than one pass of the receive loop takes
+    for (int i = 0; i < count; ++i) {
+        QByteArray packet = QByteArray::fromHex("800e0000112233440a0b0c0d");
+        packet[3] = char(i);
+        packet.append("payload ").append(QByteArray::number(i));
+        QCOMPARE(::sendto(sender.fd(), packet.constData(), size_t(packet.size()), 0,
+                          reinterpret_cast<sockaddr*>(&to), sizeof to),
+                 ssize_t(packet.size()));
+    }
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.payloads().size() >= count; }, 5000));
+    session.stop();
+    const auto payloads = observer.payloads();
+    const auto packets = observer.packets();
+    QCOMPARE(payloads.size(), count);
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(payloads[i], QByteArray("payload ") + QByteArray::number(i));
+        QCOMPARE(packets[i].size(), 12 + payloads[i].size());
+        QCOMPARE(observer.timestamps()[i], 0x11223344u);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRtpSession)
+#include "tst_rtpsession.moc"
