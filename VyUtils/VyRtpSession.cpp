@@ -1,5 +1,7 @@
 #include "VyRtpSession.h"
 
+#include <poll.h>
+
 #include "VyLog.h"
 #include "VyRtpRecvThread.h"
 #include "VyRtpSendThread.h"
@@ -237,7 +239,12 @@ void VyRtpSession::runSendLoop(VyThread* self)
             due = first + int64_t(m_interval) * sent;
             continue;
         }
-        VyThread::msleep(1);
+        // Sleep until the session's own schedule or the observer's next packet
+        // is due, but never so long that a stop waits noticeably.
+        int64_t wait = now < due ? due - now : 1;
+        if (observer && now >= due)
+            wait = observer->idleWaitMs(this);
+        VyThread::msleep(static_cast<unsigned long>(qBound<int64_t>(1, wait, MaxIdleSleepMs)));
     }
 }
 
@@ -281,7 +288,32 @@ void VyRtpSession::runReceiveLoop(VyThread* self)
                 observer->onTimeout(this);
             lastActivity = now;
         } else {
-            VyThread::msleep(1);
+            // Block on the sockets instead of waking every millisecond; the
+            // bounded wait keeps a stop and the receive timeout prompt.
+            int wait = MaxIdleSleepMs;
+            if (timeout > 0)
+                wait = int(qBound<int64_t>(1, timeout - (now - lastActivity), MaxIdleSleepMs));
+            waitForData(wait);
         }
     }
+}
+
+void VyRtpSession::waitForData(int timeoutMs)
+{
+    pollfd fds[2];
+    nfds_t count = 0;
+    {
+        QMutexLocker lock(&m_rtpLock);
+        if (m_rtp) {
+            for (const int fd : {int(rtp_session_get_rtp_socket(m_rtp)), int(rtp_session_get_rtcp_socket(m_rtp))}) {
+                if (fd >= 0)
+                    fds[count++] = pollfd{fd, POLLIN, 0};
+            }
+        }
+    }
+    if (count == 0) {
+        VyThread::msleep(static_cast<unsigned long>(timeoutMs));
+        return;
+    }
+    ::poll(fds, count, timeoutMs);
 }

@@ -30,6 +30,8 @@ public:
     static constexpr uint8_t FragmentStartBit = 0x80;
     static constexpr uint8_t FragmentEndBit = 0x40;
     static constexpr int MaxPacketsPerPass = 10;
+    // The longest an idle send or receive thread sleeps before it looks again.
+    static constexpr int MaxIdleSleepMs = 20;
 
     VyRtpSession();
     ~VyRtpSession();
@@ -66,6 +68,7 @@ public:
     // Thread bodies; self is the thread that runs them.
     void runSendLoop(VyThread* self);
     void runReceiveLoop(VyThread* self);
+    void waitForData(int timeoutMs);
 
 private:
     void sendPieceLocked(const uint8_t* bytes, int length, bool last, uint32_t increment);

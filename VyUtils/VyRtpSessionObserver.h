@@ -19,4 +19,12 @@ public:
                           const uint8_t* payload, int payloadLength, uint32_t timestamp) = 0;
     // On the receive thread, after the session's receive timeout passed idle.
     virtual void onTimeout(VyRtpSession* session) = 0;
+    // On the send thread, after onWantPacket() sent nothing: how long the
+    // thread may sleep before it asks again. An observer that knows when its
+    // next packet is due saves the thread a wake-up every millisecond.
+    virtual int idleWaitMs(VyRtpSession* session)
+    {
+        (void)session;
+        return 1;
+    }
 };

@@ -62,6 +62,15 @@ void RTPMulticast::stop()
     }
 }
 
+int RTPMulticast::idleWaitMs(VyRtpSession*)
+{
+    // A file's next frame is due at a known time; a live source's is not.
+    if (!m_source || m_source->isRealTime() || !m_clockStarted)
+        return 1;
+    const int64_t wait = m_startTime + int64_t(m_sentDuration) - VyRtpSession::monotonicMs();
+    return wait > 1 ? int(std::min<int64_t>(wait, VyRtpSession::MaxIdleSleepMs)) : 1;
+}
+
 bool RTPMulticast::onWantPacket(VyRtpSession*, uint32_t)
 {
     const int64_t now = VyRtpSession::monotonicMs();

@@ -36,6 +36,7 @@ public:
     bool onWantPacket(VyRtpSession* session, uint32_t elapsedMs) override;
     void onPacket(VyRtpSession*, const uint8_t*, int, const uint8_t*, int, uint32_t) override {}
     void onTimeout(VyRtpSession*) override {}
+    int idleWaitMs(VyRtpSession* session) override;
 
     VyRtpSession* session() const { return m_session; }
     // Readable from any thread while running.
