@@ -1,0 +1,328 @@
+// The main window on a segment of emulated devices: which page a click shows,
+// edits made in the table's cells, the buttons, and the log of every command.
+#include "MainWindowOnSegment.h"
+#include "OrvaneAboutDialog.h"
+#include "OrvaneSettingWidget.h"
+#include "VyConfigure.h"
+#include "VyLog.h"
+#include "VyTableView.h"
+#include "VyToast.h"
+#include "VyToastView.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+void clickCell(MainWindow& window, int row, int column)
+{
+    VyTableView* table = window.tableView();
+    const QModelIndex index = window.model()->index(row, column);
+    table->scrollTo(index);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
+}
+
+QString editText(QWidget* page, const char* name)
+{
+    auto* edit = page ? page->findChild<QLineEdit*>(QLatin1String(name)) : nullptr;
+    return edit ? edit->text() : QStringLiteral("<no edit>");
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void pageForEveryColumn_data();
+    void pageForEveryColumn();
+    void clicksChooseAndFeedThePage();
+    void buttonsAndLayout();
+    void cellEdits_data();
+    void cellEdits();
+    void logHasOneLinePerCommandWithPasswordsMasked();
+
+private:
+    std::unique_ptr<MainWindow> start(const QByteArray& config, int generated, int rows);
+
+    std::unique_ptr<NetNamespacePair> m_pair;
+    EmulatedSegment m_segment;
+};
+
+void TestMainWindow::initTestCase()
+{
+    ORVANE_REQUIRE_NETNS();
+    Q_INIT_RESOURCE(resources);
+    QStandardPaths::setTestModeEnabled(true);
+    m_pair.reset(new NetNamespacePair);
+    QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    m_segment.stop();
+    m_pair.reset();
+}
+
+void TestMainWindow::init()
+{
+    QFile::remove(VyConfigure::filePath());
+}
+
+void TestMainWindow::cleanup()
+{
+    m_segment.stop();
+}
+
+std::unique_ptr<MainWindow> TestMainWindow::start(const QByteArray& config, int generated, int rows)
+{
+    QString error;
+    if (!m_segment.start(*m_pair, config, generated, &error)) {
+        qWarning("%s", qPrintable(error));
+        return nullptr;
+    }
+    std::unique_ptr<MainWindow> window = openMainWindow(*m_pair);
+    if (!window)
+        return nullptr;
+    QSignalSpy finished(window.get(), &MainWindow::searchFinished);
+    if (!finished.wait(20000) && finished.isEmpty())
+        return nullptr;
+    if (window->model()->rowCount() != rows) {
+        qWarning("the automatic search listed %d devices, not %d", window->model()->rowCount(), rows);
+        return nullptr;
+    }
+    return window;
+}
+
+void TestMainWindow::pageForEveryColumn_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("page");
+    QTest::newRow("check box") << 0 << int(MainWindow::NoPage);
+    QTest::newRow("No.") << 1 << int(MainWindow::NoPage);
+    QTest::newRow("play") << 2 << int(MainWindow::NoPage);
+    QTest::newRow("UID") << 3 << int(MainWindow::NoPage);
+    QTest::newRow("Name") << 4 << int(MainWindow::NamePage);
+    QTest::newRow("MAC") << 5 << int(MainWindow::MacPage);
+    QTest::newRow("IP address") << 6 << int(MainWindow::IpPage);
+    QTest::newRow("Netmask") << 7 << int(MainWindow::IpPage);
+    QTest::newRow("Gateway") << 8 << int(MainWindow::IpPage);
+    QTest::newRow("Sip Settings") << 9 << int(MainWindow::SipPage);
+    QTest::newRow("Rtp Settings") << 10 << int(MainWindow::RtpPage);
+    QTest::newRow("Version") << 11 << int(MainWindow::VersionPage);
+    QTest::newRow("Volume") << 12 << int(MainWindow::AudioPage);
+    QTest::newRow("System") << 13 << int(MainWindow::TestPage);
+}
+
+void TestMainWindow::pageForEveryColumn()
+{
+    QFETCH(int, column);
+    QFETCH(int, page);
+    QCOMPARE(int(MainWindow::pageForColumn(column)), page);
+}
+
+void TestMainWindow::clicksChooseAndFeedThePage()
+{
+    std::unique_ptr<MainWindow> window = start("[]", 3, 3);
+    QVERIFY(window);
+    QVERIFY(!window->currentPage());
+
+    clickCell(*window, 0, OrvaneDeviceModel::NetmaskColumn);
+    OrvaneSettingWidget* ipPage = window->cachedPage(MainWindow::IpPage);
+    QVERIFY(ipPage);
+    QCOMPARE(window->currentPage(), ipPage);
+    QVERIFY(ipPage->isVisible());
+    QCOMPARE(ipPage->geometry(), window->pageArea());
+    QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.1"));
+
+    // Another row's Gateway: the same page, now with that row's values.
+    clickCell(*window, 1, OrvaneDeviceModel::GatewayColumn);
+    QCOMPARE(window->currentPage(), ipPage);
+    QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.2"));
+    QCOMPARE(ipPage->currentDevice(), window->model()->deviceAt(1));
+
+    // UID removes the page.
+    clickCell(*window, 1, OrvaneDeviceModel::UidColumn);
+    QVERIFY(!window->currentPage());
+    QVERIFY(!ipPage->isVisible());
+
+    clickCell(*window, 2, OrvaneDeviceModel::NameColumn);
+    OrvaneSettingWidget* namePage = window->cachedPage(MainWindow::NamePage);
+    QCOMPARE(window->currentPage(), namePage);
+    QCOMPARE(editText(namePage, "nameEdit"), QStringLiteral("Device 3"));
+    // The check-box column keeps the page and hands it the row's device.
+    clickCell(*window, 0, OrvaneDeviceModel::CheckColumn);
+    QCOMPARE(window->currentPage(), namePage);
+    QCOMPARE(editText(namePage, "nameEdit"), QStringLiteral("Device 1"));
+    QCOMPARE(namePage->findChild<QLabel*>(QStringLiteral("deviceLabel"))->text(),
+             QStringLiteral("Current Device Device 1-UID000001"));
+
+    clickCell(*window, 1, OrvaneDeviceModel::MacColumn);
+    QCOMPARE(window->currentPage(), window->cachedPage(MainWindow::MacPage));
+    QCOMPARE(editText(window->currentPage(), "macEdit"), QStringLiteral("02:00:00:00:00:02"));
+    // Pages are made once and kept.
+    clickCell(*window, 2, OrvaneDeviceModel::IpColumn);
+    QCOMPARE(window->currentPage(), ipPage);
+    QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.3"));
+    // A column whose page this build does not have shows none.
+    clickCell(*window, 0, OrvaneDeviceModel::SipColumn);
+    QVERIFY(!window->currentPage());
+    QVERIFY(!window->cachedPage(MainWindow::SipPage));
+}
+
+void TestMainWindow::buttonsAndLayout()
+{
+    std::unique_ptr<MainWindow> window = start("[]", 1, 1);
+    QVERIFY(window);
+    window->showNormal();
+    window->resize(1000, 700);
+    QTRY_COMPARE(window->size(), QSize(1000, 700));
+    const struct
+    {
+        const char* name;
+        const char* text;
+        int x;
+    } buttons[] = {{"networkButton", "Network", 10},
+                   {"searchButton", "Search", 150},
+                   {"rtpButton", "RTP Multicast", 290},
+                   {"settingButton", "Settings", 430}};
+    for (const auto& b : buttons) {
+        auto* button = window->findChild<QPushButton*>(QLatin1String(b.name));
+        QVERIFY(button);
+        QCOMPARE(button->text(), QLatin1String(b.text));
+        QCOMPARE(button->geometry(), QRect(b.x, 10, 130, 30));
+    }
+    QCOMPARE(window->tableView()->geometry(), QRect(0, 50, 1000, 350));
+    QCOMPARE(window->pageArea(), QRect(0, 400, 1000, 300));
+
+    // The multicast dialog is not part of this build: the button says so.
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("rtpButton")), Qt::LeftButton);
+    VyToastView* toast = window->findChild<VyToastView*>();
+    QVERIFY(toast && toast->isVisible());
+    QVERIFY(!toast->label()->text().isEmpty());
+
+    QString aboutTitle;
+    QTimer::singleShot(200, [&aboutTitle] {
+        if (auto* about = qobject_cast<OrvaneAboutDialog*>(QApplication::activeModalWidget())) {
+            aboutTitle = about->objectName();
+            about->reject();
+        }
+    });
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("settingButton")), Qt::LeftButton);
+    QCOMPARE(aboutTitle, QStringLiteral("aboutDialog"));
+}
+
+void TestMainWindow::cellEdits_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("same name") << int(OrvaneDeviceModel::NameColumn) << "Device 2" << "SetName" << false;
+    QTest::newRow("new name") << int(OrvaneDeviceModel::NameColumn) << "Hall 2" << "SetName" << true;
+    QTest::newRow("same mac") << int(OrvaneDeviceModel::MacColumn) << "02:00:00:00:00:02" << "SetMac" << false;
+    QTest::newRow("new mac") << int(OrvaneDeviceModel::MacColumn) << "02:00:00:00:00:22" << "SetMac" << true;
+}
+
+void TestMainWindow::cellEdits()
+{
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QString, method);
+    QFETCH(bool, sent);
+    std::unique_ptr<MainWindow> window = start("[]", 2, 2);
+    QVERIFY(window);
+    VyTableView* table = window->tableView();
+    const QModelIndex index = window->model()->index(1, column);
+    const QString before = index.data().toString();
+    table->setFocus();
+    table->setCurrentIndex(index);
+    table->edit(index);
+    auto* editor = table->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), before);
+    editor->setText(text);
+    QTest::keyClick(editor, Qt::Key_Return);
+
+    if (sent) {
+        QTRY_COMPARE_WITH_TIMEOUT(window->model()->index(1, column).data().toString(), text, 10000);
+        const QList<ReceivedCommand> commands = m_segment.commands(method);
+        QCOMPARE(commands.size(), 1);
+        QCOMPARE(commands.first().destination, QStringLiteral("02:00:00:00:00:02"));
+        QCOMPARE(commands.first().value(column == OrvaneDeviceModel::NameColumn ? "name" : "mac"), text);
+    } else {
+        QTest::qWait(500);
+        QVERIFY(m_segment.commands(method).isEmpty());
+        QCOMPARE(window->model()->index(1, column).data().toString(), before);
+    }
+    QVERIFY(!QApplication::activeModalWidget());
+    // The other row is untouched.
+    QCOMPARE(window->model()->index(0, OrvaneDeviceModel::NameColumn).data().toString(), QStringLiteral("Device 1"));
+}
+
+void TestMainWindow::logHasOneLinePerCommandWithPasswordsMasked()
+{
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath(QStringLiteral("run.log"));
+    QVERIFY(VyLog::open(logPath));
+    std::unique_ptr<MainWindow> window = start(R"([{"password":"hunter2"}, {}, {}])", 0, 3);
+    QVERIFY(window);
+
+    clickCell(*window, 0, OrvaneDeviceModel::NameColumn);
+    window->currentPage()->findChild<QLineEdit*>(QStringLiteral("nameEdit"))->setText(QStringLiteral("Hall"));
+    QTest::mouseClick(window->currentPage()->findChild<QPushButton*>(QStringLiteral("setAllButton")),
+                      Qt::LeftButton);
+    QCOMPARE(tableColumn(*window, OrvaneDeviceModel::NameColumn), (QStringList{"Hall", "Hall", "Hall"}));
+    QCOMPARE(window->sdk()->setAccountPassword(window->model()->deviceAt(1), QStringLiteral("tech"),
+                                               QStringLiteral("s3cret")),
+             0);
+    // Replies are logged on the capture thread; let the last one land.
+    QTest::qWait(200);
+    window.reset();
+    VyLog::close();
+
+    QFile file(logPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray log = file.readAll();
+    QStringList sendLines, recvLines;
+    for (const QByteArray& line : log.split('\n')) {
+        const int at = line.indexOf("(logCommand) ");
+        if (at < 0)
+            continue;
+        const QString rest = QString::fromUtf8(line.mid(at + 13));
+        (rest.startsWith(QLatin1String("send {")) ? sendLines : recvLines) << rest;
+        QVERIFY2(rest.startsWith(QLatin1String("send {")) || rest.startsWith(QLatin1String("recv {")),
+                 qPrintable(rest));
+    }
+    // One search, three names, one account: each sent once and answered once per device.
+    const QList<ReceivedCommand> received = m_segment.commands();
+    QCOMPARE(sendLines.size(), received.size());
+    QCOMPARE(sendLines.size(), 5);
+    QCOMPARE(recvLines.size(), 3 + 3 + 1);
+    for (int i = 0; i < received.size(); ++i) {
+        QVERIFY2(sendLines.at(i).contains(QStringLiteral("\"method\":\"%1\"").arg(received.at(i).method())),
+                 qPrintable(sendLines.at(i)));
+    }
+    QVERIFY(!log.contains("s3cret"));
+    QVERIFY(!log.contains("hunter2"));
+    QVERIFY(!log.contains("\"password\":\"admin\""));
+    QVERIFY(log.contains("\"password\":\"******\""));
+    QCOMPARE(sendLines.last(), QStringLiteral(
+        R"(send {"id":4,"method":"SetAccountPassword", "account":"tech", "password":"******"})"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
