@@ -1,6 +1,7 @@
 // orvane-cli: scripted provisioning on the same core as the program.
 #include "CliBroadcast.h"
 #include "CliDeviceCommands.h"
+#include "CliFirmware.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -21,7 +22,7 @@ void usage(QTextStream& out)
     out << "usage: orvane-cli COMMAND [OPTIONS]\n\n"
            "  adapters [--format table|json|csv]\n"
            "  search [--adapter NAME] [--timeout MS] [--alarm-test] [--any-model] [--format table|json|csv]\n"
-        << cliDeviceCommandsHelp()
+        << cliDeviceCommandsHelp() << cliFirmwareHelp()
         << "  broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] FILE...\n\n"
            "Device commands also take --adapter, --timeout (search time) and --format table|json.\n"
            "Exit status: 0 success, 1 the device failed or did not answer, 2 bad usage, unknown device\n"
@@ -51,6 +52,8 @@ int main(int argc, char* argv[])
         return cliSearch(args, out, err);
     if (command == QLatin1String("broadcast"))
         return cliBroadcast(args, out, err);
+    if (command == QLatin1String("firmware"))
+        return cliFirmware(args, out, err);
     if (cliIsDeviceCommand(command))
         return cliDeviceCommand(command, args, out, err);
     err << "orvane-cli: unknown command '" << command << "' (orvane-cli --help lists them)\n";

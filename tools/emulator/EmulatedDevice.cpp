@@ -364,15 +364,39 @@ bool readMisbehaviour(const cJSON* object, Misbehaviour* m, QString* error)
         {"capitalKeys", &m->capitalKeys},
         {"fullFrame", &m->fullFrame},
         {"foreignReplies", &m->foreignReplies},
+        {"webOff", &m->webOff},
+        {"refuseLogin", &m->refuseLogin},
+        {"webSilent", &m->webSilent},
+        {"closeMidUpload", &m->closeMidUpload},
+        {"stallUpload", &m->stallUpload},
+        {"cookieAfterPath", &m->cookieAfterPath},
+    };
+    const QPair<const char*, int*> numbers[] = {
+        {"delayMs", &m->delayMs},
+        {"webSlowMs", &m->webSlowMs},
+        {"uploadStatus", &m->uploadStatus},
     };
     for (const cJSON* child = object->child; child; child = child->next) {
         const QByteArray key(child->string);
-        if (key == "delayMs") {
+        bool isNumber = false;
+        for (const auto& number : numbers) {
+            if (key != number.first)
+                continue;
             if (!cJSON_IsNumber(child) || child->valueint < 0) {
-                *error = QStringLiteral("\"delayMs\" is not a number of milliseconds");
+                *error = QStringLiteral("\"%1\" is not a number of 0 or more").arg(QString::fromUtf8(key));
                 return false;
             }
-            m->delayMs = child->valueint;
+            *number.second = child->valueint;
+            isNumber = true;
+        }
+        if (isNumber)
+            continue;
+        if (key == "loginReply") {
+            if (!cJSON_IsString(child)) {
+                *error = QStringLiteral("\"loginReply\" is not a text");
+                return false;
+            }
+            m->loginReply = QByteArray(child->valuestring);
             continue;
         }
         bool known = false;

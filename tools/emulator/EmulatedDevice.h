@@ -53,6 +53,16 @@ struct Misbehaviour
     bool capitalKeys = false;
     bool fullFrame = false;
     bool foreignReplies = false;
+    // The web interface (login and firmware upload).
+    bool webOff = false;         // no server: connections are refused
+    bool refuseLogin = false;    // every login is refused
+    bool webSilent = false;      // connections are taken, nothing is ever answered
+    int webSlowMs = 0;           // every answer waits this long
+    bool closeMidUpload = false; // the connection is cut halfway through an upload's body
+    bool stallUpload = false;    // an upload is taken in (and dropped) but never answered
+    bool cookieAfterPath = false; // Set-Cookie: Path=/; session=...
+    QByteArray loginReply;       // replaces the body of an accepted login's answer
+    int uploadStatus = 0;        // replaces the status of a received upload's answer
 };
 
 struct PlannedReply

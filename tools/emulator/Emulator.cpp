@@ -1,5 +1,7 @@
 #include "Emulator.h"
 
+#include "EmulatedWebServer.h"
+
 #include <QDateTime>
 #include <QMap>
 #include <QSocketNotifier>
@@ -7,6 +9,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <linux/filter.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
 #include <net/if.h>
@@ -43,7 +46,49 @@ Emulator::Emulator(QObject* parent) : QObject(parent) {}
 
 Emulator::~Emulator()
 {
+    stopWeb();
     close();
+}
+
+int Emulator::startWeb(quint16 port)
+{
+    stopWeb();
+    for (int i = 0; i < m_devices.size(); ++i) {
+        const DeviceState& state = m_devices.at(i).state();
+        const QString mac = EmulatorFrames::macToText(state.mac);
+        if (m_devices.at(i).misbehaviour().webOff) {
+            note(QStringLiteral("web interface of %1 is off").arg(mac));
+            continue;
+        }
+        EmulatedWebHooks hooks;
+        hooks.note = [this](const QString& text) { note(text); };
+        hooks.credentials = [this, i] {
+            const DeviceState& s = m_devices.at(i).state();
+            return qMakePair(s.account, s.password);
+        };
+        hooks.uploadStarted = [this] { return ++m_uploadsRunning; };
+        hooks.uploadEnded = [this] { --m_uploadsRunning; };
+        auto* server = new EmulatedWebServer(mac, m_devices.at(i).misbehaviour(), std::move(hooks), this);
+        const QHostAddress address((quint32(state.address[0]) << 24) | (quint32(state.address[1]) << 16) |
+                                   (quint32(state.address[2]) << 8) | state.address[3]);
+        QString error;
+        if (!server->listen(address, port, &error)) {
+            note(QStringLiteral("web interface of %1 not started on %2:%3: %4")
+                     .arg(mac, address.toString())
+                     .arg(port)
+                     .arg(error));
+            delete server;
+            continue;
+        }
+        m_webServers.append(server);
+    }
+    return m_webServers.size();
+}
+
+void Emulator::stopWeb()
+{
+    qDeleteAll(m_webServers);
+    m_webServers.clear();
 }
 
 bool Emulator::open(const QString& interfaceName, QString* error)
@@ -68,6 +113,20 @@ bool Emulator::open(const QString& interfaceName, QString* error)
     address.sll_ifindex = m_ifindex;
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
         *error = systemError("bind");
+        close();
+        return false;
+    }
+    // Only ARP frames can be commands; the web interfaces' TCP traffic (a
+    // firmware image per device) would otherwise all be copied up here too.
+    sock_filter arpOnly[] = {
+        {0x28, 0, 0, 12},         // ldh [12]: the Ethernet type
+        {0x15, 0, 1, 0x0806},     // jeq ARP
+        {0x06, 0, 0, 0x00040000}, // ret: keep
+        {0x06, 0, 0, 0},          // ret: drop
+    };
+    sock_fprog program = {sizeof arpOnly / sizeof *arpOnly, arpOnly};
+    if (setsockopt(m_fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) < 0) {
+        *error = systemError("socket filter");
         close();
         return false;
     }

@@ -2,10 +2,12 @@
 
 #include "EmulatedDevice.h"
 
+#include <QList>
 #include <QObject>
 #include <QVector>
 #include <functional>
 
+class EmulatedWebServer;
 class QSocketNotifier;
 
 // Plays a set of devices on one interface: reads command frames from an
@@ -37,6 +39,12 @@ public:
 
     void handleFrame(const QByteArray& frame);
 
+    // Starts each device's web interface on its own IPv4 address. A device
+    // whose address is not configured on this host is logged and skipped.
+    // Returns the number of interfaces started.
+    int startWeb(quint16 port);
+    void stopWeb();
+
 private:
     void readSocket();
     void send(const PlannedReply& reply, const MacAddress& toMac, const Ipv4Address& toIp);
@@ -44,6 +52,8 @@ private:
     void note(const QString& text);
 
     QVector<EmulatedDevice> m_devices;
+    QList<EmulatedWebServer*> m_webServers;
+    int m_uploadsRunning = 0;
     int m_fd = -1;
     int m_ifindex = 0;
     QSocketNotifier* m_notifier = nullptr;

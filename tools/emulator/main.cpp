@@ -54,7 +54,15 @@ int main(int argc, char* argv[])
                                          QStringLiteral("FILE"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"),
                                            QStringLiteral("Also log every reply."));
-    parser.addOptions({interfaceOption, devicesOption, configOption, logOption, readyOption, verboseOption});
+    const QCommandLineOption webOption(
+        QStringLiteral("web"),
+        QStringLiteral("Also serve each device's web interface (login and firmware upload) on its IPv4 "
+                       "address, which must be configured on this host."));
+    const QCommandLineOption webPortOption(QStringLiteral("web-port"),
+                                           QStringLiteral("Port of the web interfaces (default 80)."),
+                                           QStringLiteral("PORT"), QStringLiteral("80"));
+    parser.addOptions({interfaceOption, devicesOption, configOption, logOption, readyOption, verboseOption,
+                       webOption, webPortOption});
     parser.process(app);
 
     if (!parser.isSet(interfaceOption))
@@ -63,6 +71,11 @@ int main(int argc, char* argv[])
     const int generatedCount = parser.value(devicesOption).toInt(&countOk);
     if (!countOk || generatedCount < 0 || generatedCount > 65535)
         return fail(QStringLiteral("--devices needs a number from 0 to 65535"));
+
+    bool portOk = false;
+    const int webPort = parser.value(webPortOption).toInt(&portOk);
+    if (!portOk || webPort < 1 || webPort > 65535)
+        return fail(QStringLiteral("--web-port needs a number from 1 to 65535"));
 
     QVector<EmulatedDevice> devices;
     if (parser.isSet(configOption)) {
@@ -112,6 +125,10 @@ int main(int argc, char* argv[])
     if (!emulator.open(parser.value(interfaceOption), &error))
         return fail(error);
 
+    int webCount = 0;
+    if (parser.isSet(webOption))
+        webCount = emulator.startWeb(quint16(webPort));
+
     if (parser.isSet(readyOption)) {
         QFile ready(parser.value(readyOption));
         if (!ready.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -120,6 +137,8 @@ int main(int argc, char* argv[])
     }
     fprintf(stderr, "orvane-emulator: %d device(s) on %s\n", emulator.deviceCount(),
             qPrintable(parser.value(interfaceOption)));
+    if (parser.isSet(webOption))
+        fprintf(stderr, "orvane-emulator: %d web interface(s) on port %d\n", webCount, webPort);
 
     const int status = app.exec();
     emulator.close();
