@@ -1,7 +1,10 @@
 #include "MainWindow.h"
 
+#include "VyRtpMulticastDialog.h"
+
 #include "OrvaneAboutDialog.h"
 #include "OrvaneAdapterList.h"
+#include "OrvaneAudioSettingWidget.h"
 #include "OrvaneDevice.h"
 #include "OrvaneDeviceModel.h"
 #include "OrvaneDeviceSearchDialog.h"
@@ -10,7 +13,12 @@
 #include "OrvaneMacSettingWidget.h"
 #include "OrvaneNameSettingDialog.h"
 #include "OrvaneNameSettingWidget.h"
+#include "OrvanePlayVolumeDialog.h"
+#include "OrvaneRtpSettingWidget.h"
 #include "OrvaneSDK.h"
+#include "OrvaneSipSettingWidget.h"
+#include "OrvaneTestSettingWidget.h"
+#include "OrvaneVersionSettingWidget.h"
 #include "QCheckBoxHeaderView.h"
 #include "VyCommandLogText.h"
 #include "VyConfigure.h"
@@ -42,11 +50,11 @@ const PageFactory PageFactories[MainWindow::PageCount] = {
     makePage<OrvaneNameSettingWidget>, // NamePage
     makePage<OrvaneMacSettingWidget>,  // MacPage
     makePage<OrvaneIpSettingWidget>,   // IpPage
-    nullptr,                           // SipPage
-    nullptr,                           // RtpPage
-    nullptr,                           // AudioPage
-    nullptr,                           // VersionPage
-    nullptr,                           // TestPage
+    makePage<OrvaneSipSettingWidget>,     // SipPage
+    makePage<OrvaneRtpSettingWidget>,     // RtpPage
+    makePage<OrvaneAudioSettingWidget>,   // AudioPage
+    makePage<OrvaneVersionSettingWidget>, // VersionPage
+    makePage<OrvaneTestSettingWidget>,    // TestPage
 };
 
 const int ButtonY = 10;
@@ -194,7 +202,13 @@ void MainWindow::onClickTableViewIndex(const QModelIndex& index)
         return;
     const int column = index.column();
     if (column == OrvaneDeviceModel::PlayColumn) {
-        // The volume playback job belongs to the volume page, which is not part of this build yet.
+        if (OrvaneDevice* device = m_model->deviceAt(index.row())) {
+            OrvanePlayVolumeDialog job(this, m_sdk.get());
+            job.setDevice(device);
+            job.centerOn(this);
+            job.start();
+            job.exec();
+        }
         return;
     }
     if (column != OrvaneDeviceModel::CheckColumn)
@@ -280,8 +294,17 @@ void MainWindow::onClickSearchButton(bool)
 
 void MainWindow::onClickRtpButton(bool)
 {
-    m_toast->show(this, vyTr("RTP multicast is not available yet"), VyToast::HorizontalCenter | VyToast::VerticalCenter,
-                  2000);
+    // One dialog at most: a second click brings the open one back.
+    if (VyRtpMulticastDialog* dialog = VyRtpMulticastDialog::instance()) {
+        dialog->show();
+        dialog->showNormal();
+        dialog->raise();
+        dialog->activateWindow();
+        return;
+    }
+    auto* dialog = new VyRtpMulticastDialog();
+    dialog->centerOn(this);
+    dialog->show();
 }
 
 void MainWindow::onClickSettingButton(bool)
@@ -312,4 +335,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     QMainWindow::closeEvent(event);
+    // A broadcast does not outlive the window; the dialog stops it and deletes itself.
+    if (VyRtpMulticastDialog* dialog = VyRtpMulticastDialog::instance())
+        dialog->reject();
 }

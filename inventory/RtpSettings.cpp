@@ -17,6 +17,40 @@ void RtpSettings::reset()
     rtpPort = 0;
 }
 
+RtpSettings RtpSettings::fromEndpointText(const QString& text)
+{
+    RtpSettings s;
+    s.enable = 1;
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0) {
+        s.rtpIP = text;
+        return s;
+    }
+    s.rtpIP = text.left(colon);
+    bool ok = false;
+    const int port = text.mid(colon + 1).toInt(&ok, 10);
+    s.rtpPort = ok && port >= 0 && port <= MaxPort ? port : 0;
+    return s;
+}
+
+QString RtpSettings::endpointText() const
+{
+    if (rtpIP.isEmpty())
+        return QString();
+    if (rtpPort == 0)
+        return rtpIP;
+    return QStringLiteral("%1:%2").arg(rtpIP).arg(rtpPort);
+}
+
+QString RtpSettings::summary(const QList<RtpSettings>& channels)
+{
+    for (const RtpSettings& channel : channels) {
+        if (channel.isSet())
+            return QStringLiteral("%1:%2").arg(channel.rtpIP).arg(channel.rtpPort);
+    }
+    return QString();
+}
+
 void RtpSettings::readJson(const cJSON* object)
 {
     if (!cJSON_IsObject(object)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 struct cJSON;
@@ -17,8 +18,21 @@ public:
     RtpSettings(const RtpSettings&) = default;
     RtpSettings& operator=(const RtpSettings&) = default;
 
+    static constexpr int MaxPort = 65535;
+
     bool isSet() const { return !rtpIP.isEmpty() && rtpPort >= 1; }
     void reset();
+
+    // An enabled channel from "address:port", split at the last colon so that
+    // an address holding colons stays whole. No colon, or one in front, leaves
+    // the text as the address; a port that is missing, not a decimal number or
+    // beyond MaxPort becomes 0 rather than reaching the device.
+    static RtpSettings fromEndpointText(const QString& text);
+    // The reverse for display: empty without an address, the address alone
+    // without a port.
+    QString endpointText() const;
+    // "address:port" of the first channel that is set, or empty text.
+    static QString summary(const QList<RtpSettings>& channels);
 
     // A channel object of GetRtpSettings; a missing object resets the channel.
     void readJson(const cJSON* object);

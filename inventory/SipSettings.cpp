@@ -26,6 +26,15 @@ bool SipSettings::isComplete() const
     return !serverHost.isEmpty() && !serverPort.isEmpty() && !account.isEmpty() && !password.isEmpty();
 }
 
+QString SipSettings::summary(const SipSettings& sip0, const SipSettings& sip1)
+{
+    for (const SipSettings* sip : {&sip0, &sip1}) {
+        if (sip->isComplete())
+            return QStringLiteral("%1@%2").arg(sip->account, sip->serverHost);
+    }
+    return QString();
+}
+
 bool SipSettings::readJson(const cJSON* object)
 {
     if (!cJSON_IsObject(object))

@@ -21,6 +21,9 @@ public:
     // The display name is optional; a device registers without it.
     bool isComplete() const;
 
+    // "account@serverHost" of the first complete account, or empty text.
+    static QString summary(const SipSettings& sip0, const SipSettings& sip1);
+
     // Fills all five texts from an account object, a text that is missing or not
     // a string becoming empty. Without an object the values stay and false is returned.
     bool readJson(const cJSON* object);

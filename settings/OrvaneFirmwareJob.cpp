@@ -109,7 +109,7 @@ void OrvaneFirmwareJob::finishLocked()
             r.result.outcome = OrvaneFirmwareUploadThread::Outcome::Cancelled;
     }
     for (const DeviceResult& r : qAsConst(m_results))
-        VYLOG("firmware %s", qPrintable(resultLine(r)));
+        VYLOG("firmware %s\n", qPrintable(resultLine(r)));
 }
 
 bool OrvaneFirmwareJob::run(const std::function<bool()>& isStopped)

@@ -1,5 +1,6 @@
 #include "OrvaneSettingRules.h"
 
+#include <QCryptographicHash>
 #include <QRegExp>
 #include <QStringList>
 #include <cstring>
@@ -56,4 +57,9 @@ QString OrvaneSettingRules::macSuccessor(const QString& mac)
         carry = countUp(buffer[i]);
     }
     return QString::fromLatin1(buffer, int(strnlen(buffer, sizeof buffer)));
+}
+
+QString OrvaneSettingRules::passwordDigest(const QString& password)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
 }

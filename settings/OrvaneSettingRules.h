@@ -18,4 +18,7 @@ public:
     // counter cannot hold (over 31 characters).
     static QString macSuccessor(const QString& mac);
     static constexpr int MaxMacTextLength = 31;
+    // What a device receives instead of a typed password: the lower-case
+    // hexadecimal MD5 digest of its UTF-8 bytes.
+    static QString passwordDigest(const QString& password);
 };

@@ -5,6 +5,7 @@
 #include "OrvaneSettingWidget.h"
 #include "VyConfigure.h"
 #include "VyLog.h"
+#include "VyRtpMulticastDialog.h"
 #include "VyTableView.h"
 #include "VyToast.h"
 #include "VyToastView.h"
@@ -19,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QPointer>
 #include <QtTest>
 
 namespace {
@@ -177,10 +179,11 @@ void TestMainWindow::clicksChooseAndFeedThePage()
     clickCell(*window, 2, OrvaneDeviceModel::IpColumn);
     QCOMPARE(window->currentPage(), ipPage);
     QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.3"));
-    // A column whose page this build does not have shows none.
+    // The SIP column shows its page, which has read the clicked row's accounts.
     clickCell(*window, 0, OrvaneDeviceModel::SipColumn);
-    QVERIFY(!window->currentPage());
-    QVERIFY(!window->cachedPage(MainWindow::SipPage));
+    QVERIFY(window->cachedPage(MainWindow::SipPage));
+    QCOMPARE(window->currentPage(), window->cachedPage(MainWindow::SipPage));
+    QCOMPARE(editText(window->currentPage(), "serverPort1Edit"), QStringLiteral("5060"));
 }
 
 void TestMainWindow::buttonsAndLayout()
@@ -208,11 +211,19 @@ void TestMainWindow::buttonsAndLayout()
     QCOMPARE(window->tableView()->geometry(), QRect(0, 50, 1000, 350));
     QCOMPARE(window->pageArea(), QRect(0, 400, 1000, 300));
 
-    // The multicast dialog is not part of this build: the button says so.
+    // Pressing RTP Multicast twice shows one dialog; closing the window closes it.
+    QVERIFY(!VyRtpMulticastDialog::instance());
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("rtpButton")), Qt::LeftButton);
-    VyToastView* toast = window->findChild<VyToastView*>();
-    QVERIFY(toast && toast->isVisible());
-    QVERIFY(!toast->label()->text().isEmpty());
+    QPointer<VyRtpMulticastDialog> multicast = VyRtpMulticastDialog::instance();
+    QVERIFY(multicast && multicast->isVisible());
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("rtpButton")), Qt::LeftButton);
+    QCOMPARE(VyRtpMulticastDialog::instance(), multicast.data());
+    int dialogs = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        dialogs += qobject_cast<VyRtpMulticastDialog*>(w) ? 1 : 0;
+    QCOMPARE(dialogs, 1);
+    multicast->reject();
+    QTRY_VERIFY(!multicast);
 
     QString aboutTitle;
     QTimer::singleShot(200, [&aboutTitle] {

@@ -3,11 +3,16 @@
 #include "RTPFileAudioReader.h"
 #include "RTPFileAudioReaderObserver.h"
 #include "RTPMulticast.h"
+#include "RTPWinDeviceAudioReader.h"
+#include "VyCoreAudio.h"
 #include "VyRtpSession.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutex>
 #include <QThread>
 #include <QVector>
@@ -19,7 +24,9 @@
 
 namespace {
 
-const char Usage[] = "usage: orvane-cli broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] FILE...";
+const char Usage[] =
+    "usage: orvane-cli broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] (FILE... | --source ID)";
+const char SourcesUsage[] = "usage: orvane-cli sources [--format table|json]";
 const int PollMs = 20;
 
 volatile sig_atomic_t g_stopSignal = 0;
@@ -149,7 +156,8 @@ QString broadcastSdp(const QString& group, int port)
 
 int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    QString to, sdpPath;
+    QString to, sdpPath, sourceId;
+    bool haveSource = false;
     double duration = 0.0;
     bool haveDuration = false;
     QStringList files;
@@ -164,13 +172,17 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
             optionsDone = true;
             continue;
         }
-        if (a != QLatin1String("--to") && a != QLatin1String("--duration") && a != QLatin1String("--sdp"))
+        if (a != QLatin1String("--to") && a != QLatin1String("--duration") && a != QLatin1String("--sdp") &&
+            a != QLatin1String("--source"))
             return usageError(err, QStringLiteral("unknown option %1").arg(a));
         if (i + 1 >= args.size())
             return usageError(err, QStringLiteral("%1 needs a value").arg(a));
         const QString value = args.at(++i);
         if (a == QLatin1String("--to")) {
             to = value;
+        } else if (a == QLatin1String("--source")) {
+            sourceId = value;
+            haveSource = true;
         } else if (a == QLatin1String("--sdp")) {
             sdpPath = value;
         } else {
@@ -193,8 +205,30 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
     // RTCP takes the port after the RTP one.
     if (!portOk || port < 1 || port > 65534)
         return usageError(err, QStringLiteral("the port of --to must lie between 1 and 65534"));
-    if (files.isEmpty())
+    if (haveSource && !files.isEmpty())
+        return usageError(err, QStringLiteral("--source broadcasts an endpoint, not files"));
+    if (haveSource && sourceId.isEmpty())
+        return usageError(err,
+                          QStringLiteral("--source needs an endpoint id (orvane-cli sources lists them)"));
+    if (!haveSource && files.isEmpty())
         return usageError(err, QStringLiteral("no file to broadcast"));
+
+    CoreAudioDeviceInfo endpoint;
+    if (haveSource) {
+        bool found = false;
+        for (const CoreAudioDeviceInfo& d : listAudioSources()) {
+            if (d.id == sourceId) {
+                endpoint = d;
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            err << "orvane-cli broadcast: no audio endpoint " << sourceId
+                << " (orvane-cli sources lists them)" << Qt::endl;
+            return 1;
+        }
+    }
 
     QStringList paths;
     for (const QString& f : files) {
@@ -217,18 +251,26 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
 
     StopSignals stopSignals;
     PlayListEvents events;
-    auto* reader = new RTPFileAudioReader;
-    reader->setFiles(paths);
-    reader->setObserver(&events);
     RTPMulticast multicast;
-    multicast.setReader(reader);
-
-    out << "broadcasting " << paths.size() << (paths.size() == 1 ? " file" : " files") << " to " << group
-        << ":" << port << Qt::endl;
+    if (haveSource) {
+        auto* reader = new RTPWinDeviceAudioReader;
+        reader->setDevice(endpoint);
+        multicast.setReader(reader);
+        out << "broadcasting " << (endpoint.kind == CoreAudioDeviceInfo::Render ? "what plays on " : "")
+            << endpoint.name << " (" << endpoint.id << ") to " << group << ":" << port << Qt::endl;
+    } else {
+        auto* reader = new RTPFileAudioReader;
+        reader->setFiles(paths);
+        reader->setObserver(&events);
+        multicast.setReader(reader);
+        out << "broadcasting " << paths.size() << (paths.size() == 1 ? " file" : " files") << " to " << group
+            << ":" << port << Qt::endl;
+    }
     if (multicast.start(group, port) < 0) {
         multicast.stop();
         report(events, paths.size(), out, err);
-        err << "orvane-cli broadcast: cannot start the broadcast to " << group << ":" << port << Qt::endl;
+        err << "orvane-cli broadcast: cannot start the broadcast to " << group << ":" << port
+            << (haveSource ? " (the endpoint cannot be captured or encoded)" : "") << Qt::endl;
         return 1;
     }
 
@@ -256,4 +298,35 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
         << " packets, " << QString::number(multicast.sentDuration() / 1000.0, 'f', 3) << " s of audio"
         << Qt::endl;
     return ok ? 0 : 1;
+}
+
+int cliSources(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    QString format = QStringLiteral("table");
+    for (int i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--format") && i + 1 < args.size()) {
+            format = args.at(++i);
+            continue;
+        }
+        err << "orvane-cli sources: unexpected " << args.at(i) << " (" << SourcesUsage << ")" << Qt::endl;
+        return 2;
+    }
+    if (format != QLatin1String("table") && format != QLatin1String("json")) {
+        err << "orvane-cli sources: unknown format " << format << " (" << SourcesUsage << ")" << Qt::endl;
+        return 2;
+    }
+    const QList<CoreAudioDeviceInfo> sources = listAudioSources();
+    if (format == QLatin1String("json")) {
+        QJsonArray list;
+        for (const CoreAudioDeviceInfo& d : sources)
+            list.append(QJsonObject{{"kind", d.kind}, {"id", d.id}, {"name", d.name}});
+        out << QJsonDocument(list).toJson(QJsonDocument::Indented);
+        out.flush();
+        return 0;
+    }
+    // Tab-separated, so that ids and names with spaces stay one field each.
+    out << "KIND\tID\tNAME" << Qt::endl;
+    for (const CoreAudioDeviceInfo& d : sources)
+        out << d.kind << "\t" << d.id << "\t" << d.name << Qt::endl;
+    return 0;
 }

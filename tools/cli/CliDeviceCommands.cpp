@@ -11,7 +11,6 @@
 #include "VyConfigure.h"
 
 #include <QCommandLineParser>
-#include <QCryptographicHash>
 #include <QJsonDocument>
 #include <algorithm>
 
@@ -89,21 +88,6 @@ bool parseInt(const QString& text, int low, int high, int* value)
         return false;
     *value = v;
     return true;
-}
-
-// address[:port], split at the last colon as the RTP page reads its fields.
-RtpSettings parseChannel(const QString& text)
-{
-    RtpSettings s;
-    s.enable = 1;
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon > 0) {
-        s.rtpIP = text.left(colon);
-        s.rtpPort = text.mid(colon + 1).toInt();
-    } else {
-        s.rtpIP = text;
-    }
-    return s;
 }
 
 } // namespace
@@ -248,9 +232,8 @@ Result runOne(OrvaneSDK& sdk, OrvaneDevice* device, const Request& r, const QStr
     } else if (command == QLatin1String("set-mac")) {
         result.code = sdk.setMac(device, mac);
     } else if (command == QLatin1String("set-account")) {
-        const QByteArray digest =
-            QCryptographicHash::hash(r.positional.at(1).toUtf8(), QCryptographicHash::Md5).toHex();
-        result.code = sdk.setAccountPassword(device, r.positional.first(), QString::fromLatin1(digest));
+        result.code = sdk.setAccountPassword(device, r.positional.first(),
+                                             OrvaneSettingRules::passwordDigest(r.positional.at(1)));
     } else if (command == QLatin1String("reset")) {
         result.code = sdk.resetDefault(device);
     } else if (command == QLatin1String("reboot")) {
@@ -405,7 +388,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
             int n = 0;
             if (eq < 0 || !parseInt(spec.left(eq), 1, OrvaneSDK::RtpChannelCount, &n))
                 return ctx.fail(CliUsage, QStringLiteral("--channel needs N=ADDRESS[:PORT] with N from 1 to 10"));
-            request.channelChanges.insert(n - 1, parseChannel(spec.mid(eq + 1)));
+            request.channelChanges.insert(n - 1, RtpSettings::fromEndpointText(spec.mid(eq + 1)));
         }
         for (const QString& text : p.values(QStringLiteral("clear"))) {
             int n = 0;

@@ -23,7 +23,8 @@ void usage(QTextStream& out)
            "  adapters [--format table|json|csv]\n"
            "  search [--adapter NAME] [--timeout MS] [--alarm-test] [--any-model] [--format table|json|csv]\n"
         << cliDeviceCommandsHelp() << cliFirmwareHelp()
-        << "  broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] FILE...\n\n"
+        << "  broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] (FILE... | --source ID)\n"
+           "  sources [--format table|json]\n\n"
            "Device commands also take --adapter, --timeout (search time) and --format table|json.\n"
            "Exit status: 0 success, 1 the device failed or did not answer, 2 bad usage, unknown device\n"
            "or no usable adapter.\n";
@@ -52,6 +53,8 @@ int main(int argc, char* argv[])
         return cliSearch(args, out, err);
     if (command == QLatin1String("broadcast"))
         return cliBroadcast(args, out, err);
+    if (command == QLatin1String("sources"))
+        return cliSources(args, out, err);
     if (command == QLatin1String("firmware"))
         return cliFirmware(args, out, err);
     if (cliIsDeviceCommand(command))

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVector>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+// A private sound server for the tests: its own runtime directory and home,
+// null sinks only, reached through one Unix socket. While it runs, this
+// process's PULSE_SERVER points at it, so the code under test sees nothing
+// of the machine's own sound system.
+class PulseTestServer
+{
+public:
+    struct Sink
+    {
+        Sink(const QString& sinkName = QString(), const QString& sampleFormat = QStringLiteral("s16le"),
+             int sampleRate = 44100, int channelCount = 2, const QString& text = QString())
+            : name(sinkName), format(sampleFormat), rate(sampleRate), channels(channelCount),
+              description(text)
+        {
+        }
+        QString name;
+        QString format; // the server's sample format name
+        int rate;
+        int channels;
+        QString description; // empty: the name
+    };
+
+    PulseTestServer() = default;
+    ~PulseTestServer();
+    PulseTestServer(const PulseTestServer&) = delete;
+    PulseTestServer& operator=(const PulseTestServer&) = delete;
+
+    // Whether the pulseaudio program is installed; reason says why not.
+    static bool available(QString* reason);
+
+    bool start(const QVector<Sink>& sinks);
+    void stop();
+    bool isRunning() const { return m_process && m_process->state() == QProcess::Running; }
+    QString error() const { return m_error; }
+    QString serverAddress() const { return m_address; }
+    QString log() const;
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QProcess> m_process;
+    QString m_address;
+    QString m_error;
+    QByteArray m_savedServer;
+    bool m_hadServer = false;
+};
+
+// Plays a sound into one sink of the server from a thread of its own, in
+// real time, until stopped. Samples are signed 16-bit or float, interleaved.
+class PulseTonePlayer
+{
+public:
+    enum Signal
+    {
+        Sine,    // frequency Hz at amplitude, every channel the same
+        Counter, // 16-bit: 1, 2, 3 ... 30000, 1 ...: shows order and loss sample by sample
+    };
+
+    PulseTonePlayer() = default;
+    ~PulseTonePlayer();
+    PulseTonePlayer(const PulseTonePlayer&) = delete;
+    PulseTonePlayer& operator=(const PulseTonePlayer&) = delete;
+
+    // format: "s16le" or "float32le". False (with error()) when the stream cannot be made.
+    bool start(const QString& sink, const QString& format, int rate, int channels, Signal signal,
+               double frequency = 1000.0, double amplitude = 0.5);
+    void stop();
+    // A null sink that sat idle renders its next two seconds in one block,
+    // and a new stream waits for that block to pass; true once the sink
+    // takes the player's samples in real time.
+    bool waitUntilFlowing(int timeoutMs);
+    QString error() const { return m_error; }
+    qint64 framesWritten() const { return m_frames.load(); }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_running{false};
+    std::atomic<qint64> m_frames{0};
+    int m_rate = 0;
+    QString m_error;
+};
+
+// In a QtTest function: skip with a clear message where no private sound
+// server can be started, but fail where the environment says the tests must run.
+#define ORVANE_REQUIRE_PULSE(server, sinks)                                                                  \
+    do {                                                                                                     \
+        QString reason_;                                                                                     \
+        if (!PulseTestServer::available(&reason_) || !(server).start(sinks)) {                               \
+            if (reason_.isEmpty())                                                                           \
+                reason_ = (server).error();                                                                  \
+            const QByteArray ci_ = qgetenv("CI");                                                            \
+            if (!ci_.isEmpty() && ci_ != "0" && ci_.toLower() != "false")                                    \
+                QFAIL(qPrintable(QStringLiteral("audio test cannot run in CI: %1").arg(reason_)));           \
+            QSKIP(qPrintable(QStringLiteral("audio test skipped: %1").arg(reason_)));                        \
+        }                                                                                                    \
+    } while (0)

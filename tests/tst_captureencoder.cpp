@@ -1,0 +1,344 @@
+#include "CoreAudioMixFormat.h"
+#include "RTPAudioEncoder.h"
+#include "RTPAudioPacket.h"
+#include "RTPPacketQueue.h"
+#include "RTPWinDeviceAudioReader.h"
+
+#include <QtTest>
+#include <cmath>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/samplefmt.h>
+}
+
+namespace {
+
+const double FrameMs = 1152.0 * 1000.0 / 44100.0;
+
+// Interleaved samples of a sine in any packed FFmpeg sample format.
+QByteArray sine(int format, int rate, int channels, int frames, qint64 first, double frequency)
+{
+    const int bps = av_get_bytes_per_sample(AVSampleFormat(format));
+    QByteArray out(frames * channels * bps, 0);
+    char* p = out.data();
+    for (int i = 0; i < frames; ++i) {
+        const double v = 0.5 * std::sin(2.0 * M_PI * frequency * double(first + i) / rate);
+        for (int c = 0; c < channels; ++c, p += bps) {
+            switch (format) {
+            case AV_SAMPLE_FMT_U8:
+                *reinterpret_cast<uint8_t*>(p) = uint8_t(128 + std::lround(v * 127));
+                break;
+            case AV_SAMPLE_FMT_S16:
+                *reinterpret_cast<int16_t*>(p) = int16_t(std::lround(v * 32767));
+                break;
+            case AV_SAMPLE_FMT_S32:
+                *reinterpret_cast<int32_t*>(p) = int32_t(std::lround(v * 2147483647.0));
+                break;
+            case AV_SAMPLE_FMT_FLT:
+                *reinterpret_cast<float*>(p) = float(v);
+                break;
+            case AV_SAMPLE_FMT_DBL:
+                *reinterpret_cast<double*>(p) = v;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+struct Decoded
+{
+    int rate = 0;
+    int channels = 0;
+    std::vector<std::vector<float>> planes; // one per channel
+    bool ok = false;
+};
+
+// Decodes the payloads (behind their 4-byte header) with FFmpeg's own MP3 decoder.
+Decoded decode(const QVector<QByteArray>& payloads)
+{
+    Decoded d;
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MP3);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    if (!ctx || avcodec_open2(ctx, codec, nullptr) < 0)
+        return d;
+    auto drain = [&] {
+        while (avcodec_receive_frame(ctx, frame) >= 0) {
+            d.rate = frame->sample_rate;
+            d.channels = frame->ch_layout.nb_channels;
+            d.planes.resize(size_t(d.channels));
+            for (int c = 0; c < d.channels; ++c) {
+                const bool planar = av_sample_fmt_is_planar(AVSampleFormat(frame->format));
+                for (int i = 0; i < frame->nb_samples; ++i) {
+                    const float v =
+                        frame->format == AV_SAMPLE_FMT_FLTP
+                            ? reinterpret_cast<const float*>(frame->extended_data[c])[i]
+                        : planar
+                            ? reinterpret_cast<const int16_t*>(frame->extended_data[c])[i] / 32768.0f
+                            : reinterpret_cast<const int16_t*>(frame->data[0])[i * d.channels + c] / 32768.0f;
+                    d.planes[size_t(c)].push_back(v);
+                }
+            }
+        }
+    };
+    for (const QByteArray& p : payloads) {
+        av_new_packet(pkt, p.size() - 4);
+        memcpy(pkt->data, p.constData() + 4, size_t(p.size() - 4));
+        if (avcodec_send_packet(ctx, pkt) >= 0)
+            drain();
+        av_packet_unref(pkt);
+    }
+    avcodec_send_packet(ctx, nullptr);
+    drain();
+    d.ok = true;
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&ctx);
+    return d;
+}
+
+// Zero crossings per second over a stretch of samples.
+double frequencyOf(const std::vector<float>& s, size_t from, size_t to, int rate)
+{
+    int crossings = 0;
+    for (size_t i = from + 1; i < to; ++i)
+        crossings += (s[i - 1] < 0) != (s[i] < 0);
+    return crossings / 2.0 / (double(to - from) / rate);
+}
+
+bool hasEncoder(const QByteArray& name)
+{
+    return name.isEmpty() || avcodec_find_encoder_by_name(name.constData()) != nullptr;
+}
+
+} // namespace
+
+class TestCaptureEncoder : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sampleFormatOfMixFormat_data();
+    void sampleFormatOfMixFormat();
+    void encodesToStereo44k_data();
+    void encodesToStereo44k();
+    void setupFailures_data();
+    void setupFailures();
+    void oneSecondRings();
+    void resetDropsBufferedAudio();
+    void shortBlocksAreRefused();
+};
+
+void TestCaptureEncoder::sampleFormatOfMixFormat_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("subFormat");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("format");
+
+    const int ext = CoreAudioMixFormat::TagExtensible, pcm = CoreAudioMixFormat::TagPcm;
+    const int sFloat = CoreAudioMixFormat::SubFormatIeeeFloat, sPcm = CoreAudioMixFormat::SubFormatPcm;
+    QTest::newRow("extensible float 32") << ext << sFloat << 32 << int(AV_SAMPLE_FMT_FLT);
+    QTest::newRow("extensible float 64") << ext << sFloat << 64 << int(AV_SAMPLE_FMT_DBL);
+    QTest::newRow("extensible float 16") << ext << sFloat << 16 << int(AV_SAMPLE_FMT_NONE);
+    QTest::newRow("pcm 32") << pcm << 0 << 32 << int(AV_SAMPLE_FMT_S32);
+    QTest::newRow("pcm 16") << pcm << 0 << 16 << int(AV_SAMPLE_FMT_S16);
+    QTest::newRow("pcm 8") << pcm << 0 << 8 << int(AV_SAMPLE_FMT_U8);
+    QTest::newRow("pcm 24") << pcm << 0 << 24 << int(AV_SAMPLE_FMT_NONE);
+    QTest::newRow("extensible pcm 16") << ext << sPcm << 16 << int(AV_SAMPLE_FMT_S16);
+    QTest::newRow("extensible pcm 24") << ext << sPcm << 24 << int(AV_SAMPLE_FMT_NONE);
+    QTest::newRow("extensible other") << ext << 0 << 32 << int(AV_SAMPLE_FMT_NONE);
+    QTest::newRow("plain float tag") << 3 << 0 << 32 << int(AV_SAMPLE_FMT_NONE);
+}
+
+// Guards the mapping from an endpoint's mix format to the encoder's input format.
+void TestCaptureEncoder::sampleFormatOfMixFormat()
+{
+    QFETCH(int, tag);
+    QFETCH(int, subFormat);
+    QFETCH(int, bits);
+    QFETCH(int, format);
+    CoreAudioMixFormat f;
+    f.formatTag = tag;
+    f.subFormat = subFormat;
+    f.bitsPerSample = bits;
+    f.channels = 2;
+    f.samplesPerSec = 48000;
+    QCOMPARE(RTPWinDeviceAudioReader::sampleFormatOf(f), format);
+}
+
+void TestCaptureEncoder::encodesToStereo44k_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("blockFrames");
+    QTest::addColumn<QByteArray>("encoder");
+
+    QTest::newRow("48 kHz float stereo, 10 ms blocks")
+        << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray();
+    QTest::newRow("44.1 kHz 16-bit mono") << 44100 << 1 << int(AV_SAMPLE_FMT_S16) << 441 << QByteArray();
+    QTest::newRow("44.1 kHz 16-bit stereo, no rate change")
+        << 44100 << 2 << int(AV_SAMPLE_FMT_S16) << 441 << QByteArray();
+    QTest::newRow("32 kHz 32-bit stereo") << 32000 << 2 << int(AV_SAMPLE_FMT_S32) << 320 << QByteArray();
+    QTest::newRow("8-bit mono") << 22050 << 1 << int(AV_SAMPLE_FMT_U8) << 220 << QByteArray();
+    QTest::newRow("96 kHz double") << 96000 << 2 << int(AV_SAMPLE_FMT_DBL) << 960 << QByteArray();
+    // Blocks longer than a frame must not pile up in the rings and be overwritten.
+    QTest::newRow("half-second blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 24000 << QByteArray();
+    QTest::newRow("odd small blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 37 << QByteArray();
+    // Another MP3 encoder of FFmpeg's, which takes no short frames.
+    QTest::newRow("libshine") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray("libshine");
+}
+
+// Guards the whole encoder: 44.1 kHz stereo MP3 frames of 1152 samples that
+// decode to the tone that went in, for as long as it went in, without a gap.
+void TestCaptureEncoder::encodesToStereo44k()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, format);
+    QFETCH(int, blockFrames);
+    QFETCH(QByteArray, encoder);
+    if (!hasEncoder(encoder))
+        QSKIP(qPrintable("FFmpeg has no encoder " + encoder));
+
+    RTPAudioEncoder e;
+    QVERIFY(e.setup(rate, 0, channels, format, 44100, 0, 2, 14,
+                    encoder.isEmpty() ? nullptr : encoder.constData()));
+    QCOMPARE(e.outputRate(), 44100);
+    QCOMPARE(e.outputChannels(), 2);
+    QCOMPARE(e.frameSamples(), 1152);
+    QCOMPARE(e.needsResampling(), true); // captured blocks are interleaved, MP3 encoders take planes
+    if (!encoder.isEmpty())
+        QCOMPARE(QByteArray(e.encoderName()), encoder);
+
+    const double seconds = 3.0;
+    const int total = int(seconds * rate);
+    const int bps = av_get_bytes_per_sample(AVSampleFormat(format));
+    QVector<QByteArray> payloads;
+    for (int at = 0; at < total; at += blockFrames) {
+        const int n = std::min(blockFrames, total - at);
+        const QByteArray block = sine(format, rate, channels, n, at, 1000.0);
+        QCOMPARE(block.size(), n * channels * bps);
+        e.feed(reinterpret_cast<const uint8_t*>(block.constData()), n, block.size());
+        while (RTPAudioPacket* p = e.packets()->pop()) {
+            QCOMPARE(p->payloadType, 14);
+            QCOMPARE(p->sampleRate, 44100);
+            QCOMPARE(p->channels, 2);
+            QVERIFY2(std::fabs(p->duration - FrameMs) < 0.001, qPrintable(QString::number(p->duration)));
+            const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
+            QCOMPARE(payload.left(4), QByteArray(4, 0));
+            QCOMPARE(uchar(payload.at(4)), uchar(0xFF)); // MPEG audio sync
+            payloads.append(payload);
+            delete p;
+        }
+        QVERIFY(e.ringCount() < e.ringCapacity());
+    }
+    // What the encoder still holds back is at most a couple of frames plus one partial frame.
+    const double sentMs = payloads.size() * FrameMs;
+    qInfo("%d packets, %.1f ms of %.1f ms fed", int(payloads.size()), sentMs, seconds * 1000);
+    QVERIFY2(sentMs > seconds * 1000 - 4 * FrameMs && sentMs <= seconds * 1000 + FrameMs, "audio was lost");
+
+    const Decoded d = decode(payloads);
+    QVERIFY(d.ok);
+    QCOMPARE(d.rate, 44100);
+    QCOMPARE(d.channels, 2);
+    const size_t n = d.planes[0].size();
+    QVERIFY(n >= size_t(payloads.size() - 1) * 1152);
+    // Past the encoder's start-up delay, the tone is there in both channels in every 10 ms.
+    const size_t from = 3 * 1152, to = n - 1152;
+    for (int c = 0; c < 2; ++c) {
+        const double f = frequencyOf(d.planes[size_t(c)], from, to, 44100);
+        QVERIFY2(std::fabs(f - 1000.0) < 5.0, qPrintable(QStringLiteral("channel %1: %2 Hz").arg(c).arg(f)));
+        for (size_t w = from; w + 441 <= to; w += 441) {
+            double energy = 0;
+            for (size_t i = w; i < w + 441; ++i)
+                energy += double(d.planes[size_t(c)][i]) * d.planes[size_t(c)][i];
+            const double rms = std::sqrt(energy / 441);
+            // A mono capture reaches each channel 3 dB down (FFmpeg's centre mix level).
+            QVERIFY2(
+                rms > (channels == 1 ? 0.2 : 0.3) && rms < 0.4,
+                qPrintable(
+                    QStringLiteral("channel %1 at %2 ms: rms %3").arg(c).arg(w * 1000.0 / 44100).arg(rms)));
+        }
+    }
+}
+
+void TestCaptureEncoder::setupFailures_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("payloadType");
+    QTest::addColumn<QByteArray>("encoder");
+    QTest::addColumn<int>("rate");
+
+    QTest::newRow("no sample format (24-bit mix format)")
+        << int(AV_SAMPLE_FMT_NONE) << 14 << QByteArray() << 48000;
+    QTest::newRow("payload type without an encoder") << int(AV_SAMPLE_FMT_FLT) << 96 << QByteArray() << 48000;
+    QTest::newRow("unknown encoder") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray("nonexistent") << 48000;
+    QTest::newRow("encoder of another codec") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray("aac") << 48000;
+    QTest::newRow("no rate") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray() << 0;
+}
+
+// Guards that an encoder that cannot work says so instead of dropping every block.
+void TestCaptureEncoder::setupFailures()
+{
+    QFETCH(int, format);
+    QFETCH(int, payloadType);
+    QFETCH(QByteArray, encoder);
+    QFETCH(int, rate);
+    RTPAudioEncoder e;
+    QVERIFY(!e.setup(rate, 0, 2, format, 44100, 0, 2, payloadType,
+                     encoder.isEmpty() ? nullptr : encoder.constData()));
+    QVERIFY(!e.isReady());
+    QCOMPARE(e.payloadType(), -1);
+    QVERIFY(!e.packets());
+    const QByteArray block(4800, 0);
+    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 600, block.size()); // harmless
+}
+
+// Guards the backlog bound: each ring holds one second of its samples.
+void TestCaptureEncoder::oneSecondRings()
+{
+    RTPAudioEncoder e;
+    QVERIFY(e.setup(48000, 0, 2, AV_SAMPLE_FMT_FLT, 44100, 0, 2, 14));
+    const int bps = av_get_bytes_per_sample(AVSampleFormat(e.outputFormat()));
+    const bool planar = av_sample_fmt_is_planar(AVSampleFormat(e.outputFormat()));
+    QCOMPARE(e.ringCapacity(), 44100 * bps * (planar ? 1 : 2));
+    e.teardown();
+    QVERIFY(!e.isReady());
+    QCOMPARE(e.ringCapacity(), 0);
+}
+
+void TestCaptureEncoder::resetDropsBufferedAudio()
+{
+    RTPAudioEncoder e;
+    QVERIFY(e.setup(44100, 0, 2, AV_SAMPLE_FMT_S16, 44100, 0, 2, 14));
+    const QByteArray block = sine(AV_SAMPLE_FMT_S16, 44100, 2, 44100, 0, 1000);
+    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 44100, block.size());
+    QVERIFY(e.packets()->count() > 0);
+    QVERIFY(e.ringCount() > 0); // 44100 is no whole number of frames
+    e.reset();
+    QCOMPARE(e.packets()->count(), 0);
+    QCOMPARE(e.ringCount(), 0);
+}
+
+// Guards against reading past a block whose byte count is too small for its frame count.
+void TestCaptureEncoder::shortBlocksAreRefused()
+{
+    RTPAudioEncoder e;
+    QVERIFY(e.setup(44100, 0, 2, AV_SAMPLE_FMT_S16, 44100, 0, 2, 14));
+    const QByteArray block(4 * 1000, 1);
+    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 2000, block.size());
+    QCOMPARE(e.ringCount(), 0);
+    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 1000, block.size());
+    QVERIFY(e.ringCount() > 0);
+}
+
+QTEST_GUILESS_MAIN(TestCaptureEncoder)
+#include "tst_captureencoder.moc"

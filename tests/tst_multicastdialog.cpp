@@ -1,0 +1,699 @@
+#include "MulticastCapture.h"
+#include "NetNamespacePair.h"
+#include "PulseTestServer.h"
+#include "RTPMulticast.h"
+#include "VyConfigure.h"
+#include "VyCoreAudioSelectWidget.h"
+#include "VyFileListHeaderWidget.h"
+#include "VyFileListItemWidget.h"
+#include "VyFileListTailWidget.h"
+#include "VyFileListView.h"
+#include "VyFileListWidget.h"
+#include "VyRtpMulticastDialog.h"
+#include "VyToast.h"
+#include "VyToastView.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const char Group[] = "239.255.0.0";
+const int GroupPort = 6000;
+
+bool makeTone(const QString& path, double seconds, int rate = 44100, const char* bitrate = "128k")
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start("ffmpeg",
+            {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+             QStringLiteral("sine=frequency=1000:sample_rate=%1:duration=%2").arg(rate).arg(seconds), "-c:a",
+             "libmp3lame", "-b:a", bitrate, path});
+    return p.waitForFinished(60000) && p.exitCode() == 0;
+}
+
+QString toastText(VyRtpMulticastDialog* d)
+{
+    return d->toast() && d->toast()->view() ? d->toast()->view()->label()->text() : QString();
+}
+
+struct Saved
+{
+    QString server, deviceId;
+    QStringList files;
+    int index = 0;
+    bool operator==(const Saved& o) const
+    {
+        return server == o.server && deviceId == o.deviceId && files == o.files && index == o.index;
+    }
+};
+
+Saved saved()
+{
+    VyConfigure c;
+    return {c.rtpServer(), c.deviceId(), c.rtpFileList(), c.rtpSourceIndex()};
+}
+
+void save(const Saved& s)
+{
+    VyConfigure c;
+    c.setRtpServer(s.server);
+    c.setDeviceId(s.deviceId);
+    c.setRtpFileList(s.files);
+    c.setRtpSourceIndex(s.index);
+}
+
+VyFileListItemWidget* row(VyFileListWidget* list, int position)
+{
+    return qobject_cast<VyFileListItemWidget*>(list->list()->itemWidget(list->list()->item(position + 1)));
+}
+
+QStringList rowNames(VyFileListWidget* list)
+{
+    QStringList names;
+    for (int p = 0; p < list->files().size(); ++p)
+        names << (row(list, p) ? row(list, p)->nameLabel()->text() : QString("?"));
+    return names;
+}
+
+QStringList menuTexts(QMenu* menu)
+{
+    QStringList t;
+    if (menu)
+        for (QAction* a : menu->actions())
+            t << a->text();
+    return t;
+}
+
+QPoint rowPoint(VyFileListWidget* list, int row)
+{
+    return list->list()->visualItemRect(list->list()->item(row)).center();
+}
+
+std::unique_ptr<QMimeData> urls(const QStringList& paths)
+{
+    auto mime = std::make_unique<QMimeData>();
+    QList<QUrl> list;
+    for (const QString& p : paths)
+        list << (p.startsWith("http") ? QUrl(p) : QUrl::fromLocalFile(p));
+    mime->setUrls(list);
+    return mime;
+}
+
+bool isRed(VyFileListItemWidget* w)
+{
+    return w && w->isPlaying() && w->nameLabel()->styleSheet().contains("#ff0000");
+}
+
+} // namespace
+
+class TestMulticastDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void refusedStarts_data();
+    void refusedStarts();
+    void failedStarts_data();
+    void failedStarts();
+    void sourceTabFromConfiguration_data();
+    void sourceTabFromConfiguration();
+    void startWritesConfiguration();
+    void startFromAnEndpoint();
+    void fileFailingDuringBroadcastStops();
+    void doubleClickJumps();
+
+    void addAfterPosition();
+    void topSwapsWithTheFirst();
+    void deleteRemovesTheRow();
+    void contextMenu_data();
+    void contextMenu();
+    void durations_data();
+    void durations();
+    void fileDurations_data();
+    void fileDurations();
+    void displayNames_data();
+    void displayNames();
+    void drops_data();
+    void drops();
+    void rowsAndLayout();
+    void selector();
+    void oneDialog();
+
+private:
+    bool prepareNamespace();
+    QString file(const QString& name) const { return m_dir.path() + "/" + name; }
+    VyRtpMulticastDialog* makeDialog();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<NetNamespacePair> m_pair;
+    VyRtpMulticastDialog* m_dialog = nullptr;
+};
+
+void TestMulticastDialog::initTestCase()
+{
+    Q_INIT_RESOURCE(resources);
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_dir.isValid());
+    QVERIFY(makeTone(file("x.mp3"), 2.0));
+    QVERIFY(QFile::copy(file("x.mp3"), file("y.mp3")));
+    QVERIFY(QFile::copy(file("x.mp3"), file("z.mp3")));
+    QVERIFY(makeTone(file("short.mp3"), 0.3));
+}
+
+void TestMulticastDialog::init()
+{
+    save({});
+}
+
+void TestMulticastDialog::cleanup()
+{
+    delete m_dialog;
+    m_dialog = nullptr;
+}
+
+bool TestMulticastDialog::prepareNamespace()
+{
+    if (m_pair)
+        return m_pair->ok();
+    m_pair.reset(new NetNamespacePair);
+    return m_pair->ok() && m_pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
+           m_pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
+}
+
+VyRtpMulticastDialog* TestMulticastDialog::makeDialog()
+{
+    delete m_dialog;
+    m_dialog = new VyRtpMulticastDialog;
+    m_dialog->show();
+    return m_dialog;
+}
+
+void TestMulticastDialog::refusedStarts_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<bool>("withFiles");
+    QTest::addColumn<QString>("message");
+
+    const QString bad = "Please input correct rtp server";
+    QTest::newRow("no port") << "239.255.0.0" << 0 << true << bad;
+    QTest::newRow("trailing colon") << "239.255.0.0:" << 0 << true << bad;
+    QTest::newRow("two colons") << "239.255.0.0:6000:1" << 0 << true << bad;
+    QTest::newRow("empty host") << ":6000" << 0 << true << bad;
+    QTest::newRow("port not a number") << "239.255.0.0:abc" << 0 << true << bad;
+    QTest::newRow("port 0") << "239.255.0.0:0" << 0 << true << bad;
+    QTest::newRow("empty") << "" << 0 << true << bad;
+    QTest::newRow("empty play list") << "239.255.0.0:6000" << 0 << false << "Please add file";
+    // The remembered endpoint is gone: "None" is checked.
+    QTest::newRow("None chosen") << "239.255.0.0:6000" << 1 << true << "Please select audio source";
+}
+
+// Guards the operator's mistakes: a toast, nothing started, nothing saved.
+void TestMulticastDialog::refusedStarts()
+{
+    QFETCH(QString, address);
+    QFETCH(int, tab);
+    QFETCH(bool, withFiles);
+    QFETCH(QString, message);
+    const Saved before{"239.1.1.1:5000", "orv_long_gone",
+                       withFiles ? QStringList{file("x.mp3")} : QStringList{}, 0};
+    save(before);
+    VyRtpMulticastDialog* d = makeDialog();
+    QCOMPARE(d->addressEdit()->text(), QString("239.1.1.1:5000"));
+    QCOMPARE(d->selector()->selectedDevice().id, QString());
+    QCOMPARE(d->selector()->selectedIndex(), d->selector()->devices().size());
+    d->addressEdit()->setText(address);
+    d->tabs()->setCurrentIndex(tab);
+    QTest::mouseClick(d->startButton(), Qt::LeftButton);
+    QCOMPARE(toastText(d), message);
+    QVERIFY(!d->isRunning());
+    QVERIFY(d->startButton()->isEnabled());
+    QVERIFY(!d->stopButton()->isEnabled());
+    QVERIFY(saved() == before);
+}
+
+void TestMulticastDialog::failedStarts_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("playFile");
+    QTest::addColumn<QString>("endpoint");
+
+    QTest::newRow("port out of range") << "239.255.0.0:70000" << 0 << "x.mp3" << QString();
+    QTest::newRow("file that cannot be opened") << "239.255.0.0:6000" << 0 << "missing.mp3" << QString();
+    QTest::newRow("endpoint that cannot be opened") << "239.255.0.0:6000" << 1 << "x.mp3"
+                                                    << "orv_no_such_sink";
+}
+
+// Guards a failed start: the message, idle controls, the configuration untouched,
+// and no broadcast left running (also not through a late stop notice).
+void TestMulticastDialog::failedStarts()
+{
+    QFETCH(QString, address);
+    QFETCH(int, tab);
+    QFETCH(QString, playFile);
+    QFETCH(QString, endpoint);
+    save({"239.1.1.1:5000", "", {file("x.mp3")}, 0});
+    const Saved before = saved();
+    VyRtpMulticastDialog* d = makeDialog();
+    // A file that vanished after the dialog listed it.
+    d->playList()->setFiles({file(playFile)});
+    if (!endpoint.isEmpty()) {
+        d->selector()->setDevices({{endpoint, "Gone", 1}}, endpoint);
+        QCOMPARE(d->selector()->selectedIndex(), 0);
+    }
+    d->addressEdit()->setText(address);
+    d->tabs()->setCurrentIndex(tab);
+    QTest::mouseClick(d->startButton(), Qt::LeftButton);
+    QCOMPARE(toastText(d), QString("Start RTP Multicast failed"));
+    QTest::qWait(20);
+    QVERIFY(!d->isRunning());
+    QVERIFY(d->addressEdit()->isEnabled());
+    QVERIFY(d->playList()->isEditable());
+    QCOMPARE(d->playList()->playing(), -1);
+    QVERIFY(saved() == before);
+}
+
+void TestMulticastDialog::sourceTabFromConfiguration_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("tab");
+    QTest::newRow("0") << 0 << 0;
+    QTest::newRow("1") << 1 << 1;
+    QTest::newRow("2 leaves tab 0") << 2 << 0;
+    QTest::newRow("negative leaves tab 0") << -1 << 0;
+}
+
+void TestMulticastDialog::sourceTabFromConfiguration()
+{
+    QFETCH(int, index);
+    QFETCH(int, tab);
+    save({"", "", {}, index});
+    QCOMPARE(makeDialog()->tabs()->currentIndex(), tab);
+}
+
+// Guards a successful start: packets for group and port, the running state,
+// the playing row in red, the configuration written; Stop returns to idle.
+void TestMulticastDialog::startWritesConfiguration()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+
+    const QStringList files{file("x.mp3"), file("y.mp3"), file("z.mp3")};
+    save({"", "", files, 1});
+    VyRtpMulticastDialog* d = makeDialog();
+    d->tabs()->setCurrentIndex(0);
+    d->addressEdit()->setText("239.255.0.0:6000");
+    QTest::mouseClick(d->startButton(), Qt::LeftButton);
+    QVERIFY(d->isRunning());
+    QVERIFY(!d->startButton()->isEnabled());
+    QVERIFY(d->stopButton()->isEnabled());
+    QVERIFY(!d->addressEdit()->isEnabled());
+    QVERIFY(!d->playList()->isEditable());
+    QVERIFY(!d->playList()->makeContextMenu(rowPoint(d->playList(), 1)));
+    QVERIFY(QTest::qWaitFor([&] { return d->playList()->playing() == 0; }, 2000));
+    QVERIFY(isRed(row(d->playList(), 0)));
+    QVERIFY(!isRed(row(d->playList(), 1)));
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 5; }, 5000));
+
+    const Saved after = saved();
+    QCOMPARE(after.server, QString("239.255.0.0:6000"));
+    QCOMPARE(after.files, files);
+    QCOMPARE(after.index, 0);
+
+    QTest::mouseClick(d->stopButton(), Qt::LeftButton);
+    QVERIFY(!d->isRunning());
+    QCOMPARE(d->playList()->playing(), -1);
+    QVERIFY(!isRed(row(d->playList(), 0)));
+    QVERIFY(d->startButton()->isEnabled());
+    capture.stop();
+}
+
+// Guards the endpoint tab: a live broadcast starts and remembers its endpoint.
+void TestMulticastDialog::startFromAnEndpoint()
+{
+    ORVANE_REQUIRE_NETNS();
+    PulseTestServer server;
+    ORVANE_REQUIRE_PULSE(server, (QVector<PulseTestServer::Sink>{{"orv_dialog", "s16le", 44100, 2}}));
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+    MulticastCapture capture;
+    QVERIFY(capture.open(Group, GroupPort));
+
+    save({"239.255.0.0:6000", "orv_dialog", {}, 1});
+    VyRtpMulticastDialog* d = makeDialog();
+    QCOMPARE(d->tabs()->currentIndex(), 1);
+    QCOMPARE(d->selector()->selectedDevice().id, QString("orv_dialog"));
+    QTest::mouseClick(d->startButton(), Qt::LeftButton);
+    QVERIFY(d->isRunning());
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 5; }, 10000));
+    const Saved after = saved();
+    QCOMPARE(after.deviceId, QString("orv_dialog"));
+    QCOMPARE(after.index, 1);
+    delete m_dialog; // tearing down a running dialog stops the broadcast
+    m_dialog = nullptr;
+    capture.stop();
+    server.stop();
+}
+
+// Guards the stop when a play-list file vanishes: no message, idle, highlight cleared.
+void TestMulticastDialog::fileFailingDuringBroadcastStops()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+    const QString doomed = file("doomed.mp3");
+    QFile::remove(doomed);
+    QVERIFY(QFile::copy(file("x.mp3"), doomed));
+    save({"239.255.0.0:6000", "", {file("short.mp3"), doomed}, 0});
+    VyRtpMulticastDialog* d = makeDialog();
+    QTest::mouseClick(d->startButton(), Qt::LeftButton);
+    QVERIFY(d->isRunning());
+    QVERIFY(QFile::remove(doomed));
+    QVERIFY(QTest::qWaitFor([&] { return !d->isRunning(); }, 5000));
+    QCOMPARE(d->playList()->playing(), -1);
+    for (int p = 0; p < 2; ++p)
+        QVERIFY(!isRed(row(d->playList(), p)));
+    QVERIFY(d->startButton()->isEnabled());
+    QVERIFY(d->playList()->isEditable());
+    QCOMPARE(toastText(d), QString());
+}
+
+// Guards the double-click jump, and that a jump to a file that cannot be
+// opened stops the broadcast without freeing the reader under its own call.
+void TestMulticastDialog::doubleClickJumps()
+{
+    ORVANE_REQUIRE_NETNS();
+    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+    const QString doomed = file("doomed2.mp3");
+    QFile::remove(doomed);
+    QVERIFY(QFile::copy(file("x.mp3"), doomed));
+    save({"239.255.0.0:6000", "", {file("x.mp3"), file("y.mp3"), doomed}, 0});
+    VyRtpMulticastDialog* d = makeDialog();
+    QTest::mouseClick(d->startButton(), Qt::LeftButton);
+    QVERIFY(d->isRunning());
+    QListWidget* list = d->playList()->list();
+    QSignalSpy spy(d->playList(), &VyFileListWidget::doubleClicked);
+    emit list->itemDoubleClicked(list->item(2));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), 1);
+    QVERIFY(QTest::qWaitFor([&] { return d->playList()->playing() == 1; }, 2000));
+    emit list->itemDoubleClicked(list->item(0)); // the header row
+    emit list->itemDoubleClicked(list->item(4)); // the add row
+    QCOMPARE(spy.count(), 1);
+
+    QVERIFY(QFile::remove(doomed));
+    d->onDoubleClickFile(2);
+    QVERIFY(QTest::qWaitFor([&] { return !d->isRunning(); }, 2000));
+    QCOMPARE(d->playList()->playing(), -1);
+}
+
+// Guards the insertion rule: a multiple selection goes in after the clicked
+// row, each at the same position.
+void TestMulticastDialog::addAfterPosition()
+{
+    VyFileListWidget list;
+    list.resize(300, 400);
+    list.show();
+    list.setFiles({"/m/first.mp3", "/m/rest.mp3"});
+    list.setFileChooser([] { return QStringList{"/m/a.mp3", "/m/b.mp3"}; });
+    std::unique_ptr<QMenu> menu(list.makeContextMenu(rowPoint(&list, 1)));
+    QCOMPARE(list.current(), 0);
+    list.onClickAddFile();
+    QCOMPARE(list.files(), (QStringList{"/m/first.mp3", "/m/b.mp3", "/m/a.mp3", "/m/rest.mp3"}));
+    QCOMPARE(rowNames(&list), (QStringList{"first.mp3", "b.mp3", "a.mp3", "rest.mp3"}));
+
+    // A click on the add row appends.
+    list.setFileChooser([] { return QStringList{"/m/end.mp3"}; });
+    QListWidget* inner = list.list();
+    emit inner->itemClicked(inner->item(inner->count() - 1));
+    QCOMPARE(list.files().last(), QString("/m/end.mp3"));
+    // A cancelled dialog changes nothing.
+    list.setFileChooser([] { return QStringList{}; });
+    emit inner->itemClicked(inner->item(inner->count() - 1));
+    QCOMPARE(list.files().size(), 5);
+}
+
+// Guards "Top": the third of x, y, z gives z, y, x; rows keep their colour.
+void TestMulticastDialog::topSwapsWithTheFirst()
+{
+    VyFileListWidget list;
+    list.resize(300, 400);
+    list.show();
+    list.setFiles({file("x.mp3"), file("y.mp3"), file("z.mp3")});
+    list.setPlaying(2);
+    std::unique_ptr<QMenu> menu(list.makeContextMenu(rowPoint(&list, 3)));
+    QCOMPARE(list.current(), 2);
+    list.onClickTopFile();
+    QCOMPARE(list.files(), (QStringList{file("z.mp3"), file("y.mp3"), file("x.mp3")}));
+    QCOMPARE(rowNames(&list), (QStringList{"z.mp3", "y.mp3", "x.mp3"}));
+    QCOMPARE(row(&list, 0)->nameLabel()->toolTip(), file("z.mp3"));
+    QVERIFY(isRed(row(&list, 2)));
+    QVERIFY(!isRed(row(&list, 0)));
+    // Top on the first file does nothing.
+    menu.reset(list.makeContextMenu(rowPoint(&list, 1)));
+    list.onClickTopFile();
+    QCOMPARE(rowNames(&list), (QStringList{"z.mp3", "y.mp3", "x.mp3"}));
+}
+
+void TestMulticastDialog::deleteRemovesTheRow()
+{
+    VyFileListWidget list;
+    list.resize(300, 400);
+    list.show();
+    list.setFiles({"/m/x.mp3", "/m/y.mp3", "/m/z.mp3"});
+    std::unique_ptr<QMenu> menu(list.makeContextMenu(rowPoint(&list, 2)));
+    list.onClickDeleteFile();
+    QCOMPARE(list.files(), (QStringList{"/m/x.mp3", "/m/z.mp3"}));
+    QCOMPARE(list.list()->count(), 4);
+    QCOMPARE(rowNames(&list), (QStringList{"x.mp3", "z.mp3"}));
+}
+
+void TestMulticastDialog::contextMenu_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("editable");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<int>("current");
+
+    const QStringList full{"Open In Explorer", "Top", "Add", "Delete"};
+    QTest::newRow("file row") << 2 << true << full << 1;
+    QTest::newRow("header row") << 0 << true << QStringList{"Add"} << -1;
+    QTest::newRow("add row") << 3 << true << QStringList{"Add"} << 2;
+    QTest::newRow("below the rows") << -1 << true << QStringList{"Add"} << -1;
+    QTest::newRow("while broadcasting") << 2 << false << QStringList{} << -1;
+}
+
+void TestMulticastDialog::contextMenu()
+{
+    QFETCH(int, row);
+    QFETCH(bool, editable);
+    QFETCH(QStringList, actions);
+    QFETCH(int, current);
+    VyFileListWidget list;
+    list.resize(300, 400);
+    list.show();
+    list.setFiles({"/m/x.mp3", "/m/y.mp3"});
+    list.setEditable(editable);
+    const QPoint at = row >= 0 ? rowPoint(&list, row) : QPoint(10, 380);
+    std::unique_ptr<QMenu> menu(list.makeContextMenu(at));
+    QCOMPARE(menuTexts(menu.get()), actions);
+    QCOMPARE(list.current(), current);
+    QCOMPARE(list.header()->isEnabled(), editable);
+    QCOMPARE(list.tail()->isEnabled(), editable);
+}
+
+void TestMulticastDialog::durations_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0.0 << "00:00";
+    QTest::newRow("59.9 truncated") << 59.9 << "00:59";
+    QTest::newRow("61") << 61.0 << "01:01";
+    QTest::newRow("3600") << 3600.0 << "60:00";
+    QTest::newRow("3600.9") << 3600.9 << "60:00";
+    QTest::newRow("3601") << 3601.0 << "01:00:01";
+    QTest::newRow("7322") << 7322.0 << "02:02:02";
+    QTest::newRow("negative") << -5.0 << "00:00";
+}
+
+void TestMulticastDialog::durations()
+{
+    QFETCH(double, seconds);
+    QFETCH(QString, text);
+    QCOMPARE(VyFileListWidget::formatDuration(seconds), text);
+}
+
+void TestMulticastDialog::fileDurations_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two seconds") << 2.0 << "00:02";
+    QTest::newRow("an hour") << 3600.5 << "60:00";
+    QTest::newRow("an hour and a second") << 3601.5 << "01:00:01";
+    QTest::newRow("no such file") << -1.0 << "00:00";
+}
+
+// Guards the duration column for real files, read from their audio stream.
+void TestMulticastDialog::fileDurations()
+{
+    QFETCH(double, seconds);
+    QFETCH(QString, text);
+    const QString path = file(QStringLiteral("d%1.mp3").arg(seconds));
+    if (seconds > 0 && !QFile::exists(path))
+        QVERIFY(makeTone(path, seconds, 8000, "8k"));
+    VyFileListWidget list;
+    list.setFiles({path});
+    QCOMPARE(row(&list, 0)->durationLabel()->text(), text);
+}
+
+void TestMulticastDialog::displayNames_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("slash") << "/music/a.mp3"
+                           << "a.mp3";
+    QTest::newRow("backslash") << "C:\\music\\b.mp3"
+                               << "b.mp3";
+    QTest::newRow("later separator wins") << "a\\b/c.mp3"
+                                          << "c.mp3";
+    QTest::newRow("separator last") << "/music/"
+                                    << "/music/";
+    QTest::newRow("no separator") << "plain.mp3"
+                                  << "plain.mp3";
+}
+
+void TestMulticastDialog::displayNames()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QCOMPARE(VyFileListWidget::displayName(path), name);
+}
+
+void TestMulticastDialog::drops_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("mp3 files") << QStringList{"/m/a.mp3", "/m/b.mp3"} << false << true;
+    QTest::newRow("one of another kind") << QStringList{"/m/a.mp3", "/m/c.wav"} << false << false;
+    QTest::newRow("suffix in capitals") << QStringList{"/m/A.MP3"} << false << false;
+    QTest::newRow("not a local file") << QStringList{"http://example.invalid/a.mp3"} << false << false;
+    QTest::newRow("while broadcasting") << QStringList{"/m/a.mp3"} << true << false;
+}
+
+// Guards drops anywhere on the dialog reaching the play list, by the play list's rules.
+void TestMulticastDialog::drops()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(bool, running);
+    QFETCH(bool, accepted);
+    const QString first = file("x.mp3");
+    save({"", "", {first}, 0});
+    VyRtpMulticastDialog* d = makeDialog();
+    QVERIFY(d->acceptDrops());
+    d->playList()->setEditable(!running);
+    auto mime = urls(paths);
+    const QPoint over = d->playList()->mapTo(d, QPoint(20, 20));
+    QDragEnterEvent enter(over, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(d, &enter);
+    QCOMPARE(enter.isAccepted(), accepted);
+    QDropEvent drop(over, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(d, &drop);
+    QCOMPARE(d->playList()->files(), accepted ? QStringList{first} + paths : QStringList{first});
+    QVERIFY(saved().files == QStringList{first}); // a drop is saved only with a started broadcast
+}
+
+// Guards the described rows: sizes, object names, the add row's flags, the layout.
+void TestMulticastDialog::rowsAndLayout()
+{
+    save({"", "", {file("x.mp3")}, 0});
+    VyRtpMulticastDialog* d = makeDialog();
+    QCOMPARE(d->size(), QSize(420, 600));
+    QCOMPARE(d->minimumSize(), QSize(420, 600));
+    QVERIFY(d->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(d->addressEdit()->placeholderText(), QString("eg. 239.255.0.0:6000"));
+    QCOMPARE(d->tabs()->tabText(0), QString("Audio Medias"));
+    QCOMPARE(d->tabs()->tabText(1), QString("Audio Source"));
+    QCOMPARE(d->addressEdit()->geometry(), QRect(140, 55, 220, 20));
+    QCOMPARE(d->tabs()->geometry(), QRect(10, 85, 400, 420));
+    QCOMPARE(d->startButton()->geometry(), QRect(30, 520, 150, 30));
+    QCOMPARE(d->stopButton()->geometry(), QRect(240, 520, 150, 30));
+    QVERIFY(!d->stopButton()->isEnabled());
+
+    QListWidget* list = d->playList()->list();
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->item(0)->sizeHint(), QSize(250, 30));
+    QCOMPARE(list->item(1)->sizeHint(), QSize(200, 30));
+    QCOMPARE(list->item(2)->sizeHint(), QSize(250, 30));
+    QCOMPARE(list->item(2)->flags(), Qt::ItemIsEnabled);
+    QCOMPARE(d->playList()->header()->objectName(), QString("VyFileListHeaderWidget"));
+    QCOMPARE(d->playList()->header()->nameLabel()->text(), QString("Name"));
+    QCOMPARE(d->playList()->header()->durationLabel()->text(), QString("Duration"));
+    QCOMPARE(d->playList()->tail()->objectName(), QString("VyFileListTailWidget"));
+    QVERIFY(!d->playList()->tail()->iconLabel()->pixmap(Qt::ReturnByValue).isNull());
+    QCOMPARE(d->playList()->tail()->iconLabel()->pixmap(Qt::ReturnByValue).width(), 18);
+    QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(list->contextMenuPolicy(), Qt::CustomContextMenu);
+    QCOMPARE(row(d->playList(), 0)->durationLabel()->text(), QString("00:02"));
+}
+
+// Guards the endpoint chooser: icons by kind, the remembered endpoint, "None" last.
+void TestMulticastDialog::selector()
+{
+    VyCoreAudioSelectWidget w;
+    const QList<CoreAudioDeviceInfo> devices{{"mic", "Microphone", 0}, {"spk", "Speakers", 1}};
+    w.setDevices(devices, "spk");
+    QCOMPARE(w.selectedIndex(), 1);
+    QCOMPARE(w.selectedDevice().id, QString("spk"));
+    const QList<QAbstractButton*> buttons = w.buttons()->buttons();
+    QCOMPARE(buttons.size(), 3);
+    QCOMPARE(w.buttons()->button(0)->text(), QString("Microphone"));
+    QCOMPARE(w.buttons()->button(0)->toolTip(), QString("Microphone"));
+    QCOMPARE(w.buttons()->button(2)->text(), QString("None"));
+    QVERIFY(w.buttons()->button(1)->isChecked());
+    w.onButtonClicked(2);
+    QCOMPARE(w.selectedDevice().id, QString());
+    // Ids match case-sensitively; a list again replaces the old buttons.
+    w.setDevices(devices, "SPK");
+    QCOMPARE(w.selectedIndex(), 2);
+    QVERIFY(w.buttons()->button(2)->isChecked());
+    QCOMPARE(w.buttons()->buttons().size(), 3);
+    w.setDevices({}, "spk");
+    QCOMPARE(w.selectedIndex(), 0);
+}
+
+// Guards the one dialog: showing again raises the same one; rejecting deletes it.
+void TestMulticastDialog::oneDialog()
+{
+    QVERIFY(!VyRtpMulticastDialog::instance());
+    VyRtpMulticastDialog* first = VyRtpMulticastDialog::showOne();
+    QCOMPARE(VyRtpMulticastDialog::instance(), first);
+    QCOMPARE(VyRtpMulticastDialog::showOne(), first);
+    QVERIFY(first->isVisible());
+    QPointer<VyRtpMulticastDialog> watch(first);
+    first->reject();
+    QVERIFY(QTest::qWaitFor([&] { return watch.isNull(); }, 2000));
+    QVERIFY(!VyRtpMulticastDialog::instance());
+}
+
+QTEST_MAIN(TestMulticastDialog)
+#include "tst_multicastdialog.moc"
