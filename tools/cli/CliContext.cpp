@@ -8,6 +8,7 @@
 #include "VyConfigure.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 CliContext::CliContext(QTextStream& out, QTextStream& err) : m_out(out), m_err(err), m_sdk(new OrvaneSDK) {}
 
@@ -79,6 +80,57 @@ OrvaneDevice* CliContext::findDevice(const QString& mac) const
             return d;
     }
     return nullptr;
+}
+
+QCommandLineOption CliContext::option(const QString& name, const QString& help, const QString& value)
+{
+    return value.isEmpty() ? QCommandLineOption(name, help) : QCommandLineOption(name, help, value);
+}
+
+void CliContext::addCommonOptions(QCommandLineParser& p)
+{
+    p.addOption(option(QStringLiteral("adapter"), QStringLiteral("Adapter (interface) name."), QStringLiteral("NAME")));
+    p.addOption(
+        option(QStringLiteral("timeout"), QStringLiteral("Search time in ms (default 2000)."), QStringLiteral("MS")));
+    p.addOption(option(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
+    p.addOption(option(QStringLiteral("any-model"), QStringLiteral("Also list devices of other models.")));
+}
+
+void CliContext::addTargetOptions(QCommandLineParser& p)
+{
+    p.addOption(option(QStringLiteral("device"), QStringLiteral("MAC of a device; repeat or separate with commas."),
+                       QStringLiteral("MAC")));
+    p.addOption(option(QStringLiteral("all"), QStringLiteral("Every device the search finds.")));
+}
+
+QStringList CliContext::wantedMacs(const QCommandLineParser& p)
+{
+    QStringList wanted;
+    for (const QString& value : p.values(QStringLiteral("device"))) {
+        for (const QString& mac : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            wanted << normalizedMac(mac);
+    }
+    return wanted;
+}
+
+bool CliContext::resolveTargets(const QStringList& wanted, bool all, QList<OrvaneDevice*>* targets)
+{
+    targets->clear();
+    if (all) {
+        *targets = m_devices;
+        return true;
+    }
+    for (const QString& mac : wanted) {
+        OrvaneDevice* device = findDevice(mac);
+        if (!device) {
+            fail(CliUsage, QStringLiteral("no device %1 answered the search").arg(mac));
+            return false;
+        }
+        if (!targets->contains(device))
+            targets->append(device);
+    }
+    std::sort(targets->begin(), targets->end(), OrvaneDevice::macAsc);
+    return true;
 }
 
 bool CliContext::parseFormat(const QString& text, CliFormat* format)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
@@ -46,6 +47,19 @@ public:
     OrvaneDevice* findDevice(const QString& mac) const;
 
     static bool parseFormat(const QString& text, CliFormat* format);
+
+    // Options shared by the subcommands that talk to devices.
+    static QCommandLineOption option(const QString& name, const QString& help, const QString& value = QString());
+    // --adapter, --timeout, --format, --any-model
+    static void addCommonOptions(QCommandLineParser& parser);
+    // --device MAC... and --all
+    static void addTargetOptions(QCommandLineParser& parser);
+    // The MACs of --device, repeated or separated by commas, normalised.
+    static QStringList wantedMacs(const QCommandLineParser& parser);
+    // The devices a batch addresses, in MAC order: every device found with
+    // all, else the wanted ones. False (with the message) for an unknown MAC,
+    // so that nothing is sent to part of a batch.
+    bool resolveTargets(const QStringList& wanted, bool all, QList<OrvaneDevice*>* targets);
     static QString normalizedMac(const QString& mac);
     static QJsonObject deviceJson(const OrvaneDevice* device);
 

@@ -21,19 +21,6 @@ const QStringList DeviceCommands = {
     QStringLiteral("reset"),   QStringLiteral("reboot"),   QStringLiteral("volume"),  QStringLiteral("play"),
     QStringLiteral("sip-get"), QStringLiteral("sip-set"),  QStringLiteral("rtp-get"), QStringLiteral("rtp-set")};
 
-QCommandLineOption opt(const QString& name, const QString& help, const QString& value = QString())
-{
-    return value.isEmpty() ? QCommandLineOption(name, help) : QCommandLineOption(name, help, value);
-}
-
-// The options every subcommand that talks to devices shares.
-void addCommonOptions(QCommandLineParser& p)
-{
-    p.addOption(opt(QStringLiteral("adapter"), QStringLiteral("Adapter (interface) name."), QStringLiteral("NAME")));
-    p.addOption(opt(QStringLiteral("timeout"), QStringLiteral("Search time in ms (default 2000)."), QStringLiteral("MS")));
-    p.addOption(opt(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
-    p.addOption(opt(QStringLiteral("any-model"), QStringLiteral("Also list devices of other models.")));
-}
 
 bool parse(QCommandLineParser& p, const QString& command, const QStringList& args, CliContext& ctx, int* status)
 {
@@ -119,7 +106,7 @@ int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     CliContext ctx(out, err);
     QCommandLineParser p;
-    p.addOption(opt(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
+    p.addOption(CliContext::option(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
     int status = CliOk;
     if (!parse(p, QStringLiteral("adapters"), args, ctx, &status))
         return status;
@@ -162,8 +149,8 @@ int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     CliContext ctx(out, err);
     QCommandLineParser p;
-    addCommonOptions(p);
-    p.addOption(opt(QStringLiteral("alarm-test"), QStringLiteral("Ask the devices for their alarm test.")));
+    CliContext::addCommonOptions(p);
+    p.addOption(CliContext::option(QStringLiteral("alarm-test"), QStringLiteral("Ask the devices for their alarm test.")));
     int status = CliOk;
     int timeout = 0;
     CliFormat format = CliFormat::Table;
@@ -303,26 +290,24 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
 {
     CliContext ctx(out, err);
     QCommandLineParser p;
-    addCommonOptions(p);
-    p.addOption(opt(QStringLiteral("device"), QStringLiteral("MAC of a device; repeat or separate with commas."),
-                    QStringLiteral("MAC")));
-    p.addOption(opt(QStringLiteral("all"), QStringLiteral("Every device the search finds.")));
+    CliContext::addCommonOptions(p);
+    CliContext::addTargetOptions(p);
     if (command == QLatin1String("set-ip")) {
-        p.addOption(opt(QStringLiteral("dhcp"), QStringLiteral("Switch to DHCP.")));
+        p.addOption(CliContext::option(QStringLiteral("dhcp"), QStringLiteral("Switch to DHCP.")));
         for (const char* name : {"ip", "gateway", "netmask", "dns1", "dns2"})
-            p.addOption(opt(QString::fromLatin1(name), QStringLiteral("Address."), QStringLiteral("ADDRESS")));
+            p.addOption(CliContext::option(QString::fromLatin1(name), QStringLiteral("Address."), QStringLiteral("ADDRESS")));
     } else if (command == QLatin1String("volume")) {
-        p.addOption(opt(QStringLiteral("mic"), QStringLiteral("Input volume."), QStringLiteral("N")));
-        p.addOption(opt(QStringLiteral("out"), QStringLiteral("Output volume."), QStringLiteral("N")));
-        p.addOption(opt(QStringLiteral("auto-mute"), QStringLiteral("0 or 1."), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("mic"), QStringLiteral("Input volume."), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("out"), QStringLiteral("Output volume."), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("auto-mute"), QStringLiteral("0 or 1."), QStringLiteral("N")));
     } else if (command == QLatin1String("sip-set")) {
         for (const QString& n : {QStringLiteral("1"), QStringLiteral("2")}) {
             for (const char* field : {"account", "password", "display-name", "server-host", "server-port"})
-                p.addOption(opt(QString::fromLatin1(field) + n, QStringLiteral("SIP field."), QStringLiteral("TEXT")));
+                p.addOption(CliContext::option(QString::fromLatin1(field) + n, QStringLiteral("SIP field."), QStringLiteral("TEXT")));
         }
     } else if (command == QLatin1String("rtp-set")) {
-        p.addOption(opt(QStringLiteral("channel"), QStringLiteral("N=ADDRESS[:PORT]"), QStringLiteral("SPEC")));
-        p.addOption(opt(QStringLiteral("clear"), QStringLiteral("Channel to clear."), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("channel"), QStringLiteral("N=ADDRESS[:PORT]"), QStringLiteral("SPEC")));
+        p.addOption(CliContext::option(QStringLiteral("clear"), QStringLiteral("Channel to clear."), QStringLiteral("N")));
     }
     int status = CliOk;
     int timeout = 0;
@@ -336,11 +321,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     request.command = command;
     request.parser = &p;
     request.positional = p.positionalArguments();
-    QStringList wanted;
-    for (const QString& value : p.values(QStringLiteral("device"))) {
-        for (const QString& mac : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            wanted << CliContext::normalizedMac(mac);
-    }
+    const QStringList wanted = CliContext::wantedMacs(p);
     const bool all = p.isSet(QStringLiteral("all"));
     if (wanted.isEmpty() == !all)
         return ctx.fail(CliUsage, QStringLiteral("%1 needs --device MAC... or --all").arg(command));
@@ -405,21 +386,10 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
         return CliUsage;
     ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")));
-    // The targets in MAC order, as the search lists them; an unknown MAC stops
-    // the whole batch before anything is sent.
+    // The targets in MAC order; an unknown MAC stops the whole batch before anything is sent.
     QList<OrvaneDevice*> targets;
-    if (all) {
-        targets = ctx.devices();
-    } else {
-        for (const QString& mac : wanted) {
-            OrvaneDevice* device = ctx.findDevice(mac);
-            if (!device)
-                return ctx.fail(CliUsage, QStringLiteral("no device %1 answered the search").arg(mac));
-            if (!targets.contains(device))
-                targets << device;
-        }
-        std::sort(targets.begin(), targets.end(), OrvaneDevice::macAsc);
-    }
+    if (!ctx.resolveTargets(wanted, all, &targets))
+        return CliUsage;
 
     // A batch gives consecutive addresses and successive MACs, exactly as the pages do;
     // a single device gets the MAC as typed.

@@ -8,14 +8,8 @@
 #include <QCommandLineParser>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <algorithm>
 
 namespace {
-
-QCommandLineOption opt(const QString& name, const QString& help, const QString& value = QString())
-{
-    return value.isEmpty() ? QCommandLineOption(name, help) : QCommandLineOption(name, help, value);
-}
 
 bool readMilliseconds(const QCommandLineParser& p, const QString& name, int* value)
 {
@@ -45,17 +39,9 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
     CliContext ctx(out, err);
     QCommandLineParser p;
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    p.addOption(
-        opt(QStringLiteral("adapter"), QStringLiteral("Adapter (interface) name."), QStringLiteral("NAME")));
-    p.addOption(opt(QStringLiteral("timeout"), QStringLiteral("Search time in ms (default 2000)."),
-                    QStringLiteral("MS")));
-    p.addOption(opt(QStringLiteral("format"), QStringLiteral("table or json."), QStringLiteral("FORMAT")));
-    p.addOption(opt(QStringLiteral("any-model"), QStringLiteral("Also devices of other models.")));
-    p.addOption(opt(QStringLiteral("device"),
-                    QStringLiteral("MAC of a device; repeat or separate with commas."),
-                    QStringLiteral("MAC")));
-    p.addOption(opt(QStringLiteral("all"), QStringLiteral("Every device the search finds.")));
-    p.addOption(opt(QStringLiteral("http-timeout"),
+    CliContext::addCommonOptions(p);
+    CliContext::addTargetOptions(p);
+    p.addOption(CliContext::option(QStringLiteral("http-timeout"),
                     QStringLiteral("Silence in ms before a device counts as not answering."),
                     QStringLiteral("MS")));
     if (!p.parse(QStringList{QStringLiteral("orvane-cli firmware")} + args))
@@ -72,11 +58,7 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
         (!CliContext::parseFormat(p.value(QStringLiteral("format")), &format) || format == CliFormat::Csv))
         return ctx.fail(CliUsage, QStringLiteral("--format must be table or json"));
 
-    QStringList wanted;
-    for (const QString& value : p.values(QStringLiteral("device"))) {
-        for (const QString& mac : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            wanted << CliContext::normalizedMac(mac);
-    }
+    const QStringList wanted = CliContext::wantedMacs(p);
     const bool all = p.isSet(QStringLiteral("all"));
     if (wanted.isEmpty() == !all)
         return ctx.fail(CliUsage, QStringLiteral("firmware needs --device MAC... or --all"));
@@ -92,20 +74,10 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
         return CliUsage;
     ctx.search(searchTimeout, false, p.isSet(QStringLiteral("any-model")));
     QList<OrvaneDevice*> targets;
-    if (all) {
-        targets = ctx.devices();
-        if (targets.isEmpty())
-            return ctx.fail(CliDeviceFailed, QStringLiteral("no device answered the search"));
-    } else {
-        for (const QString& mac : wanted) {
-            OrvaneDevice* device = ctx.findDevice(mac);
-            if (!device)
-                return ctx.fail(CliUsage, QStringLiteral("no device %1 answered the search").arg(mac));
-            if (!targets.contains(device))
-                targets << device;
-        }
-        std::sort(targets.begin(), targets.end(), OrvaneDevice::macAsc);
-    }
+    if (!ctx.resolveTargets(wanted, all, &targets))
+        return CliUsage;
+    if (targets.isEmpty())
+        return ctx.fail(CliDeviceFailed, QStringLiteral("no device answered the search"));
 
     OrvaneFirmwareJob job(targets, file);
     if (httpTimeout >= 0)
