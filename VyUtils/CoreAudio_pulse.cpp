@@ -29,7 +29,7 @@ struct SourceLookup
     bool done = false;
     bool found = false;
     QByteArray name; // the source to record from
-    pa_sample_spec spec{};
+    pa_sample_spec sampleSpec{};
     pa_channel_map map{};
 };
 
@@ -56,7 +56,7 @@ void onSourceInfo(pa_context*, const pa_source_info* i, int eol, void* user)
     if (i) {
         l->found = true;
         l->name = i->name;
-        l->spec = i->sample_spec;
+        l->sampleSpec = i->sample_spec;
         l->map = i->channel_map;
     }
 }
@@ -79,15 +79,15 @@ bool isTakenAsIs(pa_sample_format_t f)
     return f == PA_SAMPLE_FLOAT32NE || f == PA_SAMPLE_S16NE || f == PA_SAMPLE_S32NE || f == PA_SAMPLE_U8;
 }
 
-CoreAudioMixFormat mixFormatOf(const pa_sample_spec& spec)
+CoreAudioMixFormat mixFormatOf(const pa_sample_spec& sampleSpec)
 {
     CoreAudioMixFormat m;
-    m.channels = spec.channels;
-    m.samplesPerSec = int(spec.rate);
-    m.bitsPerSample = int(pa_sample_size(&spec) * 8);
-    m.blockAlign = int(pa_frame_size(&spec));
-    m.avgBytesPerSec = int(pa_bytes_per_second(&spec));
-    switch (spec.format) {
+    m.channels = sampleSpec.channels;
+    m.samplesPerSec = int(sampleSpec.rate);
+    m.bitsPerSample = int(pa_sample_size(&sampleSpec) * 8);
+    m.blockAlign = int(pa_frame_size(&sampleSpec));
+    m.avgBytesPerSec = int(pa_bytes_per_second(&sampleSpec));
+    switch (sampleSpec.format) {
     case PA_SAMPLE_FLOAT32NE:
         m.formatTag = CoreAudioMixFormat::TagExtensible;
         m.subFormat = CoreAudioMixFormat::SubFormatIeeeFloat;
@@ -141,23 +141,23 @@ bool CoreAudioDevice::_open()
         return false;
     }
 
-    pa_sample_spec spec = lookup.spec;
-    const bool asIs = isTakenAsIs(spec.format);
+    pa_sample_spec sampleSpec = lookup.sampleSpec;
+    const bool asIs = isTakenAsIs(sampleSpec.format);
     if (!asIs)
-        spec.format = PA_SAMPLE_FLOAT32NE;
-    if (!pa_sample_spec_valid(&spec)) {
+        sampleSpec.format = PA_SAMPLE_FLOAT32NE;
+    if (!pa_sample_spec_valid(&sampleSpec)) {
         CALOG("endpoint %s has no usable sample format\n", sourceName.constData());
         return false;
     }
-    m_mixFormat = mixFormatOf(spec);
+    m_mixFormat = mixFormatOf(sampleSpec);
     CALOG("capture format samplerate = %d, channels = %d, bits = %d, blockAlign = %d, bytes = %d, format = "
           "%x\n",
           m_mixFormat.samplesPerSec, m_mixFormat.channels, m_mixFormat.bitsPerSample, m_mixFormat.blockAlign,
           m_mixFormat.avgBytesPerSec, unsigned(m_mixFormat.formatTag));
 
     const pa_channel_map* map =
-        pa_channel_map_valid(&lookup.map) && lookup.map.channels == spec.channels ? &lookup.map : nullptr;
-    m_backend->stream = pa_stream_new(client.context(), "Orvane broadcast", &spec, map);
+        pa_channel_map_valid(&lookup.map) && lookup.map.channels == sampleSpec.channels ? &lookup.map : nullptr;
+    m_backend->stream = pa_stream_new(client.context(), "Orvane broadcast", &sampleSpec, map);
     if (!m_backend->stream) {
         CALOG("pa_stream_new failure\n");
         return false;
@@ -165,8 +165,8 @@ bool CoreAudioDevice::_open()
     // Small fragments keep the broadcast close to live; the buffer lets the
     // read thread fall behind for a while before the server drops audio.
     pa_buffer_attr attr;
-    attr.maxlength = uint32_t(pa_usec_to_bytes(pa_usec_t(BufferMs) * 1000, &spec));
-    attr.fragsize = uint32_t(pa_usec_to_bytes(pa_usec_t(FragmentMs) * 1000, &spec));
+    attr.maxlength = uint32_t(pa_usec_to_bytes(pa_usec_t(BufferMs) * 1000, &sampleSpec));
+    attr.fragsize = uint32_t(pa_usec_to_bytes(pa_usec_t(FragmentMs) * 1000, &sampleSpec));
     attr.tlength = attr.prebuf = attr.minreq = uint32_t(-1);
     const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     if (pa_stream_connect_record(m_backend->stream, sourceName.constData(), &attr, flags) < 0) {

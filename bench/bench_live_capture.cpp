@@ -56,13 +56,13 @@ class ClickPlayer
 public:
     bool start()
     {
-        pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, Rate, Channels};
+        pa_sample_spec sampleSpec{PA_SAMPLE_FLOAT32LE, Rate, Channels};
         pa_buffer_attr attr;
         attr.maxlength = uint32_t(-1);
-        attr.tlength = uint32_t(pa_usec_to_bytes(20000, &spec));
+        attr.tlength = uint32_t(pa_usec_to_bytes(20000, &sampleSpec));
         attr.prebuf = attr.minreq = attr.fragsize = uint32_t(-1);
         int err = 0;
-        m_pa = pa_simple_new(nullptr, "orvane-bench", PA_STREAM_PLAYBACK, Sink, "clicks", &spec, nullptr,
+        m_pa = pa_simple_new(nullptr, "orvane-bench", PA_STREAM_PLAYBACK, Sink, "clicks", &sampleSpec, nullptr,
                              &attr, &err);
         if (!m_pa)
             return false;

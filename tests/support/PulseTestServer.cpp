@@ -93,9 +93,9 @@ bool PulseTestServer::start(const QVector<Sink>& sinks)
         }
         if (QFile::exists(socket)) {
             int err = 0;
-            pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+            pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, 44100, 2};
             pa_simple* probe = pa_simple_new(address.constData(), "orvane-test-probe", PA_STREAM_PLAYBACK,
-                                             nullptr, "probe", &spec, nullptr, nullptr, &err);
+                                             nullptr, "probe", &sampleSpec, nullptr, nullptr, &err);
             if (probe) {
                 pa_simple_free(probe);
                 break;
@@ -144,18 +144,18 @@ bool PulseTonePlayer::start(const QString& sink, const QString& format, int rate
 {
     stop();
     const bool isFloat = format == QLatin1String("float32le");
-    pa_sample_spec spec{isFloat ? PA_SAMPLE_FLOAT32LE : PA_SAMPLE_S16LE, uint32_t(rate), uint8_t(channels)};
+    pa_sample_spec sampleSpec{isFloat ? PA_SAMPLE_FLOAT32LE : PA_SAMPLE_S16LE, uint32_t(rate), uint8_t(channels)};
     // A short target keeps what is played close to what was written.
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(40000, &spec));
+    attr.tlength = uint32_t(pa_usec_to_bytes(40000, &sampleSpec));
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     int err = 0;
     const QByteArray device = sink.toUtf8();
     pa_simple* s = pa_simple_new(nullptr, "orvane-test-player", PA_STREAM_PLAYBACK, device.constData(),
-                                 "tone", &spec, nullptr, &attr, &err);
+                                 "tone", &sampleSpec, nullptr, &attr, &err);
     if (!s) {
         m_error = QString::fromUtf8(pa_strerror(err));
         return false;

@@ -306,7 +306,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
                 p.addOption(CliContext::option(QString::fromLatin1(field) + n, QStringLiteral("SIP field."), QStringLiteral("TEXT")));
         }
     } else if (command == QLatin1String("rtp-set")) {
-        p.addOption(CliContext::option(QStringLiteral("channel"), QStringLiteral("N=ADDRESS[:PORT]"), QStringLiteral("SPEC")));
+        p.addOption(CliContext::option(QStringLiteral("channel"), QStringLiteral("N=ADDRESS[:PORT]"), QStringLiteral("N=ADDRESS")));
         p.addOption(CliContext::option(QStringLiteral("clear"), QStringLiteral("Channel to clear."), QStringLiteral("N")));
     }
     int status = CliOk;
@@ -364,12 +364,12 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
             return ctx.fail(CliUsage, QStringLiteral("volume needs --mic, --out or --auto-mute"));
     }
     if (command == QLatin1String("rtp-set")) {
-        for (const QString& spec : p.values(QStringLiteral("channel"))) {
-            const int eq = spec.indexOf(QLatin1Char('='));
+        for (const QString& channelText : p.values(QStringLiteral("channel"))) {
+            const int eq = channelText.indexOf(QLatin1Char('='));
             int n = 0;
-            if (eq < 0 || !parseInt(spec.left(eq), 1, OrvaneSDK::RtpChannelCount, &n))
+            if (eq < 0 || !parseInt(channelText.left(eq), 1, OrvaneSDK::RtpChannelCount, &n))
                 return ctx.fail(CliUsage, QStringLiteral("--channel needs N=ADDRESS[:PORT] with N from 1 to 10"));
-            request.channelChanges.insert(n - 1, RtpSettings::fromEndpointText(spec.mid(eq + 1)));
+            request.channelChanges.insert(n - 1, RtpSettings::fromEndpointText(channelText.mid(eq + 1)));
         }
         for (const QString& text : p.values(QStringLiteral("clear"))) {
             int n = 0;
