@@ -166,7 +166,7 @@ void TestLiveBroadcast::sourceOpenFailures()
     QFETCH(QString, id);
     QFETCH(int, kind);
     QFETCH(QByteArray, encoder);
-    const int threads = processThreadCount();
+    const int threads = settledThreadCount();
     auto* reader = new RTPWinDeviceAudioReader;
     reader->setDevice({id, id, kind});
     reader->setEncoderName(encoder);
@@ -177,7 +177,7 @@ void TestLiveBroadcast::sourceOpenFailures()
     QVERIFY(!reader->captureDevice());
     QVERIFY(!reader->encoder());
     QVERIFY(!reader->readPacket());
-    QTRY_COMPARE_WITH_TIMEOUT(processThreadCount(), threads, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= threads, 2000);
     m.stop();
 }
 

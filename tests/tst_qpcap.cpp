@@ -232,7 +232,7 @@ void TestQPcap::stopDuringCaptureLoopJoinsEveryThread()
 {
     OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
-    const int before = processThreadCount();
+    const int before = settledThreadCount();
     for (int round = 0; round < 3; ++round) {
         QPcap pcap;
         pcap.setObserver(&collector);
@@ -249,7 +249,7 @@ void TestQPcap::stopDuringCaptureLoopJoinsEveryThread()
         // Generous: the loop must be broken, not left to run into its read timeout forever.
         QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(!pcap.isOpen());
-        QTRY_COMPARE_WITH_TIMEOUT(processThreadCount(), before, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= before, 2000);
     }
     // A stop without start, and twice in a row, is harmless.
     QPcap idle;

@@ -146,7 +146,8 @@ void TestVyThread::stopWaitDeleteLeavesNoThread()
         delete t;
     }
     QCOMPARE(g_destroyed.load(), 20);
-    QTRY_COMPARE(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), before);
+    // At most as many as before: a thread of an earlier case may still be on its way out.
+    QTRY_VERIFY(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() <= before);
 }
 
 void TestVyThread::lockerSerialises()

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -179,4 +180,16 @@ NetnsScope::~NetnsScope()
 int processThreadCount()
 {
     return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+}
+
+int settledThreadCount()
+{
+    int last = processThreadCount();
+    for (int stable = 0, round = 0; stable < 3 && round < 100; ++round) {
+        QThread::msleep(20);
+        const int now = processThreadCount();
+        stable = now == last ? stable + 1 : 0;
+        last = now;
+    }
+    return last;
 }

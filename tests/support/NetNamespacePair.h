@@ -90,6 +90,9 @@ private:
 
 // Number of threads of this process.
 int processThreadCount();
+// The same once it has stopped changing, so that a thread of an earlier test
+// still on its way out is not counted as a baseline.
+int settledThreadCount();
 
 // In a QtTest function: skip with a clear message where namespaces cannot be
 // made (not root), but fail where the environment says the tests must run.
