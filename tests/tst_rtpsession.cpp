@@ -139,20 +139,6 @@ bool threadCountSettles(int expected)
     return MulticastCapture::waitFor([&] { return processThreadCount() == expected; }, 2000);
 }
 
-// The thread count once threads that just ended have left.
-int settledThreadCount()
-{
-    int last = processThreadCount();
-    for (int i = 0; i < 100; ++i) {
-        QThread::msleep(10);
-        const int now = processThreadCount();
-        if (now == last)
-            return now;
-        last = now;
-    }
-    return last;
-}
-
 } // namespace
 
 class TestRtpSession : public QObject
