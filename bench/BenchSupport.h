@@ -1,7 +1,7 @@
 #pragma once
 
 #include "NetNamespacePair.h"
-#include "OrvaneAdapter.h"
+#include "Adapter.h"
 #include "RawPacketSocket.h"
 
 #include <cstdio>
@@ -9,7 +9,7 @@
 
 // The near end of a fresh namespace pair as an adapter record, or false when
 // namespaces cannot be made here.
-inline bool benchNearAdapter(NetNamespacePair& pair, OrvaneAdapter& adapter)
+inline bool benchNearAdapter(NetNamespacePair& pair, Adapter& adapter)
 {
     if (!pair.ok()) {
         fprintf(stderr, "cannot build the test wire: %s\n", qPrintable(pair.error()));
@@ -21,8 +21,8 @@ inline bool benchNearAdapter(NetNamespacePair& pair, OrvaneAdapter& adapter)
         fprintf(stderr, "cannot open the near interface\n");
         return false;
     }
-    OrvaneAdapter::setText(adapter.pcapName, qPrintable(pair.interfaceName(NetNamespacePair::Near)));
-    OrvaneAdapter::setText(adapter.description, "bench wire");
+    Adapter::setText(adapter.pcapName, qPrintable(pair.interfaceName(NetNamespacePair::Near)));
+    Adapter::setText(adapter.description, "bench wire");
     memcpy(adapter.address, probe.mac().constData(), 6);
     const uint8_t ip[4] = {198, 18, 0, 1};
     const uint8_t mask[4] = {255, 255, 255, 0};

@@ -3,8 +3,8 @@
 // this process's peak memory rose over its idle size; the image is streamed
 // from disk, so the rise should stay far below the image's size.
 #include "NetNamespacePair.h"
-#include "OrvaneDevice.h"
-#include "OrvaneFirmwareJob.h"
+#include "DeviceRecord.h"
+#include "FirmwareJob.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -133,9 +133,9 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    QList<OrvaneDevice*> records;
+    QList<DeviceRecord*> records;
     for (int k = 1; k <= devices; ++k) {
-        OrvaneDevice* d = OrvaneDevice::create();
+        DeviceRecord* d = DeviceRecord::create();
         d->setMac(QString::asprintf("02:00:00:00:00:%02x", k));
         d->setIp(QStringLiteral("198.18.1.%1").arg(k));
         d->setAccount(QStringLiteral("admin"));
@@ -159,7 +159,7 @@ int main(int argc, char* argv[])
     QStringList lines;
     bool allUploaded = false;
     {
-        OrvaneFirmwareJob job(records, image);
+        FirmwareJob job(records, image);
         ended = pair.runIn(NetNamespacePair::Near, [&] { return job.run(); });
         lines = job.resultLines();
         allUploaded = job.allUploaded();
@@ -167,7 +167,7 @@ int main(int argc, char* argv[])
     const double elapsed = double(timer.nsecsElapsed()) / 1e9;
     const long peak = statusKiB("VmHWM:");
     const double cpu = cpuSeconds() - cpuBefore;
-    for (OrvaneDevice* d : records)
+    for (DeviceRecord* d : records)
         d->release();
 
     emulator.terminate();
@@ -187,7 +187,7 @@ int main(int argc, char* argv[])
 
     const double totalMiB = double(sizeMiB) * devices;
     printf("firmware upload: %d MiB image to %d emulated devices at once (at most %d)\n", sizeMiB, devices,
-           OrvaneFirmwareJob::MaxUploads);
+           FirmwareJob::MaxUploads);
     for (const QString& line : lines)
         printf("  %s\n", qPrintable(line));
     printf("job ended by itself:      %s, all uploaded: %s, images arrived intact (SHA-256): %d of %d\n",

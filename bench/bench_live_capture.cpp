@@ -10,8 +10,8 @@
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
 #include "PulseTestServer.h"
-#include "RTPMulticast.h"
-#include "RTPWinDeviceAudioReader.h"
+#include "MulticastBroadcast.h"
+#include "LiveAudioReader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -227,9 +227,9 @@ int main(int argc, char* argv[])
         fprintf(stderr, "cannot listen on the group\n");
         return 1;
     }
-    auto* reader = new RTPWinDeviceAudioReader;
-    reader->setDevice({Sink, Sink, CoreAudioDeviceInfo::Render});
-    RTPMulticast multicast;
+    auto* reader = new LiveAudioReader;
+    reader->setDevice({Sink, Sink, AudioEndpoint::Render});
+    MulticastBroadcast multicast;
     multicast.setReader(reader);
     if (multicast.start(Group, Port) < 0) {
         fprintf(stderr, "the broadcast did not start\n");

@@ -1,6 +1,6 @@
 // Processor time that an open capture engine costs while nothing arrives.
 #include "BenchSupport.h"
-#include "QPcap.h"
+#include "CaptureEngine.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -25,11 +25,11 @@ int main(int argc, char** argv)
         return 2;
     }
     NetNamespacePair pair;
-    OrvaneAdapter adapter;
+    Adapter adapter;
     if (!benchNearAdapter(pair, adapter))
         return 1;
 
-    QPcap pcap;
+    CaptureEngine pcap;
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
         pcap.start(&adapter);

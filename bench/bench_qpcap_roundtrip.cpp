@@ -1,10 +1,10 @@
-// Round trip of one command frame: QPcap sends it on the near end of a veth
+// Round trip of one command frame: CaptureEngine sends it on the near end of a veth
 // pair, an echo in the far namespace answers, and the observer sees the answer.
 #include "BenchSupport.h"
-#include "OrvaneCommandFrame.h"
-#include "QPcap.h"
-#include "QPcapFrame.h"
-#include "QPcapObserver.h"
+#include "CommandFrame.h"
+#include "CaptureEngine.h"
+#include "RawFrame.h"
+#include "CaptureObserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,15 +18,15 @@
 
 namespace {
 
-class Waiter : public QPcapObserver
+class Waiter : public CaptureObserver
 {
 public:
-    void onPacket(QPcapFrame* frame) override
+    void onPacket(RawFrame* frame) override
     {
-        if (!OrvaneCommandFrame::isCommandFrame(*frame, nullptr))
+        if (!CommandFrame::isCommandFrame(*frame, nullptr))
             return;
         QMutexLocker lock(&mutex);
-        last = QByteArray(OrvaneCommandFrame::text(*frame));
+        last = QByteArray(CommandFrame::text(*frame));
         arrived.wakeAll();
     }
     bool waitFor(const QByteArray& text, int timeoutMs)
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
         return 2;
     }
     NetNamespacePair pair;
-    OrvaneAdapter adapter;
+    Adapter adapter;
     if (!benchNearAdapter(pair, adapter))
         return 1;
 
@@ -89,7 +89,7 @@ int main(int argc, char** argv)
     });
 
     Waiter waiter;
-    QPcap pcap;
+    CaptureEngine pcap;
     pcap.setObserver(&waiter);
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
@@ -107,7 +107,7 @@ int main(int argc, char** argv)
         const QByteArray text = "{\"id\":" + QByteArray::number(i) + ",\"method\":\"search\"}";
         QElapsedTimer timer;
         timer.start();
-        pcap.send(OrvaneCommandFrame::build(adapter.address, adapter.ip, farMac, farIp, text.constData(), text.size()));
+        pcap.send(CommandFrame::build(adapter.address, adapter.ip, farMac, farIp, text.constData(), text.size()));
         if (!waiter.waitFor(text, 2000)) {
             ++lost;
             continue;

@@ -7,8 +7,8 @@
 
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
-#include "RTPFileAudioReader.h"
-#include "RTPMulticast.h"
+#include "FileAudioReader.h"
+#include "MulticastBroadcast.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -109,9 +109,9 @@ int main(int argc, char** argv)
             fprintf(stderr, "cannot open the receiver\n");
             return 1;
         }
-        auto* reader = new RTPFileAudioReader;
+        auto* reader = new FileAudioReader;
         reader->setFiles({mp3});
-        RTPMulticast multicast;
+        MulticastBroadcast multicast;
         multicast.setReader(reader);
         const int64_t cpuBefore = cpuNs(RUSAGE_SELF);
         if (multicast.start(Group, Port) != 0) {
@@ -156,7 +156,7 @@ int main(int argc, char** argv)
            "the last packet\n");
     printf("%-22s %8s %10s %9s %9s %10s %9s %7s\n", "sender", "packets", "median ms", "p99 ms", "max ms",
            "drift ms", "cpu ms", "cpu %");
-    print("orvane (RTPMulticast)", ours);
+    print("orvane (MulticastBroadcast)", ours);
     print("ffmpeg -re -f rtp", theirs);
     printf(
         "ideal time: orvane by frame count (one frame per packet); ffmpeg by RTP timestamp (%.1f frames per "

@@ -1,9 +1,9 @@
-// One device command through OrvaneSDK to an emulated device and back, over a
+// One device command through ProtocolClient to an emulated device and back, over a
 // veth pair: latency figures, and the processor time a command costs while it
 // waits for an answer that never comes.
 #include "BenchSupport.h"
-#include "OrvaneDevice.h"
-#include "OrvaneSDK.h"
+#include "DeviceRecord.h"
+#include "ProtocolClient.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -68,9 +68,9 @@ double cpuSeconds(int who)
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-OrvaneDevice* record(const uint8_t mac[6], const uint8_t ip[4])
+DeviceRecord* record(const uint8_t mac[6], const uint8_t ip[4])
 {
-    OrvaneDevice* device = OrvaneDevice::create();
+    DeviceRecord* device = DeviceRecord::create();
     device->setMacBytes(mac);
     device->setIpBytes(ip);
     return device;
@@ -81,7 +81,7 @@ OrvaneDevice* record(const uint8_t mac[6], const uint8_t ip[4])
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    // The SDK writes a debug line for every frame.
+    // The protocol client writes a debug line for every frame.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 1000;
     QString reason;
@@ -90,7 +90,7 @@ int main(int argc, char** argv)
         return 2;
     }
     NetNamespacePair pair;
-    OrvaneAdapter adapter;
+    Adapter adapter;
     if (!benchNearAdapter(pair, adapter))
         return 1;
     QTemporaryDir dir;
@@ -102,13 +102,13 @@ int main(int argc, char** argv)
 
     int status = 0;
     {
-        OrvaneSDK sdk;
+        ProtocolClient sdk;
         {
             NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
             sdk.open(&adapter);
         }
-        OrvaneDevice* plain = record(PlainMac, PlainIp);
-        OrvaneDevice* silent = record(SilentMac, SilentIp);
+        DeviceRecord* plain = record(PlainMac, PlainIp);
+        DeviceRecord* silent = record(SilentMac, SilentIp);
 
         // Until the capture handle is open, commands go out but answers are lost.
         QElapsedTimer warm;
@@ -158,7 +158,7 @@ int main(int argc, char** argv)
             std::sort(micros.begin(), micros.end());
             const double median = micros[micros.size() / 2];
             const double p99 = micros[std::min(micros.size() - 1, size_t(double(micros.size()) * 0.99))];
-            printf("SDK command round trip (SetDeviceVolume) to an emulated device over veth\n");
+            printf("protocol client command round trip (SetDeviceVolume) to an emulated device over veth\n");
             printf("  %zu answered, %d failed\n", micros.size(), failed);
             printf("  median %.3f ms, 99th percentile %.3f ms, min %.3f ms, max %.3f ms\n", median / 1000.0,
                    p99 / 1000.0, micros.front() / 1000.0, micros.back() / 1000.0);

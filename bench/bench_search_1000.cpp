@@ -1,10 +1,10 @@
 // One search answered by 1000 emulated devices over a veth pair: how many
 // answers arrive, how long the last one takes, and the peak memory of the process.
 #include "BenchSupport.h"
-#include "OrvaneCommandObserver.h"
-#include "OrvaneDevice.h"
-#include "OrvaneDeviceSearch.h"
-#include "OrvaneSDK.h"
+#include "CommandObserver.h"
+#include "DeviceRecord.h"
+#include "DeviceSearch.h"
+#include "ProtocolClient.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -58,11 +58,11 @@ long statusKb(const char* key)
 }
 
 // Counts received command frames and notes when the last one came.
-class Arrivals : public OrvaneCommandObserver
+class Arrivals : public CommandObserver
 {
 public:
-    void onSendCommand(OrvaneSDK*, const char*) override { m_sentAt.store(clock.nsecsElapsed()); }
-    void onRecvCommand(OrvaneSDK*, const char*) override
+    void onSendCommand(ProtocolClient*, const char*) override { m_sentAt.store(clock.nsecsElapsed()); }
+    void onRecvCommand(ProtocolClient*, const char*) override
     {
         m_count.fetch_add(1);
         m_lastAt.store(clock.nsecsElapsed());
@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     }
     const long startKb = statusKb("VmHWM:");
     NetNamespacePair pair;
-    OrvaneAdapter adapter;
+    Adapter adapter;
     if (!benchNearAdapter(pair, adapter))
         return 1;
     QTemporaryDir dir;
@@ -112,7 +112,7 @@ int main(int argc, char** argv)
     {
         Arrivals arrivals;
         arrivals.clock.start();
-        OrvaneSDK sdk;
+        ProtocolClient sdk;
         sdk.setObserver(&arrivals);
         {
             NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
@@ -122,36 +122,36 @@ int main(int argc, char** argv)
         QElapsedTimer warm;
         warm.start();
         while (arrivals.count() == 0 && warm.elapsed() < 20000) {
-            QList<OrvaneDevice*> found;
+            QList<DeviceRecord*> found;
             sdk.search(found, 300, false);
-            for (OrvaneDevice* device : qAsConst(found))
+            for (DeviceRecord* device : qAsConst(found))
                 device->release();
         }
         QThread::msleep(300);
         const long openKb = statusKb("VmHWM:");
 
         printf("search answered by %d emulated devices over veth, %d rounds of %d ms\n", devices, rounds,
-               OrvaneDeviceSearch::TimeoutMs);
+               DeviceSearch::TimeoutMs);
         for (int round = 1; round <= rounds; ++round) {
             arrivals.reset();
-            QList<OrvaneDevice*> found;
-            sdk.search(found, OrvaneDeviceSearch::TimeoutMs, false);
+            QList<DeviceRecord*> found;
+            sdk.search(found, DeviceSearch::TimeoutMs, false);
             QSet<QString> macs;
-            for (const OrvaneDevice* device : qAsConst(found))
+            for (const DeviceRecord* device : qAsConst(found))
                 macs.insert(device->mac());
             const int framesSeen = arrivals.count();
             const double lastMs = arrivals.lastAfterSendMs();
             const int records = found.size();
-            const QList<OrvaneDevice*> kept = OrvaneDeviceSearch::accept(found);
+            const QList<DeviceRecord*> kept = DeviceSearch::accept(found);
             printf("  round %d: %d frames received, %d records, %d distinct MACs, %d accepted; last answer "
                    "%.1f ms after the search went out\n",
                    round, framesSeen, records, int(macs.size()), int(kept.size()), lastMs);
             if (records != devices)
                 status = 1;
-            for (OrvaneDevice* device : kept)
+            for (DeviceRecord* device : kept)
                 device->release();
         }
-        printf("peak resident memory (VmHWM): %ld kB at start, %ld kB with the SDK open, %ld kB after the "
+        printf("peak resident memory (VmHWM): %ld kB at start, %ld kB with the protocol client open, %ld kB after the "
                "searches; now VmRSS %ld kB\n",
                startKb, openKb, statusKb("VmHWM:"), statusKb("VmRSS:"));
     }

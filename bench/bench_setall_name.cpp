@@ -3,12 +3,12 @@
 // bare round trip of the same command to the emulator without the program.
 #include "BenchSupport.h"
 #include "EmulatedSegment.h"
-#include "OrvaneCommandFrame.h"
-#include "OrvaneDeviceModel.h"
-#include "OrvaneDeviceSearch.h"
-#include "OrvaneNameSettingWidget.h"
-#include "QPcapFrame.h"
-#include "VyTableView.h"
+#include "CommandFrame.h"
+#include "DeviceTableModel.h"
+#include "DeviceSearch.h"
+#include "NamePage.h"
+#include "RawFrame.h"
+#include "CopyingTableView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,7 +23,7 @@ const int DeviceCount = 100;
 
 // One SetName per device straight from a raw socket on the near end: the
 // emulator's own reply time plus the wire, with nothing of the program in it.
-bool bareRoundTrips(const NetNamespacePair& pair, const OrvaneAdapter& adapter, std::vector<double>* ms)
+bool bareRoundTrips(const NetNamespacePair& pair, const Adapter& adapter, std::vector<double>* ms)
 {
     NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
     RawPacketSocket socket;
@@ -35,7 +35,7 @@ bool bareRoundTrips(const NetNamespacePair& pair, const OrvaneAdapter& adapter, 
         const uint8_t ip[4] = {198, uint8_t(18 + ((host >> 16) & 1)), uint8_t(host >> 8), uint8_t(host)};
         const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(900000 + k) +
                                 ",\"method\":\"SetName\",\"name\":\"Bare\"}";
-        QPcapFrame* frame = OrvaneCommandFrame::build(adapter.address, adapter.ip, mac, ip, text.constData(),
+        RawFrame* frame = CommandFrame::build(adapter.address, adapter.ip, mac, ip, text.constData(),
                                                       text.size());
         const QByteArray bytes(reinterpret_cast<const char*>(frame->bytes()), frame->length());
         frame->release();
@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         return 2;
     }
     NetNamespacePair pair;
-    OrvaneAdapter adapter;
+    Adapter adapter;
     if (!benchNearAdapter(pair, adapter))
         return 1;
     EmulatedSegment segment;
@@ -103,7 +103,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
         sdk.open(&adapter);
@@ -114,11 +114,11 @@ int main(int argc, char** argv)
     }
     QWidget window;
     window.resize(1000, 700);
-    auto* table = new VyTableView(&window);
+    auto* table = new CopyingTableView(&window);
     table->setGeometry(0, 50, 1000, 350);
-    auto* model = new OrvaneDeviceModel(table);
-    model->setDevices(OrvaneDeviceSearch::run(sdk, 1000, false));
-    auto* page = new OrvaneNameSettingWidget(&window, &sdk, model);
+    auto* model = new DeviceTableModel(table);
+    model->setDevices(DeviceSearch::run(sdk, 1000, false));
+    auto* page = new NamePage(&window, &sdk, model);
     page->setGeometry(0, 400, 1000, 300);
     window.show();
     page->setCurrentDevice(model->deviceAt(0));
@@ -130,7 +130,7 @@ int main(int argc, char** argv)
     const double totalMs = timer.nsecsElapsed() / 1e6;
 
     int renamed = 0;
-    for (OrvaneDevice* device : model->devices())
+    for (DeviceRecord* device : model->devices())
         renamed += device->name() == QLatin1String("Hall");
     const int sent = segment.commands(QStringLiteral("SetName")).size() - DeviceCount; // minus the bare ones
     const double perDevice = totalMs / DeviceCount;

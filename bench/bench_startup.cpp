@@ -5,9 +5,9 @@
 #include "BenchSupport.h"
 #include "EmulatedSegment.h"
 #include "MainWindow.h"
-#include "OrvaneDeviceModel.h"
-#include "VyLog.h"
-#include "VyStartup.h"
+#include "DeviceTableModel.h"
+#include "LogFile.h"
+#include "Startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     }
     // The wire and the devices come first; they are not part of the program's start-up.
     NetNamespacePair pair;
-    OrvaneAdapter adapter;
+    Adapter adapter;
     if (!benchNearAdapter(pair, adapter))
         return 1;
     EmulatedSegment segment;
@@ -84,11 +84,11 @@ int main(int argc, char** argv)
     Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvane"));
-    VyStartup::setApplicationFont();
+    Startup::setApplicationFont();
     QTemporaryDir logs;
-    VyLog::open(logs.filePath(QStringLiteral("bench.log")));
-    VyStartup::loadLanguage();
-    VyStartup::checkCapturePermission();
+    LogFile::open(logs.filePath(QStringLiteral("bench.log")));
+    Startup::loadLanguage();
+    Startup::checkCapturePermission();
     std::unique_ptr<MainWindow> window;
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
@@ -114,7 +114,7 @@ int main(int argc, char** argv)
            searchedMs, window->model()->rowCount());
     printf("  peak resident memory after search:    %.1f MiB\n", searchedKiB / 1024.0);
     window.reset();
-    VyLog::close();
+    LogFile::close();
     segment.stop();
     return 0;
 }

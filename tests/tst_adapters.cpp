@@ -1,15 +1,15 @@
 #include "NetNamespacePair.h"
-#include "OrvaneAdapterList.h"
+#include "AdapterList.h"
 #include "RawPacketSocket.h"
 
 #include <QtTest>
 
 namespace {
-std::unique_ptr<OrvaneAdapter> adapter(const char* name, const char* ip)
+std::unique_ptr<Adapter> adapter(const char* name, const char* ip)
 {
-    std::unique_ptr<OrvaneAdapter> a(new OrvaneAdapter);
-    OrvaneAdapter::setText(a->pcapName, name);
-    OrvaneAdapterList::parseDotted(ip, a->ip);
+    std::unique_ptr<Adapter> a(new Adapter);
+    Adapter::setText(a->pcapName, name);
+    AdapterList::parseDotted(ip, a->ip);
     return a;
 }
 } // namespace
@@ -47,12 +47,12 @@ void TestAdapters::chooseRule()
     QFETCH(QStringList, adapters);
     QFETCH(QString, remembered);
     QFETCH(QString, chosen);
-    OrvaneAdapterList list;
+    AdapterList list;
     for (const QString& entry : adapters) {
         const QStringList parts = entry.split(QLatin1Char(' '));
         list.append(adapter(parts.at(0).toUtf8().constData(), parts.at(1).toUtf8().constData()));
     }
-    const OrvaneAdapter* a = list.choose(remembered);
+    const Adapter* a = list.choose(remembered);
     QCOMPARE(a ? QString::fromUtf8(a->pcapName) : QString(), chosen);
 }
 
@@ -75,8 +75,8 @@ void TestAdapters::dottedParsing()
     QFETCH(bool, ok);
     QFETCH(QString, back);
     uint8_t ip[4];
-    QCOMPARE(OrvaneAdapterList::parseDotted(text.toUtf8().constData(), ip), ok);
-    QCOMPARE(OrvaneAdapterList::dotted(ip), back);
+    QCOMPARE(AdapterList::parseDotted(text.toUtf8().constData(), ip), ok);
+    QCOMPARE(AdapterList::dotted(ip), back);
 }
 
 void TestAdapters::listsTheNamespaceEthernetOnly()
@@ -93,7 +93,7 @@ void TestAdapters::listsTheNamespaceEthernetOnly()
         RawPacketSocket s;
         if (s.open(pair.interfaceName(NetNamespacePair::Near)))
             mac = s.mac();
-        return std::shared_ptr<OrvaneAdapterList>(OrvaneAdapterList::listAdapters().release());
+        return std::shared_ptr<AdapterList>(AdapterList::listAdapters().release());
     });
     QVERIFY(list);
     QStringList names;
@@ -102,16 +102,16 @@ void TestAdapters::listsTheNamespaceEthernetOnly()
     names.sort();
     QCOMPARE(names, (QStringList{"orvbare", "orvbarp", "orvnear"}));
 
-    const OrvaneAdapter* near = list->choose(QStringLiteral("orvnear"));
+    const Adapter* near = list->choose(QStringLiteral("orvnear"));
     QCOMPARE(QString::fromUtf8(near->pcapName), QStringLiteral("orvnear"));
     QVERIFY(strlen(near->description) > 0);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(near->address), 6), mac);
-    QCOMPARE(OrvaneAdapterList::dotted(near->ip), QStringLiteral("198.18.0.1"));
-    QCOMPARE(OrvaneAdapterList::dotted(near->mask), QStringLiteral("255.255.255.0"));
-    QCOMPARE(OrvaneAdapterList::dotted(near->gateway), QStringLiteral("198.18.0.2"));
-    const OrvaneAdapter* bare = list->choose(QStringLiteral("orvbare"));
-    QCOMPARE(OrvaneAdapterList::dotted(bare->ip), QStringLiteral("0.0.0.0"));
-    QCOMPARE(OrvaneAdapterList::dotted(bare->gateway), QStringLiteral("0.0.0.0"));
+    QCOMPARE(AdapterList::dotted(near->ip), QStringLiteral("198.18.0.1"));
+    QCOMPARE(AdapterList::dotted(near->mask), QStringLiteral("255.255.255.0"));
+    QCOMPARE(AdapterList::dotted(near->gateway), QStringLiteral("198.18.0.2"));
+    const Adapter* bare = list->choose(QStringLiteral("orvbare"));
+    QCOMPARE(AdapterList::dotted(bare->ip), QStringLiteral("0.0.0.0"));
+    QCOMPARE(AdapterList::dotted(bare->gateway), QStringLiteral("0.0.0.0"));
 }
 
 QTEST_GUILESS_MAIN(TestAdapters)

@@ -1,12 +1,12 @@
 // The parts of the program's shell that need no wire: what a command looks
 // like in the log, the about dialog's two settings, and the capture
 // permission request.
-#include "OrvaneAboutDialog.h"
-#include "VyAlertDialog.h"
-#include "VyCapturePermission.h"
-#include "VyCapturePermissionDialog.h"
-#include "VyCommandLogText.h"
-#include "VyConfigure.h"
+#include "AboutDialog.h"
+#include "AlertDialog.h"
+#include "CapturePermission.h"
+#include "CapturePermissionDialog.h"
+#include "CommandLogText.h"
+#include "AppConfig.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,7 +44,7 @@ void TestAppShell::initTestCase()
 
 void TestAppShell::init()
 {
-    QFile::remove(VyConfigure::filePath());
+    QFile::remove(AppConfig::filePath());
 }
 
 void TestAppShell::logTextMasksPasswords_data()
@@ -76,16 +76,16 @@ void TestAppShell::logTextMasksPasswords()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, logged);
-    QCOMPARE(VyCommandLogText::fromCommand(text.constData()), logged);
+    QCOMPARE(CommandLogText::fromCommand(text.constData()), logged);
 }
 
 void TestAppShell::logTextStaysOnOneLine()
 {
     const QByteArray text = "{\"rtp0\":{\n\t\"enable\":\t1,\r\n\t\"rtpIP\":\t\"239.0.0.1\"\n}}";
-    const QByteArray logged = VyCommandLogText::fromCommand(text.constData());
+    const QByteArray logged = CommandLogText::fromCommand(text.constData());
     QVERIFY(!logged.contains('\n') && !logged.contains('\r') && !logged.contains('\t'));
     QCOMPARE(logged.simplified(), QByteArray(R"({"rtp0":{ "enable": 1, "rtpIP": "239.0.0.1" }})"));
-    QCOMPARE(VyCommandLogText::fromCommand(nullptr), QByteArray());
+    QCOMPARE(CommandLogText::fromCommand(nullptr), QByteArray());
 }
 
 void TestAppShell::aboutDialogShowsStoredSettings_data()
@@ -104,11 +104,11 @@ void TestAppShell::aboutDialogShowsStoredSettings()
     QFETCH(int, alarmTest);
     QFETCH(int, index);
     {
-        VyConfigure c;
+        AppConfig c;
         c.setLanguage(language);
         c.setAlarmTest(alarmTest);
     }
-    OrvaneAboutDialog dialog;
+    AboutDialog dialog;
     QCOMPARE(dialog.languageComboBox()->currentIndex(), index);
     QCOMPARE(dialog.alarmTestCheckBox()->isChecked(), alarmTest != 0);
     QCOMPARE(dialog.size(), QSize(400, 250));
@@ -119,7 +119,7 @@ void TestAppShell::aboutDialogShowsStoredSettings()
                                  "Alarm Test : "})
         QVERIFY2(texts.contains(QLatin1String(expected)), expected);
     // Showing the dialog stores nothing.
-    QCOMPARE(VyConfigure().language(), language);
+    QCOMPARE(AppConfig().language(), language);
 }
 
 void TestAppShell::choosingALanguageStoresItAndShowsTheNotice_data()
@@ -134,31 +134,31 @@ void TestAppShell::choosingALanguageStoresItAndShowsTheNotice()
 {
     QFETCH(int, index);
     QFETCH(QString, stored);
-    VyConfigure().setLanguage(index == 0 ? QStringLiteral("cn") : QStringLiteral("en"));
+    AppConfig().setLanguage(index == 0 ? QStringLiteral("cn") : QStringLiteral("en"));
     QWidget window;
     window.resize(800, 600);
     window.show();
-    OrvaneAboutDialog dialog(&window);
+    AboutDialog dialog(&window);
     QString notice;
     QTimer::singleShot(100, [&notice] {
-        if (auto* alert = qobject_cast<VyAlertDialog*>(QApplication::activeModalWidget())) {
+        if (auto* alert = qobject_cast<AlertDialog*>(QApplication::activeModalWidget())) {
             notice = alert->text();
             alert->accept();
         }
     });
     dialog.languageComboBox()->setCurrentIndex(index);
     QCOMPARE(notice, QStringLiteral("Language settings will take effect after restart"));
-    QCOMPARE(VyConfigure().language(), stored);
+    QCOMPARE(AppConfig().language(), stored);
 }
 
 void TestAppShell::alarmTestIsStored()
 {
-    VyConfigure().setAlarmTest(1);
-    OrvaneAboutDialog dialog;
+    AppConfig().setAlarmTest(1);
+    AboutDialog dialog;
     QTest::keyClick(dialog.alarmTestCheckBox(), Qt::Key_Space);
-    QCOMPARE(VyConfigure().alarmTest(), 0);
+    QCOMPARE(AppConfig().alarmTest(), 0);
     dialog.alarmTestCheckBox()->setChecked(true);
-    QCOMPARE(VyConfigure().alarmTest(), 1);
+    QCOMPARE(AppConfig().alarmTest(), 1);
 }
 
 void TestAppShell::permissionDialogButtons_data()
@@ -173,7 +173,7 @@ void TestAppShell::permissionDialogButtons()
 {
     QFETCH(QString, button);
     QFETCH(int, result);
-    VyCapturePermissionDialog dialog;
+    CapturePermissionDialog dialog;
     dialog.setText(QStringLiteral("why"));
     QCOMPARE(dialog.text(), QStringLiteral("why"));
     QPushButton* pressed = nullptr;
@@ -189,14 +189,14 @@ void TestAppShell::permissionDialogButtons()
 
 void TestAppShell::grantCommand()
 {
-    QCOMPARE(VyCapturePermission::grantProgram(), QStringLiteral("pkexec"));
-    QCOMPARE(VyCapturePermission::grantArguments(QStringLiteral("/opt/orvane/orvane")),
+    QCOMPARE(CapturePermission::grantProgram(), QStringLiteral("pkexec"));
+    QCOMPARE(CapturePermission::grantArguments(QStringLiteral("/opt/orvane/orvane")),
              (QStringList{"setcap", "cap_net_raw,cap_net_admin=eip", "/opt/orvane/orvane"}));
     // The tests run as root or with the capabilities, or as a user without them; either answer is consistent.
-    if (VyCapturePermission::hasCapabilities())
-        QVERIFY(!VyCapturePermission::isMissing(nullptr, nullptr));
+    if (CapturePermission::hasCapabilities())
+        QVERIFY(!CapturePermission::isMissing(nullptr, nullptr));
     else
-        QVERIFY(VyCapturePermission::isMissing(nullptr, nullptr));
+        QVERIFY(CapturePermission::isMissing(nullptr, nullptr));
 }
 
 QTEST_MAIN(TestAppShell)

@@ -1,8 +1,8 @@
-#include "CoreAudioMixFormat.h"
-#include "RTPAudioEncoder.h"
-#include "RTPAudioPacket.h"
-#include "RTPPacketQueue.h"
-#include "RTPWinDeviceAudioReader.h"
+#include "CaptureFormat.h"
+#include "LiveAudioEncoder.h"
+#include "AudioPacket.h"
+#include "AudioPacketQueue.h"
+#include "LiveAudioReader.h"
 
 #include <QtTest>
 #include <cmath>
@@ -142,8 +142,8 @@ void TestCaptureEncoder::sampleFormatOfMixFormat_data()
     QTest::addColumn<int>("bits");
     QTest::addColumn<int>("format");
 
-    const int ext = CoreAudioMixFormat::TagExtensible, pcm = CoreAudioMixFormat::TagPcm;
-    const int sFloat = CoreAudioMixFormat::SubFormatIeeeFloat, sPcm = CoreAudioMixFormat::SubFormatPcm;
+    const int ext = CaptureFormat::TagExtensible, pcm = CaptureFormat::TagPcm;
+    const int sFloat = CaptureFormat::SubFormatIeeeFloat, sPcm = CaptureFormat::SubFormatPcm;
     QTest::newRow("extensible float 32") << ext << sFloat << 32 << int(AV_SAMPLE_FMT_FLT);
     QTest::newRow("extensible float 64") << ext << sFloat << 64 << int(AV_SAMPLE_FMT_DBL);
     QTest::newRow("extensible float 16") << ext << sFloat << 16 << int(AV_SAMPLE_FMT_NONE);
@@ -164,13 +164,13 @@ void TestCaptureEncoder::sampleFormatOfMixFormat()
     QFETCH(int, subFormat);
     QFETCH(int, bits);
     QFETCH(int, format);
-    CoreAudioMixFormat f;
+    CaptureFormat f;
     f.formatTag = tag;
     f.subFormat = subFormat;
     f.bitsPerSample = bits;
     f.channels = 2;
     f.samplesPerSec = 48000;
-    QCOMPARE(RTPWinDeviceAudioReader::sampleFormatOf(f), format);
+    QCOMPARE(LiveAudioReader::sampleFormatOf(f), format);
 }
 
 void TestCaptureEncoder::encodesToStereo44k_data()
@@ -208,7 +208,7 @@ void TestCaptureEncoder::encodesToStereo44k()
     if (!hasEncoder(encoder))
         QSKIP(qPrintable("FFmpeg has no encoder " + encoder));
 
-    RTPAudioEncoder e;
+    LiveAudioEncoder e;
     QVERIFY(e.setup(rate, 0, channels, format, 44100, 0, 2, 14,
                     encoder.isEmpty() ? nullptr : encoder.constData()));
     QCOMPARE(e.outputRate(), 44100);
@@ -227,7 +227,7 @@ void TestCaptureEncoder::encodesToStereo44k()
         const QByteArray block = sine(format, rate, channels, n, at, 1000.0);
         QCOMPARE(block.size(), n * channels * bps);
         e.feed(reinterpret_cast<const uint8_t*>(block.constData()), n, block.size());
-        while (RTPAudioPacket* p = e.packets()->pop()) {
+        while (AudioPacket* p = e.packets()->pop()) {
             QCOMPARE(p->payloadType, 14);
             QCOMPARE(p->sampleRate, 44100);
             QCOMPARE(p->channels, 2);
@@ -292,7 +292,7 @@ void TestCaptureEncoder::setupFailures()
     QFETCH(int, payloadType);
     QFETCH(QByteArray, encoder);
     QFETCH(int, rate);
-    RTPAudioEncoder e;
+    LiveAudioEncoder e;
     QVERIFY(!e.setup(rate, 0, 2, format, 44100, 0, 2, payloadType,
                      encoder.isEmpty() ? nullptr : encoder.constData()));
     QVERIFY(!e.isReady());
@@ -305,7 +305,7 @@ void TestCaptureEncoder::setupFailures()
 // Guards the backlog bound: each ring holds one second of its samples.
 void TestCaptureEncoder::oneSecondRings()
 {
-    RTPAudioEncoder e;
+    LiveAudioEncoder e;
     QVERIFY(e.setup(48000, 0, 2, AV_SAMPLE_FMT_FLT, 44100, 0, 2, 14));
     const int bps = av_get_bytes_per_sample(AVSampleFormat(e.outputFormat()));
     const bool planar = av_sample_fmt_is_planar(AVSampleFormat(e.outputFormat()));
@@ -317,21 +317,21 @@ void TestCaptureEncoder::oneSecondRings()
 
 void TestCaptureEncoder::resetDropsBufferedAudio()
 {
-    RTPAudioEncoder e;
+    LiveAudioEncoder e;
     QVERIFY(e.setup(44100, 0, 2, AV_SAMPLE_FMT_S16, 44100, 0, 2, 14));
     const QByteArray block = sine(AV_SAMPLE_FMT_S16, 44100, 2, 44100, 0, 1000);
     e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 44100, block.size());
-    QVERIFY(e.packets()->count() > 0);
+    QVERIFY(e.packets()->size() > 0);
     QVERIFY(e.ringCount() > 0); // 44100 is no whole number of frames
     e.reset();
-    QCOMPARE(e.packets()->count(), 0);
+    QCOMPARE(e.packets()->size(), 0);
     QCOMPARE(e.ringCount(), 0);
 }
 
 // Guards against reading past a block whose byte count is too small for its frame count.
 void TestCaptureEncoder::shortBlocksAreRefused()
 {
-    RTPAudioEncoder e;
+    LiveAudioEncoder e;
     QVERIFY(e.setup(44100, 0, 2, AV_SAMPLE_FMT_S16, 44100, 0, 2, 14));
     const QByteArray block(4 * 1000, 1);
     e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 2000, block.size());

@@ -1,8 +1,8 @@
-#include "OrvaneCommandFrame.h"
-#include "QPcap.h"
-#include "QPcapFrame.h"
-#include "QPcapFrameQueue.h"
-#include "QPcapObserver.h"
+#include "CommandFrame.h"
+#include "CaptureEngine.h"
+#include "RawFrame.h"
+#include "RawFrameQueue.h"
+#include "CaptureObserver.h"
 
 #include <QtTest>
 #include <atomic>
@@ -18,26 +18,26 @@ const uint8_t DeviceIp[4] = {198, 18, 0, 7};
 const uint8_t Broadcast[6] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
 const uint8_t BroadcastIp[4] = {255, 255, 255, 255};
 
-QByteArray frameBytes(const QPcapFrame* f)
+QByteArray frameBytes(const RawFrame* f)
 {
     return QByteArray(reinterpret_cast<const char*>(f->bytes()), f->length());
 }
 
-QPcapFrame* deviceReply(const QByteArray& text)
+RawFrame* deviceReply(const QByteArray& text)
 {
-    return OrvaneCommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, text.constData(), text.size());
+    return CommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, text.constData(), text.size());
 }
 
-struct CountingObserver : QPcapObserver
+struct CountingObserver : CaptureObserver
 {
     std::atomic<int> count{0};
     int lastLength = -1;
     QByteArray lastText;
-    void onPacket(QPcapFrame* frame) override
+    void onPacket(RawFrame* frame) override
     {
         ++count;
         lastLength = frame->length();
-        lastText = OrvaneCommandFrame::text(*frame);
+        lastText = CommandFrame::text(*frame);
     }
 };
 } // namespace
@@ -75,15 +75,15 @@ void TestCommandFrame::headerBytes()
 {
     QFETCH(int, textLength);
     QFETCH(QByteArray, header);
-    uint8_t out[OrvaneCommandFrame::HeaderLength];
-    OrvaneCommandFrame::buildHeader(out, textLength);
+    uint8_t out[CommandFrame::HeaderLength];
+    CommandFrame::buildHeader(out, textLength);
     QCOMPARE(QByteArray(reinterpret_cast<char*>(out), sizeof out).toHex(), header.toHex());
 }
 
 void TestCommandFrame::frameLayout()
 {
     const QByteArray text(50, 'x');
-    QPcapFrame* f = OrvaneCommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, text.constData(), text.size());
+    RawFrame* f = CommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, text.constData(), text.size());
     QVERIFY(f);
     QCOMPARE(f->length(), 110);
     const QByteArray b = frameBytes(f);
@@ -102,7 +102,7 @@ void TestCommandFrame::frameLayout()
     QCOMPARE(f->references(), 1u);
     f->release();
 
-    QPcapFrame* empty = OrvaneCommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, "", 0);
+    RawFrame* empty = CommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, "", 0);
     QCOMPARE(empty->length(), 60);
     QCOMPARE(frameBytes(empty).mid(42).toHex(), QByteArray("888801001200000000000000120000000012"));
     empty->release();
@@ -111,25 +111,25 @@ void TestCommandFrame::frameLayout()
 void TestCommandFrame::searchFrame()
 {
     const QByteArray text = R"({"id":0,"method":"search","user":"Windows Dravlen"})";
-    QPcapFrame* f = OrvaneCommandFrame::build(OwnMac, OwnIp, Broadcast, BroadcastIp, text.constData(), text.size());
+    RawFrame* f = CommandFrame::build(OwnMac, OwnIp, Broadcast, BroadcastIp, text.constData(), text.size());
     const QByteArray b = frameBytes(f);
     QCOMPARE(b.mid(0, 6).toHex(), QByteArray("ffffffffffff"));
     QCOMPARE(b.mid(32, 6).toHex(), QByteArray("ffffffffffff"));
     QCOMPARE(b.mid(38, 4).toHex(), QByteArray("ffffffff"));
     QCOMPARE(b.size(), text.size() + 60);
-    QCOMPARE(QByteArray(OrvaneCommandFrame::text(*f)), text);
+    QCOMPARE(QByteArray(CommandFrame::text(*f)), text);
     f->release();
 }
 
 void TestCommandFrame::tooLongTextIsRefused()
 {
-    const QByteArray fits(OrvaneCommandFrame::MaxTextLength, 'a');
-    QPcapFrame* f = OrvaneCommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, fits.constData(), fits.size());
+    const QByteArray fits(CommandFrame::MaxTextLength, 'a');
+    RawFrame* f = CommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, fits.constData(), fits.size());
     QVERIFY(f);
     QCOMPARE(f->length(), 1514);
     f->release();
-    const QByteArray over(OrvaneCommandFrame::MaxTextLength + 1, 'a');
-    QVERIFY(!OrvaneCommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, over.constData(), over.size()));
+    const QByteArray over(CommandFrame::MaxTextLength + 1, 'a');
+    QVERIFY(!CommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, over.constData(), over.size()));
 }
 
 void TestCommandFrame::recognition_data()
@@ -138,7 +138,7 @@ void TestCommandFrame::recognition_data()
     QTest::addColumn<bool>("withAdapter");
     QTest::addColumn<bool>("accepted");
 
-    QPcapFrame* reply = deviceReply(R"({"id":1,"result":"success"})");
+    RawFrame* reply = deviceReply(R"({"id":1,"result":"success"})");
     const QByteArray good = frameBytes(reply);
     reply->release();
     QTest::newRow("device reply") << good << true << true;
@@ -177,9 +177,9 @@ void TestCommandFrame::recognition()
     QFETCH(QByteArray, frame);
     QFETCH(bool, withAdapter);
     QFETCH(bool, accepted);
-    QPcapFrame* f = QPcapFrame::fromBytes(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size());
+    RawFrame* f = RawFrame::fromBytes(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size());
     QVERIFY(f);
-    QCOMPARE(OrvaneCommandFrame::isCommandFrame(*f, withAdapter ? OwnMac : nullptr), accepted);
+    QCOMPARE(CommandFrame::isCommandFrame(*f, withAdapter ? OwnMac : nullptr), accepted);
     f->release();
 }
 
@@ -187,32 +187,32 @@ void TestCommandFrame::fullFrameTextIsTerminated()
 {
     // 1514 bytes of frame, the text filling it to the last byte with no zero of its own.
     QByteArray wire(1514, 'z');
-    QPcapFrame* model = deviceReply("{}");
+    RawFrame* model = deviceReply("{}");
     memcpy(wire.data(), model->bytes(), 60);
     model->release();
-    QPcapFrame* f = QPcapFrame::fromBytes(reinterpret_cast<const uint8_t*>(wire.constData()), wire.size());
+    RawFrame* f = RawFrame::fromBytes(reinterpret_cast<const uint8_t*>(wire.constData()), wire.size());
     QVERIFY(f);
-    QVERIFY(OrvaneCommandFrame::isCommandFrame(*f, OwnMac));
-    QCOMPARE(int(strlen(OrvaneCommandFrame::text(*f))), 1454);
+    QVERIFY(CommandFrame::isCommandFrame(*f, OwnMac));
+    QCOMPARE(int(strlen(CommandFrame::text(*f))), 1454);
     f->release();
 
     QByteArray tooLong(1515, 'z');
-    QVERIFY(!QPcapFrame::fromBytes(reinterpret_cast<const uint8_t*>(tooLong.constData()), tooLong.size()));
+    QVERIFY(!RawFrame::fromBytes(reinterpret_cast<const uint8_t*>(tooLong.constData()), tooLong.size()));
 }
 
 void TestCommandFrame::senderComesFromArpBody()
 {
-    QPcapFrame* f = deviceReply(R"({"id":3})");
+    RawFrame* f = deviceReply(R"({"id":3})");
     // Some devices answer from another Ethernet source than their ARP sender.
     f->bytes()[6] = 0x0e;
     uint8_t mac[6], ip[4];
-    OrvaneCommandFrame::sender(*f, mac, ip);
+    CommandFrame::sender(*f, mac, ip);
     QCOMPARE(QByteArray(reinterpret_cast<char*>(mac), 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
     QCOMPARE(QByteArray(reinterpret_cast<char*>(ip), 4), QByteArray(reinterpret_cast<const char*>(DeviceIp), 4));
-    const OrvaneCommandFrame::Arp arp = OrvaneCommandFrame::arp(*f);
+    const CommandFrame::Arp arp = CommandFrame::arp(*f);
     QCOMPARE(arp.senderIp, 0xc6120007u);
     QCOMPARE(arp.operation, uint16_t(1));
-    QCOMPARE(OrvaneCommandFrame::ethernet(*f).etherType, uint16_t(0x0806));
+    QCOMPARE(CommandFrame::ethernet(*f).etherType, uint16_t(0x0806));
     f->release();
 }
 
@@ -220,31 +220,31 @@ void TestCommandFrame::captureDeliversAtMost1514Bytes()
 {
     CountingObserver observer;
     QByteArray wire(1600, 'q');
-    QPcapFrame* model = deviceReply("{}");
+    RawFrame* model = deviceReply("{}");
     memcpy(wire.data(), model->bytes(), 60);
     model->release();
 
     pcap_pkthdr header{};
     header.caplen = header.len = 1514;
-    QPcap::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
+    CaptureEngine::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
     QCOMPARE(observer.count.load(), 1);
     QCOMPARE(observer.lastLength, 1514);
     QCOMPARE(observer.lastText.size(), 1454);
 
     header.caplen = header.len = 1515;
-    QPcap::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
+    CaptureEngine::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
     // A snapshot cut to 1514 of a longer frame is still a longer frame.
     header.caplen = 1514;
     header.len = 1600;
-    QPcap::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
+    CaptureEngine::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
     QCOMPARE(observer.count.load(), 1);
-    QPcap::deliver(nullptr, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
+    CaptureEngine::deliver(nullptr, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
 }
 
 void TestCommandFrame::queueKeepsOrderAndReferences()
 {
-    QPcapFrameQueue queue;
-    QList<QPcapFrame*> frames;
+    RawFrameQueue queue;
+    QList<RawFrame*> frames;
     for (int i = 0; i < 3; ++i) {
         const QByteArray t = QByteArray::number(i);
         frames << deviceReply(t);
@@ -253,13 +253,13 @@ void TestCommandFrame::queueKeepsOrderAndReferences()
     }
     QCOMPARE(queue.size(), 3);
     for (int i = 0; i < 2; ++i) {
-        QPcapFrame* f = queue.pop();
+        RawFrame* f = queue.pop();
         QCOMPARE(f, frames.at(i));
         f->release();
     }
     queue.clear();
     QVERIFY(!queue.pop());
-    for (QPcapFrame* f : frames)
+    for (RawFrame* f : frames)
         QCOMPARE(f->references(), 1u);
     queue.push(frames.at(0)); // handed over: the queue frees it on destruction
     frames.at(1)->release();
@@ -268,7 +268,7 @@ void TestCommandFrame::queueKeepsOrderAndReferences()
 
 void TestCommandFrame::queueWaitEndsOnWake()
 {
-    QPcapFrameQueue queue;
+    RawFrameQueue queue;
     // A wake that lands between reading the count and waiting must still end the wait.
     const unsigned seen = queue.wakeCount();
     queue.wake();
@@ -281,7 +281,7 @@ void TestCommandFrame::queueWaitEndsOnWake()
         QThread::msleep(50);
         queue.push(deviceReply("{}"));
     });
-    QPcapFrame* f = queue.waitPop(5000, queue.wakeCount());
+    RawFrame* f = queue.waitPop(5000, queue.wakeCount());
     producer.join();
     QVERIFY(f);
     f->release();
@@ -292,7 +292,7 @@ void TestCommandFrame::referencesAcrossThreads()
     // Receive thread and waiting thread release the same record concurrently;
     // each holder releases once and the last one frees it (ASan checks the rest).
     for (int round = 0; round < 2000; ++round) {
-        QPcapFrame* f = deviceReply("{}");
+        RawFrame* f = deviceReply("{}");
         f->retain();
         std::thread other([f] { f->release(); });
         f->release();

@@ -1,5 +1,5 @@
-#include "VyConfigure.h"
-#include "VyFileUtils.h"
+#include "AppConfig.h"
+#include "AppPaths.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,21 +30,21 @@ void TestConfigure::initTestCase()
 
 void TestConfigure::init()
 {
-    QFile::remove(VyConfigure::filePath());
+    QFile::remove(AppConfig::filePath());
 }
 
 void TestConfigure::writeRaw(const QByteArray& bytes)
 {
-    QFile f(VyConfigure::filePath());
+    QFile f(AppConfig::filePath());
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
 }
 
 void TestConfigure::freshProfileDefaults()
 {
-    QVERIFY(VyConfigure::filePath().endsWith(QLatin1String("/configure/configure.ini")));
+    QVERIFY(AppConfig::filePath().endsWith(QLatin1String("/configure/configure.ini")));
     {
-        VyConfigure c;
+        AppConfig c;
         QCOMPARE(c.language(), QString());
         QCOMPARE(c.alarmTest(), 0);
         QCOMPARE(c.network(), QString());
@@ -52,12 +52,12 @@ void TestConfigure::freshProfileDefaults()
         QVERIFY(c.rtpFileList().isEmpty());
         c.defaults();
     }
-    QFile f(VyConfigure::filePath());
+    QFile f(AppConfig::filePath());
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray text = f.readAll();
     QVERIFY2(text.contains("langage=en"), text.constData());
     QVERIFY2(text.contains("alarm%20test=1"), text.constData());
-    VyConfigure again;
+    AppConfig again;
     QCOMPARE(again.language(), QStringLiteral("en"));
     QCOMPARE(again.alarmTest(), 1);
 }
@@ -65,15 +65,15 @@ void TestConfigure::freshProfileDefaults()
 void TestConfigure::defaultsKeepStoredValues()
 {
     {
-        VyConfigure c;
+        AppConfig c;
         c.setLanguage(QStringLiteral("cn"));
         c.setAlarmTest(0);
     }
     {
-        VyConfigure c;
+        AppConfig c;
         c.defaults();
     }
-    VyConfigure c;
+    AppConfig c;
     QCOMPARE(c.language(), QStringLiteral("cn"));
     QCOMPARE(c.alarmTest(), 0);
 }
@@ -86,7 +86,7 @@ void TestConfigure::wrongTypesGiveDefaults()
              "langage=en, cn\n"
              "network=42\n"
              "rtp%20server=@Variant(garbage)\n");
-    VyConfigure c;
+    AppConfig c;
     QCOMPARE(c.alarmTest(), 0);
     QCOMPARE(c.rtpSourceIndex(), 0);
     QCOMPARE(c.language(), QStringLiteral("en, cn"));
@@ -105,28 +105,28 @@ void TestConfigure::rtpFileListDropsVanishedFiles()
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     {
-        VyConfigure c;
+        AppConfig c;
         c.setRtpFileList({first, second, third});
     }
     QVERIFY(QFile::remove(second));
     {
-        VyConfigure c;
+        AppConfig c;
         QCOMPARE(c.rtpFileList(), (QStringList{first, third}));
     }
     // A directory is not a file to play.
     {
-        VyConfigure c;
+        AppConfig c;
         c.setRtpFileList({dir.path(), first});
     }
-    VyConfigure c;
+    AppConfig c;
     QCOMPARE(c.rtpFileList(), QStringList{first});
 }
 
 void TestConfigure::instancesShareTheFile()
 {
-    VyConfigure outer;
+    AppConfig outer;
     {
-        VyConfigure inner;
+        AppConfig inner;
         inner.setNetwork(QStringLiteral("enp3s0"));
         inner.setRtpServer(QStringLiteral("239.255.0.0:6000"));
         inner.setDeviceId(QStringLiteral("alsa_output.monitor"));
@@ -134,7 +134,7 @@ void TestConfigure::instancesShareTheFile()
     }
     outer.sync();
     QCOMPARE(outer.network(), QStringLiteral("enp3s0"));
-    VyConfigure later;
+    AppConfig later;
     QCOMPARE(later.rtpServer(), QStringLiteral("239.255.0.0:6000"));
     QCOMPARE(later.deviceId(), QStringLiteral("alsa_output.monitor"));
     QCOMPARE(later.rtpSourceIndex(), 1);
@@ -146,7 +146,7 @@ void TestConfigure::hostileFileDoesNotCrash()
     for (int i = 0; i < 4096; ++i)
         junk.append(char(i * 37));
     writeRaw(junk);
-    VyConfigure c;
+    AppConfig c;
     c.alarmTest();
     c.language();
     c.rtpFileList();

@@ -1,8 +1,8 @@
-#include "CoreAudio.h"
-#include "CoreAudioDeviceObserver.h"
+#include "AudioCapture.h"
+#include "AudioCaptureObserver.h"
 #include "NetNamespacePair.h"
 #include "PulseTestServer.h"
-#include "VyCoreAudio.h"
+#include "AudioEndpoints.h"
 
 #include <QMutex>
 #include <QThread>
@@ -18,21 +18,21 @@ const QVector<PulseTestServer::Sink> Sinks = {
 };
 
 // Records what the device tells, and from which thread.
-class Recorder : public CoreAudioDeviceObserver
+class Recorder : public AudioCaptureObserver
 {
 public:
-    void onDeviceStarted(CoreAudioDevice* device) override
+    void onDeviceStarted(AudioCapture* device) override
     {
         QMutexLocker lock(&m_lock);
         events << "started";
         startedWithFormat = device->mixFormat() != nullptr;
     }
-    void onDeviceStopped(CoreAudioDevice*) override
+    void onDeviceStopped(AudioCapture*) override
     {
         QMutexLocker lock(&m_lock);
         events << "stopped";
     }
-    void onDeviceData(CoreAudioDevice* device, const unsigned char* data, int frames, int bytes) override
+    void onDeviceData(AudioCapture* device, const unsigned char* data, int frames, int bytes) override
     {
         QMutexLocker lock(&m_lock);
         if (calls == 0) {
@@ -69,7 +69,7 @@ private:
 
 } // namespace
 
-class TestCoreAudio : public QObject
+class TestAudioCapture : public QObject
 {
     Q_OBJECT
 private slots:
@@ -89,50 +89,50 @@ private:
     PulseTestServer m_server;
 };
 
-void TestCoreAudio::initTestCase()
+void TestAudioCapture::initTestCase()
 {
     ORVANE_REQUIRE_PULSE(m_server, Sinks);
 }
 
-void TestCoreAudio::cleanupTestCase()
+void TestAudioCapture::cleanupTestCase()
 {
     m_server.stop();
 }
 
 // Guards the listing rules: capture endpoints first, every sink as a render
 // endpoint, and no monitor offered as a capture endpoint of its own.
-void TestCoreAudio::listing()
+void TestAudioCapture::listing()
 {
-    const QList<CoreAudioDeviceInfo> all = listAudioSources();
+    const QList<AudioEndpoint> all = listAudioSources();
     QStringList renderIds;
     bool renderSeen = false;
-    for (const CoreAudioDeviceInfo& d : all) {
+    for (const AudioEndpoint& d : all) {
         QVERIFY2(!d.id.endsWith(".monitor"), qPrintable(d.id));
-        if (d.kind == CoreAudioDeviceInfo::Render) {
+        if (d.kind == AudioEndpoint::Render) {
             renderSeen = true;
             renderIds << d.id;
         } else {
-            QCOMPARE(d.kind, int(CoreAudioDeviceInfo::Capture));
+            QCOMPARE(d.kind, int(AudioEndpoint::Capture));
             QVERIFY2(!renderSeen, "a capture endpoint after a render endpoint");
         }
     }
     for (const PulseTestServer::Sink& s : Sinks)
         QVERIFY2(renderIds.contains(s.name), qPrintable(s.name));
-    for (const CoreAudioDeviceInfo& d : all)
+    for (const AudioEndpoint& d : all)
         if (d.id == "orv_s16")
             QCOMPARE(d.name, QString("orv_s16"));
-    QCOMPARE(getDevices(CoreAudioRenderFlow, CoreAudioStateActive).size(), renderIds.size());
+    QCOMPARE(getDevices(RenderEndpoints, ActiveEndpointsOnly).size(), renderIds.size());
 }
 
 // Guards against a hang or a spawned server when no sound server answers.
-void TestCoreAudio::listingWithoutServer()
+void TestAudioCapture::listingWithoutServer()
 {
     const QByteArray saved = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:/nonexistent/orvane/native");
     QElapsedTimer t;
     t.start();
-    const QList<CoreAudioDeviceInfo> none = listAudioSources();
-    CoreAudioDevice device;
+    const QList<AudioEndpoint> none = listAudioSources();
+    AudioCapture device;
     device.setDevice("orv_s16", 1);
     const bool opened = device.open();
     qputenv("PULSE_SERVER", saved);
@@ -141,7 +141,7 @@ void TestCoreAudio::listingWithoutServer()
     QVERIFY(t.elapsed() < 10000);
 }
 
-void TestCoreAudio::mixFormat_data()
+void TestAudioCapture::mixFormat_data()
 {
     QTest::addColumn<QString>("id");
     QTest::addColumn<int>("kind");
@@ -151,8 +151,8 @@ void TestCoreAudio::mixFormat_data()
     QTest::addColumn<int>("channels");
     QTest::addColumn<int>("rate");
 
-    const int pcm = CoreAudioMixFormat::TagPcm, ext = CoreAudioMixFormat::TagExtensible;
-    const int sPcm = CoreAudioMixFormat::SubFormatPcm, sFloat = CoreAudioMixFormat::SubFormatIeeeFloat;
+    const int pcm = CaptureFormat::TagPcm, ext = CaptureFormat::TagExtensible;
+    const int sPcm = CaptureFormat::SubFormatPcm, sFloat = CaptureFormat::SubFormatIeeeFloat;
     QTest::newRow("16-bit stereo sink") << "orv_s16" << 1 << pcm << sPcm << 16 << 2 << 44100;
     QTest::newRow("float 48 kHz sink") << "orv_float48" << 1 << ext << sFloat << 32 << 2 << 48000;
     QTest::newRow("mono sink") << "orv_mono" << 1 << pcm << sPcm << 16 << 1 << 44100;
@@ -164,7 +164,7 @@ void TestCoreAudio::mixFormat_data()
 }
 
 // Guards the mix format that the capture source builds its encoder from.
-void TestCoreAudio::mixFormat()
+void TestAudioCapture::mixFormat()
 {
     QFETCH(QString, id);
     QFETCH(int, kind);
@@ -175,13 +175,13 @@ void TestCoreAudio::mixFormat()
     QFETCH(int, rate);
 
     Recorder r;
-    CoreAudioDevice device;
+    AudioCapture device;
     device.setObserver(&r);
     device.setDevice(id.toUtf8().constData(), kind);
     QVERIFY(!device.mixFormat());
     QVERIFY(device.open());
     QVERIFY(r.startedWithFormat);
-    const CoreAudioMixFormat* f = device.mixFormat();
+    const CaptureFormat* f = device.mixFormat();
     QVERIFY(f);
     QCOMPARE(f->formatTag, tag);
     QCOMPARE(f->subFormat, subFormat);
@@ -192,7 +192,7 @@ void TestCoreAudio::mixFormat()
     QCOMPARE(f->avgBytesPerSec, f->blockAlign * rate);
 }
 
-void TestCoreAudio::unknownEndpoint_data()
+void TestAudioCapture::unknownEndpoint_data()
 {
     QTest::addColumn<QString>("id");
     QTest::addColumn<int>("kind");
@@ -204,13 +204,13 @@ void TestCoreAudio::unknownEndpoint_data()
 }
 
 // Guards that a missing endpoint fails open() cleanly: no observer call, no thread.
-void TestCoreAudio::unknownEndpoint()
+void TestAudioCapture::unknownEndpoint()
 {
     QFETCH(QString, id);
     QFETCH(int, kind);
     const int threadsBefore = settledThreadCount();
     Recorder r;
-    CoreAudioDevice device;
+    AudioCapture device;
     device.setObserver(&r);
     device.setDevice(id.toUtf8().constData(), kind);
     QVERIFY(!device.open());
@@ -225,7 +225,7 @@ void TestCoreAudio::unknownEndpoint()
 // Guards the order and completeness of captured blocks (a counter signal
 // shows any lost, repeated or swapped sample), the dispatch thread, and the
 // two-chunk pre-fill.
-void TestCoreAudio::blocksInOrderOnTheDispatchThread()
+void TestAudioCapture::blocksInOrderOnTheDispatchThread()
 {
     PulseTonePlayer player;
     QVERIFY2(player.start("orv_s16", "s16le", 44100, 2, PulseTonePlayer::Counter),
@@ -233,9 +233,9 @@ void TestCoreAudio::blocksInOrderOnTheDispatchThread()
     QVERIFY(player.waitUntilFlowing(10000));
     Recorder r;
     {
-        CoreAudioDevice device;
+        AudioCapture device;
         device.setObserver(&r);
-        device.setDevice("orv_s16", CoreAudioDeviceInfo::Render);
+        device.setDevice("orv_s16", AudioEndpoint::Render);
         QVERIFY(device.open());
         QVERIFY(QTest::qWaitFor([&] { return r.takeSamples().size() >= 44100 * 4 * 3 / 2; }, 10000));
         device.close();
@@ -270,15 +270,15 @@ void TestCoreAudio::blocksInOrderOnTheDispatchThread()
 }
 
 // Guards that close() leaves no capture thread behind, and that a device is opened once.
-void TestCoreAudio::closeJoinsBothThreads()
+void TestAudioCapture::closeJoinsBothThreads()
 {
     // A joined thread may take a moment to leave the process's task list.
     QTest::qWait(50);
     const int before = settledThreadCount();
     Recorder r;
-    auto device = std::make_unique<CoreAudioDevice>();
+    auto device = std::make_unique<AudioCapture>();
     device->setObserver(&r);
-    device->setDevice("orv_float48", CoreAudioDeviceInfo::Render);
+    device->setDevice("orv_float48", AudioEndpoint::Render);
     QVERIFY(device->open());
     QCOMPARE(processThreadCount(), before + 2);
     QVERIFY(QTest::qWaitFor([&] { return r.callCount() > 0; }, 5000));
@@ -292,5 +292,5 @@ void TestCoreAudio::closeJoinsBothThreads()
     QCOMPARE(r.events.count("stopped"), 1);
 }
 
-QTEST_GUILESS_MAIN(TestCoreAudio)
+QTEST_GUILESS_MAIN(TestAudioCapture)
 #include "tst_coreaudio.moc"

@@ -1,10 +1,10 @@
 // The device table as the operator sees it: what each cell shows and allows,
 // the check boxes, sorting, and what Ctrl+C puts on the clipboard.
-#include "OrvaneDevice.h"
-#include "OrvaneDeviceModel.h"
-#include "OrvaneDeviceModelDelegate.h"
-#include "QCheckBoxHeaderView.h"
-#include "VyTableView.h"
+#include "DeviceRecord.h"
+#include "DeviceTableModel.h"
+#include "DeviceTableDelegate.h"
+#include "CheckBoxHeaderView.h"
+#include "CopyingTableView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,9 +21,9 @@ struct DeviceValues
     QString uid, name, mac, ip, netmask, gateway, version;
 };
 
-OrvaneDevice* makeDevice(const DeviceValues& v)
+DeviceRecord* makeDevice(const DeviceValues& v)
 {
-    OrvaneDevice* d = OrvaneDevice::create();
+    DeviceRecord* d = DeviceRecord::create();
     d->setUid(v.uid);
     d->setName(v.name);
     d->setMac(v.mac);
@@ -40,12 +40,12 @@ struct Table
     Table()
     {
         view.resize(1200, 400);
-        model = new OrvaneDeviceModel(&view);
+        model = new DeviceTableModel(&view);
         view.show();
     }
     void fill(const QList<DeviceValues>& values)
     {
-        QList<OrvaneDevice*> devices;
+        QList<DeviceRecord*> devices;
         for (const DeviceValues& v : values)
             devices.append(makeDevice(v));
         model->setDevices(devices);
@@ -61,11 +61,11 @@ struct Table
     {
         QStyleOptionViewItem option;
         option.rect = view.visualRect(model->index(row, 0));
-        return OrvaneDeviceModelDelegate::checkBoxRect(option);
+        return DeviceTableDelegate::checkBoxRect(option);
     }
 
-    VyTableView view;
-    OrvaneDeviceModel* model;
+    CopyingTableView view;
+    DeviceTableModel* model;
 };
 
 const QList<DeviceValues> ThreeDevices = {
@@ -111,7 +111,7 @@ void TestDeviceModel::emptyModel()
     Table t;
     QCOMPARE(t.model->rowCount(), 0);
     QCOMPARE(t.model->columnCount(), 14);
-    t.view.sortByColumn(OrvaneDeviceModel::NameColumn, Qt::AscendingOrder);
+    t.view.sortByColumn(DeviceTableModel::NameColumn, Qt::AscendingOrder);
     QCOMPARE(t.model->rowCount(), 0);
     QVERIFY(!t.model->deviceAt(0));
     QVERIFY(!t.model->deviceAt(-1));
@@ -155,7 +155,7 @@ void TestDeviceModel::cells()
 
     Table t;
     t.fill(ThreeDevices);
-    OrvaneDevice* d = t.model->deviceAt(1);
+    DeviceRecord* d = t.model->deviceAt(1);
     d->setValue(QStringLiteral("sipInfo"), QStringLiteral("1011@pbx"));
     d->setValue(QStringLiteral("rtpInfo"), QStringLiteral("239.0.0.1:5004"));
     d->setIntValue(QStringLiteral("micVolume"), 7);
@@ -190,7 +190,7 @@ void TestDeviceModel::everyCellCentredAndNoOtherRoles()
         QVERIFY(!index.data(Qt::CheckStateRole).isValid());
     }
     // A record without volumes shows only the separator.
-    QCOMPARE(t.model->index(0, OrvaneDeviceModel::VolumeColumn).data().toString(), QStringLiteral(","));
+    QCOMPARE(t.model->index(0, DeviceTableModel::VolumeColumn).data().toString(), QStringLiteral(","));
 }
 
 void TestDeviceModel::checkFlagLivesInUserRole_data()
@@ -277,7 +277,7 @@ void TestDeviceModel::headerCheckBoxTicksEveryRow()
     // Unticking one row leaves the header box as it was.
     t.model->setData(t.model->index(1, 0), false, Qt::UserRole);
     QVERIFY(box->isChecked());
-    QCOMPARE(t.model->checkedDevices(), (QList<OrvaneDevice*>{t.model->deviceAt(0), t.model->deviceAt(2)}));
+    QCOMPARE(t.model->checkedDevices(), (QList<DeviceRecord*>{t.model->deviceAt(0), t.model->deviceAt(2)}));
 
     QTest::mouseClick(box, Qt::LeftButton);
     QVERIFY(t.model->checkedDevices().isEmpty());
@@ -287,8 +287,8 @@ void TestDeviceModel::editedNameOnlyRaisesModifyData()
 {
     Table t;
     t.fill(ThreeDevices);
-    QSignalSpy spy(t.model, &OrvaneDeviceModel::modifyData);
-    for (int column : {OrvaneDeviceModel::NameColumn, OrvaneDeviceModel::MacColumn}) {
+    QSignalSpy spy(t.model, &DeviceTableModel::modifyData);
+    for (int column : {DeviceTableModel::NameColumn, DeviceTableModel::MacColumn}) {
         QVERIFY(!t.model->setData(t.model->index(0, column), QStringLiteral("Hall"), Qt::EditRole));
         QCOMPARE(spy.last().at(0).value<QModelIndex>(), t.model->index(0, column));
         QCOMPARE(spy.last().at(1).value<QVariant>().toString(), QStringLiteral("Hall"));
@@ -297,7 +297,7 @@ void TestDeviceModel::editedNameOnlyRaisesModifyData()
     QCOMPARE(spy.count(), 2);
     // The record changes only when the device has accepted the change.
     QCOMPARE(t.model->deviceAt(0)->name(), QStringLiteral("gamma"));
-    QVERIFY(!t.model->setData(t.model->index(0, OrvaneDeviceModel::IpColumn), QStringLiteral("1.2.3.4")));
+    QVERIFY(!t.model->setData(t.model->index(0, DeviceTableModel::IpColumn), QStringLiteral("1.2.3.4")));
     QCOMPARE(spy.count(), 2);
 }
 
@@ -328,9 +328,9 @@ void TestDeviceModel::sortOrders()
     t.view.setSortingEnabled(true);
     t.fill(ThreeDevices);
     t.view.sortByColumn(column, Qt::SortOrder(order));
-    QCOMPARE(t.column(OrvaneDeviceModel::NameColumn), names);
+    QCOMPARE(t.column(DeviceTableModel::NameColumn), names);
     // Row numbers follow the position, not the record.
-    QCOMPARE(t.column(OrvaneDeviceModel::NumberColumn), (QStringList{"1", "2", "3"}));
+    QCOMPARE(t.column(DeviceTableModel::NumberColumn), (QStringList{"1", "2", "3"}));
     QCOMPARE(t.model->deviceAt(0)->name(), names.first());
     // The header's arrow shows only over a column that sorted.
     const bool sortable = column >= 3 && column <= 6;
@@ -366,9 +366,9 @@ void TestDeviceModel::cellWithoutTextCopiesAsBang()
 {
     Table t;
     t.fill(ThreeDevices);
-    QCOMPARE(VyTableView::copyText({t.model->index(0, 0)}), QStringLiteral("!"));
-    QCOMPARE(VyTableView::copyText({t.model->index(0, 2), t.model->index(0, 4)}), QStringLiteral("!\t\tgamma"));
-    QCOMPARE(VyTableView::copyText({}), QString());
+    QCOMPARE(CopyingTableView::copyText({t.model->index(0, 0)}), QStringLiteral("!"));
+    QCOMPARE(CopyingTableView::copyText({t.model->index(0, 2), t.model->index(0, 4)}), QStringLiteral("!\t\tgamma"));
+    QCOMPARE(CopyingTableView::copyText({}), QString());
     // Nothing selected: the clipboard is left alone.
     QApplication::clipboard()->setText(QStringLiteral("kept"));
     QTest::keyClick(&t.view, Qt::Key_C, Qt::ControlModifier);
@@ -390,7 +390,7 @@ void TestDeviceModel::ctrlShiftCCopiesNothing()
 void TestDeviceModel::recordsAreReleasedByTheModel()
 {
     Table t;
-    OrvaneDevice* kept = makeDevice(ThreeDevices.first());
+    DeviceRecord* kept = makeDevice(ThreeDevices.first());
     kept->retain();
     t.model->setDevices({kept});
     QCOMPARE(kept->references(), 2u);

@@ -3,21 +3,21 @@
 // out on the wire for each click, and what the operator sees afterwards.
 #include "EmulatedSegment.h"
 #include "MainWindowOnSegment.h"
-#include "OrvaneAudioSettingWidget.h"
-#include "OrvaneDeviceModel.h"
-#include "OrvaneDeviceModelDelegate.h"
-#include "OrvaneDeviceSearch.h"
-#include "OrvaneRtpSettingWidget.h"
-#include "OrvaneSipSettingWidget.h"
-#include "OrvaneTestSettingWidget.h"
-#include "OrvaneVersionSettingDialog.h"
-#include "OrvaneVersionSettingWidget.h"
-#include "RtpSettings.h"
-#include "SipSettings.h"
-#include "VyPixmapButton.h"
-#include "VyTableView.h"
-#include "VyToast.h"
-#include "VyToastView.h"
+#include "VolumePage.h"
+#include "DeviceTableModel.h"
+#include "DeviceTableDelegate.h"
+#include "DeviceSearch.h"
+#include "RtpChannelsPage.h"
+#include "SipPage.h"
+#include "MaintenancePage.h"
+#include "SetVersionInfoJob.h"
+#include "VersionPage.h"
+#include "RtpChannelSettings.h"
+#include "SipAccountSettings.h"
+#include "PixmapButton.h"
+#include "CopyingTableView.h"
+#include "Toast.h"
+#include "ToastView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -45,12 +45,12 @@ struct Screen
     Screen()
     {
         window.resize(1000, 700);
-        table = new VyTableView(&window);
+        table = new CopyingTableView(&window);
         table->setGeometry(0, 50, 1000, 350);
-        model = new OrvaneDeviceModel(table);
+        model = new DeviceTableModel(table);
         window.show();
     }
-    template <typename Page> Page* addPage(OrvaneSDK* sdk)
+    template <typename Page> Page* addPage(ProtocolClient* sdk)
     {
         auto* page = new Page(&window, sdk, model);
         page->setGeometry(0, 400, 1000, 300);
@@ -62,7 +62,7 @@ struct Screen
         QStyleOptionViewItem option;
         option.rect = table->visualRect(model->index(row, 0));
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                          OrvaneDeviceModelDelegate::checkBoxRect(option).center());
+                          DeviceTableDelegate::checkBoxRect(option).center());
     }
     QString cell(int row, int column) const { return model->index(row, column).data().toString(); }
     QStringList macsOf(const QList<int>& rows) const
@@ -74,11 +74,11 @@ struct Screen
     }
 
     QWidget window;
-    VyTableView* table;
-    OrvaneDeviceModel* model;
+    CopyingTableView* table;
+    DeviceTableModel* model;
 };
 
-QString toastText(OrvaneSettingWidget* page)
+QString toastText(SettingsPage* page)
 {
     return page->toast() && page->toast()->view() ? page->toast()->view()->label()->text() : QString();
 }
@@ -132,9 +132,9 @@ private:
 
 const char* const SipKeys[] = {"account", "password", "displayName", "serverHost", "serverPort"};
 
-SipSettings sipOf(const QStringList& values)
+SipAccountSettings sipOf(const QStringList& values)
 {
-    SipSettings s;
+    SipAccountSettings s;
     s.account = values.value(0);
     s.password = values.value(1);
     s.displayName = values.value(2);
@@ -143,7 +143,7 @@ SipSettings sipOf(const QStringList& values)
     return s;
 }
 
-QJsonObject sipJson(const SipSettings& s)
+QJsonObject sipJson(const SipAccountSettings& s)
 {
     return QJsonObject{{"account", s.account},
                        {"password", s.password},
@@ -207,7 +207,7 @@ private:
     void stopWebSegment();
 
     std::unique_ptr<NetNamespacePair> m_pair;
-    std::unique_ptr<OrvaneSDK> m_sdk;
+    std::unique_ptr<ProtocolClient> m_sdk;
     EmulatedSegment m_segment;
     QProcess m_webEmulator;
     QTemporaryDir m_dir;
@@ -226,7 +226,7 @@ void TestDevicePages::initTestCase()
     }
     m_pair.reset(new NetNamespacePair);
     QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
-    m_sdk.reset(new OrvaneSDK);
+    m_sdk.reset(new ProtocolClient);
     QString error;
     QVERIFY2(EmulatedSegment::openNear(*m_sdk, *m_pair, &error), qPrintable(error));
 }
@@ -275,7 +275,7 @@ bool TestDevicePages::showDevices(Screen& screen, const QByteArray& config, int 
     }
     if (!EmulatedSegment::waitForDevices(*m_sdk, expectedRows))
         return false;
-    screen.model->setDevices(OrvaneDeviceSearch::run(*m_sdk, 500, false));
+    screen.model->setDevices(DeviceSearch::run(*m_sdk, 500, false));
     return screen.model->rowCount() == expectedRows;
 }
 
@@ -318,7 +318,7 @@ void TestDevicePages::endpointText()
     QFETCH(QString, ip);
     QFETCH(int, port);
     QFETCH(QString, shownBack);
-    const RtpSettings s = RtpSettings::fromEndpointText(text);
+    const RtpChannelSettings s = RtpChannelSettings::fromEndpointText(text);
     QCOMPARE(s.enable, 1);
     QCOMPARE(s.rtpIP, ip);
     QCOMPARE(s.rtpPort, port);
@@ -350,7 +350,7 @@ void TestDevicePages::passwordGoesOutAsItsDigest()
     QFETCH(QString, digest);
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 2, 2));
-    auto* page = screen.addPage<OrvaneTestSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<MaintenancePage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(1));
     QCOMPARE(edit(page, "accountEdit")->text(), QStringLiteral("admin"));
     edit(page, "accountEdit")->setText(QStringLiteral("tech"));
@@ -363,7 +363,7 @@ void TestDevicePages::passwordGoesOutAsItsDigest()
     QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(onWire).hasMatch());
     QCOMPARE(onWire, digest);
     QCOMPARE(sent.first().value("account"), QStringLiteral("tech"));
-    OrvaneDevice* device = screen.model->deviceAt(1);
+    DeviceRecord* device = screen.model->deviceAt(1);
     QCOMPARE(device->password(), digest);
     QCOMPARE(device->account(), QStringLiteral("tech"));
     QCOMPARE(screen.model->deviceAt(0)->account(), QStringLiteral("admin"));
@@ -407,7 +407,7 @@ void TestDevicePages::loginPrompts()
     QFETCH(QString, toast);
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 2, 2));
-    auto* page = screen.addPage<OrvaneTestSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<MaintenancePage>(m_sdk.get());
     if (current)
         page->setCurrentDevice(screen.model->deviceAt(0));
     edit(page, "accountEdit")->setText(account);
@@ -449,7 +449,7 @@ void TestDevicePages::maintenanceReachesTargets()
     QFETCH(QList<int>, addressed);
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 5, 5));
-    auto* page = screen.addPage<OrvaneTestSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<MaintenancePage>(m_sdk.get());
     if (current >= 0)
         page->setCurrentDevice(screen.model->deviceAt(current));
     for (int row : ticked)
@@ -467,7 +467,7 @@ void TestDevicePages::silentDeviceKeepsItsAccount()
     Screen screen;
     QVERIFY(showDevices(screen, R"([{}, {"misbehave":{"silent":true}}, {}])", 0, 2));
     // The silent device answers no search either; it is put into the table by hand.
-    OrvaneDevice* silent = OrvaneDevice::create();
+    DeviceRecord* silent = DeviceRecord::create();
     const uint8_t mac[6] = {0x02, 0, 0, 0, 0, 2};
     const uint8_t ip[4] = {198, 18, 1, 2};
     silent->setMacBytes(mac);
@@ -475,13 +475,13 @@ void TestDevicePages::silentDeviceKeepsItsAccount()
     silent->setMac(EmulatedSegment::deviceMac(2));
     silent->setAccount(QStringLiteral("admin"));
     silent->setPassword(QStringLiteral("admin"));
-    QList<OrvaneDevice*> devices = screen.model->devices();
-    for (OrvaneDevice* d : devices)
+    QList<DeviceRecord*> devices = screen.model->devices();
+    for (DeviceRecord* d : devices)
         d->retain();
     devices.insert(1, silent);
     screen.model->setDevices(devices);
 
-    auto* page = screen.addPage<OrvaneTestSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<MaintenancePage>(m_sdk.get());
     edit(page, "accountEdit")->setText(QStringLiteral("tech"));
     edit(page, "passwordEdit")->setText(QStringLiteral("secret"));
     QElapsedTimer timer;
@@ -529,7 +529,7 @@ void TestDevicePages::volumesShown()
     QFETCH(int, output);
     QFETCH(bool, ticked);
     Screen screen;
-    OrvaneDevice* device = OrvaneDevice::create();
+    DeviceRecord* device = DeviceRecord::create();
     device->setName(QStringLiteral("Hall"));
     device->setUid(QStringLiteral("UID9"));
     if (!mic.isEmpty())
@@ -537,7 +537,7 @@ void TestDevicePages::volumesShown()
     device->setValue(QStringLiteral("outVolume"), out);
     device->setValue(QStringLiteral("autoMute"), autoMute);
     screen.model->setDevices({device});
-    auto* page = screen.addPage<OrvaneAudioSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<VolumePage>(m_sdk.get());
     page->setCurrentDevice(device);
 
     QCOMPARE(labelText(page, "deviceLabel"), QStringLiteral("Current Device Hall-UID9"));
@@ -545,15 +545,15 @@ void TestDevicePages::volumesShown()
     QCOMPARE(labelText(page, "outputLabel"), QStringLiteral("Output Volume : %1").arg(output));
     QCOMPARE(page->findChild<QSlider*>(QStringLiteral("inputSlider"))->value(), input);
     QCOMPARE(page->findChild<QSlider*>(QStringLiteral("outputSlider"))->value(), output);
-    QCOMPARE(page->findChild<VyPixmapButton*>(QStringLiteral("microphoneButton"))->isAlternate(), input == 0);
-    QCOMPARE(page->findChild<VyPixmapButton*>(QStringLiteral("audioButton"))->isAlternate(), output == 0);
+    QCOMPARE(page->findChild<PixmapButton*>(QStringLiteral("microphoneButton"))->isAlternate(), input == 0);
+    QCOMPARE(page->findChild<PixmapButton*>(QStringLiteral("audioButton"))->isAlternate(), output == 0);
     QCOMPARE(page->findChild<QCheckBox*>(QStringLiteral("autoMuteBox"))->isChecked(), ticked);
 
     page->setCurrentDevice(nullptr);
     QCOMPARE(labelText(page, "deviceLabel"), QString());
     QCOMPARE(labelText(page, "inputLabel"), QStringLiteral("Input Volume : 0"));
     QCOMPARE(labelText(page, "outputLabel"), QStringLiteral("Output Volume : 0"));
-    QVERIFY(page->findChild<VyPixmapButton*>(QStringLiteral("audioButton"))->isAlternate());
+    QVERIFY(page->findChild<PixmapButton*>(QStringLiteral("audioButton"))->isAlternate());
 }
 
 void TestDevicePages::muteRemembersTheValue_data()
@@ -600,11 +600,11 @@ void TestDevicePages::muteRemembersTheValue()
     QFETCH(int, restored);
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 1, 1));
-    OrvaneDevice* device = screen.model->deviceAt(0);
+    DeviceRecord* device = screen.model->deviceAt(0);
     if (!remembered.isEmpty())
         device->setValue(key, remembered);
-    auto* page = screen.addPage<OrvaneAudioSettingWidget>(m_sdk.get());
-    auto* mute = page->findChild<VyPixmapButton*>(button);
+    auto* page = screen.addPage<VolumePage>(m_sdk.get());
+    auto* mute = page->findChild<PixmapButton*>(button);
     auto* s = page->findChild<QSlider*>(slider);
     const QString labelName = button == QLatin1String("audioButton") ? "outputLabel" : "inputLabel";
 
@@ -638,7 +638,7 @@ void TestDevicePages::setAllSendsTheSameVolumes()
 {
     Screen screen;
     QVERIFY(showDevices(screen, R"([{"autoMute":1}, {}, {"micVolume":9}])", 0, 3));
-    auto* page = screen.addPage<OrvaneAudioSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<VolumePage>(m_sdk.get());
     // Set All needs no current device.
     page->findChild<QSlider*>(QStringLiteral("inputSlider"))->setValue(70);
     page->findChild<QSlider*>(QStringLiteral("outputSlider"))->setValue(20);
@@ -650,7 +650,7 @@ void TestDevicePages::setAllSendsTheSameVolumes()
         QCOMPARE(sent.at(row).json.value(QStringLiteral("micVolume")).toInt(-1), 70);
         QCOMPARE(sent.at(row).json.value(QStringLiteral("outVolume")).toInt(-1), 20);
         QCOMPARE(sent.at(row).json.value(QStringLiteral("autoMute")).toInt(-1), 0);
-        OrvaneDevice* d = screen.model->deviceAt(row);
+        DeviceRecord* d = screen.model->deviceAt(row);
         QCOMPARE(d->intValue(QStringLiteral("micVolume")), 70);
         QCOMPARE(d->intValue(QStringLiteral("outVolume")), 20);
         QCOMPARE(d->autoMute(), 0);
@@ -661,7 +661,7 @@ void TestDevicePages::audioTest()
 {
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 2, 2));
-    auto* page = screen.addPage<OrvaneAudioSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<VolumePage>(m_sdk.get());
     press(page, "testButton");
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(m_segment.commands(QStringLiteral("PlayVolume")).isEmpty());
@@ -676,13 +676,13 @@ void TestDevicePages::audioTest()
 
 void TestDevicePages::sipReadFillsTheFields()
 {
-    const SipSettings a{sipOf({"1001", "pw1", "Hall", "198.18.0.10", "5060"})};
-    const SipSettings b{sipOf({"2002", "pw2", "", "198.18.0.20", "5070"})};
+    const SipAccountSettings a{sipOf({"1001", "pw1", "Hall", "198.18.0.10", "5060"})};
+    const SipAccountSettings b{sipOf({"2002", "pw2", "", "198.18.0.20", "5070"})};
     QJsonArray config{QJsonObject{{"sip0", sipJson(a)}, {"sip1", sipJson(b)}},
-                      QJsonObject{{"sip0", sipJson(b)}, {"sip1", sipJson(SipSettings())}}};
+                      QJsonObject{{"sip0", sipJson(b)}, {"sip1", sipJson(SipAccountSettings())}}};
     Screen screen;
     QVERIFY(showDevices(screen, QJsonDocument(config).toJson(), 0, 2));
-    auto* page = screen.addPage<OrvaneSipSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<SipPage>(m_sdk.get());
 
     page->setCurrentDevice(screen.model->deviceAt(0));
     QCOMPARE(destinations(m_segment.commands(QStringLiteral("GetSipSettings"))), screen.macsOf({0}));
@@ -735,7 +735,7 @@ void TestDevicePages::sipWriteAndSummary()
     QVERIFY(showDevices(screen, "[]", 2, 2));
     for (int row = 0; row < 2; ++row)
         screen.model->deviceAt(row)->setField(QStringLiteral("sipInfo"), QStringLiteral("old@host"));
-    auto* page = screen.addPage<OrvaneSipSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<SipPage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(1));
     for (int i = 0; i < 5; ++i) {
         edit(page, QStringLiteral("%1%2Edit").arg(SipKeys[i]).arg(1))->setText(first.at(i));
@@ -751,7 +751,7 @@ void TestDevicePages::sipWriteAndSummary()
         QCOMPARE(c.json.value(QStringLiteral("sip1")).toObject(), sipJson(sipOf(second)));
     }
     for (int row = 0; row < 2; ++row)
-        QCOMPARE(screen.cell(row, OrvaneDeviceModel::SipColumn), rows.contains(row) ? summary : "old@host");
+        QCOMPARE(screen.cell(row, DeviceTableModel::SipColumn), rows.contains(row) ? summary : "old@host");
     // The device now holds what was sent: the next read shows it.
     page->setCurrentDevice(screen.model->deviceAt(1));
     QCOMPARE(edit(page, QStringLiteral("serverHost1Edit"))->text(), first.at(3));
@@ -767,7 +767,7 @@ void TestDevicePages::rtpReadFillsTheEdits()
                        {"rtp9", QJsonObject{{"enable", 0}, {"rtpIP", "239.0.0.10"}, {"rtpPort", 6010}}}};
     Screen screen;
     QVERIFY(showDevices(screen, QJsonDocument(QJsonArray{device, QJsonObject{}}).toJson(), 0, 2));
-    auto* page = screen.addPage<OrvaneRtpSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<RtpChannelsPage>(m_sdk.get());
     QVERIFY(page->channels().isEmpty());
     page->setCurrentDevice(screen.model->deviceAt(0));
     QCOMPARE(destinations(m_segment.commands(QStringLiteral("GetRtpSettings"))), screen.macsOf({0}));
@@ -786,7 +786,7 @@ void TestDevicePages::rtpWriteSendsTheEditsAndSummary()
 {
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 3, 3));
-    auto* page = screen.addPage<OrvaneRtpSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<RtpChannelsPage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     // An address without a port does not count for the summary.
     const QStringList typed{"", "239.0.0.2", "239.0.0.3:6000", "239.0.0.4", "a:b:7", "239.0.0.6:", "",
@@ -802,7 +802,7 @@ void TestDevicePages::rtpWriteSendsTheEditsAndSummary()
     for (const ReceivedCommand& c : sent) {
         QCOMPARE(c.json.size(), 12); // id, method, rtp0 to rtp9
         for (int i = 0; i < 10; ++i) {
-            const RtpSettings want = RtpSettings::fromEndpointText(typed.at(i));
+            const RtpChannelSettings want = RtpChannelSettings::fromEndpointText(typed.at(i));
             const QJsonObject got = c.json.value(QStringLiteral("rtp%1").arg(i)).toObject();
             QCOMPARE(got.value(QStringLiteral("enable")).toInt(-1), 1);
             QCOMPARE(got.value(QStringLiteral("rtpIP")).toString(), want.rtpIP);
@@ -812,9 +812,9 @@ void TestDevicePages::rtpWriteSendsTheEditsAndSummary()
     QCOMPARE(
         sent.first().json.value(QStringLiteral("rtp4")).toObject().value(QStringLiteral("rtpIP")).toString(),
         QStringLiteral("a:b"));
-    QCOMPARE(screen.cell(0, OrvaneDeviceModel::RtpColumn), QStringLiteral("239.0.0.3:6000"));
-    QCOMPARE(screen.cell(1, OrvaneDeviceModel::RtpColumn), QString());
-    QCOMPARE(screen.cell(2, OrvaneDeviceModel::RtpColumn), QStringLiteral("239.0.0.3:6000"));
+    QCOMPARE(screen.cell(0, DeviceTableModel::RtpColumn), QStringLiteral("239.0.0.3:6000"));
+    QCOMPARE(screen.cell(1, DeviceTableModel::RtpColumn), QString());
+    QCOMPARE(screen.cell(2, DeviceTableModel::RtpColumn), QStringLiteral("239.0.0.3:6000"));
 
     // Read back from the device: what was sent, in the page's own notation.
     page->setCurrentDevice(screen.model->deviceAt(2));
@@ -827,9 +827,9 @@ void TestDevicePages::rtpSetBeforeAnyReadSendsValidJson()
 {
     Screen screen;
     QVERIFY(showDevices(screen, R"([{"misbehave":{"delayMs":250}}])", 0, 1));
-    OrvaneDevice* device = screen.model->deviceAt(0);
+    DeviceRecord* device = screen.model->deviceAt(0);
     device->setField(QStringLiteral("rtpInfo"), QStringLiteral("239.9.9.9:9"));
-    auto* page = screen.addPage<OrvaneRtpSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<RtpChannelsPage>(m_sdk.get());
     bool closed = false;
     {
         // The operator closes the first read before the device answers.
@@ -851,7 +851,7 @@ void TestDevicePages::rtpSetBeforeAnyReadSendsValidJson()
     QCOMPARE(sent.size(), 1);
     QCOMPARE(sent.first().json.keys(), (QStringList{"id", "method"}));
     // Nothing about the channels was sent, so the table keeps what it knew.
-    QCOMPARE(screen.cell(0, OrvaneDeviceModel::RtpColumn), QStringLiteral("239.9.9.9:9"));
+    QCOMPARE(screen.cell(0, DeviceTableModel::RtpColumn), QStringLiteral("239.9.9.9:9"));
 }
 
 // ---------------------------------------------------------------------------
@@ -860,9 +860,9 @@ void TestDevicePages::rtpSetBeforeAnyReadSendsValidJson()
 void TestDevicePages::firmwareNeedsAFile()
 {
     Screen screen;
-    OrvaneDevice* device = OrvaneDevice::create();
+    DeviceRecord* device = DeviceRecord::create();
     screen.model->setDevices({device});
-    auto* page = screen.addPage<OrvaneVersionSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<VersionPage>(m_sdk.get());
     press(page, "setButton");
     QCOMPARE(toastText(page), QString());
     page->setCurrentDevice(device);
@@ -945,14 +945,14 @@ void TestDevicePages::firmwareOutcomeIsShown()
                             4));
     QVERIFY(EmulatedSegment::waitForDevices(*m_sdk, 4));
     Screen screen;
-    screen.model->setDevices(OrvaneDeviceSearch::run(*m_sdk, 500, false));
+    screen.model->setDevices(DeviceSearch::run(*m_sdk, 500, false));
     QCOMPARE(screen.model->rowCount(), 4);
     QTemporaryFile image;
     QVERIFY(image.open());
     image.write(QByteArray(64 * 1024, 'F'));
     image.flush();
 
-    auto* page = screen.addPage<OrvaneVersionSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<VersionPage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     page->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->setText(image.fileName());
 
@@ -980,7 +980,7 @@ void TestDevicePages::firmwareOutcomeIsShown()
     QCOMPARE(lines, page->lastResultLines());
     QCOMPARE(lines.size(), 4);
     for (int row = 0; row < 4; ++row) {
-        const OrvaneDevice* d = screen.model->deviceAt(row);
+        const DeviceRecord* d = screen.model->deviceAt(row);
         QVERIFY2(lines.at(row).startsWith(QStringLiteral("%1 %2: ").arg(d->mac(), d->ip())),
                  qPrintable(lines.at(row)));
     }
@@ -1003,14 +1003,14 @@ void TestDevicePages::mainWindowPlayIconAndPages()
     QVERIFY(finished.wait(20000) || !finished.isEmpty());
     QCOMPARE(window->model()->rowCount(), 2);
     auto clickCell = [&](int row, int column) {
-        VyTableView* table = window->tableView();
+        CopyingTableView* table = window->tableView();
         const QModelIndex index = window->model()->index(row, column);
         table->scrollTo(index);
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
     };
 
     // The play icon: one PlayVolume to that row's device, and no page.
-    clickCell(1, OrvaneDeviceModel::PlayColumn);
+    clickCell(1, DeviceTableModel::PlayColumn);
     QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(destinations(m_segment.commands(QStringLiteral("PlayVolume"))),
              QStringList{window->model()->deviceAt(1)->mac()});
@@ -1021,11 +1021,11 @@ void TestDevicePages::mainWindowPlayIconAndPages()
         int column;
         const char* page;
         const char* read; // the command showing the page sends, if any
-    } const columns[] = {{OrvaneDeviceModel::SystemColumn, "testPage", nullptr},
-                         {OrvaneDeviceModel::VolumeColumn, "audioPage", nullptr},
-                         {OrvaneDeviceModel::VersionColumn, "versionPage", nullptr},
-                         {OrvaneDeviceModel::RtpColumn, "rtpPage", "GetRtpSettings"},
-                         {OrvaneDeviceModel::SipColumn, "sipPage", "GetSipSettings"}};
+    } const columns[] = {{DeviceTableModel::SystemColumn, "testPage", nullptr},
+                         {DeviceTableModel::VolumeColumn, "audioPage", nullptr},
+                         {DeviceTableModel::VersionColumn, "versionPage", nullptr},
+                         {DeviceTableModel::RtpColumn, "rtpPage", "GetRtpSettings"},
+                         {DeviceTableModel::SipColumn, "sipPage", "GetSipSettings"}};
     for (const auto& c : columns) {
         clickCell(0, c.column);
         QVERIFY(window->currentPage());
@@ -1036,7 +1036,7 @@ void TestDevicePages::mainWindowPlayIconAndPages()
                      QStringList{window->model()->deviceAt(0)->mac()});
     }
     // Playing from the icon leaves the page as it is.
-    clickCell(0, OrvaneDeviceModel::PlayColumn);
+    clickCell(0, DeviceTableModel::PlayColumn);
     QCOMPARE(window->currentPage()->objectName(), QLatin1String("sipPage"));
     QCOMPARE(m_segment.commands(QStringLiteral("PlayVolume")).size(), 2);
 }

@@ -1,7 +1,7 @@
-#include "OrvaneDevice.h"
-#include "OrvaneReply.h"
-#include "RtpSettings.h"
-#include "SipSettings.h"
+#include "DeviceRecord.h"
+#include "DeviceReply.h"
+#include "RtpChannelSettings.h"
+#include "SipAccountSettings.h"
 
 #include <QtTest>
 #include <algorithm>
@@ -16,38 +16,38 @@ namespace {
 const uint8_t ReplyMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
 const uint8_t ReplyIp[4] = {10, 0, 0, 5};
 
-std::unique_ptr<OrvaneReply> reply(const char* text)
+std::unique_ptr<DeviceReply> reply(const char* text)
 {
-    return std::make_unique<OrvaneReply>(ReplyMac, ReplyIp, text);
+    return std::make_unique<DeviceReply>(ReplyMac, ReplyIp, text);
 }
 
 struct DeviceRef
 {
-    explicit DeviceRef(OrvaneDevice* d) : device(d) {}
+    explicit DeviceRef(DeviceRecord* d) : device(d) {}
     ~DeviceRef()
     {
         if (device)
             device->release();
     }
-    OrvaneDevice* operator->() const { return device; }
-    OrvaneDevice* device;
+    DeviceRecord* operator->() const { return device; }
+    DeviceRecord* device;
 };
 
-QByteArray macOf(const OrvaneDevice* device)
+QByteArray macOf(const DeviceRecord* device)
 {
     uint8_t mac[6];
     device->macBytes(mac);
     return QByteArray(reinterpret_cast<const char*>(mac), 6).toHex();
 }
 
-QByteArray ipOf(const OrvaneDevice* device)
+QByteArray ipOf(const DeviceRecord* device)
 {
     uint8_t ip[4];
     device->ipBytes(ip);
     return QByteArray(reinterpret_cast<const char*>(ip), 4).toHex();
 }
 
-using Order = bool (*)(const OrvaneDevice*, const OrvaneDevice*);
+using Order = bool (*)(const DeviceRecord*, const DeviceRecord*);
 } // namespace
 
 Q_DECLARE_METATYPE(Order)
@@ -84,7 +84,7 @@ void TestDeviceRecord::searchReplyBecomesRecord()
 {
     auto r = reply(
         "{\"id\":0,\"method\":\"search\",\"name\":\"Hall\",\"sIp\":\"10.0.0.7\",\"appVersion\":\"2.1\"}");
-    DeviceRef d(OrvaneDevice::makeDevice(r.get()));
+    DeviceRef d(DeviceRecord::makeDevice(r.get()));
     QVERIFY(d.device);
     QCOMPARE(d->references(), 1u);
     QVERIFY(!d->isChecked());
@@ -156,7 +156,7 @@ void TestDeviceRecord::members()
     QFETCH(QString, expected);
     const QByteArray text = "{\"id\":1,\"method\":\"search\"," + members + "}";
     auto r = reply(text.constData());
-    DeviceRef d(OrvaneDevice::makeDevice(r.get()));
+    DeviceRef d(DeviceRecord::makeDevice(r.get()));
     QVERIFY(d.device);
     if (key.startsWith("others:")) {
         const QString name = key.mid(7);
@@ -189,8 +189,8 @@ void TestDeviceRecord::notASearchReply()
 {
     QFETCH(QByteArray, text);
     auto r = reply(text.constData());
-    QVERIFY(!OrvaneDevice::makeDevice(r.get()));
-    QVERIFY(!OrvaneDevice::makeDevice(nullptr));
+    QVERIFY(!DeviceRecord::makeDevice(r.get()));
+    QVERIFY(!DeviceRecord::makeDevice(nullptr));
 }
 
 void TestDeviceRecord::replyId_data()
@@ -243,7 +243,7 @@ void TestDeviceRecord::setMacText()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, mac);
-    DeviceRef d(OrvaneDevice::create());
+    DeviceRef d(DeviceRecord::create());
     d->setMacBytes(ReplyMac);
     d->setMacText(text);
     QCOMPARE(macOf(d.device), mac);
@@ -266,7 +266,7 @@ void TestDeviceRecord::intValue()
 {
     QFETCH(QString, stored);
     QFETCH(int, value);
-    DeviceRef d(OrvaneDevice::create());
+    DeviceRef d(DeviceRecord::create());
     if (stored != "<absent>")
         d->setValue("autoMute", stored);
     QCOMPARE(d->intValue("autoMute"), value);
@@ -287,31 +287,31 @@ void TestDeviceRecord::orders_data()
     QTest::addColumn<QString>("b");
     QTest::addColumn<bool>("aFirst");
     QTest::addColumn<bool>("bFirst");
-    QTest::newRow("ip textual") << Order(OrvaneDevice::ipAsc) << "ip"
+    QTest::newRow("ip textual") << Order(DeviceRecord::ipAsc) << "ip"
                                 << "192.168.1.10"
                                 << "192.168.1.9" << true << false;
-    QTest::newRow("ip desc") << Order(OrvaneDevice::ipDesc) << "ip"
+    QTest::newRow("ip desc") << Order(DeviceRecord::ipDesc) << "ip"
                              << "192.168.1.10"
                              << "192.168.1.9" << false << true;
-    QTest::newRow("name ignores case") << Order(OrvaneDevice::nameAsc) << "name"
+    QTest::newRow("name ignores case") << Order(DeviceRecord::nameAsc) << "name"
                                        << "alpha"
                                        << "Beta" << true << false;
-    QTest::newRow("name desc") << Order(OrvaneDevice::nameDesc) << "name"
+    QTest::newRow("name desc") << Order(DeviceRecord::nameDesc) << "name"
                                << "alpha"
                                << "Beta" << false << true;
-    QTest::newRow("equal but case") << Order(OrvaneDevice::nameAsc) << "name"
+    QTest::newRow("equal but case") << Order(DeviceRecord::nameAsc) << "name"
                                     << "HALL"
                                     << "hall" << false << false;
-    QTest::newRow("mac") << Order(OrvaneDevice::macAsc) << "mac"
+    QTest::newRow("mac") << Order(DeviceRecord::macAsc) << "mac"
                          << "00:0B:00:00:00:00"
                          << "00:1a:00:00:00:00" << true << false;
-    QTest::newRow("mac desc") << Order(OrvaneDevice::macDesc) << "mac"
+    QTest::newRow("mac desc") << Order(DeviceRecord::macDesc) << "mac"
                               << "00:0b"
                               << "00:1A" << false << true;
-    QTest::newRow("uid") << Order(OrvaneDevice::uidAsc) << "uid"
+    QTest::newRow("uid") << Order(DeviceRecord::uidAsc) << "uid"
                          << "A2"
                          << "b1" << true << false;
-    QTest::newRow("uid desc") << Order(OrvaneDevice::uidDesc) << "uid"
+    QTest::newRow("uid desc") << Order(DeviceRecord::uidDesc) << "uid"
                               << "A2"
                               << "b1" << false << true;
 }
@@ -324,8 +324,8 @@ void TestDeviceRecord::orders()
     QFETCH(QString, b);
     QFETCH(bool, aFirst);
     QFETCH(bool, bFirst);
-    DeviceRef da(OrvaneDevice::create());
-    DeviceRef db(OrvaneDevice::create());
+    DeviceRef da(DeviceRecord::create());
+    DeviceRef db(DeviceRecord::create());
     da->setField(field, a);
     db->setField(field, b);
     QCOMPARE(order(da.device, db.device), aFirst);
@@ -348,25 +348,25 @@ void TestDeviceRecord::sipComplete()
 {
     QFETCH(QStringList, values);
     QFETCH(bool, complete);
-    SipSettings s;
+    SipAccountSettings s;
     s.serverHost = values[0];
     s.serverPort = values[1];
     s.account = values[2];
     s.password = values[3];
     s.displayName = values[4];
     QCOMPARE(s.isComplete(), complete);
-    SipSettings copy(s);
+    SipAccountSettings copy(s);
     QVERIFY(copy == s);
     copy.clear();
     QVERIFY(!copy.isComplete());
-    QVERIFY(copy == SipSettings());
+    QVERIFY(copy == SipAccountSettings());
 }
 
 void TestDeviceRecord::sipReadJson()
 {
     cJSON* object = cJSON_Parse("{\"SERVERHOST\":\"h\",\"serverPort\":5060,\"account\":\"101\","
                                 "\"password\":\"pw\",\"displayName\":null}");
-    SipSettings s;
+    SipAccountSettings s;
     s.displayName = "old";
     QVERIFY(s.readJson(object));
     QCOMPARE(s.serverHost, QStringLiteral("h"));
@@ -383,19 +383,19 @@ void TestDeviceRecord::sipReadJson()
 
 void TestDeviceRecord::sipTextEscapesAndParsesBack()
 {
-    SipSettings s;
+    SipAccountSettings s;
     s.serverHost = "10.0.0.1";
     s.serverPort = "5060";
     s.account = "101";
     s.password = "p\"w\\d\n\x01";
     s.displayName = QString::fromUtf8("S\xc3\xbc"
                                       "d");
-    QCOMPARE(SipSettings().toText(),
+    QCOMPARE(SipAccountSettings().toText(),
              QByteArray("{\"serverHost\" : \"\",\"serverPort\" : \"\", \"account\" : \"\","
                         "\"password\" : \"\",\"displayName\" : \"\"}"));
     cJSON* parsed = cJSON_Parse(s.toText().constData());
     QVERIFY(parsed);
-    SipSettings back;
+    SipAccountSettings back;
     QVERIFY(back.readJson(parsed));
     cJSON_Delete(parsed);
     QVERIFY(back == s);
@@ -417,24 +417,24 @@ void TestDeviceRecord::rtpIsSet()
     QFETCH(QString, ip);
     QFETCH(int, port);
     QFETCH(bool, set);
-    QCOMPARE(RtpSettings(1, ip, port).isSet(), set);
+    QCOMPARE(RtpChannelSettings(1, ip, port).isSet(), set);
 }
 
 void TestDeviceRecord::rtpReadJson()
 {
-    RtpSettings r(1, "239.0.0.9", 9);
+    RtpChannelSettings r(1, "239.0.0.9", 9);
     cJSON* object = cJSON_Parse("{\"ENABLE\":1,\"rtpIP\":239,\"rtpPort\":5004}");
     r.readJson(object);
     cJSON_Delete(object);
-    QCOMPARE(r, RtpSettings(1, QString(), 5004));
+    QCOMPARE(r, RtpChannelSettings(1, QString(), 5004));
     r.readJson(nullptr);
-    QCOMPARE(r, RtpSettings());
+    QCOMPARE(r, RtpChannelSettings());
 }
 
 // The table paints records while a job's worker rewrites them.
 void TestDeviceRecord::readersNeverSeeHalfWrittenTexts()
 {
-    DeviceRef d(OrvaneDevice::create());
+    DeviceRef d(DeviceRecord::create());
     const QString first = QString(200, QChar('a'));
     const QString second = QString(300, QChar('b'));
     const uint8_t ipA[4] = {10, 0, 0, 1};
@@ -465,7 +465,7 @@ void TestDeviceRecord::readersNeverSeeHalfWrittenTexts()
             const bool ipWhole = (ip[0] == 10 && ip[3] == 1) || (ip[0] == 192 && ip[3] == 200);
             if ((n != first && n != second) || (a != first && a != second) || !ipWhole)
                 ++torn;
-            OrvaneDevice::nameAsc(d.device, d.device);
+            DeviceRecord::nameAsc(d.device, d.device);
         }
     };
     std::thread r1(reader);
@@ -478,7 +478,7 @@ void TestDeviceRecord::readersNeverSeeHalfWrittenTexts()
 
 void TestDeviceRecord::referencesAcrossThreads()
 {
-    OrvaneDevice* d = OrvaneDevice::create();
+    DeviceRecord* d = DeviceRecord::create();
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         d->retain();

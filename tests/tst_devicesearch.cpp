@@ -1,10 +1,10 @@
 // The search as the operator sees it: what the table lists after pressing
 // Search (or after start-up) on a segment of emulated devices.
 #include "MainWindowOnSegment.h"
-#include "OrvaneDeviceSearchDialog.h"
-#include "OrvaneSettingWidget.h"
-#include "VyConfigure.h"
-#include "VyTableView.h"
+#include "SearchDialog.h"
+#include "SettingsPage.h"
+#include "AppConfig.h"
+#include "CopyingTableView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -57,7 +57,7 @@ void TestDeviceSearch::cleanupTestCase()
 
 void TestDeviceSearch::init()
 {
-    QFile::remove(VyConfigure::filePath());
+    QFile::remove(AppConfig::filePath());
 }
 
 void TestDeviceSearch::cleanup()
@@ -107,20 +107,20 @@ void TestDeviceSearch::tableLists()
     QFETCH(QStringList, macs);
     std::unique_ptr<MainWindow> window = start(config, 0);
     QVERIFY(window);
-    QCOMPARE(tableColumn(*window, OrvaneDeviceModel::MacColumn), macs);
+    QCOMPARE(tableColumn(*window, DeviceTableModel::MacColumn), macs);
     // A second search lists the same, in the same order.
     window->onClickSearchButton(false);
-    QCOMPARE(tableColumn(*window, OrvaneDeviceModel::MacColumn), macs);
+    QCOMPARE(tableColumn(*window, DeviceTableModel::MacColumn), macs);
 }
 
 void TestDeviceSearch::deviceAnsweringTwiceIsListedOnce()
 {
     std::unique_ptr<MainWindow> window = start(R"([{"misbehave":{"twice":true}}, {}])", 0);
     QVERIFY(window);
-    QCOMPARE(tableColumn(*window, OrvaneDeviceModel::MacColumn),
+    QCOMPARE(tableColumn(*window, DeviceTableModel::MacColumn),
              (QStringList{"02:00:00:00:00:01", "02:00:00:00:00:02"}));
-    QCOMPARE(tableColumn(*window, OrvaneDeviceModel::NumberColumn), (QStringList{"1", "2"}));
-    QCOMPARE(tableColumn(*window, OrvaneDeviceModel::NameColumn), (QStringList{"Device 1", "Device 2"}));
+    QCOMPARE(tableColumn(*window, DeviceTableModel::NumberColumn), (QStringList{"1", "2"}));
+    QCOMPARE(tableColumn(*window, DeviceTableModel::NameColumn), (QStringList{"Device 1", "Device 2"}));
 }
 
 void TestDeviceSearch::noDevicesGivesAnEmptyTableAfterTheSearchTime()
@@ -143,10 +143,10 @@ void TestDeviceSearch::searchRemovesThePageUntilACellIsClicked()
 {
     std::unique_ptr<MainWindow> window = start("[]", 2);
     QVERIFY(window);
-    VyTableView* table = window->tableView();
+    CopyingTableView* table = window->tableView();
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                      table->visualRect(window->model()->index(1, OrvaneDeviceModel::NameColumn)).center());
-    OrvaneSettingWidget* page = window->currentPage();
+                      table->visualRect(window->model()->index(1, DeviceTableModel::NameColumn)).center());
+    SettingsPage* page = window->currentPage();
     QVERIFY(page && page->isVisible());
 
     bool pageDuringSearch = true;
@@ -158,7 +158,7 @@ void TestDeviceSearch::searchRemovesThePageUntilACellIsClicked()
     QCOMPARE(window->model()->rowCount(), 2);
 
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                      table->visualRect(window->model()->index(0, OrvaneDeviceModel::NameColumn)).center());
+                      table->visualRect(window->model()->index(0, DeviceTableModel::NameColumn)).center());
     QCOMPARE(window->currentPage(), page);
     QCOMPARE(page->currentDevice(), window->model()->deviceAt(0));
 }
@@ -170,7 +170,7 @@ void TestDeviceSearch::closingTheSearchLeavesTheTableEmpty()
     QCOMPARE(window->model()->rowCount(), 3);
     bool closed = false;
     QTimer::singleShot(300, [&closed] {
-        if (auto* dialog = qobject_cast<OrvaneDeviceSearchDialog*>(QApplication::activeModalWidget())) {
+        if (auto* dialog = qobject_cast<SearchDialog*>(QApplication::activeModalWidget())) {
             QTest::keyClick(dialog, Qt::Key_Escape);
             closed = true;
         }
@@ -194,7 +194,7 @@ void TestDeviceSearch::searchFrameCarriesTheAlarmTestSetting_data()
 void TestDeviceSearch::searchFrameCarriesTheAlarmTestSetting()
 {
     QFETCH(int, alarmTest);
-    VyConfigure().setAlarmTest(alarmTest);
+    AppConfig().setAlarmTest(alarmTest);
     std::unique_ptr<MainWindow> window = start("[]", 1);
     QVERIFY(window);
     const QList<ReceivedCommand> searches = m_segment.commands(QStringLiteral("search"));

@@ -1,10 +1,10 @@
-#include "VyDialog.h"
-#include "VyPixmapButton.h"
-#include "VyProgressDialog.h"
-#include "VyToast.h"
-#include "VyToastView.h"
-#include "VyWaitDialog.h"
-#include "VyWidget.h"
+#include "Dialog.h"
+#include "PixmapButton.h"
+#include "ProgressDialog.h"
+#include "Toast.h"
+#include "ToastView.h"
+#include "WaitDialog.h"
+#include "RoundedWidget.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -25,15 +25,15 @@ namespace {
 
 // A job whose behaviour the test chooses. Like every job whose run() uses its own
 // members, it stops its worker before those members go.
-class TestJob : public VyProgressDialog
+class TestJob : public ProgressDialog
 {
 public:
     enum Mode
     {
-        CloseAtOnce,    // emit _close() and return
-        WaitForAbort,   // block until abortWork() releases it, then emit _close()
+        CloseAtOnce,    // emit workFinished() and return
+        WaitForAbort,   // block until abortWork() releases it, then emit workFinished()
         PollStop,       // loop until isStopped()
-        ReportAndClose, // send a message and a progress, then _close()
+        ReportAndClose, // send a message and a progress, then workFinished()
     };
 
     explicit TestJob(Mode mode) : m_mode(mode) {}
@@ -57,12 +57,12 @@ public:
                 QThread::msleep(1);
             break;
         case ReportAndClose:
-            emit _setMessage(QStringLiteral("Searching"));
-            emit _setProgress(0.5f);
+            emit setMessageQueued(QStringLiteral("Searching"));
+            emit setProgressQueued(0.5f);
             break;
         }
         m_closesEmitted++;
-        emit _close();
+        emit workFinished();
         m_busy = false;
     }
 
@@ -198,7 +198,7 @@ void TestFeedbackWidgets::widgetPaintsBackgroundAndBorder()
     QFETCH(bool, borderExpected);
     QFETCH(bool, cornerPainted);
 
-    VyWidget widget;
+    RoundedWidget widget;
     widget.resize(60, 40);
     widget.setBackgroundColor(0x0000ff, 255);
     widget.setBorder(borderWidth, radius, 0xff0000, 255);
@@ -226,7 +226,7 @@ void TestFeedbackWidgets::pixmapButtonShowsChosenPicture()
     QFETCH(bool, alternate);
     QFETCH(QRgb, centre);
 
-    VyPixmapButton button;
+    PixmapButton button;
     button.resize(30, 30);
     button.setPixmaps(filledPixmap(10, 10, Qt::red), filledPixmap(10, 10, Qt::blue));
     button.setAlternate(alternate);
@@ -253,11 +253,11 @@ void TestFeedbackWidgets::pixmapButtonClicksOnRelease()
 
     QWidget window;
     window.resize(200, 200);
-    auto* button = new VyPixmapButton(&window);
+    auto* button = new PixmapButton(&window);
     button->setGeometry(10, 10, 30, 30);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QSignalSpy clicked(button, &VyPixmapButton::clicked);
+    QSignalSpy clicked(button, &PixmapButton::clicked);
 
     // Through the window, so that Qt's implicit grab decides who gets the release.
     QWindow* handle = window.windowHandle();
@@ -301,7 +301,7 @@ void TestFeedbackWidgets::dialogCentresOnWidget()
         target->setGeometry(childGeometry);
     }
 
-    VyDialog dialog;
+    Dialog dialog;
     QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
     dialog.resize(dialogSize);
     dialog.move(1, 2);
@@ -351,7 +351,7 @@ void TestFeedbackWidgets::progressIsTruncatedPercent()
     QFETCH(float, fraction);
     QFETCH(int, value);
 
-    VyProgressDialog dialog;
+    ProgressDialog dialog;
     auto* bar = dialog.findChild<QProgressBar*>();
     dialog.setProgress(0.3f);
     dialog.setProgress(fraction);
@@ -393,7 +393,7 @@ void TestFeedbackWidgets::closingDuringJobAbortsAndStaysRejected()
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(job.isStopped());
 
-    // The stopped job did emit _close(); once its queued delivery has had every chance
+    // The stopped job did emit workFinished(); once its queued delivery has had every chance
     // to arrive, the dialog must still be rejected.
     QCOMPARE(job.m_closesEmitted.load(), 1);
     QTest::qWait(100);
@@ -407,7 +407,7 @@ void TestFeedbackWidgets::lateCloseOfStoppedJobDoesNotAcceptNextJob()
     QSignalSpy accepted(&job, &QDialog::accepted);
     job.start();
     QVERIFY(job.waitUntilEntered());
-    // No event loop runs between the two jobs, so the first one's _close() is still
+    // No event loop runs between the two jobs, so the first one's workFinished() is still
     // queued when the second starts.
     job.reject();
     QCOMPARE(job.m_closesEmitted.load(), 1);
@@ -458,7 +458,7 @@ void TestFeedbackWidgets::toastPlacement()
     QFETCH(int, position);
     QFETCH(QPoint, expected);
 
-    QCOMPARE(VyToast::placement(parent, view, position), expected);
+    QCOMPARE(Toast::placement(parent, view, position), expected);
 }
 
 void TestFeedbackWidgets::toastSitsOverParent()
@@ -468,9 +468,9 @@ void TestFeedbackWidgets::toastSitsOverParent()
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
 
-    VyToast toast;
+    Toast toast;
     toast.show(&page, QStringLiteral("The name must not be empty"), 36, 2000);
-    VyToastView* view = toast.view();
+    ToastView* view = toast.view();
     QVERIFY(view);
     QVERIFY(view->isVisible());
     QCOMPARE(view->parentWidget(), &page);
@@ -479,13 +479,13 @@ void TestFeedbackWidgets::toastSitsOverParent()
     QCOMPARE(label->text(), QStringLiteral("The name must not be empty"));
     QCOMPARE(label->pos(), QPoint(10, 5));
     QCOMPARE(view->size(), label->size() + QSize(20, 10));
-    QCOMPARE(view->pos(), VyToast::placement(page.size(), view->size(), 36));
+    QCOMPARE(view->pos(), Toast::placement(page.size(), view->size(), 36));
     QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 255, 255));
     QCOMPARE(view->backgroundColor(), QColor(0, 0, 0, 128));
 
     toast.hide();
     QVERIFY(!toast.view());
-    QVERIFY(page.findChildren<VyToastView*>().isEmpty());
+    QVERIFY(page.findChildren<ToastView*>().isEmpty());
 }
 
 void TestFeedbackWidgets::secondToastReplacesFirstForFullTime()
@@ -495,17 +495,17 @@ void TestFeedbackWidgets::secondToastReplacesFirstForFullTime()
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
 
-    VyToast toast;
+    Toast toast;
     toast.show(&page, QStringLiteral("first"), 33, 2000);
-    QPointer<VyToastView> first = toast.view();
+    QPointer<ToastView> first = toast.view();
     QTest::qWait(500);
 
     QElapsedTimer clock;
     clock.start();
     toast.show(&page, QStringLiteral("second"), 33, 2000);
-    QPointer<VyToastView> second = toast.view();
+    QPointer<ToastView> second = toast.view();
     QVERIFY(first.isNull());
-    QCOMPARE(page.findChildren<VyToastView*>().size(), 1);
+    QCOMPARE(page.findChildren<ToastView*>().size(), 1);
     QVERIFY(second && second->isVisible());
 
     // Watch past the moment the first toast would have ended.
@@ -525,7 +525,7 @@ void TestFeedbackWidgets::replacedToastTimeoutDoesNotHideSuccessor()
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
 
-    VyToast toast;
+    Toast toast;
     toast.show(&page, QStringLiteral("first"), 33, 60000);
     auto* timer = toast.findChild<QTimer*>();
     QVERIFY(timer);
@@ -533,7 +533,7 @@ void TestFeedbackWidgets::replacedToastTimeoutDoesNotHideSuccessor()
     // queue when the second toast is shown.
     QVERIFY(QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection));
     toast.show(&page, QStringLiteral("second"), 33, 60000);
-    QPointer<VyToastView> second = toast.view();
+    QPointer<ToastView> second = toast.view();
 
     QTest::qWait(100);
     QVERIFY(second && second->isVisible());
@@ -541,7 +541,7 @@ void TestFeedbackWidgets::replacedToastTimeoutDoesNotHideSuccessor()
 
 void TestFeedbackWidgets::toastSurvivesItsParent()
 {
-    VyToast toast;
+    Toast toast;
     {
         QWidget dialog;
         dialog.resize(400, 300);

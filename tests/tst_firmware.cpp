@@ -1,10 +1,10 @@
 #include "MultipartStreamReader.h"
 #include "NetNamespacePair.h"
-#include "OrvaneDevice.h"
-#include "OrvaneFirmwareJob.h"
-#include "OrvaneFirmwareUploadThread.h"
-#include "VyHttpUtils.h"
-#include "VyLog.h"
+#include "DeviceRecord.h"
+#include "FirmwareJob.h"
+#include "FirmwareUploadThread.h"
+#include "HttpClient.h"
+#include "LogFile.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -60,9 +60,9 @@ QString ipOf(int k)
 }
 
 // A record as a search would have made it: MAC, address, account, password.
-OrvaneDevice* record(int k)
+DeviceRecord* record(int k)
 {
-    OrvaneDevice* d = OrvaneDevice::create();
+    DeviceRecord* d = DeviceRecord::create();
     d->setMac(macOf(k));
     d->setMacText(macOf(k));
     d->setIp(ipOf(k));
@@ -74,7 +74,7 @@ OrvaneDevice* record(int k)
 // Records of devices; released by the destructor (the job holds its own references).
 struct Records
 {
-    QList<OrvaneDevice*> list;
+    QList<DeviceRecord*> list;
     explicit Records(const QList<int>& numbers)
     {
         for (int k : numbers)
@@ -82,7 +82,7 @@ struct Records
     }
     ~Records()
     {
-        for (OrvaneDevice* d : list)
+        for (DeviceRecord* d : list)
             d->release();
     }
 };
@@ -145,7 +145,7 @@ private slots:
 private:
     bool netReady() const { return m_pair && m_pair->ok() && m_emulatorUp; }
     // Runs the job on a thread inside the near namespace.
-    bool runNear(OrvaneFirmwareJob& job);
+    bool runNear(FirmwareJob& job);
     QStringList emulatorLines() const;
     // Lines logged since mark, each without its "# <time> " prefix.
     QStringList notesSince(int mark) const;
@@ -176,7 +176,7 @@ void TestFirmware::sessionFromCookie()
 {
     QFETCH(QByteArray, header);
     QFETCH(QString, session);
-    QCOMPARE(VyHttpUtils::sessionFromCookie(header), session);
+    QCOMPARE(HttpClient::sessionFromCookie(header), session);
 }
 
 void TestFirmware::loginBodyIsFormEncoded_data()
@@ -204,7 +204,7 @@ void TestFirmware::loginBodyIsFormEncoded()
     QFETCH(QString, account);
     QFETCH(QString, password);
     QFETCH(QByteArray, body);
-    QCOMPARE(VyHttpUtils::loginBody(account, password), body);
+    QCOMPARE(HttpClient::loginBody(account, password), body);
 }
 
 void TestFirmware::loginAnswer_data()
@@ -226,16 +226,16 @@ void TestFirmware::loginAnswer()
 {
     QFETCH(QByteArray, reply);
     QFETCH(bool, accepted);
-    QCOMPARE(OrvaneFirmwareUploadThread::isLoginAccepted(reply), accepted);
+    QCOMPARE(FirmwareUploadThread::isLoginAccepted(reply), accepted);
 }
 
 void TestFirmware::contentDispositionCannotBeBroken()
 {
-    QCOMPARE(VyHttpUtils::contentDisposition(QStringLiteral("fw-1.2.bin")),
+    QCOMPARE(HttpClient::contentDisposition(QStringLiteral("fw-1.2.bin")),
              QByteArray(R"(form-data; name="file"; filename="fw-1.2.bin")"));
     // A quote or line break in a file name would end the header and let the
     // rest of the name be read as headers of its own.
-    const QByteArray odd = VyHttpUtils::contentDisposition(QStringLiteral("a\"b\r\nX-Evil: 1%.bin"));
+    const QByteArray odd = HttpClient::contentDisposition(QStringLiteral("a\"b\r\nX-Evil: 1%.bin"));
     QCOMPARE(odd, QByteArray(R"(form-data; name="file"; filename="a%22b%0D%0AX-Evil: 1%25.bin")"));
     QCOMPARE(MultipartStreamReader::dispositionParameter(odd, "filename"),
              QByteArray("a%22b%0D%0AX-Evil: 1%25.bin"));
@@ -243,9 +243,9 @@ void TestFirmware::contentDispositionCannotBeBroken()
 
 void TestFirmware::outcomeTexts()
 {
-    using O = OrvaneFirmwareUploadThread::Outcome;
+    using O = FirmwareUploadThread::Outcome;
     auto text = [](O o, int status, const char* detail) {
-        return OrvaneFirmwareUploadThread::outcomeText({o, status, QString::fromLatin1(detail)});
+        return FirmwareUploadThread::outcomeText({o, status, QString::fromLatin1(detail)});
     };
     QCOMPARE(text(O::Uploaded, 200, ""), QStringLiteral("uploaded (HTTP 200)"));
     QCOMPARE(text(O::UploadRefused, 500, ""), QStringLiteral("upload refused (HTTP 500)"));
@@ -254,8 +254,8 @@ void TestFirmware::outcomeTexts()
     QCOMPARE(text(O::NetworkError, 0, "login, ConnectionRefusedError"),
              QStringLiteral("network error (login, ConnectionRefusedError)"));
     QCOMPARE(text(O::Cancelled, 0, ""), QStringLiteral("cancelled"));
-    QVERIFY(OrvaneFirmwareUploadThread::isSuccess({O::Uploaded, 200, QString()}));
-    QVERIFY(!OrvaneFirmwareUploadThread::isSuccess({O::UploadRefused, 500, QString()}));
+    QVERIFY(FirmwareUploadThread::isSuccess({O::Uploaded, 200, QString()}));
+    QVERIFY(!FirmwareUploadThread::isSuccess({O::UploadRefused, 500, QString()}));
 }
 
 void TestFirmware::multipartReader_data()
@@ -331,9 +331,9 @@ void TestFirmware::fileCheck()
     file.write(content);
     file.close();
     QString reason;
-    QCOMPARE(OrvaneFirmwareJob::checkFile(path, &reason), ok);
+    QCOMPARE(FirmwareJob::checkFile(path, &reason), ok);
     QCOMPARE(reason.isEmpty(), ok);
-    QVERIFY(!OrvaneFirmwareJob::checkFile(dir.filePath(QStringLiteral("missing.bin")), &reason));
+    QVERIFY(!FirmwareJob::checkFile(dir.filePath(QStringLiteral("missing.bin")), &reason));
     QVERIFY(reason.contains(QLatin1String("missing.bin")));
 }
 
@@ -344,15 +344,15 @@ void TestFirmware::nothingToDoEndsAtOnce()
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    OrvaneFirmwareJob job({}, path);
+    FirmwareJob job({}, path);
     QVERIFY(job.run());
     QVERIFY(job.resultLines().isEmpty());
 
     // A record whose address is not a plain IPv4 address goes nowhere.
-    OrvaneDevice* d = OrvaneDevice::create();
+    DeviceRecord* d = DeviceRecord::create();
     d->setMac(QStringLiteral("02:00:00:00:00:99"));
     d->setIp(QStringLiteral("198.18.1.1/../evil"));
-    OrvaneFirmwareJob bad({d}, path);
+    FirmwareJob bad({d}, path);
     d->release();
     QVERIFY(bad.run());
     QCOMPARE(bad.resultLines(), QStringList{QStringLiteral(
@@ -491,7 +491,7 @@ void TestFirmware::cleanupTestCase()
     m_pair.reset();
 }
 
-bool TestFirmware::runNear(OrvaneFirmwareJob& job)
+bool TestFirmware::runNear(FirmwareJob& job)
 {
     return m_pair->runIn(NetNamespacePair::Near, [&] { return job.run(); });
 }
@@ -563,7 +563,7 @@ void TestFirmware::uploadArrivesByteForByte()
     const int mark = emulatorLines().size();
 
     Records records({Plain});
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     QVERIFY(runNear(job));
     QCOMPARE(job.resultLines(),
              QStringList{QStringLiteral("02:00:00:00:00:01 198.18.1.1: uploaded (HTTP 200)")});
@@ -611,7 +611,7 @@ void TestFirmware::sessionCookieAfterAnAttributeIsFound()
     const QString path = writeFile(QStringLiteral("small.bin"), pseudoRandom(10000, 5));
     const int mark = emulatorLines().size();
     Records records({CookieAfterPath});
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     QVERIFY(runNear(job));
     // "Set-Cookie: Path=/; session=..." still gives the session, and the upload carries it.
     QCOMPARE(job.resultLines(),
@@ -644,7 +644,7 @@ void TestFirmware::refusedLoginUploadsNothing()
     const QString path = writeFile(QStringLiteral("small.bin"), pseudoRandom(10000, 5));
     const int mark = emulatorLines().size();
     Records records({device});
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     QVERIFY(runNear(job));
     QCOMPARE(job.resultLines(),
              QStringList{QStringLiteral("%1 %2: login refused").arg(macOf(device), ipOf(device))});
@@ -661,7 +661,7 @@ void TestFirmware::accountWithAmpersandAndEqualsLogsIn()
     const QString path = writeFile(QStringLiteral("small.bin"), pseudoRandom(10000, 5));
     const int mark = emulatorLines().size();
     Records records({OddAccount});
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     QVERIFY(runNear(job));
     QCOMPARE(job.resultLines(),
              QStringList{QStringLiteral("02:00:00:00:00:03 198.18.1.3: uploaded (HTTP 200)")});
@@ -676,15 +676,15 @@ void TestFirmware::hostileDevicesEachGetTheirLine()
     REQUIRE_NET();
     const QString path = writeFile(QStringLiteral("hostile.bin"), pseudoRandom(2 << 20, 9));
     const QString logPath = m_dir->filePath(QStringLiteral("program.log"));
-    QVERIFY(VyLog::open(logPath));
+    QVERIFY(LogFile::open(logPath));
     Records records({Silent, Slow, ClosesMidUpload, UploadStatus500, WebOff, StallsUpload, Plain2});
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     job.setTimeouts(2500, 2500);
     QElapsedTimer timer;
     timer.start();
     QVERIFY(runNear(job));
     const qint64 elapsed = timer.elapsed();
-    VyLog::close();
+    LogFile::close();
     const QStringList expected = {
         QStringLiteral("02:00:00:00:00:04 198.18.1.4: no answer (login)"),
         QStringLiteral("02:00:00:00:00:05 198.18.1.5: uploaded (HTTP 200)"),
@@ -727,7 +727,7 @@ void TestFirmware::fileWithTheDelimiterIsNotSent()
                   pseudoRandom(5000, 1) + "\r\n--window-nodkit-upload--\r\n" + pseudoRandom(5000, 2));
     const int mark = emulatorLines().size();
     Records records({Plain, Plain2});
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     QVERIFY(runNear(job));
     const QStringList lines = job.resultLines();
     QCOMPARE(lines.size(), 2);
@@ -748,7 +748,7 @@ void TestFirmware::tenUploadsAtATime()
     for (int k = CrowdFirst; k < CrowdFirst + CrowdCount; ++k)
         numbers << k;
     Records records(numbers);
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     // Ends by itself once the last upload has been answered.
     QVERIFY(runNear(job));
     QVERIFY(job.allUploaded());
@@ -766,7 +766,7 @@ void TestFirmware::tenUploadsAtATime()
     }
     QCOMPARE(countNotes(mark, QStringLiteral("upload 02:")), int(CrowdCount));
     // Every device answers after 200 ms, so without the limit all 25 would overlap.
-    QCOMPARE(most, OrvaneFirmwareJob::MaxUploads);
+    QCOMPARE(most, FirmwareJob::MaxUploads);
     QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= threadsBefore, 10000);
 }
 
@@ -782,7 +782,7 @@ void TestFirmware::closingStopsEveryThread()
     for (int k = StallFirst; k < StallFirst + StallCount; ++k)
         numbers << k;
     Records records(numbers);
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     std::atomic<bool> stopRequested{false};
     std::atomic<int> outcome{-1};
     const QString near = m_pair->namespaceName(NetNamespacePair::Near);
@@ -792,7 +792,7 @@ void TestFirmware::closingStopsEveryThread()
     });
     // The silent login holds one slot, stalled uploads the other nine.
     QTRY_COMPARE_WITH_TIMEOUT(countNotes(mark, QStringLiteral("upload-stalled ")),
-                              OrvaneFirmwareJob::MaxUploads - 1, 20000);
+                              FirmwareJob::MaxUploads - 1, 20000);
     QCOMPARE(outcome.load(), -1);
 
     // As the job dialog does when it is closed: stop its worker, abort the job.
@@ -815,7 +815,7 @@ void TestFirmware::closingStopsEveryThread()
     QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= threadsBefore, 10000);
     // The device side sees each transfer cut off.
     QTRY_COMPARE_WITH_TIMEOUT(countNotes(mark, QStringLiteral("upload-broken ")),
-                              OrvaneFirmwareJob::MaxUploads - 1, 10000);
+                              FirmwareJob::MaxUploads - 1, 10000);
 }
 
 void TestFirmware::closingBeforeRunSendsNothing()
@@ -824,7 +824,7 @@ void TestFirmware::closingBeforeRunSendsNothing()
     const QString path = writeFile(QStringLiteral("small.bin"), pseudoRandom(10000, 5));
     const int mark = emulatorLines().size();
     Records records({Plain, Plain2});
-    OrvaneFirmwareJob job(records.list, path);
+    FirmwareJob job(records.list, path);
     job.abort();
     QVERIFY(!runNear(job));
     QCOMPARE(job.resultLines(), (QStringList{QStringLiteral("02:00:00:00:00:01 198.18.1.1: cancelled"),

@@ -1,15 +1,15 @@
-#include "CoreAudio.h"
+#include "AudioCapture.h"
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
 #include "PulseTestServer.h"
-#include "RTPAudioEncoder.h"
-#include "RTPAudioPacket.h"
-#include "RTPMulticast.h"
-#include "RTPPacketQueue.h"
-#include "RTPWinDeviceAudioReader.h"
-#include "VyCoreAudio.h"
-#include "VyRtpSession.h"
-#include "tools/cli/CliBroadcast.h"
+#include "LiveAudioEncoder.h"
+#include "AudioPacket.h"
+#include "MulticastBroadcast.h"
+#include "AudioPacketQueue.h"
+#include "LiveAudioReader.h"
+#include "AudioEndpoints.h"
+#include "RtpMulticastSession.h"
+#include "CliBroadcast.h"
 
 #include <QFile>
 #include <QProcess>
@@ -167,10 +167,10 @@ void TestLiveBroadcast::sourceOpenFailures()
     QFETCH(int, kind);
     QFETCH(QByteArray, encoder);
     const int threads = settledThreadCount();
-    auto* reader = new RTPWinDeviceAudioReader;
+    auto* reader = new LiveAudioReader;
     reader->setDevice({id, id, kind});
     reader->setEncoderName(encoder);
-    RTPMulticast m;
+    MulticastBroadcast m;
     m.setReader(reader);
     QVERIFY(m.start(Group, GroupPort) < 0);
     QVERIFY(!m.session());
@@ -189,8 +189,8 @@ void TestLiveBroadcast::sourceProducesFramesAndResets()
     QVERIFY2(player.start("orv_float48", "float32le", 48000, 2, PulseTonePlayer::Sine),
              qPrintable(player.error()));
     QVERIFY(player.waitUntilFlowing(10000));
-    RTPWinDeviceAudioReader reader;
-    reader.setDevice({"orv_float48", "orv_float48", CoreAudioDeviceInfo::Render});
+    LiveAudioReader reader;
+    reader.setDevice({"orv_float48", "orv_float48", AudioEndpoint::Render});
     QVERIFY(reader.isRealTime());
     QCOMPARE(reader.payloadType(), 14);
     QVERIFY(!reader.readPacket());
@@ -198,10 +198,10 @@ void TestLiveBroadcast::sourceProducesFramesAndResets()
     QVERIFY(reader.encoder());
     QCOMPARE(reader.encoder()->outputRate(), 44100);
     QCOMPARE(reader.encoder()->outputChannels(), 2);
-    QCOMPARE(RTPWinDeviceAudioReader::sampleFormatOf(*reader.captureDevice()->mixFormat()),
+    QCOMPARE(LiveAudioReader::sampleFormatOf(*reader.captureDevice()->mixFormat()),
              int(AV_SAMPLE_FMT_FLT));
-    QVERIFY(QTest::qWaitFor([&] { return reader.encoder()->packets()->count() >= 10; }, 5000));
-    RTPAudioPacket* p = reader.readPacket();
+    QVERIFY(QTest::qWaitFor([&] { return reader.encoder()->packets()->size() >= 10; }, 5000));
+    AudioPacket* p = reader.readPacket();
     QVERIFY(p);
     QCOMPARE(p->sampleRate, 44100);
     QCOMPARE(p->channels, 2);
@@ -210,7 +210,7 @@ void TestLiveBroadcast::sourceProducesFramesAndResets()
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(p->data()), 4), QByteArray(4, 0));
     delete p;
     reader.reset();
-    QVERIFY(reader.encoder()->packets()->count() <= 1);
+    QVERIFY(reader.encoder()->packets()->size() <= 1);
     reader.close();
     QVERIFY(!reader.readPacket());
     player.stop();
@@ -274,9 +274,9 @@ void TestLiveBroadcast::liveChainEndToEnd()
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
-    auto* reader = new RTPWinDeviceAudioReader;
-    reader->setDevice({sink, sink, CoreAudioDeviceInfo::Render});
-    RTPMulticast m;
+    auto* reader = new LiveAudioReader;
+    reader->setDevice({sink, sink, AudioEndpoint::Render});
+    MulticastBroadcast m;
     m.setReader(reader);
     QElapsedTimer ran;
     ran.start();

@@ -1,5 +1,5 @@
-#include "VyLanguage.h"
-#include "VyLog.h"
+#include "Language.h"
+#include "LogFile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -11,10 +11,10 @@ namespace {
 QString formatted(const QDateTime& when, const char* file, const char* function, int line, int level,
                   const char* format, ...)
 {
-    char buffer[VyLog::LineBufferSize];
+    char buffer[LogFile::LineBufferSize];
     va_list args;
     va_start(args, format);
-    const int n = VyLog::formatLine(buffer, sizeof buffer, when, file, function, line, level, format, args);
+    const int n = LogFile::formatLine(buffer, sizeof buffer, when, file, function, line, level, format, args);
     va_end(args);
     return n < 0 ? QStringLiteral("<filtered>") : QString::fromUtf8(buffer, n);
 }
@@ -79,7 +79,7 @@ void TestLogAndLanguage::longMessageIsCutAtBuffer()
 {
     const QByteArray huge(10000, 'x');
     const QString line = formatted(QDateTime::currentDateTime(), "a.cpp", "f", 1, 5, "%s", huge.constData());
-    QCOMPARE(line.size(), VyLog::LineBufferSize - 1);
+    QCOMPARE(line.size(), LogFile::LineBufferSize - 1);
     QVERIFY(line.endsWith(QLatin1Char('x')));
 }
 
@@ -87,11 +87,11 @@ void TestLogAndLanguage::levelFilterAndFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.log"));
-    QVERIFY(VyLog::open(path));
-    VyLog::write("x/y.cpp", "f", 1, 1, "below the minimum\n");
-    VyLog::write("x/y.cpp", "f", 2, 2, "at the minimum\n");
+    QVERIFY(LogFile::open(path));
+    LogFile::write("x/y.cpp", "f", 1, 1, "below the minimum\n");
+    LogFile::write("x/y.cpp", "f", 2, 2, "at the minimum\n");
     VYLOG("usual %d\n", 5);
-    VyLog::close();
+    LogFile::close();
     const QByteArray text = readAll(path);
     QVERIFY(!text.contains("below the minimum"));
     QVERIFY(text.contains("  y.cpp:2(f) at the minimum\n"));
@@ -101,9 +101,9 @@ void TestLogAndLanguage::levelFilterAndFile()
     QCOMPARE(formatted(QDateTime::currentDateTime(), "a", "f", 1, 1, "x"), QStringLiteral("<filtered>"));
 
     // Opening again starts a fresh file.
-    QVERIFY(VyLog::open(path));
+    QVERIFY(LogFile::open(path));
     VYLOG("second\n");
-    VyLog::close();
+    LogFile::close();
     QCOMPARE(readAll(path).count('\n'), 1);
 }
 
@@ -111,7 +111,7 @@ void TestLogAndLanguage::threadsDoNotInterleave()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("threads.log"));
-    QVERIFY(VyLog::open(path));
+    QVERIFY(LogFile::open(path));
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -124,7 +124,7 @@ void TestLogAndLanguage::threadsDoNotInterleave()
     for (auto& th : threads)
         th.join();
     qInstallMessageHandler(nullptr);
-    VyLog::close();
+    LogFile::close();
     const QList<QByteArray> lines = readAll(path).split('\n');
     QCOMPARE(lines.size(), 2001); // the last split part is empty
     for (int i = 0; i < 2000; ++i) {
@@ -138,10 +138,10 @@ void TestLogAndLanguage::threadsDoNotInterleave()
 
 void TestLogAndLanguage::unopenableLogStillRuns()
 {
-    QVERIFY(!VyLog::open(QStringLiteral("/nonexistent-dir/for/sure/x.log")));
-    QVERIFY(!VyLog::isOpen());
+    QVERIFY(!LogFile::open(QStringLiteral("/nonexistent-dir/for/sure/x.log")));
+    QVERIFY(!LogFile::isOpen());
     VYLOG("still fine %d\n", 1);
-    VyLog::close();
+    LogFile::close();
 }
 
 void TestLogAndLanguage::trimming_data()
@@ -163,13 +163,13 @@ void TestLogAndLanguage::trimming()
 {
     QFETCH(QString, part);
     QFETCH(QString, trimmed);
-    QCOMPARE(VyLanguage::trimPart(part), trimmed);
+    QCOMPARE(Language::trimPart(part), trimmed);
 }
 
 void TestLogAndLanguage::fileRules()
 {
     QTemporaryDir dir;
-    VyLanguage::setDirectory(dir.path());
+    Language::setDirectory(dir.path());
     writeFile(dir.filePath(QStringLiteral("cn.txt")),
               "\"Search\" = \"\xe6\x90\x9c\xe7\xb4\xa2\";\n"
               "Set=First\n"
@@ -180,21 +180,21 @@ void TestLogAndLanguage::fileRules()
               "Network=\xe7\xbd\x91\xe7\xbb\x9c\n"
               "\n"
               "After = blank\n");
-    QVERIFY(VyLanguage::load(QStringLiteral("cn")));
-    QCOMPARE(VyLanguage::translate(QStringLiteral("Search")), QString::fromUtf8("\xe6\x90\x9c\xe7\xb4\xa2"));
+    QVERIFY(Language::load(QStringLiteral("cn")));
+    QCOMPARE(Language::translate(QStringLiteral("Search")), QString::fromUtf8("\xe6\x90\x9c\xe7\xb4\xa2"));
     QCOMPARE(vyTr("Set"), QStringLiteral("Second"));
     QCOMPARE(vyTr("Network"), QString::fromUtf8("\xe7\xbd\x91\xe7\xbb\x9c"));
     QCOMPARE(vyTr("a"), QStringLiteral("a"));
     QCOMPARE(vyTr("After"), QStringLiteral("After"));
-    QCOMPARE(VyLanguage::table().size(), 3);
+    QCOMPARE(Language::table().size(), 3);
 
     writeFile(dir.filePath(QStringLiteral("en.txt")), "One = 1\nTwo = 2\n\nThree = 3\n");
-    QVERIFY(VyLanguage::load(QStringLiteral("en.txt")));
-    QCOMPARE(VyLanguage::table().size(), 2);
+    QVERIFY(Language::load(QStringLiteral("en.txt")));
+    QCOMPARE(Language::table().size(), 2);
 
-    QVERIFY(!VyLanguage::load(QStringLiteral("de")));
-    QVERIFY(VyLanguage::table().isEmpty());
-    QCOMPARE(VyLanguage::currentFile(), QStringLiteral("de"));
+    QVERIFY(!Language::load(QStringLiteral("de")));
+    QVERIFY(Language::table().isEmpty());
+    QCOMPARE(Language::currentFile(), QStringLiteral("de"));
     QCOMPARE(vyTr("One"), QStringLiteral("One"));
 }
 
@@ -219,9 +219,9 @@ void TestLogAndLanguage::hostileFiles()
     QFETCH(QString, key);
     QFETCH(QString, value);
     QTemporaryDir dir;
-    VyLanguage::setDirectory(dir.path());
+    Language::setDirectory(dir.path());
     writeFile(dir.filePath(QStringLiteral("x.txt")), content);
-    QVERIFY(VyLanguage::load(QStringLiteral("x")));
+    QVERIFY(Language::load(QStringLiteral("x")));
     QCOMPARE(vyTr(key), value);
 }
 
@@ -230,13 +230,13 @@ void TestLogAndLanguage::nameAndDirectoryForms()
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("cn.txt")), "K = V\n");
     for (const QString& directory : {dir.path(), dir.path() + QLatin1Char('/')}) {
-        VyLanguage::setDirectory(directory);
+        Language::setDirectory(directory);
         for (const QString& name : {QStringLiteral("cn"), QStringLiteral("cn.txt")}) {
-            QVERIFY(VyLanguage::load(name));
+            QVERIFY(Language::load(name));
             QCOMPARE(vyTr("K"), QStringLiteral("V"));
         }
         // The suffix test is case-sensitive: cn.TXT looks for cn.TXT.txt.
-        QVERIFY(!VyLanguage::load(QStringLiteral("cn.TXT")));
+        QVERIFY(!Language::load(QStringLiteral("cn.TXT")));
     }
 }
 
@@ -245,12 +245,12 @@ void TestLogAndLanguage::shippedLanguageFiles()
     // Every line of the shipped files must reach the table: a blank line would
     // silently end a file, a stray "=" would drop its line.
     const QString directory = QStringLiteral(ORVANE_SOURCE_DIR "/language");
-    VyLanguage::setDirectory(directory);
+    Language::setDirectory(directory);
     QMap<QString, QString> tables[2];
     const QStringList names{QStringLiteral("en"), QStringLiteral("cn")};
     for (int i = 0; i < 2; ++i) {
-        QVERIFY(VyLanguage::load(names.at(i)));
-        tables[i] = VyLanguage::table();
+        QVERIFY(Language::load(names.at(i)));
+        tables[i] = Language::table();
         const QByteArray bytes = readAll(QStringLiteral("%1/%2.txt").arg(directory, names.at(i)));
         QVERIFY(!bytes.startsWith("\xef\xbb\xbf"));
         QCOMPARE(tables[i].size(), bytes.count('\n'));

@@ -1,14 +1,14 @@
 // The main window on a segment of emulated devices: which page a click shows,
 // edits made in the table's cells, the buttons, and the log of every command.
 #include "MainWindowOnSegment.h"
-#include "OrvaneAboutDialog.h"
-#include "OrvaneSettingWidget.h"
-#include "VyConfigure.h"
-#include "VyLog.h"
-#include "VyRtpMulticastDialog.h"
-#include "VyTableView.h"
-#include "VyToast.h"
-#include "VyToastView.h"
+#include "AboutDialog.h"
+#include "SettingsPage.h"
+#include "AppConfig.h"
+#include "LogFile.h"
+#include "BroadcastDialog.h"
+#include "CopyingTableView.h"
+#include "Toast.h"
+#include "ToastView.h"
 
 #include <QApplication>
 #include <QFile>
@@ -27,7 +27,7 @@ namespace {
 
 void clickCell(MainWindow& window, int row, int column)
 {
-    VyTableView* table = window.tableView();
+    CopyingTableView* table = window.tableView();
     const QModelIndex index = window.model()->index(row, column);
     table->scrollTo(index);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
@@ -81,7 +81,7 @@ void TestMainWindow::cleanupTestCase()
 
 void TestMainWindow::init()
 {
-    QFile::remove(VyConfigure::filePath());
+    QFile::remove(AppConfig::filePath());
 }
 
 void TestMainWindow::cleanup()
@@ -142,8 +142,8 @@ void TestMainWindow::clicksChooseAndFeedThePage()
     QVERIFY(window);
     QVERIFY(!window->currentPage());
 
-    clickCell(*window, 0, OrvaneDeviceModel::NetmaskColumn);
-    OrvaneSettingWidget* ipPage = window->cachedPage(MainWindow::IpPage);
+    clickCell(*window, 0, DeviceTableModel::NetmaskColumn);
+    SettingsPage* ipPage = window->cachedPage(MainWindow::IpPage);
     QVERIFY(ipPage);
     QCOMPARE(window->currentPage(), ipPage);
     QVERIFY(ipPage->isVisible());
@@ -151,36 +151,36 @@ void TestMainWindow::clicksChooseAndFeedThePage()
     QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.1"));
 
     // Another row's Gateway: the same page, now with that row's values.
-    clickCell(*window, 1, OrvaneDeviceModel::GatewayColumn);
+    clickCell(*window, 1, DeviceTableModel::GatewayColumn);
     QCOMPARE(window->currentPage(), ipPage);
     QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.2"));
     QCOMPARE(ipPage->currentDevice(), window->model()->deviceAt(1));
 
     // UID removes the page.
-    clickCell(*window, 1, OrvaneDeviceModel::UidColumn);
+    clickCell(*window, 1, DeviceTableModel::UidColumn);
     QVERIFY(!window->currentPage());
     QVERIFY(!ipPage->isVisible());
 
-    clickCell(*window, 2, OrvaneDeviceModel::NameColumn);
-    OrvaneSettingWidget* namePage = window->cachedPage(MainWindow::NamePage);
+    clickCell(*window, 2, DeviceTableModel::NameColumn);
+    SettingsPage* namePage = window->cachedPage(MainWindow::NamePage);
     QCOMPARE(window->currentPage(), namePage);
     QCOMPARE(editText(namePage, "nameEdit"), QStringLiteral("Device 3"));
     // The check-box column keeps the page and hands it the row's device.
-    clickCell(*window, 0, OrvaneDeviceModel::CheckColumn);
+    clickCell(*window, 0, DeviceTableModel::CheckColumn);
     QCOMPARE(window->currentPage(), namePage);
     QCOMPARE(editText(namePage, "nameEdit"), QStringLiteral("Device 1"));
     QCOMPARE(namePage->findChild<QLabel*>(QStringLiteral("deviceLabel"))->text(),
              QStringLiteral("Current Device Device 1-UID000001"));
 
-    clickCell(*window, 1, OrvaneDeviceModel::MacColumn);
+    clickCell(*window, 1, DeviceTableModel::MacColumn);
     QCOMPARE(window->currentPage(), window->cachedPage(MainWindow::MacPage));
     QCOMPARE(editText(window->currentPage(), "macEdit"), QStringLiteral("02:00:00:00:00:02"));
     // Pages are made once and kept.
-    clickCell(*window, 2, OrvaneDeviceModel::IpColumn);
+    clickCell(*window, 2, DeviceTableModel::IpColumn);
     QCOMPARE(window->currentPage(), ipPage);
     QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.3"));
     // The SIP column shows its page, which has read the clicked row's accounts.
-    clickCell(*window, 0, OrvaneDeviceModel::SipColumn);
+    clickCell(*window, 0, DeviceTableModel::SipColumn);
     QVERIFY(window->cachedPage(MainWindow::SipPage));
     QCOMPARE(window->currentPage(), window->cachedPage(MainWindow::SipPage));
     QCOMPARE(editText(window->currentPage(), "serverPort1Edit"), QStringLiteral("5060"));
@@ -212,22 +212,22 @@ void TestMainWindow::buttonsAndLayout()
     QCOMPARE(window->pageArea(), QRect(0, 400, 1000, 300));
 
     // Pressing RTP Multicast twice shows one dialog; closing the window closes it.
-    QVERIFY(!VyRtpMulticastDialog::instance());
+    QVERIFY(!BroadcastDialog::instance());
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("rtpButton")), Qt::LeftButton);
-    QPointer<VyRtpMulticastDialog> multicast = VyRtpMulticastDialog::instance();
+    QPointer<BroadcastDialog> multicast = BroadcastDialog::instance();
     QVERIFY(multicast && multicast->isVisible());
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("rtpButton")), Qt::LeftButton);
-    QCOMPARE(VyRtpMulticastDialog::instance(), multicast.data());
+    QCOMPARE(BroadcastDialog::instance(), multicast.data());
     int dialogs = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
-        dialogs += qobject_cast<VyRtpMulticastDialog*>(w) ? 1 : 0;
+        dialogs += qobject_cast<BroadcastDialog*>(w) ? 1 : 0;
     QCOMPARE(dialogs, 1);
     multicast->reject();
     QTRY_VERIFY(!multicast);
 
     QString aboutTitle;
     QTimer::singleShot(200, [&aboutTitle] {
-        if (auto* about = qobject_cast<OrvaneAboutDialog*>(QApplication::activeModalWidget())) {
+        if (auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget())) {
             aboutTitle = about->objectName();
             about->reject();
         }
@@ -242,10 +242,10 @@ void TestMainWindow::cellEdits_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("method");
     QTest::addColumn<bool>("sent");
-    QTest::newRow("same name") << int(OrvaneDeviceModel::NameColumn) << "Device 2" << "SetName" << false;
-    QTest::newRow("new name") << int(OrvaneDeviceModel::NameColumn) << "Hall 2" << "SetName" << true;
-    QTest::newRow("same mac") << int(OrvaneDeviceModel::MacColumn) << "02:00:00:00:00:02" << "SetMac" << false;
-    QTest::newRow("new mac") << int(OrvaneDeviceModel::MacColumn) << "02:00:00:00:00:22" << "SetMac" << true;
+    QTest::newRow("same name") << int(DeviceTableModel::NameColumn) << "Device 2" << "SetName" << false;
+    QTest::newRow("new name") << int(DeviceTableModel::NameColumn) << "Hall 2" << "SetName" << true;
+    QTest::newRow("same mac") << int(DeviceTableModel::MacColumn) << "02:00:00:00:00:02" << "SetMac" << false;
+    QTest::newRow("new mac") << int(DeviceTableModel::MacColumn) << "02:00:00:00:00:22" << "SetMac" << true;
 }
 
 void TestMainWindow::cellEdits()
@@ -256,7 +256,7 @@ void TestMainWindow::cellEdits()
     QFETCH(bool, sent);
     std::unique_ptr<MainWindow> window = start("[]", 2, 2);
     QVERIFY(window);
-    VyTableView* table = window->tableView();
+    CopyingTableView* table = window->tableView();
     const QModelIndex index = window->model()->index(1, column);
     const QString before = index.data().toString();
     table->setFocus();
@@ -273,7 +273,7 @@ void TestMainWindow::cellEdits()
         const QList<ReceivedCommand> commands = m_segment.commands(method);
         QCOMPARE(commands.size(), 1);
         QCOMPARE(commands.first().destination, QStringLiteral("02:00:00:00:00:02"));
-        QCOMPARE(commands.first().value(column == OrvaneDeviceModel::NameColumn ? "name" : "mac"), text);
+        QCOMPARE(commands.first().value(column == DeviceTableModel::NameColumn ? "name" : "mac"), text);
     } else {
         QTest::qWait(500);
         QVERIFY(m_segment.commands(method).isEmpty());
@@ -281,29 +281,29 @@ void TestMainWindow::cellEdits()
     }
     QVERIFY(!QApplication::activeModalWidget());
     // The other row is untouched.
-    QCOMPARE(window->model()->index(0, OrvaneDeviceModel::NameColumn).data().toString(), QStringLiteral("Device 1"));
+    QCOMPARE(window->model()->index(0, DeviceTableModel::NameColumn).data().toString(), QStringLiteral("Device 1"));
 }
 
 void TestMainWindow::logHasOneLinePerCommandWithPasswordsMasked()
 {
     QTemporaryDir dir;
     const QString logPath = dir.filePath(QStringLiteral("run.log"));
-    QVERIFY(VyLog::open(logPath));
+    QVERIFY(LogFile::open(logPath));
     std::unique_ptr<MainWindow> window = start(R"([{"password":"hunter2"}, {}, {}])", 0, 3);
     QVERIFY(window);
 
-    clickCell(*window, 0, OrvaneDeviceModel::NameColumn);
+    clickCell(*window, 0, DeviceTableModel::NameColumn);
     window->currentPage()->findChild<QLineEdit*>(QStringLiteral("nameEdit"))->setText(QStringLiteral("Hall"));
     QTest::mouseClick(window->currentPage()->findChild<QPushButton*>(QStringLiteral("setAllButton")),
                       Qt::LeftButton);
-    QCOMPARE(tableColumn(*window, OrvaneDeviceModel::NameColumn), (QStringList{"Hall", "Hall", "Hall"}));
+    QCOMPARE(tableColumn(*window, DeviceTableModel::NameColumn), (QStringList{"Hall", "Hall", "Hall"}));
     QCOMPARE(window->sdk()->setAccountPassword(window->model()->deviceAt(1), QStringLiteral("tech"),
                                                QStringLiteral("s3cret")),
              0);
     // Replies are logged on the capture thread; let the last one land.
     QTest::qWait(200);
     window.reset();
-    VyLog::close();
+    LogFile::close();
 
     QFile file(logPath);
     QVERIFY(file.open(QIODevice::ReadOnly));

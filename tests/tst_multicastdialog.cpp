@@ -1,17 +1,17 @@
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
 #include "PulseTestServer.h"
-#include "RTPMulticast.h"
-#include "VyConfigure.h"
-#include "VyCoreAudioSelectWidget.h"
-#include "VyFileListHeaderWidget.h"
-#include "VyFileListItemWidget.h"
-#include "VyFileListTailWidget.h"
-#include "VyFileListView.h"
-#include "VyFileListWidget.h"
-#include "VyRtpMulticastDialog.h"
-#include "VyToast.h"
-#include "VyToastView.h"
+#include "MulticastBroadcast.h"
+#include "AppConfig.h"
+#include "AudioSourceSelector.h"
+#include "PlaylistHeader.h"
+#include "PlaylistItem.h"
+#include "PlaylistTail.h"
+#include "PlaylistView.h"
+#include "PlaylistWidget.h"
+#include "BroadcastDialog.h"
+#include "Toast.h"
+#include "ToastView.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -42,7 +42,7 @@ bool makeTone(const QString& path, double seconds, int rate = 44100, const char*
     return p.waitForFinished(60000) && p.exitCode() == 0;
 }
 
-QString toastText(VyRtpMulticastDialog* d)
+QString toastText(BroadcastDialog* d)
 {
     return d->toast() && d->toast()->view() ? d->toast()->view()->label()->text() : QString();
 }
@@ -60,25 +60,25 @@ struct Saved
 
 Saved saved()
 {
-    VyConfigure c;
+    AppConfig c;
     return {c.rtpServer(), c.deviceId(), c.rtpFileList(), c.rtpSourceIndex()};
 }
 
 void save(const Saved& s)
 {
-    VyConfigure c;
+    AppConfig c;
     c.setRtpServer(s.server);
     c.setDeviceId(s.deviceId);
     c.setRtpFileList(s.files);
     c.setRtpSourceIndex(s.index);
 }
 
-VyFileListItemWidget* row(VyFileListWidget* list, int position)
+PlaylistItem* row(PlaylistWidget* list, int position)
 {
-    return qobject_cast<VyFileListItemWidget*>(list->list()->itemWidget(list->list()->item(position + 1)));
+    return qobject_cast<PlaylistItem*>(list->list()->itemWidget(list->list()->item(position + 1)));
 }
 
-QStringList rowNames(VyFileListWidget* list)
+QStringList rowNames(PlaylistWidget* list)
 {
     QStringList names;
     for (int p = 0; p < list->files().size(); ++p)
@@ -95,7 +95,7 @@ QStringList menuTexts(QMenu* menu)
     return t;
 }
 
-QPoint rowPoint(VyFileListWidget* list, int row)
+QPoint rowPoint(PlaylistWidget* list, int row)
 {
     return list->list()->visualItemRect(list->list()->item(row)).center();
 }
@@ -110,7 +110,7 @@ std::unique_ptr<QMimeData> urls(const QStringList& paths)
     return mime;
 }
 
-bool isRed(VyFileListItemWidget* w)
+bool isRed(PlaylistItem* w)
 {
     return w && w->isPlaying() && w->nameLabel()->styleSheet().contains("#ff0000");
 }
@@ -156,11 +156,11 @@ private slots:
 private:
     bool prepareNamespace();
     QString file(const QString& name) const { return m_dir.path() + "/" + name; }
-    VyRtpMulticastDialog* makeDialog();
+    BroadcastDialog* makeDialog();
 
     QTemporaryDir m_dir;
     std::unique_ptr<NetNamespacePair> m_pair;
-    VyRtpMulticastDialog* m_dialog = nullptr;
+    BroadcastDialog* m_dialog = nullptr;
 };
 
 void TestMulticastDialog::initTestCase()
@@ -194,10 +194,10 @@ bool TestMulticastDialog::prepareNamespace()
            m_pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
 }
 
-VyRtpMulticastDialog* TestMulticastDialog::makeDialog()
+BroadcastDialog* TestMulticastDialog::makeDialog()
 {
     delete m_dialog;
-    m_dialog = new VyRtpMulticastDialog;
+    m_dialog = new BroadcastDialog;
     m_dialog->show();
     return m_dialog;
 }
@@ -232,7 +232,7 @@ void TestMulticastDialog::refusedStarts()
     const Saved before{"239.1.1.1:5000", "orv_long_gone",
                        withFiles ? QStringList{file("x.mp3")} : QStringList{}, 0};
     save(before);
-    VyRtpMulticastDialog* d = makeDialog();
+    BroadcastDialog* d = makeDialog();
     QCOMPARE(d->addressEdit()->text(), QString("239.1.1.1:5000"));
     QCOMPARE(d->selector()->selectedDevice().id, QString());
     QCOMPARE(d->selector()->selectedIndex(), d->selector()->devices().size());
@@ -269,7 +269,7 @@ void TestMulticastDialog::failedStarts()
     QFETCH(QString, endpoint);
     save({"239.1.1.1:5000", "", {file("x.mp3")}, 0});
     const Saved before = saved();
-    VyRtpMulticastDialog* d = makeDialog();
+    BroadcastDialog* d = makeDialog();
     // A file that vanished after the dialog listed it.
     d->playList()->setFiles({file(playFile)});
     if (!endpoint.isEmpty()) {
@@ -318,7 +318,7 @@ void TestMulticastDialog::startWritesConfiguration()
 
     const QStringList files{file("x.mp3"), file("y.mp3"), file("z.mp3")};
     save({"", "", files, 1});
-    VyRtpMulticastDialog* d = makeDialog();
+    BroadcastDialog* d = makeDialog();
     d->tabs()->setCurrentIndex(0);
     d->addressEdit()->setText("239.255.0.0:6000");
     QTest::mouseClick(d->startButton(), Qt::LeftButton);
@@ -358,7 +358,7 @@ void TestMulticastDialog::startFromAnEndpoint()
     QVERIFY(capture.open(Group, GroupPort));
 
     save({"239.255.0.0:6000", "orv_dialog", {}, 1});
-    VyRtpMulticastDialog* d = makeDialog();
+    BroadcastDialog* d = makeDialog();
     QCOMPARE(d->tabs()->currentIndex(), 1);
     QCOMPARE(d->selector()->selectedDevice().id, QString("orv_dialog"));
     QTest::mouseClick(d->startButton(), Qt::LeftButton);
@@ -383,7 +383,7 @@ void TestMulticastDialog::fileFailingDuringBroadcastStops()
     QFile::remove(doomed);
     QVERIFY(QFile::copy(file("x.mp3"), doomed));
     save({"239.255.0.0:6000", "", {file("short.mp3"), doomed}, 0});
-    VyRtpMulticastDialog* d = makeDialog();
+    BroadcastDialog* d = makeDialog();
     QTest::mouseClick(d->startButton(), Qt::LeftButton);
     QVERIFY(d->isRunning());
     QVERIFY(QFile::remove(doomed));
@@ -407,11 +407,11 @@ void TestMulticastDialog::doubleClickJumps()
     QFile::remove(doomed);
     QVERIFY(QFile::copy(file("x.mp3"), doomed));
     save({"239.255.0.0:6000", "", {file("x.mp3"), file("y.mp3"), doomed}, 0});
-    VyRtpMulticastDialog* d = makeDialog();
+    BroadcastDialog* d = makeDialog();
     QTest::mouseClick(d->startButton(), Qt::LeftButton);
     QVERIFY(d->isRunning());
     QListWidget* list = d->playList()->list();
-    QSignalSpy spy(d->playList(), &VyFileListWidget::doubleClicked);
+    QSignalSpy spy(d->playList(), &PlaylistWidget::doubleClicked);
     emit list->itemDoubleClicked(list->item(2));
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), 1);
@@ -430,7 +430,7 @@ void TestMulticastDialog::doubleClickJumps()
 // row, each at the same position.
 void TestMulticastDialog::addAfterPosition()
 {
-    VyFileListWidget list;
+    PlaylistWidget list;
     list.resize(300, 400);
     list.show();
     list.setFiles({"/m/first.mp3", "/m/rest.mp3"});
@@ -455,7 +455,7 @@ void TestMulticastDialog::addAfterPosition()
 // Guards "Top": the third of x, y, z gives z, y, x; rows keep their colour.
 void TestMulticastDialog::topSwapsWithTheFirst()
 {
-    VyFileListWidget list;
+    PlaylistWidget list;
     list.resize(300, 400);
     list.show();
     list.setFiles({file("x.mp3"), file("y.mp3"), file("z.mp3")});
@@ -476,7 +476,7 @@ void TestMulticastDialog::topSwapsWithTheFirst()
 
 void TestMulticastDialog::deleteRemovesTheRow()
 {
-    VyFileListWidget list;
+    PlaylistWidget list;
     list.resize(300, 400);
     list.show();
     list.setFiles({"/m/x.mp3", "/m/y.mp3", "/m/z.mp3"});
@@ -508,7 +508,7 @@ void TestMulticastDialog::contextMenu()
     QFETCH(bool, editable);
     QFETCH(QStringList, actions);
     QFETCH(int, current);
-    VyFileListWidget list;
+    PlaylistWidget list;
     list.resize(300, 400);
     list.show();
     list.setFiles({"/m/x.mp3", "/m/y.mp3"});
@@ -539,7 +539,7 @@ void TestMulticastDialog::durations()
 {
     QFETCH(double, seconds);
     QFETCH(QString, text);
-    QCOMPARE(VyFileListWidget::formatDuration(seconds), text);
+    QCOMPARE(PlaylistWidget::formatDuration(seconds), text);
 }
 
 void TestMulticastDialog::fileDurations_data()
@@ -560,7 +560,7 @@ void TestMulticastDialog::fileDurations()
     const QString path = file(QStringLiteral("d%1.mp3").arg(seconds));
     if (seconds > 0 && !QFile::exists(path))
         QVERIFY(makeTone(path, seconds, 8000, "8k"));
-    VyFileListWidget list;
+    PlaylistWidget list;
     list.setFiles({path});
     QCOMPARE(row(&list, 0)->durationLabel()->text(), text);
 }
@@ -585,7 +585,7 @@ void TestMulticastDialog::displayNames()
 {
     QFETCH(QString, path);
     QFETCH(QString, name);
-    QCOMPARE(VyFileListWidget::displayName(path), name);
+    QCOMPARE(PlaylistWidget::displayName(path), name);
 }
 
 void TestMulticastDialog::drops_data()
@@ -608,7 +608,7 @@ void TestMulticastDialog::drops()
     QFETCH(bool, accepted);
     const QString first = file("x.mp3");
     save({"", "", {first}, 0});
-    VyRtpMulticastDialog* d = makeDialog();
+    BroadcastDialog* d = makeDialog();
     QVERIFY(d->acceptDrops());
     d->playList()->setEditable(!running);
     auto mime = urls(paths);
@@ -626,7 +626,7 @@ void TestMulticastDialog::drops()
 void TestMulticastDialog::rowsAndLayout()
 {
     save({"", "", {file("x.mp3")}, 0});
-    VyRtpMulticastDialog* d = makeDialog();
+    BroadcastDialog* d = makeDialog();
     QCOMPARE(d->size(), QSize(420, 600));
     QCOMPARE(d->minimumSize(), QSize(420, 600));
     QVERIFY(d->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -645,10 +645,10 @@ void TestMulticastDialog::rowsAndLayout()
     QCOMPARE(list->item(1)->sizeHint(), QSize(200, 30));
     QCOMPARE(list->item(2)->sizeHint(), QSize(250, 30));
     QCOMPARE(list->item(2)->flags(), Qt::ItemIsEnabled);
-    QCOMPARE(d->playList()->header()->objectName(), QString("VyFileListHeaderWidget"));
+    QCOMPARE(d->playList()->header()->objectName(), QString("PlaylistHeader"));
     QCOMPARE(d->playList()->header()->nameLabel()->text(), QString("Name"));
     QCOMPARE(d->playList()->header()->durationLabel()->text(), QString("Duration"));
-    QCOMPARE(d->playList()->tail()->objectName(), QString("VyFileListTailWidget"));
+    QCOMPARE(d->playList()->tail()->objectName(), QString("PlaylistTail"));
     QVERIFY(!d->playList()->tail()->iconLabel()->pixmap(Qt::ReturnByValue).isNull());
     QCOMPARE(d->playList()->tail()->iconLabel()->pixmap(Qt::ReturnByValue).width(), 18);
     QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
@@ -659,8 +659,8 @@ void TestMulticastDialog::rowsAndLayout()
 // Guards the endpoint chooser: icons by kind, the remembered endpoint, "None" last.
 void TestMulticastDialog::selector()
 {
-    VyCoreAudioSelectWidget w;
-    const QList<CoreAudioDeviceInfo> devices{{"mic", "Microphone", 0}, {"spk", "Speakers", 1}};
+    AudioSourceSelector w;
+    const QList<AudioEndpoint> devices{{"mic", "Microphone", 0}, {"spk", "Speakers", 1}};
     w.setDevices(devices, "spk");
     QCOMPARE(w.selectedIndex(), 1);
     QCOMPARE(w.selectedDevice().id, QString("spk"));
@@ -684,15 +684,15 @@ void TestMulticastDialog::selector()
 // Guards the one dialog: showing again raises the same one; rejecting deletes it.
 void TestMulticastDialog::oneDialog()
 {
-    QVERIFY(!VyRtpMulticastDialog::instance());
-    VyRtpMulticastDialog* first = VyRtpMulticastDialog::showOne();
-    QCOMPARE(VyRtpMulticastDialog::instance(), first);
-    QCOMPARE(VyRtpMulticastDialog::showOne(), first);
+    QVERIFY(!BroadcastDialog::instance());
+    BroadcastDialog* first = BroadcastDialog::showOne();
+    QCOMPARE(BroadcastDialog::instance(), first);
+    QCOMPARE(BroadcastDialog::showOne(), first);
     QVERIFY(first->isVisible());
-    QPointer<VyRtpMulticastDialog> watch(first);
+    QPointer<BroadcastDialog> watch(first);
     first->reject();
     QVERIFY(QTest::qWaitFor([&] { return watch.isNull(); }, 2000));
-    QVERIFY(!VyRtpMulticastDialog::instance());
+    QVERIFY(!BroadcastDialog::instance());
 }
 
 QTEST_MAIN(TestMulticastDialog)

@@ -1,6 +1,6 @@
-#include "OrvaneAdapterList.h"
-#include "VyConfigure.h"
-#include "VyNetworkDialog.h"
+#include "AdapterList.h"
+#include "AppConfig.h"
+#include "AdapterDialog.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -8,17 +8,17 @@
 #include <QtTest>
 
 namespace {
-std::unique_ptr<OrvaneAdapterList> threeAdapters()
+std::unique_ptr<AdapterList> threeAdapters()
 {
-    std::unique_ptr<OrvaneAdapterList> list(new OrvaneAdapterList);
+    std::unique_ptr<AdapterList> list(new AdapterList);
     const char* entries[][3] = {{"eth0", "Office", "10.0.0.5"},
                                 {"eth1", "Lab", "192.168.50.2"},
                                 {"eth2", "Site", "192.168.1.9"}};
     for (auto& e : entries) {
-        std::unique_ptr<OrvaneAdapter> a(new OrvaneAdapter);
-        OrvaneAdapter::setText(a->pcapName, e[0]);
-        OrvaneAdapter::setText(a->description, e[1]);
-        OrvaneAdapterList::parseDotted(e[2], a->ip);
+        std::unique_ptr<Adapter> a(new Adapter);
+        Adapter::setText(a->pcapName, e[0]);
+        Adapter::setText(a->description, e[1]);
+        AdapterList::parseDotted(e[2], a->ip);
         list->append(std::move(a));
     }
     return list;
@@ -30,7 +30,7 @@ class TestNetworkDialog : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init() { QFile::remove(VyConfigure::filePath()); }
+    void init() { QFile::remove(AppConfig::filePath()); }
     void entriesAndPreselection();
     void rememberedAdapterIsPreselected();
     void okStoresTheChoice();
@@ -45,7 +45,7 @@ void TestNetworkDialog::initTestCase()
 
 void TestNetworkDialog::entriesAndPreselection()
 {
-    VyNetworkDialog dialog;
+    AdapterDialog dialog;
     dialog.setList(threeAdapters());
     QComboBox* combo = dialog.findChild<QComboBox*>();
     QCOMPARE(combo->count(), 3);
@@ -57,43 +57,43 @@ void TestNetworkDialog::entriesAndPreselection()
 void TestNetworkDialog::rememberedAdapterIsPreselected()
 {
     {
-        VyConfigure c;
+        AppConfig c;
         c.setNetwork(QStringLiteral("eth0"));
     }
-    VyNetworkDialog dialog;
+    AdapterDialog dialog;
     dialog.setList(threeAdapters());
     QCOMPARE(dialog.findChild<QComboBox*>()->currentIndex(), 0);
 }
 
 void TestNetworkDialog::okStoresTheChoice()
 {
-    VyNetworkDialog dialog;
+    AdapterDialog dialog;
     dialog.setList(threeAdapters());
     dialog.findChild<QComboBox*>()->setCurrentIndex(1);
     dialog.show();
     QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(VyConfigure().network(), QStringLiteral("eth1"));
+    QCOMPARE(AppConfig().network(), QStringLiteral("eth1"));
 }
 
 void TestNetworkDialog::okWithoutAdaptersChangesNothing()
 {
     {
-        VyConfigure c;
+        AppConfig c;
         c.setNetwork(QStringLiteral("keep"));
     }
-    VyNetworkDialog dialog;
+    AdapterDialog dialog;
     dialog.setList(nullptr);
     dialog.show();
     QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QVERIFY(!dialog.selectedAdapter());
-    QCOMPARE(VyConfigure().network(), QStringLiteral("keep"));
+    QCOMPARE(AppConfig().network(), QStringLiteral("keep"));
 }
 
 void TestNetworkDialog::layout()
 {
-    VyNetworkDialog dialog;
+    AdapterDialog dialog;
     dialog.show();
     QCOMPARE(dialog.size(), QSize(500, 200));
     QCOMPARE(dialog.findChild<QComboBox*>()->geometry(), QRect(10, 60, 480, 30));

@@ -1,10 +1,10 @@
-#include "OrvaneCommandFrame.h"
-#include "OrvaneCommandObserver.h"
-#include "OrvaneDevice.h"
-#include "OrvaneSDK.h"
-#include "QPcapFrame.h"
-#include "RtpSettings.h"
-#include "SipSettings.h"
+#include "CommandFrame.h"
+#include "CommandObserver.h"
+#include "DeviceRecord.h"
+#include "ProtocolClient.h"
+#include "RawFrame.h"
+#include "RtpChannelSettings.h"
+#include "SipAccountSettings.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -25,19 +25,19 @@ const uint8_t OtherMac[6] = {0x00, 0x0b, 0x00, 0x00, 0x00, 0x02};
 // that worked, ends a command long before this.
 const qint64 PromptMs = 1500;
 
-OrvaneAdapter testAdapter()
+Adapter testAdapter()
 {
-    OrvaneAdapter adapter;
-    OrvaneAdapter::setText(adapter.pcapName, "orvane-test-none0");
+    Adapter adapter;
+    Adapter::setText(adapter.pcapName, "orvane-test-none0");
     memcpy(adapter.address, OwnMac, 6);
     memcpy(adapter.ip, OwnIp, 4);
     return adapter;
 }
 
-void inject(OrvaneSDK& sdk, const QByteArray& text, const uint8_t* fromMac = DeviceMac)
+void inject(ProtocolClient& sdk, const QByteArray& text, const uint8_t* fromMac = DeviceMac)
 {
-    QPcapFrame* frame =
-        OrvaneCommandFrame::build(fromMac, DeviceIp, OwnMac, OwnIp, text.constData(), text.size());
+    RawFrame* frame =
+        CommandFrame::build(fromMac, DeviceIp, OwnMac, OwnIp, text.constData(), text.size());
     QVERIFY(frame);
     sdk.onPacket(frame);
     frame->release();
@@ -52,16 +52,16 @@ int idOf(const QByteArray& text)
     return value;
 }
 
-// Stands in for the wire: keeps what the SDK sends and lets a scripted device
-// answer on the sending thread, before the SDK starts waiting.
+// Stands in for the wire: keeps what the protocol client sends and lets a scripted device
+// answer on the sending thread, before the protocol client starts waiting.
 struct FakeWire
 {
-    using Responder = std::function<void(OrvaneSDK& sdk, int id, const QByteArray& text)>;
+    using Responder = std::function<void(ProtocolClient& sdk, int id, const QByteArray& text)>;
 
-    explicit FakeWire(OrvaneSDK& sdk) : sdk(sdk)
+    explicit FakeWire(ProtocolClient& sdk) : sdk(sdk)
     {
-        sdk.setFrameSink([this](QPcapFrame* frame) {
-            const QByteArray text(OrvaneCommandFrame::text(*frame));
+        sdk.setFrameSink([this](RawFrame* frame) {
+            const QByteArray text(CommandFrame::text(*frame));
             {
                 QMutexLocker lock(&mutex);
                 frames.append(QByteArray(reinterpret_cast<const char*>(frame->bytes()), frame->length()));
@@ -71,7 +71,7 @@ struct FakeWire
             if (responder)
                 responder(this->sdk, idOf(text), text);
         });
-        const OrvaneAdapter adapter = testAdapter();
+        const Adapter adapter = testAdapter();
         sdk.open(&adapter);
     }
 
@@ -91,7 +91,7 @@ struct FakeWire
         return frames.isEmpty() ? QByteArray() : frames.last();
     }
 
-    OrvaneSDK& sdk;
+    ProtocolClient& sdk;
     Responder responder;
     QMutex mutex; // guards frames and texts
     QList<QByteArray> frames;
@@ -100,26 +100,26 @@ struct FakeWire
 
 FakeWire::Responder answer(const char* pattern)
 {
-    return [pattern](OrvaneSDK& sdk, int id, const QByteArray&) {
+    return [pattern](ProtocolClient& sdk, int id, const QByteArray&) {
         inject(sdk, QString::asprintf(pattern, id).toUtf8());
     };
 }
 
 struct DeviceRef
 {
-    DeviceRef() : device(OrvaneDevice::create())
+    DeviceRef() : device(DeviceRecord::create())
     {
         device->setMacBytes(DeviceMac);
         device->setIpBytes(DeviceIp);
     }
     ~DeviceRef() { device->release(); }
-    OrvaneDevice* device;
+    DeviceRecord* device;
 };
 
-struct RecordingObserver : OrvaneCommandObserver
+struct RecordingObserver : CommandObserver
 {
-    void onSendCommand(OrvaneSDK*, const char* text) override { sent.append(text); }
-    void onRecvCommand(OrvaneSDK*, const char* text) override { received.append(text); }
+    void onSendCommand(ProtocolClient*, const char* text) override { sent.append(text); }
+    void onRecvCommand(ProtocolClient*, const char* text) override { received.append(text); }
     QList<QByteArray> sent;
     QList<QByteArray> received;
 };
@@ -131,13 +131,13 @@ enum Outcome
     Ignored
 };
 
-using Command = std::function<int(OrvaneSDK&, OrvaneDevice*)>;
+using Command = std::function<int(ProtocolClient&, DeviceRecord*)>;
 
-QList<RtpSettings> channels(int count)
+QList<RtpChannelSettings> channels(int count)
 {
-    QList<RtpSettings> list;
+    QList<RtpChannelSettings> list;
     for (int i = 0; i < count; ++i)
-        list.append(RtpSettings(i & 1, QStringLiteral("239.0.0.%1").arg(i + 1), 5000 + 2 * i));
+        list.append(RtpChannelSettings(i & 1, QStringLiteral("239.0.0.%1").arg(i + 1), 5000 + 2 * i));
     return list;
 }
 
@@ -183,7 +183,7 @@ private slots:
 
 void TestOrvaneSDK::idsCountFromZeroAfterOpen()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
@@ -191,7 +191,7 @@ void TestOrvaneSDK::idsCountFromZeroAfterOpen()
     QCOMPARE(sdk.reboot(d.device), 0);
     QCOMPARE(idOf(wire.texts.value(0)), 0);
     QCOMPARE(idOf(wire.texts.value(1)), 1);
-    const OrvaneAdapter adapter = testAdapter();
+    const Adapter adapter = testAdapter();
     sdk.open(&adapter);
     QCOMPARE(sdk.playVolume(d.device), 0);
     QCOMPARE(idOf(wire.lastText()), 0);
@@ -203,52 +203,52 @@ void TestOrvaneSDK::commandTexts_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("broadcast");
 
-    SipSettings sip0;
+    SipAccountSettings sip0;
     sip0.serverHost = "10.0.0.1";
     sip0.serverPort = "5060";
     sip0.account = "101";
     sip0.password = "pw";
     sip0.displayName = "Hall";
 
-    QTest::newRow("search") << Command([](OrvaneSDK& s, OrvaneDevice*) {
-        QList<OrvaneDevice*> list;
+    QTest::newRow("search") << Command([](ProtocolClient& s, DeviceRecord*) {
+        QList<DeviceRecord*> list;
         s.search(list, 0, false);
         return 0;
     }) << QByteArray("{\"id\":0,\"method\":\"search\",\"user\":\"Windows Dravlen\"}")
                             << true;
     QTest::newRow("search alarm test")
-        << Command([](OrvaneSDK& s, OrvaneDevice*) {
-               QList<OrvaneDevice*> list;
+        << Command([](ProtocolClient& s, DeviceRecord*) {
+               QList<DeviceRecord*> list;
                s.search(list, 0, true);
                return 0;
            })
         << QByteArray(
                "{\"id\":0,\"method\":\"search\",\"user\":\"Windows Dravlen\", \"alarmTest\":\"enable\"}")
         << true;
-    QTest::newRow("SetIp dhcp") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.setIpDhcp(d); })
+    QTest::newRow("SetIp dhcp") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.setIpDhcp(d); })
                                 << QByteArray("{\"id\":0,\"method\":\"SetIp\",\"IpMode\":\"dhcp\"}") << false;
     QTest::newRow("SetIp static")
-        << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        << Command([](ProtocolClient& s, DeviceRecord* d) {
                return s.setIpStatic(d, "198.18.0.9", "198.18.0.254", "255.255.254.0", "8.8.8.8", "");
            })
         << QByteArray("{\"id\":0,\"method\":\"SetIp\",\"IpMode\":\"static\",\"ip\":\"198.18.0.9\","
                       "\"gateway\":\"198.18.0.254\",\"netmask\":\"255.255.254.0\",\"dns1\":\"8.8.8.8\","
                       "\"dns2\":\"\"}")
         << false;
-    QTest::newRow("SetSN") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.setSN(d, "SN-001"); })
+    QTest::newRow("SetSN") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.setSN(d, "SN-001"); })
                            << QByteArray("{\"id\":0,\"method\":\"SetSN\",\"sn\":\"SN-001\"}") << false;
-    QTest::newRow("SetName") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.setName(d, "Hall 2"); })
+    QTest::newRow("SetName") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.setName(d, "Hall 2"); })
                              << QByteArray("{\"id\":0,\"method\":\"SetName\",\"name\":\"Hall 2\"}") << false;
-    QTest::newRow("SetMac") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+    QTest::newRow("SetMac") << Command([](ProtocolClient& s, DeviceRecord* d) {
         return s.setMac(d, "00:1a:2b:3c:4d:5f");
     }) << QByteArray("{\"id\":0,\"method\":\"SetMac\",\"mac\":\"00:1a:2b:3c:4d:5f\"}")
                             << false;
-    QTest::newRow("SetServer") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+    QTest::newRow("SetServer") << Command([](ProtocolClient& s, DeviceRecord* d) {
         return s.setServer(d, "198.18.0.2", 8080);
     }) << QByteArray("{\"id\":0,\"method\":\"SetServer\",\"serverIp\":\"198.18.0.2\",\"serverPort\":8080}")
                                << false;
     QTest::newRow("SetDeviceInfo")
-        << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        << Command([](ProtocolClient& s, DeviceRecord* d) {
                return s.setDeviceInfo(d, "A1", "N2", "Gate", 3, "R4", "S5", "T6", "U7");
            })
         << QByteArray(
@@ -257,41 +257,41 @@ void TestOrvaneSDK::commandTexts_data()
                "\"powerLevel\":3,\"resourceTypeSequenceCode\":\"R4\",\"resourceSonTypeSequenceCode\":\"S5\","
                "\"resourceTypeCode\":\"T6\",\"resourceSonTypeCode\":\"U7\"}")
         << false;
-    QTest::newRow("PlayVolume") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.playVolume(d); })
+    QTest::newRow("PlayVolume") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.playVolume(d); })
                                 << QByteArray("{\"id\":0,\"method\":\"PlayVolume\"}") << false;
     QTest::newRow("SetDeviceVolume")
-        << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.setDeviceVolume(d, 5, 7, 1); })
+        << Command([](ProtocolClient& s, DeviceRecord* d) { return s.setDeviceVolume(d, 5, 7, 1); })
         << QByteArray(
                "{\"id\":0,\"method\":\"SetDeviceVolume\", \"micVolume\":5, \"outVolume\":7, \"autoMute\":1}")
         << false;
     QTest::newRow("SetAccountPassword")
-        << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+        << Command([](ProtocolClient& s, DeviceRecord* d) {
                return s.setAccountPassword(d, "admin", "0cc175b9c0f1b6a831c399e269772661");
            })
         << QByteArray("{\"id\":0,\"method\":\"SetAccountPassword\", \"account\":\"admin\", "
                       "\"password\":\"0cc175b9c0f1b6a831c399e269772661\"}")
         << false;
-    QTest::newRow("GetSipSettings") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
-        SipSettings a, b;
+    QTest::newRow("GetSipSettings") << Command([](ProtocolClient& s, DeviceRecord* d) {
+        SipAccountSettings a, b;
         return s.getSipSettings(d, a, b);
     }) << QByteArray("{\"id\":0,\"method\":\"GetSipSettings\"}")
                                     << false;
     QTest::newRow("SetSipSettings")
-        << Command([sip0](OrvaneSDK& s, OrvaneDevice* d) { return s.setSipSettings(d, sip0, SipSettings()); })
+        << Command([sip0](ProtocolClient& s, DeviceRecord* d) { return s.setSipSettings(d, sip0, SipAccountSettings()); })
         << QByteArray(
                "{\"id\":0,\"method\":\"SetSipSettings\",\"sip0\":{\"serverHost\" : \"10.0.0.1\","
                "\"serverPort\" : \"5060\", \"account\" : \"101\",\"password\" : \"pw\",\"displayName\" : "
                "\"Hall\"},\"sip1\":{\"serverHost\" : \"\",\"serverPort\" : \"\", \"account\" : \"\","
                "\"password\" : \"\",\"displayName\" : \"\"}}")
         << false;
-    QTest::newRow("GetRtpSettings") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
-        QList<RtpSettings> list = channels(10);
+    QTest::newRow("GetRtpSettings") << Command([](ProtocolClient& s, DeviceRecord* d) {
+        QList<RtpChannelSettings> list = channels(10);
         return s.getRtpSettings(d, list);
     }) << QByteArray("{\"id\":0,\"method\":\"GetRtpSettings\"}")
                                     << false;
-    QTest::newRow("reboot") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.reboot(d); })
+    QTest::newRow("reboot") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.reboot(d); })
                             << QByteArray("{\"id\":0,\"method\":\"reboot\"}") << false;
-    QTest::newRow("ResetDefault") << Command([](OrvaneSDK& s, OrvaneDevice* d) { return s.resetDefault(d); })
+    QTest::newRow("ResetDefault") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.resetDefault(d); })
                                   << QByteArray("{\"id\":0,\"method\":\"ResetDefault\"}") << false;
 }
 
@@ -300,7 +300,7 @@ void TestOrvaneSDK::commandTexts()
     QFETCH(Command, command);
     QFETCH(QByteArray, text);
     QFETCH(bool, broadcast);
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
@@ -309,7 +309,7 @@ void TestOrvaneSDK::commandTexts()
     QCOMPARE(wire.lastText(), text);
 
     const QByteArray frame = wire.lastFrame();
-    QCOMPARE(frame.size(), OrvaneCommandFrame::TextOffset + text.size());
+    QCOMPARE(frame.size(), CommandFrame::TextOffset + text.size());
     const QByteArray mac =
         broadcast ? QByteArray(6, '\xff') : QByteArray(reinterpret_cast<const char*>(DeviceMac), 6);
     const QByteArray ip =
@@ -332,7 +332,7 @@ void TestOrvaneSDK::replies_data()
     QTest::newRow("keys in capitals") << QByteArray("{\"ID\":%1,\"RESULT\":\"success\"}") << false << Success;
     // The largest frame there is: 60 bytes of headers and 1454 of text, no room for a zero.
     const int padding =
-        OrvaneCommandFrame::MaxTextLength - int(strlen("{\"id\":0,\"result\":\"success\",\"pad\":\"\"}"));
+        CommandFrame::MaxTextLength - int(strlen("{\"id\":0,\"result\":\"success\",\"pad\":\"\"}"));
     QTest::newRow("1514-byte frame") << QByteArray("{\"id\":%1,\"result\":\"success\",\"pad\":\"" +
                                                    QByteArray(padding, 'x') + "\"}")
                                      << false << Success;
@@ -356,9 +356,9 @@ void TestOrvaneSDK::replies()
     QFETCH(QByteArray, reply);
     QFETCH(bool, fromOwnMac);
     QFETCH(Outcome, outcome);
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
-    wire.responder = [&](OrvaneSDK& s, int id, const QByteArray&) {
+    wire.responder = [&](ProtocolClient& s, int id, const QByteArray&) {
         const QByteArray text = QString::fromLatin1(reply).arg(id).toLatin1();
         inject(s, text, fromOwnMac ? OwnMac : DeviceMac);
         if (outcome == Ignored)
@@ -370,7 +370,7 @@ void TestOrvaneSDK::replies()
     const int result = sdk.setName(d.device, "Hall");
     QCOMPARE(result, outcome == Success ? 0 : -1);
     QCOMPARE(sdk.lastOutcome(),
-             outcome == Success ? OrvaneSDK::Outcome::Success : OrvaneSDK::Outcome::Failed);
+             outcome == Success ? ProtocolClient::Outcome::Success : ProtocolClient::Outcome::Failed);
     QVERIFY2(timer.elapsed() < PromptMs, "the reply was not taken");
 }
 
@@ -394,7 +394,7 @@ void TestOrvaneSDK::escapedTextsParseBack()
 {
     QFETCH(QString, name);
     QFETCH(bool, unchanged);
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
@@ -414,27 +414,27 @@ void TestOrvaneSDK::overlongTextsAreNotSent_data()
     QTest::addColumn<Command>("command");
     QTest::addColumn<bool>("sent");
     const int nameRoom =
-        OrvaneSDK::MaxCommandLength - int(strlen("{\"id\":1,\"method\":\"SetName\",\"name\":\"\"}"));
+        ProtocolClient::MaxCommandLength - int(strlen("{\"id\":1,\"method\":\"SetName\",\"name\":\"\"}"));
     QTest::newRow("name that just fits")
-        << Command([nameRoom](OrvaneSDK& s, OrvaneDevice* d) { return s.setName(d, QString(nameRoom, 'n')); })
+        << Command([nameRoom](ProtocolClient& s, DeviceRecord* d) { return s.setName(d, QString(nameRoom, 'n')); })
         << true;
-    QTest::newRow("name one byte over") << Command([nameRoom](OrvaneSDK& s, OrvaneDevice* d) {
+    QTest::newRow("name one byte over") << Command([nameRoom](ProtocolClient& s, DeviceRecord* d) {
         return s.setName(d, QString(nameRoom + 1, 'n'));
     }) << false;
     // Escaping doubles each quote; the limit holds for the escaped text.
-    QTest::newRow("name over once escaped") << Command([nameRoom](OrvaneSDK& s, OrvaneDevice* d) {
+    QTest::newRow("name over once escaped") << Command([nameRoom](ProtocolClient& s, DeviceRecord* d) {
         return s.setName(d, QString(nameRoom / 2 + 1, '"'));
     }) << false;
-    QTest::newRow("static ip fields") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
+    QTest::newRow("static ip fields") << Command([](ProtocolClient& s, DeviceRecord* d) {
         return s.setIpStatic(d, QString(400, '1'), QString(400, '2'), QString(400, '3'), "", "");
     }) << false;
-    QTest::newRow("sip object over 255") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
-        SipSettings sip;
+    QTest::newRow("sip object over 255") << Command([](ProtocolClient& s, DeviceRecord* d) {
+        SipAccountSettings sip;
         sip.account = QString(200, 'a');
-        return s.setSipSettings(d, SipSettings(), sip);
+        return s.setSipSettings(d, SipAccountSettings(), sip);
     }) << false;
-    QTest::newRow("rtp channels") << Command([](OrvaneSDK& s, OrvaneDevice* d) {
-        QList<RtpSettings> list = channels(10);
+    QTest::newRow("rtp channels") << Command([](ProtocolClient& s, DeviceRecord* d) {
+        QList<RtpChannelSettings> list = channels(10);
         list[9].rtpIP = QString(400, '9');
         return s.setRtpSettings(d, list);
     }) << false;
@@ -444,7 +444,7 @@ void TestOrvaneSDK::overlongTextsAreNotSent()
 {
     QFETCH(Command, command);
     QFETCH(bool, sent);
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
@@ -453,10 +453,10 @@ void TestOrvaneSDK::overlongTextsAreNotSent()
     timer.start();
     QCOMPARE(command(sdk, d.device), sent ? 0 : -1);
     QVERIFY(timer.elapsed() < PromptMs);
-    QCOMPARE(sdk.lastOutcome(), sent ? OrvaneSDK::Outcome::Success : OrvaneSDK::Outcome::NotSent);
+    QCOMPARE(sdk.lastOutcome(), sent ? ProtocolClient::Outcome::Success : ProtocolClient::Outcome::NotSent);
     QCOMPARE(wire.count(), sent ? 2 : 1);
     if (sent) {
-        QCOMPARE(wire.lastText().size(), OrvaneSDK::MaxCommandLength);
+        QCOMPARE(wire.lastText().size(), ProtocolClient::MaxCommandLength);
         cJSON* json = cJSON_Parse(wire.lastText().constData());
         QVERIFY(json);
         cJSON_Delete(json);
@@ -465,9 +465,9 @@ void TestOrvaneSDK::overlongTextsAreNotSent()
 
 void TestOrvaneSDK::silentDeviceTimesOut()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
-    wire.responder = [](OrvaneSDK& s, int id, const QByteArray&) {
+    wire.responder = [](ProtocolClient& s, int id, const QByteArray&) {
         inject(s, "{\"id\":" + QByteArray::number(id + 1) + ",\"result\":\"success\"}");
     };
     DeviceRef d;
@@ -475,14 +475,14 @@ void TestOrvaneSDK::silentDeviceTimesOut()
     timer.start();
     QCOMPARE(sdk.reboot(d.device), -1);
     const qint64 elapsed = timer.elapsed();
-    QVERIFY2(elapsed >= OrvaneSDK::ReplyTimeoutMs - 1, qPrintable(QString::number(elapsed)));
-    QVERIFY(elapsed < OrvaneSDK::ReplyTimeoutMs + PromptMs);
-    QCOMPARE(sdk.lastOutcome(), OrvaneSDK::Outcome::NoAnswer);
+    QVERIFY2(elapsed >= ProtocolClient::ReplyTimeoutMs - 1, qPrintable(QString::number(elapsed)));
+    QVERIFY(elapsed < ProtocolClient::ReplyTimeoutMs + PromptMs);
+    QCOMPARE(sdk.lastOutcome(), ProtocolClient::Outcome::NoAnswer);
 }
 
 void TestOrvaneSDK::cancelWaitFromAnotherThread()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk); // no responder: the device stays silent
     DeviceRef d;
     for (int round = 0; round < 20; ++round) {
@@ -502,7 +502,7 @@ void TestOrvaneSDK::cancelWaitFromAnotherThread()
         worker.join();
         QCOMPARE(result.load(), -1);
         QVERIFY2(elapsed.load() < PromptMs, qPrintable(QString::number(elapsed.load())));
-        QCOMPARE(sdk.lastOutcome(), OrvaneSDK::Outcome::Cancelled);
+        QCOMPARE(sdk.lastOutcome(), ProtocolClient::Outcome::Cancelled);
         QVERIFY(!sdk.isWaiting());
     }
 }
@@ -511,15 +511,15 @@ void TestOrvaneSDK::cancelBeforeTheWaitBegins()
 {
     // The operator closes the job while the frame is on its way out, before the
     // wait has started: the command must not sit out its 3000 ms.
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
-    wire.responder = [](OrvaneSDK& s, int, const QByteArray&) { s.cancelWait(); };
+    wire.responder = [](ProtocolClient& s, int, const QByteArray&) { s.cancelWait(); };
     DeviceRef d;
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(sdk.setName(d.device, "Hall"), -1);
     QVERIFY2(timer.elapsed() < PromptMs, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(sdk.lastOutcome(), OrvaneSDK::Outcome::Cancelled);
+    QCOMPARE(sdk.lastOutcome(), ProtocolClient::Outcome::Cancelled);
     // The next command is not affected by the old cancel.
     wire.responder = answer(R"({"id":%d,"result":"success"})");
     QCOMPARE(sdk.setName(d.device, "Hall"), 0);
@@ -527,10 +527,10 @@ void TestOrvaneSDK::cancelBeforeTheWaitBegins()
 
 void TestOrvaneSDK::staleRepliesDoNotSurviveReopen()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     inject(sdk, "{\"id\":0,\"result\":\"success\"}"); // left over from before the adapter changed
-    const OrvaneAdapter adapter = testAdapter();
+    const Adapter adapter = testAdapter();
     sdk.open(&adapter);
     wire.responder = answer("{\"id\":%d,\"result\":\"fail\"}");
     DeviceRef d;
@@ -539,7 +539,7 @@ void TestOrvaneSDK::staleRepliesDoNotSurviveReopen()
 
 void TestOrvaneSDK::nothingSentWhileClosed()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     RecordingObserver observer;
     sdk.setObserver(&observer);
@@ -555,13 +555,13 @@ void TestOrvaneSDK::nothingSentWhileClosed()
 
 void TestOrvaneSDK::observerSeesTraffic()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     RecordingObserver observer;
     sdk.setObserver(&observer);
-    wire.responder = [](OrvaneSDK& s, int id, const QByteArray&) {
+    wire.responder = [](ProtocolClient& s, int id, const QByteArray&) {
         inject(s, "{\"id\":" + QByteArray::number(id) + ",\"result\":\"success\"}", OwnMac);
-        QPcapFrame* arp = OrvaneCommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, "", 0);
+        RawFrame* arp = CommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, "", 0);
         arp->bytes()[42] = 0;
         arp->bytes()[43] = 0;
         s.onPacket(arp);
@@ -578,10 +578,10 @@ void TestOrvaneSDK::observerSeesTraffic()
 
 void TestOrvaneSDK::searchWithTimeoutZero()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = answer("{\"id\":%d,\"method\":\"search\",\"type\":\"KM41\"}");
-    QList<OrvaneDevice*> list;
+    QList<DeviceRecord*> list;
     QElapsedTimer timer;
     timer.start();
     sdk.search(list, 0, false);
@@ -592,10 +592,10 @@ void TestOrvaneSDK::searchWithTimeoutZero()
 
 void TestOrvaneSDK::searchCollectsUntilDeadline()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     std::thread devices;
-    wire.responder = [&devices](OrvaneSDK& s, int id, const QByteArray&) {
+    wire.responder = [&devices](ProtocolClient& s, int id, const QByteArray&) {
         const QByteArray n = QByteArray::number(id);
         inject(s, "{\"id\":" + n + ",\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}");
         inject(s, "{\"id\":" + n + ",\"method\":\"Search\",\"type\":\"KM41\",\"name\":\"capital\"}");
@@ -608,7 +608,7 @@ void TestOrvaneSDK::searchCollectsUntilDeadline()
             inject(s, "{\"id\":" + n + ",\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}");
         });
     };
-    QList<OrvaneDevice*> list;
+    QList<DeviceRecord*> list;
     list.append(nullptr); // whatever the caller left there is dropped
     QElapsedTimer timer;
     timer.start();
@@ -618,7 +618,7 @@ void TestOrvaneSDK::searchCollectsUntilDeadline()
     QVERIFY2(elapsed >= 399, qPrintable(QString::number(elapsed)));
     QVERIFY(elapsed < 400 + PromptMs);
     QStringList names;
-    for (OrvaneDevice* device : list) {
+    for (DeviceRecord* device : list) {
         names << device->name();
         device->release();
     }
@@ -627,9 +627,9 @@ void TestOrvaneSDK::searchCollectsUntilDeadline()
 
 void TestOrvaneSDK::searchEndsOnCancel()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
-    QList<OrvaneDevice*> list;
+    QList<DeviceRecord*> list;
     std::atomic<qint64> elapsed{0};
     std::thread worker([&] {
         QElapsedTimer timer;
@@ -646,15 +646,15 @@ void TestOrvaneSDK::searchEndsOnCancel()
 
 void TestOrvaneSDK::getSipSettings()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder =
         answer("{\"id\":%d,\"result\":\"fail\",\"SIP0\":{\"serverHost\":\"10.0.0.1\","
                "\"ServerPort\":\"5060\",\"account\":\"101\",\"password\":5,\"displayName\":\"Hall\"}}");
     DeviceRef d;
-    SipSettings first;
+    SipAccountSettings first;
     first.password = "old";
-    SipSettings second;
+    SipAccountSettings second;
     second.account = "kept";
     QCOMPARE(sdk.getSipSettings(d.device, first, second), -1);
     QCOMPARE(first.serverHost, QStringLiteral("10.0.0.1"));
@@ -667,7 +667,7 @@ void TestOrvaneSDK::getSipSettings()
 
 void TestOrvaneSDK::getRtpSettings()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\","
                             "\"rtp0\":{\"enable\":1,\"rtpIP\":\"239.1.1.1\",\"rtpPort\":5004},"
@@ -675,20 +675,20 @@ void TestOrvaneSDK::getRtpSettings()
                             "\"rtp9\":{\"enable\":1,\"rtpIP\":\"239.9.9.9\",\"rtpPort\":5022},"
                             "\"rtp10\":{\"enable\":1,\"rtpIP\":\"239.10.10.10\",\"rtpPort\":1}}");
     DeviceRef d;
-    QList<RtpSettings> list = channels(12);
+    QList<RtpChannelSettings> list = channels(12);
     QCOMPARE(sdk.getRtpSettings(d.device, list), 0);
-    QCOMPARE(list[0], RtpSettings(1, "239.1.1.1", 5004));
-    QCOMPARE(list[1], RtpSettings());
+    QCOMPARE(list[0], RtpChannelSettings(1, "239.1.1.1", 5004));
+    QCOMPARE(list[1], RtpChannelSettings());
     for (int i = 2; i < 9; ++i)
-        QCOMPARE(list[i], RtpSettings()); // missing channels are reset
-    QCOMPARE(list[9], RtpSettings(1, "239.9.9.9", 5022));
+        QCOMPARE(list[i], RtpChannelSettings()); // missing channels are reset
+    QCOMPARE(list[9], RtpChannelSettings(1, "239.9.9.9", 5022));
     QCOMPARE(list[10], channels(12)[10]); // beyond the ten channels nothing is read
     QCOMPARE(list[11], channels(12)[11]);
 }
 
 void TestOrvaneSDK::setRtpSettingsTenChannels()
 {
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
@@ -719,7 +719,7 @@ void TestOrvaneSDK::setRtpSettingsShortLists_data()
 void TestOrvaneSDK::setRtpSettingsShortLists()
 {
     QFETCH(int, count);
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
@@ -728,19 +728,19 @@ void TestOrvaneSDK::setRtpSettingsShortLists()
     QVERIFY2(json, wire.lastText().constData());
     QCOMPARE(cJSON_GetArraySize(json), 2 + count);
     for (int i = 0; i < count; ++i) {
-        RtpSettings back;
+        RtpChannelSettings back;
         back.readJson(cJSON_GetObjectItem(json, qPrintable(QStringLiteral("rtp%1").arg(i))));
         QCOMPARE(back, channels(count)[i]);
     }
     cJSON_Delete(json);
 }
 
-// Without a sink the SDK drives the real capture engine; an adapter that does
+// Without a sink the protocol client drives the real capture engine; an adapter that does
 // not exist must still open and close cleanly.
 void TestOrvaneSDK::captureEngineStartsAndStops()
 {
-    OrvaneSDK sdk;
-    const OrvaneAdapter adapter = testAdapter();
+    ProtocolClient sdk;
+    const Adapter adapter = testAdapter();
     QCOMPARE(sdk.open(&adapter), 0);
     QVERIFY(sdk.isOpen());
     sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2);

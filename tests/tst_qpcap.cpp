@@ -1,8 +1,8 @@
 #include "NetNamespacePair.h"
-#include "OrvaneCommandFrame.h"
-#include "QPcap.h"
-#include "QPcapFrame.h"
-#include "QPcapObserver.h"
+#include "CommandFrame.h"
+#include "CaptureEngine.h"
+#include "RawFrame.h"
+#include "CaptureObserver.h"
 #include "RawPacketSocket.h"
 
 #include <QMutex>
@@ -19,15 +19,15 @@ const uint8_t DeviceIp[4] = {198, 18, 0, 2};
 const uint8_t NearIp[4] = {198, 18, 0, 1};
 
 // Collects the texts of the command frames the engine hands over.
-class Collector : public QPcapObserver
+class Collector : public CaptureObserver
 {
 public:
-    void onPacket(QPcapFrame* frame) override
+    void onPacket(RawFrame* frame) override
     {
-        if (!OrvaneCommandFrame::isCommandFrame(*frame, nullptr))
+        if (!CommandFrame::isCommandFrame(*frame, nullptr))
             return;
         QMutexLocker lock(&m_mutex);
-        m_texts.append(QByteArray(OrvaneCommandFrame::text(*frame)));
+        m_texts.append(QByteArray(CommandFrame::text(*frame)));
         m_lengths.append(frame->length());
     }
     QList<QByteArray> texts() const
@@ -51,7 +51,7 @@ private:
 QByteArray commandFrame(const uint8_t srcMac[6], const uint8_t srcIp[4], const uint8_t dstMac[6],
                         const uint8_t dstIp[4], const QByteArray& text)
 {
-    QPcapFrame* f = OrvaneCommandFrame::build(srcMac, srcIp, dstMac, dstIp, text.constData(), text.size());
+    RawFrame* f = CommandFrame::build(srcMac, srcIp, dstMac, dstIp, text.constData(), text.size());
     const QByteArray bytes(reinterpret_cast<const char*>(f->bytes()), f->length());
     f->release();
     return bytes;
@@ -74,7 +74,7 @@ QList<QByteArray> receiveCommandTexts(RawPacketSocket& socket, int expected, int
 
 } // namespace
 
-class TestQPcap : public QObject
+class TestCaptureEngine : public QObject
 {
     Q_OBJECT
 private slots:
@@ -88,13 +88,13 @@ private slots:
     void replyToTheFirstFrameIsNotLost();
 
 private:
-    OrvaneAdapter nearAdapter(const QString& interfaceName);
+    Adapter nearAdapter(const QString& interfaceName);
     bool openFar(RawPacketSocket& socket);
     std::unique_ptr<NetNamespacePair> m_pair;
     QByteArray m_nearMac;
 };
 
-void TestQPcap::init()
+void TestCaptureEngine::init()
 {
     ORVANE_REQUIRE_NETNS();
     m_pair.reset(new NetNamespacePair);
@@ -106,16 +106,16 @@ void TestQPcap::init()
     m_nearMac = probe.mac();
 }
 
-void TestQPcap::cleanup()
+void TestCaptureEngine::cleanup()
 {
     m_pair.reset();
 }
 
-OrvaneAdapter TestQPcap::nearAdapter(const QString& interfaceName)
+Adapter TestCaptureEngine::nearAdapter(const QString& interfaceName)
 {
-    OrvaneAdapter adapter;
-    OrvaneAdapter::setText(adapter.pcapName, interfaceName.toUtf8().constData());
-    OrvaneAdapter::setText(adapter.description, "test wire");
+    Adapter adapter;
+    Adapter::setText(adapter.pcapName, interfaceName.toUtf8().constData());
+    Adapter::setText(adapter.description, "test wire");
     memcpy(adapter.address, m_nearMac.constData(), 6);
     memcpy(adapter.ip, NearIp, 4);
     const uint8_t mask[4] = {255, 255, 255, 0};
@@ -123,20 +123,20 @@ OrvaneAdapter TestQPcap::nearAdapter(const QString& interfaceName)
     return adapter;
 }
 
-bool TestQPcap::openFar(RawPacketSocket& socket)
+bool TestCaptureEngine::openFar(RawPacketSocket& socket)
 {
     NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Far));
     return scope.ok() && socket.open(m_pair->interfaceName(NetNamespacePair::Far));
 }
 
-void TestQPcap::framesQueuedBeforeOpenGoOutOnceOpen()
+void TestCaptureEngine::framesQueuedBeforeOpenGoOutOnceOpen()
 {
     RawPacketSocket far;
     QVERIFY(openFar(far));
     // The engine is started on a name that does not exist yet, so it keeps retrying.
     const QString lateName = QStringLiteral("orvlate");
-    OrvaneAdapter adapter = nearAdapter(lateName);
-    QPcap pcap;
+    Adapter adapter = nearAdapter(lateName);
+    CaptureEngine pcap;
     {
         NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
         pcap.start(&adapter);
@@ -144,7 +144,7 @@ void TestQPcap::framesQueuedBeforeOpenGoOutOnceOpen()
     const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
     for (int i = 0; i < 3; ++i) {
         const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(i) + "}";
-        pcap.send(OrvaneCommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
+        pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
     }
     QTest::qWait(350);
     QVERIFY(!pcap.isOpen());
@@ -163,13 +163,13 @@ void TestQPcap::framesQueuedBeforeOpenGoOutOnceOpen()
     pcap.stop();
 }
 
-void TestQPcap::everyFrameFromFarSideArrivesOnce()
+void TestCaptureEngine::everyFrameFromFarSideArrivesOnce()
 {
     RawPacketSocket far;
     QVERIFY(openFar(far));
-    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
-    QPcap pcap;
+    CaptureEngine pcap;
     pcap.setObserver(&collector);
     {
         NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
@@ -198,14 +198,14 @@ void TestQPcap::everyFrameFromFarSideArrivesOnce()
     pcap.stop();
 }
 
-void TestQPcap::oversizedFramesNeverReachObserver()
+void TestCaptureEngine::oversizedFramesNeverReachObserver()
 {
     QVERIFY(m_pair->setMtu(1600));
     RawPacketSocket far;
     QVERIFY(openFar(far));
-    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
-    QPcap pcap;
+    CaptureEngine pcap;
     pcap.setObserver(&collector);
     {
         NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
@@ -228,13 +228,13 @@ void TestQPcap::oversizedFramesNeverReachObserver()
     pcap.stop();
 }
 
-void TestQPcap::stopDuringCaptureLoopJoinsEveryThread()
+void TestCaptureEngine::stopDuringCaptureLoopJoinsEveryThread()
 {
-    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
     const int before = settledThreadCount();
     for (int round = 0; round < 3; ++round) {
-        QPcap pcap;
+        CaptureEngine pcap;
         pcap.setObserver(&collector);
         {
             NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
@@ -252,18 +252,18 @@ void TestQPcap::stopDuringCaptureLoopJoinsEveryThread()
         QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= before, 2000);
     }
     // A stop without start, and twice in a row, is harmless.
-    QPcap idle;
+    CaptureEngine idle;
     idle.stop();
     idle.stop();
 }
 
-void TestQPcap::reopensAfterInterfaceWentDown()
+void TestCaptureEngine::reopensAfterInterfaceWentDown()
 {
     RawPacketSocket far;
     QVERIFY(openFar(far));
-    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
-    QPcap pcap;
+    CaptureEngine pcap;
     pcap.setObserver(&collector);
     {
         NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
@@ -275,7 +275,7 @@ void TestQPcap::reopensAfterInterfaceWentDown()
 
     QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
     const QByteArray lost = "{\"id\":100}";
-    pcap.send(OrvaneCommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, lost.constData(), lost.size()));
+    pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, lost.constData(), lost.size()));
     QTest::qWait(300);
     QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
     // The failed send (or the capture loop ending on the downed interface) makes
@@ -285,7 +285,7 @@ void TestQPcap::reopensAfterInterfaceWentDown()
 
     for (int i = 0; i < 5; ++i) {
         const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(200 + i) + "}";
-        pcap.send(OrvaneCommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
+        pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
     }
     const QList<QByteArray> texts = receiveCommandTexts(far, 5, 5000);
     QCOMPARE(texts.size(), 5);
@@ -303,7 +303,7 @@ void TestQPcap::reopensAfterInterfaceWentDown()
     pcap.stop();
 }
 
-void TestQPcap::replyToTheFirstFrameIsNotLost()
+void TestCaptureEngine::replyToTheFirstFrameIsNotLost()
 {
     // Setting the capture filter drains the socket: when the filter went on
     // after the first frame had gone out, the quickest replies vanished.
@@ -333,23 +333,23 @@ void TestQPcap::replyToTheFirstFrameIsNotLost()
             thread.join();
         }
     } joiner{stopEcho, echo};
-    OrvaneAdapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
+    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
     for (int round = 0; round < 20; ++round) {
         Collector collector;
-        QPcap pcap;
+        CaptureEngine pcap;
         pcap.setObserver(&collector);
         const QByteArray text = "{\"id\":" + QByteArray::number(round) + "}";
         {
             NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
             pcap.start(&adapter);
         }
-        pcap.send(OrvaneCommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
+        pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
         QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 5, 3000);
         QCOMPARE(collector.texts().first(), text);
         pcap.stop();
     }
 }
 
-QTEST_GUILESS_MAIN(TestQPcap)
+QTEST_GUILESS_MAIN(TestCaptureEngine)
 #include "tst_qpcap.moc"

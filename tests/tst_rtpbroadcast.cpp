@@ -1,14 +1,14 @@
 #include "AudioRingBuffer.h"
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
-#include "RTPAudioPacket.h"
-#include "RTPAudioReader.h"
-#include "RTPFileAudioReader.h"
-#include "RTPFileAudioReaderObserver.h"
-#include "RTPMulticast.h"
-#include "RTPPacketQueue.h"
-#include "VyRtpSession.h"
-#include "tools/cli/CliBroadcast.h"
+#include "AudioPacket.h"
+#include "AudioReader.h"
+#include "FileAudioReader.h"
+#include "FileAudioReaderObserver.h"
+#include "MulticastBroadcast.h"
+#include "AudioPacketQueue.h"
+#include "RtpMulticastSession.h"
+#include "CliBroadcast.h"
 
 #include <QFile>
 #include <QProcess>
@@ -64,7 +64,7 @@ QByteArray readAll(const QString& path)
 }
 
 // Records the reader's notices; may run a check from inside them.
-class ReaderEvents : public RTPFileAudioReaderObserver
+class ReaderEvents : public FileAudioReaderObserver
 {
 public:
     struct Event
@@ -73,13 +73,13 @@ public:
         int position;
         QString path;
     };
-    std::function<void(RTPFileAudioReader*)> inside;
+    std::function<void(FileAudioReader*)> inside;
 
-    void onFileOpened(RTPFileAudioReader* r, int position, const QString& path) override
+    void onFileOpened(FileAudioReader* r, int position, const QString& path) override
     {
         add(r, {true, position, path});
     }
-    void onFileOpenFailed(RTPFileAudioReader* r, int position, const QString& path) override
+    void onFileOpenFailed(FileAudioReader* r, int position, const QString& path) override
     {
         add(r, {false, position, path});
     }
@@ -98,7 +98,7 @@ public:
     }
 
 private:
-    void add(RTPFileAudioReader* r, const Event& e)
+    void add(FileAudioReader* r, const Event& e)
     {
         {
             QMutexLocker lock(&m_lock);
@@ -112,7 +112,7 @@ private:
 };
 
 // A source that hands out a fixed list of packets and counts how it is used.
-class ScriptedReader : public RTPAudioReader
+class ScriptedReader : public AudioReader
 {
 public:
     struct Item
@@ -137,7 +137,7 @@ public:
     void close() override { ++closes; }
     bool isRealTime() override { return m_realTime; }
     int payloadType() override { return 14; }
-    RTPAudioPacket* readPacket() override
+    AudioPacket* readPacket() override
     {
         ++reads;
         const int at = m_next.load();
@@ -145,7 +145,7 @@ public:
             return nullptr;
         m_next = at + 1;
         QByteArray frame(m_items[at].size, char(at));
-        auto* p = new RTPAudioPacket;
+        auto* p = new AudioPacket;
         p->setData(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size());
         p->duration = m_items[at].duration;
         p->payloadType = 14;
@@ -163,7 +163,7 @@ private:
 };
 
 // A file source whose send thread is held up once, when it hands over one packet.
-class StallingReader : public RTPAudioReader
+class StallingReader : public AudioReader
 {
 public:
     StallingReader(const QStringList& files, int stallAt, int stallMs)
@@ -174,16 +174,16 @@ public:
     bool open() override { return m_inner.open(); }
     void close() override { m_inner.close(); }
     int payloadType() override { return m_inner.payloadType(); }
-    RTPAudioPacket* readPacket() override
+    AudioPacket* readPacket() override
     {
-        RTPAudioPacket* p = m_inner.readPacket();
+        AudioPacket* p = m_inner.readPacket();
         if (p && m_handed++ == m_stallAt)
             QThread::msleep(static_cast<unsigned long>(m_stallMs));
         return p;
     }
 
 private:
-    RTPFileAudioReader m_inner;
+    FileAudioReader m_inner;
     int m_stallAt;
     int m_stallMs;
     int m_handed = 0;
@@ -348,7 +348,7 @@ void TestRtpBroadcast::packetData()
     QFETCH(int, secondLength);
     QFETCH(int, capacity);
 
-    RTPAudioPacket p;
+    AudioPacket p;
     QCOMPARE(p.payloadType, -1);
     QCOMPARE(p.size(), 0);
     QCOMPARE(p.duration, 0.0);
@@ -413,25 +413,25 @@ void TestRtpBroadcast::ringBuffer()
 // Guards first-in first-out order and that clearing frees what is queued (leaks show under ASan).
 void TestRtpBroadcast::packetQueue()
 {
-    RTPPacketQueue q;
+    AudioPacketQueue q;
     QVERIFY(!q.pop());
     for (int i = 0; i < 3; ++i) {
-        auto* p = new RTPAudioPacket;
+        auto* p = new AudioPacket;
         p->duration = i;
         q.push(p);
     }
-    QCOMPARE(q.count(), 3);
+    QCOMPARE(q.size(), 3);
     for (int i = 0; i < 2; ++i) {
-        std::unique_ptr<RTPAudioPacket> p(q.pop());
+        std::unique_ptr<AudioPacket> p(q.pop());
         QVERIFY(p);
         QCOMPARE(p->duration, double(i));
     }
-    q.push(new RTPAudioPacket);
-    QCOMPARE(q.count(), 2);
+    q.push(new AudioPacket);
+    QCOMPARE(q.size(), 2);
     q.clear();
-    QCOMPARE(q.count(), 0);
+    QCOMPARE(q.size(), 0);
     QVERIFY(!q.pop());
-    q.push(new RTPAudioPacket); // freed by the destructor
+    q.push(new AudioPacket); // freed by the destructor
 }
 
 void TestRtpBroadcast::filePackets_data()
@@ -452,14 +452,14 @@ void TestRtpBroadcast::filePackets()
     QFETCH(double, duration);
 
     const QByteArray bytes = readAll(file(name));
-    RTPFileAudioReader reader;
+    FileAudioReader reader;
     QCOMPARE(reader.payloadType(), 14);
     QVERIFY(!reader.isRealTime());
     reader.setFiles({file(name)});
     QVERIFY(reader.open());
     int at = 0;
     for (int i = 0; i < 30; ++i) {
-        std::unique_ptr<RTPAudioPacket> p(reader.readPacket());
+        std::unique_ptr<AudioPacket> p(reader.readPacket());
         QVERIFY(p);
         QCOMPARE(p->payloadType, 14);
         QCOMPARE(p->sampleRate, rate);
@@ -498,13 +498,13 @@ void TestRtpBroadcast::playListLoops()
     for (const QString& n : names)
         paths << file(n);
     ReaderEvents events;
-    RTPFileAudioReader reader;
+    FileAudioReader reader;
     reader.setFiles(paths);
     reader.setObserver(&events);
     QVERIFY(reader.open());
     int packets = 0;
     while (events.openedPositions().size() < positions.size() && packets < 2000) {
-        std::unique_ptr<RTPAudioPacket> p(reader.readPacket());
+        std::unique_ptr<AudioPacket> p(reader.readPacket());
         QVERIFY(p);
         ++packets;
     }
@@ -521,13 +521,13 @@ void TestRtpBroadcast::vanishedFileStopsTheLoop()
     QFile::remove(doomed);
     QVERIFY(QFile::copy(file("tone44.mp3"), doomed));
     ReaderEvents events;
-    RTPFileAudioReader reader;
+    FileAudioReader reader;
     reader.setFiles({file("tone44.mp3"), doomed});
     reader.setObserver(&events);
     QVERIFY(reader.open());
     QVERIFY(QFile::remove(doomed));
     int packets = 0;
-    while (RTPAudioPacket* p = reader.readPacket()) {
+    while (AudioPacket* p = reader.readPacket()) {
         delete p;
         QVERIFY(++packets < 1000);
     }
@@ -558,7 +558,7 @@ void TestRtpBroadcast::filesWithoutAudio()
     for (int i = 0; i < count; ++i)
         paths << file("noaudio.mka");
     ReaderEvents events;
-    RTPFileAudioReader reader;
+    FileAudioReader reader;
     reader.setFiles(paths);
     reader.setObserver(&events);
     QVERIFY(reader.open());
@@ -572,7 +572,7 @@ void TestRtpBroadcast::filesWithoutAudio()
 void TestRtpBroadcast::openIndexBounds()
 {
     ReaderEvents events;
-    RTPFileAudioReader reader;
+    FileAudioReader reader;
     reader.setObserver(&events);
     QVERIFY(!reader.open()); // empty play list
     reader.setFiles({file("tone44.mp3"), file("tone48.mp3")});
@@ -582,7 +582,7 @@ void TestRtpBroadcast::openIndexBounds()
     QVERIFY(!reader.readPacket());
     QVERIFY(reader.openIndex(1));
     QCOMPARE(events.openedPositions(), QVector<int>{1});
-    std::unique_ptr<RTPAudioPacket> p(reader.readPacket());
+    std::unique_ptr<AudioPacket> p(reader.readPacket());
     QVERIFY(p);
     QCOMPARE(p->sampleRate, 48000);
     reader.reset();
@@ -594,12 +594,12 @@ void TestRtpBroadcast::openIndexBounds()
 // Guards the move past the end of a file when the list was emptied meanwhile (a division by zero).
 void TestRtpBroadcast::playListEmptiedWhilePlaying()
 {
-    RTPFileAudioReader reader;
+    FileAudioReader reader;
     reader.setFiles({file("tone44.mp3")});
     QVERIFY(reader.open());
     reader.setFiles({});
     int packets = 0;
-    while (RTPAudioPacket* p = reader.readPacket()) {
+    while (AudioPacket* p = reader.readPacket()) {
         delete p;
         QVERIFY(++packets < 1000);
     }
@@ -613,7 +613,7 @@ void TestRtpBroadcast::observerCalledOutsideTheLock()
 {
     ReaderEvents events;
     auto stuck = std::make_shared<std::atomic<int>>(0);
-    events.inside = [stuck](RTPFileAudioReader* r) {
+    events.inside = [stuck](FileAudioReader* r) {
         auto done = std::make_shared<std::atomic<bool>>(false);
         std::thread t([r, done] {
             r->index();
@@ -626,12 +626,12 @@ void TestRtpBroadcast::observerCalledOutsideTheLock()
             t.detach();
         }
     };
-    RTPFileAudioReader reader;
+    FileAudioReader reader;
     reader.setFiles({file("tone44.mp3")});
     reader.setObserver(&events);
     QVERIFY(reader.open());
     while (events.openedPositions().size() < 2) {
-        std::unique_ptr<RTPAudioPacket> p(reader.readPacket());
+        std::unique_ptr<AudioPacket> p(reader.readPacket());
         QVERIFY(p);
     }
     QVERIFY(reader.openIndex(0));
@@ -646,7 +646,7 @@ void TestRtpBroadcast::driverStartAndStop()
     NetnsScope scope(nearNs());
 
     {
-        RTPMulticast m;
+        MulticastBroadcast m;
         QCOMPARE(m.start(Group, GroupPort), -1); // no source
         m.stop();
     }
@@ -655,7 +655,7 @@ void TestRtpBroadcast::driverStartAndStop()
         std::atomic<bool> destroyed{false};
         auto* r = new ScriptedReader({}, false, false);
         r->destroyed = &destroyed;
-        RTPMulticast m;
+        MulticastBroadcast m;
         m.setReader(r);
         QVERIFY(m.start(Group, GroupPort) < 0);
         QVERIFY(!m.session());
@@ -668,7 +668,7 @@ void TestRtpBroadcast::driverStartAndStop()
         std::atomic<bool> destroyed{false};
         auto* r = new ScriptedReader({{100, 10}}, false);
         r->destroyed = &destroyed;
-        RTPMulticast m;
+        MulticastBroadcast m;
         m.setReader(r);
         QVERIFY(m.start("239.255.42", GroupPort) < 0);
         QVERIFY(m.session());
@@ -682,7 +682,7 @@ void TestRtpBroadcast::driverStartAndStop()
         std::atomic<bool> destroyed{false};
         auto* r = new ScriptedReader({{100, 10}, {100, 10}}, false);
         r->destroyed = &destroyed;
-        RTPMulticast m;
+        MulticastBroadcast m;
         m.setReader(r);
         QCOMPARE(m.start(Group, GroupPort), 0);
         QCOMPARE(m.start(Group, GroupPort), -1); // already running
@@ -722,9 +722,9 @@ void TestRtpBroadcast::driverOnTheWire()
     QVERIFY(capture.open(Group, GroupPort));
 
     const QByteArray bytes = readAll(file(name));
-    auto* reader = new RTPFileAudioReader;
+    auto* reader = new FileAudioReader;
     reader->setFiles({file(name)});
-    RTPMulticast m;
+    MulticastBroadcast m;
     m.setReader(reader);
     QCOMPARE(m.start(Group, GroupPort), 0);
     QTest::qWait(runMs);
@@ -793,7 +793,7 @@ void TestRtpBroadcast::driverTimestampsAndPacing()
                                   {400, 300.0},
                                   {400, 20.0}},
                                  false);
-    RTPMulticast m;
+    MulticastBroadcast m;
     m.setReader(r);
     QCOMPARE(m.start(Group, GroupPort), 0);
     // Packet 5 is due 300 ms after packet 4: until then the source is not asked.
@@ -825,7 +825,7 @@ void TestRtpBroadcast::driverLiveSourceIsNotPaced()
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
     auto* r = new ScriptedReader({{300, 1000.0}, {300, 1000.0}, {300, 1000.0}, {300, 1000.0}}, true);
-    RTPMulticast m;
+    MulticastBroadcast m;
     m.setReader(r);
     QCOMPARE(m.start(Group, GroupPort), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 4; }, 5000));
@@ -850,7 +850,7 @@ void TestRtpBroadcast::pacingRecoversAfterStall()
     QVERIFY(capture.open(Group, GroupPort));
     const int stallAt = 60, stallMs = 200;
     auto* r = new StallingReader({file("tone10s.mp3")}, stallAt, stallMs);
-    RTPMulticast m;
+    MulticastBroadcast m;
     m.setReader(r);
     QCOMPARE(m.start(Group, GroupPort), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 150; }, 15000));

@@ -1,7 +1,7 @@
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
-#include "VyRtpSession.h"
-#include "VyRtpSessionObserver.h"
+#include "RtpMulticastSession.h"
+#include "RtpSessionObserver.h"
 
 #include <QMutex>
 #include <QtTest>
@@ -25,7 +25,7 @@ struct Piece
 QVector<Piece> pieces(const QByteArray& payload)
 {
     QVector<Piece> out;
-    VyRtpSession::forEachPiece(reinterpret_cast<const uint8_t*>(payload.constData()), payload.size(),
+    RtpMulticastSession::forEachPiece(reinterpret_cast<const uint8_t*>(payload.constData()), payload.size(),
                                [&](const uint8_t* b, int n, bool last) {
                                    out.append({QByteArray(reinterpret_cast<const char*>(b), n), last});
                                });
@@ -70,25 +70,25 @@ private:
 };
 
 // Records what the session's threads tell it.
-class RecordingObserver : public VyRtpSessionObserver
+class RecordingObserver : public RtpSessionObserver
 {
 public:
     std::atomic<bool> answer{true};
     std::atomic<int> wantCalls{0};
     std::atomic<int> timeouts{0};
 
-    bool onWantPacket(VyRtpSession*, uint32_t elapsedMs) override
+    bool onWantPacket(RtpMulticastSession*, uint32_t elapsedMs) override
     {
         ++wantCalls;
         const bool a = answer.load();
         if (a) {
             QMutexLocker lock(&m_lock);
             m_elapsed.append(elapsedMs);
-            m_times.append(VyRtpSession::monotonicMs());
+            m_times.append(RtpMulticastSession::monotonicMs());
         }
         return a;
     }
-    void onPacket(VyRtpSession*, const uint8_t* packet, int packetLength, const uint8_t* payload,
+    void onPacket(RtpMulticastSession*, const uint8_t* packet, int packetLength, const uint8_t* payload,
                   int payloadLength, uint32_t timestamp) override
     {
         QMutexLocker lock(&m_lock);
@@ -96,7 +96,7 @@ public:
         m_payloads.append(QByteArray(reinterpret_cast<const char*>(payload), payloadLength));
         m_timestamps.append(timestamp);
     }
-    void onTimeout(VyRtpSession*) override { ++timeouts; }
+    void onTimeout(RtpMulticastSession*) override { ++timeouts; }
 
     QVector<uint32_t> elapsed() const
     {
@@ -234,7 +234,7 @@ void TestRtpSession::fragmentsOnTheWire()
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
 
-    VyRtpSession session;
+    RtpMulticastSession session;
     QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
     session.sendPacket(reinterpret_cast<const uint8_t*>(patterned(2602, 0x00).constData()), 2602, 1234);
     session.sendPacket(reinterpret_cast<const uint8_t*>(patterned(100, 0x00).constData()), 100, 0);
@@ -299,7 +299,7 @@ void TestRtpSession::portProbing()
         holders.emplace_back(new PortHolder(port));
         QVERIFY(holders.back()->ok());
     }
-    VyRtpSession session;
+    RtpMulticastSession session;
     QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
     QCOMPARE(session.localPort(), expected);
     session.stop();
@@ -313,7 +313,7 @@ void TestRtpSession::portBaseUsedWithoutProbe()
     QVERIFY(scope.ok());
     {
         PortHolder probeTarget(13000); // a probe would step to 13002; a given base is not probed
-        VyRtpSession session;
+        RtpMulticastSession session;
         QCOMPARE(session.start(Group, 5006, GroupPort, 90000, 14, 10), 0);
         QCOMPARE(session.localPort(), 5006);
         session.stop();
@@ -323,7 +323,7 @@ void TestRtpSession::portBaseUsedWithoutProbe()
         PortHolder busy(5006);
         QVERIFY(busy.ok());
         const int threads = settledThreadCount();
-        VyRtpSession session;
+        RtpMulticastSession session;
         QCOMPARE(session.start(Group, 5006, GroupPort, 90000, 14, 10), -1);
         QVERIFY(threadCountSettles(threads));
         session.stop();
@@ -354,7 +354,7 @@ void TestRtpSession::isPortValid()
     std::unique_ptr<PortHolder> holder;
     if (takeIt)
         holder.reset(new PortHolder(port));
-    QCOMPARE(VyRtpSession::isPortValid(port), valid);
+    QCOMPARE(RtpMulticastSession::isPortValid(port), valid);
     // The probe leaves nothing bound behind.
     if (valid)
         QVERIFY(PortHolder(port).ok());
@@ -394,7 +394,7 @@ void TestRtpSession::startArguments()
     QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
     NetnsScope scope(nearNs());
     const int threads = settledThreadCount();
-    VyRtpSession session;
+    RtpMulticastSession session;
     QCOMPARE(session.start(host.toLatin1().constData(), 0, uint16_t(port), clockRate, 14, interval), result);
     if (result == 0) {
         QCOMPARE(session.interval(), effectiveInterval);
@@ -416,7 +416,7 @@ void TestRtpSession::sendSchedule()
     QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
     NetnsScope scope(nearNs());
     RecordingObserver observer;
-    VyRtpSession session;
+    RtpMulticastSession session;
     session.setObserver(&observer);
     QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return observer.elapsed().size() >= 30; }, 10000));
@@ -442,7 +442,7 @@ void TestRtpSession::refusedPacketsDoNotMoveSchedule()
     NetnsScope scope(nearNs());
     RecordingObserver observer;
     observer.answer = false;
-    VyRtpSession session;
+    RtpMulticastSession session;
     session.setObserver(&observer);
     QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return observer.wantCalls.load() >= 20; }, 10000));
@@ -462,7 +462,7 @@ void TestRtpSession::stopJoinsThreadsAndSecondStartFails()
     NetnsScope scope(nearNs());
     const int before = settledThreadCount();
     RecordingObserver observer;
-    auto* session = new VyRtpSession;
+    auto* session = new RtpMulticastSession;
     session->setObserver(&observer);
     QCOMPARE(session->start(Group, 0, GroupPort, 90000, 14, 10), 0);
     QVERIFY(threadCountSettles(before + 2));
@@ -479,7 +479,7 @@ void TestRtpSession::stopJoinsThreadsAndSecondStartFails()
     delete session;
 
     // Destroying a running wrapper joins its threads first.
-    session = new VyRtpSession;
+    session = new RtpMulticastSession;
     session->setObserver(&observer);
     QCOMPARE(session->start(Group, 0, GroupPort, 90000, 14, 10), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return observer.wantCalls.load() > calls; }, 5000));
@@ -498,7 +498,7 @@ void TestRtpSession::receiveThreadDeliversPackets()
     NetnsScope scope(nearNs());
     RecordingObserver observer;
     observer.answer = false;
-    VyRtpSession session;
+    RtpMulticastSession session;
     session.setObserver(&observer);
     session.setReceiveTimeout(50);
     QCOMPARE(session.start("127.0.0.1", 0, 5008, 90000, 14, 10), 0);

@@ -1,14 +1,14 @@
-// The command set against the device emulator across a veth pair: the SDK
+// The command set against the device emulator across a veth pair: the protocol client
 // runs in the near namespace on a real capture handle, the emulator in the
 // far one, so frames, ids and replies take the same path as on a LAN.
 #include "NetNamespacePair.h"
-#include "OrvaneCommandObserver.h"
-#include "OrvaneDevice.h"
-#include "OrvaneDeviceSearch.h"
-#include "OrvaneSDK.h"
+#include "CommandObserver.h"
+#include "DeviceRecord.h"
+#include "DeviceSearch.h"
+#include "ProtocolClient.h"
 #include "RawPacketSocket.h"
-#include "RtpSettings.h"
-#include "SipSettings.h"
+#include "RtpChannelSettings.h"
+#include "SipAccountSettings.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -92,14 +92,14 @@ QString macText(const QByteArray& mac)
     return QString::fromLatin1(mac.toHex(':'));
 }
 
-QString macOf(const OrvaneDevice* device)
+QString macOf(const DeviceRecord* device)
 {
     uint8_t mac[6];
     device->macBytes(mac);
     return macText(QByteArray(reinterpret_cast<const char*>(mac), 6));
 }
 
-QByteArray ipOf(const OrvaneDevice* device)
+QByteArray ipOf(const DeviceRecord* device)
 {
     uint8_t ip[4];
     device->ipBytes(ip);
@@ -114,7 +114,7 @@ QString ipText(const QByteArray& ip)
 // A record addressed the way the emulator places device k, without a search.
 struct DeviceRef
 {
-    explicit DeviceRef(int k) : device(OrvaneDevice::create())
+    explicit DeviceRef(int k) : device(DeviceRecord::create())
     {
         device->setMacBytes(reinterpret_cast<const uint8_t*>(deviceMac(k).constData()));
         device->setIpBytes(reinterpret_cast<const uint8_t*>(deviceIp(k).constData()));
@@ -122,29 +122,29 @@ struct DeviceRef
     ~DeviceRef() { device->release(); }
     DeviceRef(const DeviceRef&) = delete;
     DeviceRef& operator=(const DeviceRef&) = delete;
-    OrvaneDevice* device;
+    DeviceRecord* device;
 };
 
 // The records of one search; releases them when it goes.
 class Found
 {
 public:
-    Found(OrvaneSDK& sdk, int timeoutMs = SearchMs) { sdk.search(m_devices, timeoutMs, false); }
+    Found(ProtocolClient& sdk, int timeoutMs = SearchMs) { sdk.search(m_devices, timeoutMs, false); }
     ~Found()
     {
-        for (OrvaneDevice* device : qAsConst(m_devices))
+        for (DeviceRecord* device : qAsConst(m_devices))
             device->release();
     }
     Found(const Found&) = delete;
     Found& operator=(const Found&) = delete;
 
-    const QList<OrvaneDevice*>& all() const { return m_devices; }
+    const QList<DeviceRecord*>& all() const { return m_devices; }
     // Records that answered from the emulator's k-th device, by the MAC of the frame.
-    QList<OrvaneDevice*> of(int k) const { return from(macText(deviceMac(k))); }
-    QList<OrvaneDevice*> from(const QString& mac) const
+    QList<DeviceRecord*> of(int k) const { return from(macText(deviceMac(k))); }
+    QList<DeviceRecord*> from(const QString& mac) const
     {
-        QList<OrvaneDevice*> out;
-        for (OrvaneDevice* device : m_devices) {
+        QList<DeviceRecord*> out;
+        for (DeviceRecord* device : m_devices) {
             if (macOf(device) == mac)
                 out.append(device);
         }
@@ -152,11 +152,11 @@ public:
     }
 
 private:
-    QList<OrvaneDevice*> m_devices;
+    QList<DeviceRecord*> m_devices;
 };
 
-// Keeps what the SDK reports receiving, with the time each text arrived.
-class Recorder : public OrvaneCommandObserver
+// Keeps what the protocol client reports receiving, with the time each text arrived.
+class Recorder : public CommandObserver
 {
 public:
     struct Received
@@ -166,8 +166,8 @@ public:
     };
 
     Recorder() { m_clock.start(); }
-    void onSendCommand(OrvaneSDK*, const char*) override {}
-    void onRecvCommand(OrvaneSDK*, const char* text) override
+    void onSendCommand(ProtocolClient*, const char*) override {}
+    void onRecvCommand(ProtocolClient*, const char* text) override
     {
         QMutexLocker lock(&m_mutex);
         m_received.append({m_clock.elapsed(), QByteArray(text)});
@@ -269,7 +269,7 @@ private:
 };
 
 // Opens sdk on the near end of pair, its capture threads inside the near namespace.
-bool openNear(OrvaneSDK& sdk, const NetNamespacePair& pair, QString* error)
+bool openNear(ProtocolClient& sdk, const NetNamespacePair& pair, QString* error)
 {
     NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
     RawPacketSocket probe;
@@ -277,9 +277,9 @@ bool openNear(OrvaneSDK& sdk, const NetNamespacePair& pair, QString* error)
         *error = QStringLiteral("cannot open the near interface: %1").arg(probe.lastError());
         return false;
     }
-    OrvaneAdapter adapter;
-    OrvaneAdapter::setText(adapter.pcapName, pair.interfaceName(NetNamespacePair::Near).toUtf8().constData());
-    OrvaneAdapter::setText(adapter.description, "test wire");
+    Adapter adapter;
+    Adapter::setText(adapter.pcapName, pair.interfaceName(NetNamespacePair::Near).toUtf8().constData());
+    Adapter::setText(adapter.description, "test wire");
     memcpy(adapter.address, probe.mac().constData(), 6);
     const uint8_t ip[4] = {198, 18, 0, 1};
     const uint8_t mask[4] = {255, 255, 255, 0};
@@ -290,7 +290,7 @@ bool openNear(OrvaneSDK& sdk, const NetNamespacePair& pair, QString* error)
 }
 
 // A capture handle opens asynchronously; until it does, replies are lost.
-bool waitUntilDevicesAnswer(OrvaneSDK& sdk)
+bool waitUntilDevicesAnswer(ProtocolClient& sdk)
 {
     QElapsedTimer timer;
     timer.start();
@@ -302,15 +302,15 @@ bool waitUntilDevicesAnswer(OrvaneSDK& sdk)
     return false;
 }
 
-QString sipText(const SipSettings& s)
+QString sipText(const SipAccountSettings& s)
 {
     return QStringList{s.account, s.password, s.displayName, s.serverHost, s.serverPort}.join(QLatin1Char('|'));
 }
 
-SipSettings sip(const QString& account, const QString& password, const QString& displayName,
+SipAccountSettings sip(const QString& account, const QString& password, const QString& displayName,
                 const QString& serverHost, const QString& serverPort)
 {
-    SipSettings s;
+    SipAccountSettings s;
     s.account = account;
     s.password = password;
     s.displayName = displayName;
@@ -320,34 +320,34 @@ SipSettings sip(const QString& account, const QString& password, const QString& 
 }
 
 // The channels that hold anything, as "index:enable,ip,port" joined by blanks.
-QString rtpText(const QList<RtpSettings>& channels)
+QString rtpText(const QList<RtpChannelSettings>& channels)
 {
     QStringList parts;
     for (int i = 0; i < channels.size(); ++i) {
-        const RtpSettings& c = channels.at(i);
+        const RtpChannelSettings& c = channels.at(i);
         if (c.enable != 0 || !c.rtpIP.isEmpty() || c.rtpPort != 0)
             parts.append(QStringLiteral("%1:%2,%3,%4").arg(i).arg(c.enable).arg(c.rtpIP).arg(c.rtpPort));
     }
     return parts.join(QLatin1Char(' '));
 }
 
-QList<RtpSettings> tenChannels()
+QList<RtpChannelSettings> tenChannels()
 {
-    QList<RtpSettings> channels;
-    for (int i = 0; i < OrvaneSDK::RtpChannelCount; ++i)
-        channels.append(RtpSettings(i & 1, QStringLiteral("239.0.7.%1").arg(i + 1), 6000 + 2 * i));
+    QList<RtpChannelSettings> channels;
+    for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
+        channels.append(RtpChannelSettings(i & 1, QStringLiteral("239.0.7.%1").arg(i + 1), 6000 + 2 * i));
     return channels;
 }
 
-using Command = std::function<int(OrvaneSDK&, OrvaneDevice*)>;
+using Command = std::function<int(ProtocolClient&, DeviceRecord*)>;
 // Reads back, through the wire, what the command should have changed.
-using Observe = std::function<QString(OrvaneSDK&, const EmulatorProcess&, OrvaneDevice*)>;
+using Observe = std::function<QString(ProtocolClient&, const EmulatorProcess&, DeviceRecord*)>;
 
-Observe searched(std::function<QString(const OrvaneDevice*)> field)
+Observe searched(std::function<QString(const DeviceRecord*)> field)
 {
-    return [field](OrvaneSDK& sdk, const EmulatorProcess&, OrvaneDevice* device) {
+    return [field](ProtocolClient& sdk, const EmulatorProcess&, DeviceRecord* device) {
         Found found(sdk);
-        const QList<OrvaneDevice*> records = found.from(macOf(device));
+        const QList<DeviceRecord*> records = found.from(macOf(device));
         return records.size() == 1 ? field(records.first())
                                    : QStringLiteral("%1 search replies").arg(records.size());
     };
@@ -355,7 +355,7 @@ Observe searched(std::function<QString(const OrvaneDevice*)> field)
 
 Observe methodsReceived()
 {
-    return [](OrvaneSDK&, const EmulatorProcess& emulator, OrvaneDevice* device) {
+    return [](ProtocolClient&, const EmulatorProcess& emulator, DeviceRecord* device) {
         QStringList methods;
         for (const QJsonObject& command : emulator.commandsTo(macOf(device)))
             methods.append(command.value(QStringLiteral("method")).toString());
@@ -365,8 +365,8 @@ Observe methodsReceived()
 
 Observe sipRead()
 {
-    return [](OrvaneSDK& sdk, const EmulatorProcess&, OrvaneDevice* device) {
-        SipSettings first, second;
+    return [](ProtocolClient& sdk, const EmulatorProcess&, DeviceRecord* device) {
+        SipAccountSettings first, second;
         if (sdk.getSipSettings(device, first, second) != 0)
             return QStringLiteral("GetSipSettings failed");
         return sipText(first) + QStringLiteral(" / ") + sipText(second);
@@ -375,10 +375,10 @@ Observe sipRead()
 
 Observe rtpRead()
 {
-    return [](OrvaneSDK& sdk, const EmulatorProcess&, OrvaneDevice* device) {
-        QList<RtpSettings> channels;
-        for (int i = 0; i < OrvaneSDK::RtpChannelCount; ++i)
-            channels.append(RtpSettings());
+    return [](ProtocolClient& sdk, const EmulatorProcess&, DeviceRecord* device) {
+        QList<RtpChannelSettings> channels;
+        for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
+            channels.append(RtpChannelSettings());
         if (sdk.getRtpSettings(device, channels) != 0)
             return QStringLiteral("GetRtpSettings failed");
         return rtpText(channels);
@@ -410,7 +410,7 @@ private slots:
 private:
     std::unique_ptr<NetNamespacePair> m_pair;
     std::unique_ptr<EmulatorProcess> m_emulator;
-    std::unique_ptr<OrvaneSDK> m_sdk;
+    std::unique_ptr<ProtocolClient> m_sdk;
     Recorder m_recorder;
 };
 
@@ -424,7 +424,7 @@ void TestSdkEmulator::initTestCase()
     m_emulator = std::make_unique<EmulatorProcess>();
     QString error;
     QVERIFY2(m_emulator->start(*m_pair, DeviceConfig, PlainCount, &error), qPrintable(error));
-    m_sdk = std::make_unique<OrvaneSDK>();
+    m_sdk = std::make_unique<ProtocolClient>();
     m_sdk->setObserver(&m_recorder);
     QVERIFY2(openNear(*m_sdk, *m_pair, &error), qPrintable(error));
     QVERIFY2(waitUntilDevicesAnswer(*m_sdk), "no device answered a search");
@@ -448,35 +448,35 @@ void TestSdkEmulator::everyOperationReachesTheDevice_data()
     int k = FirstPlain;
     const QString awkwardName = QStringLiteral("Hall \"7\" \\ \u00e9\u4e2d");
     QTest::newRow("SetName, quotes and non-ASCII")
-        << k++ << Command([awkwardName](OrvaneSDK& sdk, OrvaneDevice* d) { return sdk.setName(d, awkwardName); })
-        << searched([](const OrvaneDevice* d) { return d->name(); }) << awkwardName;
+        << k++ << Command([awkwardName](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setName(d, awkwardName); })
+        << searched([](const DeviceRecord* d) { return d->name(); }) << awkwardName;
     QTest::newRow("SetSN") << k++
-                           << Command([](OrvaneSDK& sdk, OrvaneDevice* d) { return sdk.setSN(d, "SN-ABC-0013"); })
-                           << searched([](const OrvaneDevice* d) { return d->sn(); }) << "SN-ABC-0013";
-    QTest::newRow("SetIp dhcp") << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) { return sdk.setIpDhcp(d); })
-                                << searched([](const OrvaneDevice* d) { return d->ipMode(); }) << "dhcp";
+                           << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setSN(d, "SN-ABC-0013"); })
+                           << searched([](const DeviceRecord* d) { return d->sn(); }) << "SN-ABC-0013";
+    QTest::newRow("SetIp dhcp") << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setIpDhcp(d); })
+                                << searched([](const DeviceRecord* d) { return d->ipMode(); }) << "dhcp";
     // The device answers from its new address from then on.
     QTest::newRow("SetIp static")
-        << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) {
+        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) {
                return sdk.setIpStatic(d, "198.18.2.15", "198.18.2.254", "255.255.255.0", "198.18.2.53", "");
            })
-        << searched([](const OrvaneDevice* d) {
+        << searched([](const DeviceRecord* d) {
                return QStringList{ipText(ipOf(d)), d->ipMode(), d->ip(), d->gateway(), d->netmask(), d->dns1(),
                                   d->dns2()}
                    .join(QLatin1Char('|'));
            })
         << "198.18.2.15|static|198.18.2.15|198.18.2.254|255.255.255.0|198.18.2.53|";
     QTest::newRow("SetServer")
-        << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) { return sdk.setServer(d, "198.18.3.3", 8088); })
-        << searched([](const OrvaneDevice* d) {
+        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setServer(d, "198.18.3.3", 8088); })
+        << searched([](const DeviceRecord* d) {
                return d->value(QStringLiteral("serverIp")) + ':' + d->value(QStringLiteral("serverPort"));
            })
         << "198.18.3.3:8088";
     QTest::newRow("SetDeviceInfo")
-        << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) {
+        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) {
                return sdk.setDeviceInfo(d, "0571", "1017", "Gate 17", 3, "A1", "B2", "C3", "D4");
            })
-        << searched([](const OrvaneDevice* d) {
+        << searched([](const DeviceRecord* d) {
                QStringList parts{d->name()};
                for (const char* key : {"areaCode", "number", "powerLevel", "resourceTypeSequenceCode",
                                        "resourceSonTypeSequenceCode", "resourceTypeCode", "resourceSonTypeCode"})
@@ -485,49 +485,49 @@ void TestSdkEmulator::everyOperationReachesTheDevice_data()
            })
         << "Gate 17|0571|1017|3|A1|B2|C3|D4";
     QTest::newRow("PlayVolume") << k++
-                                << Command([](OrvaneSDK& sdk, OrvaneDevice* d) { return sdk.playVolume(d); })
+                                << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.playVolume(d); })
                                 << methodsReceived() << "PlayVolume";
     QTest::newRow("SetDeviceVolume")
-        << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) { return sdk.setDeviceVolume(d, 3, 9, 1); })
-        << searched([](const OrvaneDevice* d) {
+        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setDeviceVolume(d, 3, 9, 1); })
+        << searched([](const DeviceRecord* d) {
                return QStringLiteral("%1 %2 %3")
                    .arg(d->value(QStringLiteral("micVolume")), d->value(QStringLiteral("outVolume")))
                    .arg(d->autoMute());
            })
         << "3 9 1";
     QTest::newRow("SetAccountPassword")
-        << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) {
+        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) {
                return sdk.setAccountPassword(d, "operator", QStringLiteral("pa\"ss\\w0rd"));
            })
-        << searched([](const OrvaneDevice* d) { return d->account() + '|' + d->password(); })
+        << searched([](const DeviceRecord* d) { return d->account() + '|' + d->password(); })
         << "operator|pa\"ss\\w0rd";
     QTest::newRow("SetSipSettings")
-        << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) {
+        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) {
                return sdk.setSipSettings(d, sip("2001", "s\"cret", "Front", "198.18.6.6", "5061"),
                                          sip("2002", "x", "", "198.18.6.7", "5062"));
            })
         << sipRead() << "2001|s\"cret|Front|198.18.6.6|5061 / 2002|x||198.18.6.7|5062";
-    QTest::newRow("GetSipSettings") << int(Preset) << Command([](OrvaneSDK& sdk, OrvaneDevice* d) {
-        SipSettings first, second;
+    QTest::newRow("GetSipSettings") << int(Preset) << Command([](ProtocolClient& sdk, DeviceRecord* d) {
+        SipAccountSettings first, second;
         return sdk.getSipSettings(d, first, second);
     }) << sipRead() << "1011|pw11|Desk|198.18.5.5|5070 / ||||5060";
     QTest::newRow("SetRtpSettings")
-        << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) { return sdk.setRtpSettings(d, tenChannels()); })
+        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setRtpSettings(d, tenChannels()); })
         << rtpRead() << rtpText(tenChannels());
-    QTest::newRow("GetRtpSettings") << int(Preset) << Command([](OrvaneSDK& sdk, OrvaneDevice* d) {
-        QList<RtpSettings> channels;
-        for (int i = 0; i < OrvaneSDK::RtpChannelCount; ++i)
-            channels.append(RtpSettings());
+    QTest::newRow("GetRtpSettings") << int(Preset) << Command([](ProtocolClient& sdk, DeviceRecord* d) {
+        QList<RtpChannelSettings> channels;
+        for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
+            channels.append(RtpChannelSettings());
         return sdk.getRtpSettings(d, channels);
     }) << rtpRead() << "3:1,239.1.2.3,5004";
-    QTest::newRow("reboot") << k++ << Command([](OrvaneSDK& sdk, OrvaneDevice* d) { return sdk.reboot(d); })
+    QTest::newRow("reboot") << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.reboot(d); })
                             << methodsReceived() << "reboot";
     const int resetNumber = k++;
-    QTest::newRow("ResetDefault") << resetNumber << Command([](OrvaneSDK& sdk, OrvaneDevice* d) {
+    QTest::newRow("ResetDefault") << resetNumber << Command([](ProtocolClient& sdk, DeviceRecord* d) {
         if (sdk.setName(d, "Temporary") != 0 || sdk.setDeviceVolume(d, 1, 1, 1) != 0)
             return -2;
         return sdk.resetDefault(d);
-    }) << searched([](const OrvaneDevice* d) {
+    }) << searched([](const DeviceRecord* d) {
         return d->name() + '|' + d->value(QStringLiteral("micVolume"));
     }) << QStringLiteral("Device %1|5").arg(resetNumber);
     Q_ASSERT(k < FirstPlain + PlainCount);
@@ -541,22 +541,22 @@ void TestSdkEmulator::everyOperationReachesTheDevice()
     QFETCH(Observe, observe);
     QFETCH(QString, expected);
 
-    OrvaneDevice* device = nullptr;
+    DeviceRecord* device = nullptr;
     {
         Found found(*m_sdk);
-        const QList<OrvaneDevice*> records = found.of(number);
+        const QList<DeviceRecord*> records = found.of(number);
         QCOMPARE(records.size(), 1);
         device = records.first();
         device->retain();
     }
     struct Release
     {
-        OrvaneDevice* d;
+        DeviceRecord* d;
         ~Release() { d->release(); }
     } release{device};
 
     QCOMPARE(command(*m_sdk, device), 0);
-    QCOMPARE(m_sdk->lastOutcome(), OrvaneSDK::Outcome::Success);
+    QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::Success);
     QCOMPARE(observe(*m_sdk, *m_emulator, device), expected);
 }
 
@@ -594,7 +594,7 @@ void TestSdkEmulator::misbehavingDevices_data()
     QTest::addColumn<QString>("searchName");
     QTest::addColumn<int>("longestText"); // -1: not checked
 
-    using O = OrvaneSDK::Outcome;
+    using O = ProtocolClient::Outcome;
     QTest::newRow("id as a string") << int(IdAsString) << 0 << int(O::Success) << false << 1 << "Device 3" << -1;
     // Keys match without regard to case, so "METHOD" and "RESULT" count;
     // "NAME" is no field name, and lands among the others.
@@ -623,14 +623,14 @@ void TestSdkEmulator::misbehavingDevices()
     const qint64 since = m_recorder.now();
     {
         Found found(*m_sdk);
-        const QList<OrvaneDevice*> records = found.of(number);
+        const QList<DeviceRecord*> records = found.of(number);
         QCOMPARE(records.size(), searchRecords);
-        for (const OrvaneDevice* record : records) {
+        for (const DeviceRecord* record : records) {
             QCOMPARE(record->name(), searchName);
             QCOMPARE(ipOf(record), deviceIp(number));
         }
         // Whatever else arrives, no record may name a sender the emulator does not play.
-        for (const OrvaneDevice* record : found.all())
+        for (const DeviceRecord* record : found.all())
             QVERIFY2(macOf(record).startsWith(QLatin1String("02:00:00:00:")), qPrintable(macOf(record)));
     }
 
@@ -687,10 +687,10 @@ void TestSdkEmulator::cancelEndsTheWaitAtOnce()
     int result = 0;
     int found = 0;
     if (search) {
-        QList<OrvaneDevice*> devices;
+        QList<DeviceRecord*> devices;
         m_sdk->search(devices, 20000, false);
         found = devices.size();
-        for (OrvaneDevice* device : qAsConst(devices))
+        for (DeviceRecord* device : qAsConst(devices))
             device->release();
     } else {
         result = m_sdk->playVolume(silent.device);
@@ -702,7 +702,7 @@ void TestSdkEmulator::cancelEndsTheWaitAtOnce()
         QVERIFY(found > 0);
     } else {
         QCOMPARE(result, -1);
-        QCOMPARE(m_sdk->lastOutcome(), OrvaneSDK::Outcome::Cancelled);
+        QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::Cancelled);
     }
     // The cancel belongs to that wait only.
     DeviceRef plain(FirstPlain + PlainCount - 2);
@@ -719,10 +719,10 @@ void TestSdkEmulator::lateReplyIsNotTakenForTheNextCommand()
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(m_sdk->playVolume(late.device), -1);
-    QCOMPARE(m_sdk->lastOutcome(), OrvaneSDK::Outcome::NoAnswer);
+    QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
     const qint64 nextStart = m_recorder.now();
     QCOMPARE(m_sdk->playVolume(silent.device), -1);
-    QCOMPARE(m_sdk->lastOutcome(), OrvaneSDK::Outcome::NoAnswer);
+    QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
     const qint64 nextEnd = m_recorder.now();
     QVERIFY(timer.elapsed() >= 2 * TimeoutLowMs);
 
@@ -745,14 +745,14 @@ void TestSdkEmulator::thousandDevicesAnswerOneSearch()
     EmulatorProcess emulator;
     QString error;
     QVERIFY2(emulator.start(pair, "[]", count, &error), qPrintable(error));
-    OrvaneSDK sdk;
+    ProtocolClient sdk;
     QVERIFY2(openNear(sdk, pair, &error), qPrintable(error));
     QVERIFY2(waitUntilDevicesAnswer(sdk), "no device answered a search");
 
     const Found found(sdk, 3000);
     QCOMPARE(found.all().size(), count);
     QSet<QString> macs;
-    for (const OrvaneDevice* device : found.all()) {
+    for (const DeviceRecord* device : found.all()) {
         const QString mac = macOf(device);
         macs.insert(mac);
         // Each record pairs a MAC with the address the same device answered from.
@@ -762,13 +762,13 @@ void TestSdkEmulator::thousandDevicesAnswerOneSearch()
     }
     QCOMPARE(macs.size(), count);
 
-    for (OrvaneDevice* device : found.all())
+    for (DeviceRecord* device : found.all())
         device->retain();
-    const QList<OrvaneDevice*> kept = OrvaneDeviceSearch::accept(found.all());
+    const QList<DeviceRecord*> kept = DeviceSearch::accept(found.all());
     QCOMPARE(kept.size(), count);
     QCOMPARE(kept.first()->mac(), macText(deviceMac(1)));
     QCOMPARE(kept.last()->mac(), macText(deviceMac(count)));
-    for (OrvaneDevice* device : kept)
+    for (DeviceRecord* device : kept)
         device->release();
 }
 

@@ -2,15 +2,15 @@
 // emulated devices across a veth pair: which devices a click addresses, in
 // which order, with which values, and what the table shows afterwards.
 #include "EmulatedSegment.h"
-#include "OrvaneDeviceModel.h"
-#include "OrvaneDeviceModelDelegate.h"
-#include "OrvaneDeviceSearch.h"
-#include "OrvaneIpSettingWidget.h"
-#include "OrvaneMacSettingWidget.h"
-#include "OrvaneNameSettingWidget.h"
-#include "VyTableView.h"
-#include "VyToast.h"
-#include "VyToastView.h"
+#include "DeviceTableModel.h"
+#include "DeviceTableDelegate.h"
+#include "DeviceSearch.h"
+#include "IpPage.h"
+#include "MacPage.h"
+#include "NamePage.h"
+#include "CopyingTableView.h"
+#include "Toast.h"
+#include "ToastView.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,14 +31,14 @@ struct Screen
     Screen()
     {
         window.resize(1000, 700);
-        table = new VyTableView(&window);
+        table = new CopyingTableView(&window);
         table->setGeometry(0, 50, 1000, 350);
-        model = new OrvaneDeviceModel(table);
+        model = new DeviceTableModel(table);
         table->setSortingEnabled(true);
         window.show();
     }
     template <typename Page>
-    Page* addPage(OrvaneSDK* sdk)
+    Page* addPage(ProtocolClient* sdk)
     {
         auto* page = new Page(&window, sdk, model);
         page->setGeometry(0, 400, 1000, 300);
@@ -50,7 +50,7 @@ struct Screen
         QStyleOptionViewItem option;
         option.rect = table->visualRect(model->index(row, 0));
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                          OrvaneDeviceModelDelegate::checkBoxRect(option).center());
+                          DeviceTableDelegate::checkBoxRect(option).center());
     }
     QStringList column(int c) const
     {
@@ -62,14 +62,14 @@ struct Screen
     // A record for the emulator's k-th device at row, as a search would have made it.
     void insertDevice(int row, int k)
     {
-        OrvaneDevice* device = OrvaneDevice::create();
+        DeviceRecord* device = DeviceRecord::create();
         const uint8_t mac[6] = {0x02, 0, 0, 0, uint8_t(k >> 8), uint8_t(k)};
         const uint8_t ip[4] = {198, 18, 1, uint8_t(k)};
         device->setMacBytes(mac);
         device->setIpBytes(ip);
         device->setName(QStringLiteral("Device %1").arg(k));
-        QList<OrvaneDevice*> devices = model->devices();
-        for (OrvaneDevice* d : devices)
+        QList<DeviceRecord*> devices = model->devices();
+        for (DeviceRecord* d : devices)
             d->retain();
         devices.insert(row, device);
         model->setDevices(devices);
@@ -83,11 +83,11 @@ struct Screen
     }
 
     QWidget window;
-    VyTableView* table;
-    OrvaneDeviceModel* model;
+    CopyingTableView* table;
+    DeviceTableModel* model;
 };
 
-QString toastText(OrvaneSettingWidget* page)
+QString toastText(SettingsPage* page)
 {
     return page->toast() && page->toast()->view() ? page->toast()->view()->label()->text() : QString();
 }
@@ -120,7 +120,7 @@ QStringList values(const QList<ReceivedCommand>& commands, const char* key)
     return out;
 }
 
-QString macOfBytes(const OrvaneDevice* device)
+QString macOfBytes(const DeviceRecord* device)
 {
     uint8_t mac[6];
     device->macBytes(mac);
@@ -155,7 +155,7 @@ private:
     bool showDevices(Screen& screen, const QByteArray& config, int generated, int expectedRows);
 
     std::unique_ptr<NetNamespacePair> m_pair;
-    std::unique_ptr<OrvaneSDK> m_sdk;
+    std::unique_ptr<ProtocolClient> m_sdk;
     EmulatedSegment m_segment;
 };
 
@@ -166,7 +166,7 @@ void TestSettingPages::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     m_pair.reset(new NetNamespacePair);
     QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
-    m_sdk.reset(new OrvaneSDK);
+    m_sdk.reset(new ProtocolClient);
     QString error;
     QVERIFY2(EmulatedSegment::openNear(*m_sdk, *m_pair, &error), qPrintable(error));
 }
@@ -192,7 +192,7 @@ bool TestSettingPages::showDevices(Screen& screen, const QByteArray& config, int
     }
     if (!EmulatedSegment::waitForDevices(*m_sdk, expectedRows))
         return false;
-    screen.model->setDevices(OrvaneDeviceSearch::run(*m_sdk, 500, false));
+    screen.model->setDevices(DeviceSearch::run(*m_sdk, 500, false));
     return screen.model->rowCount() == expectedRows;
 }
 
@@ -210,7 +210,7 @@ void TestSettingPages::setAllAddressesTickedRowsTopToBottom()
     QFETCH(QList<int>, addressed);
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 5, 5));
-    auto* page = screen.addPage<OrvaneNameSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<NamePage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     for (int row : ticked)
         screen.tick(row);
@@ -223,7 +223,7 @@ void TestSettingPages::setAllAddressesTickedRowsTopToBottom()
     QCOMPARE(values(sent, "name"), QStringList(QVector<QString>(addressed.size(), QStringLiteral("Hall")).toList()));
     for (int row = 0; row < 5; ++row) {
         const QString expected = addressed.contains(row) ? QStringLiteral("Hall") : QStringLiteral("Device %1").arg(row + 1);
-        QCOMPARE(screen.model->index(row, OrvaneDeviceModel::NameColumn).data().toString(), expected);
+        QCOMPARE(screen.model->index(row, DeviceTableModel::NameColumn).data().toString(), expected);
     }
 }
 
@@ -233,14 +233,14 @@ void TestSettingPages::setAllFollowsSortedOrder()
     QVERIFY(showDevices(screen, "[]", 5, 5));
     // Sorted by a header click, as the operator would.
     auto* header = screen.table->horizontalHeader();
-    const int x = header->sectionViewportPosition(OrvaneDeviceModel::NameColumn) + 20;
+    const int x = header->sectionViewportPosition(DeviceTableModel::NameColumn) + 20;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     if (screen.model->deviceAt(0)->name() != QLatin1String("Device 5"))
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-    QCOMPARE(screen.column(OrvaneDeviceModel::NameColumn),
+    QCOMPARE(screen.column(DeviceTableModel::NameColumn),
              (QStringList{"Device 5", "Device 4", "Device 3", "Device 2", "Device 1"}));
 
-    auto* page = screen.addPage<OrvaneNameSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<NamePage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(2));
     edit(page, "nameEdit")->setText(QStringLiteral("Lobby"));
     press(page, "setAllButton");
@@ -253,7 +253,7 @@ void TestSettingPages::setAllGivesConsecutiveAddresses()
 {
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 3, 3));
-    auto* page = screen.addPage<OrvaneIpSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<IpPage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(1));
     edit(page, "ipEdit")->setText(QStringLiteral("198.18.3.254"));
     edit(page, "gatewayEdit")->setText(QStringLiteral("198.18.0.1"));
@@ -269,8 +269,8 @@ void TestSettingPages::setAllGivesConsecutiveAddresses()
     QCOMPARE(values(sent, "IpMode"), (QStringList{"static", "static", "static"}));
     QCOMPARE(values(sent, "gateway"), (QStringList{"198.18.0.1", "198.18.0.1", "198.18.0.1"}));
     QCOMPARE(values(sent, "dns2"), (QStringList{"198.18.0.54", "198.18.0.54", "198.18.0.54"}));
-    QCOMPARE(screen.column(OrvaneDeviceModel::IpColumn), (QStringList{"198.18.3.254", "198.18.3.255", "198.18.3.0"}));
-    QCOMPARE(screen.column(OrvaneDeviceModel::NetmaskColumn),
+    QCOMPARE(screen.column(DeviceTableModel::IpColumn), (QStringList{"198.18.3.254", "198.18.3.255", "198.18.3.0"}));
+    QCOMPARE(screen.column(DeviceTableModel::NetmaskColumn),
              (QStringList{"255.254.0.0", "255.254.0.0", "255.254.0.0"}));
     QCOMPARE(edit(page, "ipEdit")->text(), QStringLiteral("198.18.3.254"));
 }
@@ -279,7 +279,7 @@ void TestSettingPages::setChangesTheRowAtOnce()
 {
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 2, 2));
-    auto* page = screen.addPage<OrvaneIpSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<IpPage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(1));
     edit(page, "ipEdit")->setText(QStringLiteral("198.18.4.7"));
     edit(page, "gatewayEdit")->setText(QStringLiteral("198.18.4.1"));
@@ -287,11 +287,11 @@ void TestSettingPages::setChangesTheRowAtOnce()
     press(page, "setButton");
     const QList<ReceivedCommand> sent = m_segment.commands(QStringLiteral("SetIp"));
     QCOMPARE(destinations(sent), screen.macsOf({1}));
-    QCOMPARE(screen.model->index(1, OrvaneDeviceModel::IpColumn).data().toString(), QStringLiteral("198.18.4.7"));
-    QCOMPARE(screen.model->index(1, OrvaneDeviceModel::GatewayColumn).data().toString(), QStringLiteral("198.18.4.1"));
-    QCOMPARE(screen.model->index(1, OrvaneDeviceModel::NetmaskColumn).data().toString(),
+    QCOMPARE(screen.model->index(1, DeviceTableModel::IpColumn).data().toString(), QStringLiteral("198.18.4.7"));
+    QCOMPARE(screen.model->index(1, DeviceTableModel::GatewayColumn).data().toString(), QStringLiteral("198.18.4.1"));
+    QCOMPARE(screen.model->index(1, DeviceTableModel::NetmaskColumn).data().toString(),
              QStringLiteral("255.255.255.0"));
-    QCOMPARE(screen.model->index(0, OrvaneDeviceModel::IpColumn).data().toString(), QStringLiteral("198.18.1.1"));
+    QCOMPARE(screen.model->index(0, DeviceTableModel::IpColumn).data().toString(), QStringLiteral("198.18.1.1"));
 }
 
 void TestSettingPages::addressCheck_data()
@@ -320,7 +320,7 @@ void TestSettingPages::addressCheck()
     QFETCH(QString, toast);
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 1, 1));
-    auto* page = screen.addPage<OrvaneIpSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<IpPage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     edit(page, "ipEdit")->setText(QStringLiteral("198.18.1.1"));
     edit(page, "gatewayEdit")->setText(QStringLiteral("198.18.0.1"));
@@ -340,7 +340,7 @@ void TestSettingPages::addressCheck()
         QCOMPARE(toastText(page), toast);
         QVERIFY(page->toast()->view()->isVisible());
         // At the top of the page, centred.
-        QCOMPARE(page->toast()->view()->y(), VyToast::MarginY);
+        QCOMPARE(page->toast()->view()->y(), Toast::MarginY);
     }
 }
 
@@ -348,7 +348,7 @@ void TestSettingPages::ipModeFollowsTheDevice()
 {
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 2, 2));
-    auto* page = screen.addPage<OrvaneIpSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<IpPage>(m_sdk.get());
     auto* mode = page->findChild<QComboBox*>(QStringLiteral("modeComboBox"));
     screen.model->deviceAt(0)->setIpMode(QStringLiteral("dhcp"));
     page->setCurrentDevice(screen.model->deviceAt(0));
@@ -370,7 +370,7 @@ void TestSettingPages::ipModeFollowsTheDevice()
     const QList<ReceivedCommand> sent = m_segment.commands(QStringLiteral("SetIp"));
     QCOMPARE(destinations(sent), screen.macsOf({0, 1}));
     QCOMPARE(values(sent, "IpMode"), (QStringList{"dhcp", "dhcp"}));
-    QCOMPARE(screen.column(OrvaneDeviceModel::IpColumn), (QStringList{"198.18.1.1", "198.18.1.2"}));
+    QCOMPARE(screen.column(DeviceTableModel::IpColumn), (QStringList{"198.18.1.1", "198.18.1.2"}));
 
     page->setCurrentDevice(nullptr);
     QCOMPARE(edit(page, "ipEdit")->text(), QString());
@@ -383,7 +383,7 @@ void TestSettingPages::silentDeviceKeepsItsValues()
     QVERIFY(showDevices(screen, R"([{}, {"misbehave":{"silent":true}}, {}])", 0, 2));
     // The silent device answers no search either; it is put into the table by hand.
     screen.insertDevice(1, 2);
-    auto* page = screen.addPage<OrvaneNameSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<NamePage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     edit(page, "nameEdit")->setText(QStringLiteral("Hall"));
     QElapsedTimer timer;
@@ -393,7 +393,7 @@ void TestSettingPages::silentDeviceKeepsItsValues()
     QVERIFY(timer.elapsed() > 2000 && timer.elapsed() < 20000);
     QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(destinations(m_segment.commands(QStringLiteral("SetName"))), screen.macsOf({0, 1, 2}));
-    QCOMPARE(screen.column(OrvaneDeviceModel::NameColumn), (QStringList{"Hall", "Device 2", "Hall"}));
+    QCOMPARE(screen.column(DeviceTableModel::NameColumn), (QStringList{"Hall", "Device 2", "Hall"}));
 }
 
 void TestSettingPages::closingTheJobStopsAtTheFirstDevice()
@@ -401,7 +401,7 @@ void TestSettingPages::closingTheJobStopsAtTheFirstDevice()
     Screen screen;
     QVERIFY(showDevices(screen, R"([{"misbehave":{"silent":true}}])", 2, 2));
     screen.insertDevice(0, 1);
-    auto* page = screen.addPage<OrvaneNameSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<NamePage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     edit(page, "nameEdit")->setText(QStringLiteral("Hall"));
     bool closed = false;
@@ -414,10 +414,10 @@ void TestSettingPages::closingTheJobStopsAtTheFirstDevice()
     press(page, "setAllButton");
     QVERIFY(closed);
     // The wait was cut short, not timed out.
-    QCOMPARE(m_sdk->lastOutcome(), OrvaneSDK::Outcome::Cancelled);
+    QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::Cancelled);
     QTest::qWait(500);
     QCOMPARE(destinations(m_segment.commands(QStringLiteral("SetName"))), screen.macsOf({0}));
-    QCOMPARE(screen.column(OrvaneDeviceModel::NameColumn), (QStringList{"Device 1", "Device 2", "Device 3"}));
+    QCOMPARE(screen.column(DeviceTableModel::NameColumn), (QStringList{"Device 1", "Device 2", "Device 3"}));
 }
 
 void TestSettingPages::macSequences_data()
@@ -459,9 +459,9 @@ void TestSettingPages::macSequences()
     Screen screen;
     QVERIFY(showDevices(screen, "[]", devices, devices));
     QList<QString> before;
-    for (OrvaneDevice* d : screen.model->devices())
+    for (DeviceRecord* d : screen.model->devices())
         before << d->mac();
-    auto* page = screen.addPage<OrvaneMacSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<MacPage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     QCOMPARE(edit(page, "macEdit")->text(), before.first());
     edit(page, "macEdit")->setText(typed);
@@ -472,7 +472,7 @@ void TestSettingPages::macSequences()
     QCOMPARE(toastText(page), toast);
     for (int i = 0; i < sent.size(); ++i) {
         QCOMPARE(commands.at(i).destination, EmulatedSegment::deviceMac(i + 1));
-        OrvaneDevice* d = screen.model->deviceAt(i);
+        DeviceRecord* d = screen.model->deviceAt(i);
         // A device that accepted the address has it in text and for later
         // commands; one that refused it (a group address, no separators) keeps its old one.
         if (d->mac() == sent.at(i)) {
@@ -483,7 +483,7 @@ void TestSettingPages::macSequences()
         }
     }
     if (QTest::currentDataTag() == QLatin1String("carry into the fifth byte")) {
-        QCOMPARE(screen.column(OrvaneDeviceModel::MacColumn), sent);
+        QCOMPARE(screen.column(DeviceTableModel::MacColumn), sent);
         // Later commands reach the device at its new address.
         QCOMPARE(m_sdk->setName(screen.model->deviceAt(2), QStringLiteral("Moved")), 0);
         QCOMPARE(m_segment.commands(QStringLiteral("SetName")).last().destination, sent.at(2));
@@ -494,7 +494,7 @@ void TestSettingPages::emptyNameIsRefused()
 {
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 2, 2));
-    auto* page = screen.addPage<OrvaneNameSettingWidget>(m_sdk.get());
+    auto* page = screen.addPage<NamePage>(m_sdk.get());
     // No current device: neither button does anything.
     edit(page, "nameEdit")->setText(QStringLiteral("Hall"));
     press(page, "setButton");

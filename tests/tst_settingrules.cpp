@@ -1,4 +1,4 @@
-#include "OrvaneSettingRules.h"
+#include "BatchRules.h"
 
 #include <QtTest>
 
@@ -35,7 +35,7 @@ void TestSettingRules::addressCheck()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
-    QCOMPARE(OrvaneSettingRules::isValidAddress(text), valid);
+    QCOMPARE(BatchRules::isValidAddress(text), valid);
 }
 
 void TestSettingRules::addressCountUp_data()
@@ -52,7 +52,7 @@ void TestSettingRules::addressCountUp()
     QFETCH(QStringList, next);
     QString ip = from;
     for (const QString& expected : next) {
-        ip = OrvaneSettingRules::nextAddress(ip);
+        ip = BatchRules::nextAddress(ip);
         QCOMPARE(ip, expected);
     }
 }
@@ -79,7 +79,7 @@ void TestSettingRules::macSuccessor()
 {
     QFETCH(QString, mac);
     QFETCH(QString, next);
-    QCOMPARE(OrvaneSettingRules::macSuccessor(mac), next);
+    QCOMPARE(BatchRules::macSuccessor(mac), next);
 }
 
 QTEST_GUILESS_MAIN(TestSettingRules)

@@ -1,5 +1,4 @@
-#include "VyThread.h"
-#include "VyThreadLocker.h"
+#include "WorkerThread.h"
 
 #include <QtTest>
 #include <atomic>
@@ -9,7 +8,7 @@ namespace {
 std::atomic<int> g_destroyed{0};
 
 // Loops until stopped, counting its steps.
-class LoopThread : public VyThread
+class LoopThread : public WorkerThread
 {
 public:
     ~LoopThread() override { ++g_destroyed; }
@@ -24,7 +23,7 @@ public:
 };
 
 // Returns by itself after a short while.
-class ShortThread : public VyThread
+class ShortThread : public WorkerThread
 {
 public:
     ~ShortThread() override { ++g_destroyed; }
@@ -32,10 +31,10 @@ public:
 };
 
 // Tests its stop through the pointer its owner holds, as the RTP threads do.
-class PointerWatchingThread : public VyThread
+class PointerWatchingThread : public WorkerThread
 {
 public:
-    explicit PointerWatchingThread(VyThread* const* slot) : m_slot(slot) {}
+    explicit PointerWatchingThread(WorkerThread* const* slot) : m_slot(slot) {}
     void run() override
     {
         while (!shouldStop(*m_slot))
@@ -43,7 +42,7 @@ public:
     }
 
 private:
-    VyThread* const* m_slot;
+    WorkerThread* const* m_slot;
 };
 
 } // namespace
@@ -60,24 +59,23 @@ private slots:
     void releaseStopsJoinsAndDestroys();
     void releaseAfterBodyEndedDestroysOnce();
     void stopWaitDeleteLeavesNoThread();
-    void lockerSerialises();
 };
 
 void TestVyThread::releaseOfNullDoesNothing()
 {
     LoopThread* none = nullptr;
-    VyThread::release(none);
+    WorkerThread::release(none);
     QVERIFY(!none);
     QCOMPARE(g_destroyed.load(), 0);
 }
 
 void TestVyThread::shouldStopOfNullIsTrue()
 {
-    QVERIFY(VyThread::shouldStop(nullptr));
+    QVERIFY(WorkerThread::shouldStop(nullptr));
     LoopThread t;
-    QVERIFY(!VyThread::shouldStop(&t));
+    QVERIFY(!WorkerThread::shouldStop(&t));
     t.stop();
-    QVERIFY(VyThread::shouldStop(&t));
+    QVERIFY(WorkerThread::shouldStop(&t));
 }
 
 void TestVyThread::stopBeforeStartIsForgotten()
@@ -88,7 +86,7 @@ void TestVyThread::stopBeforeStartIsForgotten()
     QTRY_VERIFY(t->steps.load() > 5);
     QVERIFY(t->isRunning());
     QCOMPARE(t->references(), 2u);
-    VyThread::release(t);
+    WorkerThread::release(t);
     QCOMPARE(g_destroyed.load(), 1);
 }
 
@@ -111,14 +109,14 @@ void TestVyThread::endsByItselfAndCanStartAgain()
 
 void TestVyThread::releaseStopsJoinsAndDestroys()
 {
-    VyThread* slot = nullptr;
+    WorkerThread* slot = nullptr;
     PointerWatchingThread* t = new PointerWatchingThread(&slot);
     slot = t;
     t->start();
     QTest::qWait(20);
     QElapsedTimer timer;
     timer.start();
-    VyThread::release(slot);
+    WorkerThread::release(slot);
     QVERIFY(!slot);
     QVERIFY(timer.elapsed() < 2000);
 }
@@ -129,7 +127,7 @@ void TestVyThread::releaseAfterBodyEndedDestroysOnce()
     t->start();
     QTRY_VERIFY(!t->isRunning());
     QCOMPARE(g_destroyed.load(), 0);
-    VyThread::release(t);
+    WorkerThread::release(t);
     QVERIFY(!t);
     QCOMPARE(g_destroyed.load(), 1);
 }
@@ -148,33 +146,6 @@ void TestVyThread::stopWaitDeleteLeavesNoThread()
     QCOMPARE(g_destroyed.load(), 20);
     // At most as many as before: a thread of an earlier case may still be on its way out.
     QTRY_VERIFY(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() <= before);
-}
-
-void TestVyThread::lockerSerialises()
-{
-    VyThreadLocker locker;
-    int counter = 0;
-    class Adder : public VyThread
-    {
-    public:
-        Adder(VyThreadLocker* l, int* c) : m_l(l), m_c(c) {}
-        void run() override
-        {
-            for (int i = 0; i < 100000; ++i) {
-                m_l->lock();
-                ++*m_c;
-                m_l->unlock();
-            }
-        }
-        VyThreadLocker* m_l;
-        int* m_c;
-    };
-    Adder a(&locker, &counter), b(&locker, &counter);
-    a.start();
-    b.start();
-    a.wait();
-    b.wait();
-    QCOMPARE(counter, 200000);
 }
 
 QTEST_GUILESS_MAIN(TestVyThread)

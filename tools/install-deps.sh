@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config ccache
     clang libclang-rt-14-dev
     qtbase5-dev qtbase5-dev-tools libqt5dbus5
     libpcap-dev libcjson-dev libortp-dev

@@ -1,14 +1,14 @@
 // libFuzzer target: arbitrary frame bytes through everything a received frame
 // reaches, from the capture record to a device record and the settings read
 // out of a reply, and through the command set's own queue and wait.
-#include "OrvaneAdapter.h"
-#include "OrvaneCommandFrame.h"
-#include "OrvaneDevice.h"
-#include "OrvaneReply.h"
-#include "OrvaneSDK.h"
-#include "QPcapFrame.h"
-#include "RtpSettings.h"
-#include "SipSettings.h"
+#include "Adapter.h"
+#include "CommandFrame.h"
+#include "DeviceRecord.h"
+#include "DeviceReply.h"
+#include "ProtocolClient.h"
+#include "RawFrame.h"
+#include "RtpChannelSettings.h"
+#include "SipAccountSettings.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,11 +38,11 @@ void require(bool condition, const char* what)
 }
 
 // Reads every value a record offers, so that a field left half-made shows.
-size_t readDevice(OrvaneDevice* device)
+size_t readDevice(DeviceRecord* device)
 {
     size_t sum = 0;
-    for (int f = 0; f < OrvaneDevice::FieldCount; ++f)
-        sum += size_t(device->text(OrvaneDevice::Field(f)).size());
+    for (int f = 0; f < DeviceRecord::FieldCount; ++f)
+        sum += size_t(device->text(DeviceRecord::Field(f)).size());
     const QMap<QString, QString> others = device->others();
     for (auto it = others.cbegin(); it != others.cend(); ++it) {
         sum += size_t(device->value(it.key()).size());
@@ -54,29 +54,29 @@ size_t readDevice(OrvaneDevice* device)
     device->macBytes(mac);
     device->ipBytes(ip);
     sum += mac[5] + ip[3] + size_t(device->hasMac());
-    require(!OrvaneDevice::ipAsc(device, device) && !OrvaneDevice::macDesc(device, device) &&
-                !OrvaneDevice::nameAsc(device, device) && !OrvaneDevice::uidDesc(device, device),
+    require(!DeviceRecord::ipAsc(device, device) && !DeviceRecord::macDesc(device, device) &&
+                !DeviceRecord::nameAsc(device, device) && !DeviceRecord::uidDesc(device, device),
             "a record sorts before itself");
     // The MAC page feeds the record's own mac text back in after a change.
     device->setMacText(device->mac());
     return sum;
 }
 
-size_t readSettings(const OrvaneReply& reply)
+size_t readSettings(const DeviceReply& reply)
 {
     size_t sum = 0;
-    SipSettings sip[2];
+    SipAccountSettings sip[2];
     sip[0].readJson(reply.member("sip0"));
     sip[1].readJson(reply.member("sip1"));
-    for (const SipSettings& s : sip) {
+    for (const SipAccountSettings& s : sip) {
         sum += size_t(s.toText().size()) + size_t(s.isComplete());
-        SipSettings copy = s;
+        SipAccountSettings copy = s;
         require(copy == s, "a SIP account differs from its copy");
     }
-    for (int i = 0; i < OrvaneSDK::RtpChannelCount; ++i) {
+    for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i) {
         char name[16];
         snprintf(name, sizeof name, "rtp%d", i);
-        RtpSettings channel;
+        RtpChannelSettings channel;
         channel.readJson(reply.member(name));
         cJSON* json = channel.toJson();
         char* printed = cJSON_PrintUnformatted(json);
@@ -88,38 +88,38 @@ size_t readSettings(const OrvaneReply& reply)
     return sum;
 }
 
-// The frame under test, answered to every command the SDK sends below.
-QPcapFrame* g_frame = nullptr;
+// The frame under test, answered to every command the protocol client sends below.
+RawFrame* g_frame = nullptr;
 
-QPcapFrame* replyFrame(const char* text)
+RawFrame* replyFrame(const char* text)
 {
-    return OrvaneCommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, text, int(strlen(text)));
+    return CommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, text, int(strlen(text)));
 }
 
-OrvaneAdapter adapter()
+Adapter adapter()
 {
-    OrvaneAdapter a;
-    OrvaneAdapter::setText(a.pcapName, "fuzz0");
+    Adapter a;
+    Adapter::setText(a.pcapName, "fuzz0");
     memcpy(a.address, OwnMac, 6);
     memcpy(a.ip, OwnIp, 4);
     return a;
 }
 
-// With a frame sink the SDK never touches a wire: each command is answered on
+// With a frame sink the protocol client never touches a wire: each command is answered on
 // the spot by the frame under test and then by a well-formed "fail" with the
 // command's id, which ends the wait without a timeout.
-OrvaneSDK& sdk()
+ProtocolClient& sdk()
 {
-    static OrvaneSDK* instance = [] {
-        OrvaneSDK* s = new OrvaneSDK();
-        s->setFrameSink([s](QPcapFrame* sent) {
+    static ProtocolClient* instance = [] {
+        ProtocolClient* s = new ProtocolClient();
+        s->setFrameSink([s](RawFrame* sent) {
             const uint32_t id = s->nextId() - 1;
             sent->release();
             if (g_frame)
                 s->onPacket(g_frame);
             char text[64];
             snprintf(text, sizeof text, "{\"id\":%d,\"result\":\"fail\"}", int(id));
-            QPcapFrame* closing = replyFrame(text);
+            RawFrame* closing = replyFrame(text);
             s->onPacket(closing);
             closing->release();
         });
@@ -134,30 +134,30 @@ void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    // The SDK writes a debug line for every frame.
+    // The protocol client writes a debug line for every frame.
     qInstallMessageHandler(quiet);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size > size_t(QPcapFrame::MaxLength))
+    if (size > size_t(RawFrame::MaxLength))
         return 0;
-    QPcapFrame* frame = QPcapFrame::fromBytes(data, int(size));
+    RawFrame* frame = RawFrame::fromBytes(data, int(size));
     require(frame != nullptr, "a frame of at most 1514 bytes was refused");
-    require(size < size_t(OrvaneCommandFrame::TextOffset) ||
-                strlen(OrvaneCommandFrame::text(*frame)) <= size - size_t(OrvaneCommandFrame::TextOffset),
+    require(size < size_t(CommandFrame::TextOffset) ||
+                strlen(CommandFrame::text(*frame)) <= size - size_t(CommandFrame::TextOffset),
             "the text runs on behind the frame");
 
     volatile size_t sink = 0;
-    if (OrvaneCommandFrame::isCommandFrame(*frame, OwnMac)) {
-        const std::unique_ptr<OrvaneReply> reply = OrvaneReply::fromFrame(*frame);
+    if (CommandFrame::isCommandFrame(*frame, OwnMac)) {
+        const std::unique_ptr<DeviceReply> reply = DeviceReply::fromFrame(*frame);
         const int id = reply->id();
         require(!reply->answers(uint32_t(id)) || reply->hasId(), "a reply without an id answers");
         require(reply->hasId() || id == -1, "a reply without an id has one");
         sink = sink + size_t(reply->isSuccess()) + size_t(reply->stringMember("method").size());
         require(reply->json() || !reply->isSuccess(), "a reply without JSON succeeds");
-        if (OrvaneDevice* device = OrvaneDevice::makeDevice(reply.get())) {
+        if (DeviceRecord* device = DeviceRecord::makeDevice(reply.get())) {
             require(reply->json() != nullptr, "a record from a reply without JSON");
             sink = sink + readDevice(device);
             device->release();
@@ -165,25 +165,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         sink = sink + readSettings(*reply);
     }
 
-    // The same frame through the SDK's receive queue and its waits.
-    OrvaneSDK& s = sdk();
-    const OrvaneAdapter own = adapter();
+    // The same frame through the protocol client's receive queue and its waits.
+    ProtocolClient& s = sdk();
+    const Adapter own = adapter();
     g_frame = frame;
-    OrvaneDevice* device = OrvaneDevice::create();
+    DeviceRecord* device = DeviceRecord::create();
     device->setMacBytes(DeviceMac);
     device->setIpBytes(DeviceIp);
     s.open(&own);
-    SipSettings sip0, sip1;
+    SipAccountSettings sip0, sip1;
     const int sipResult = s.getSipSettings(device, sip0, sip1);
-    require(s.lastOutcome() != OrvaneSDK::Outcome::NoAnswer, "a wait ran out although its answer was queued");
-    require(sipResult == -1 || s.lastOutcome() == OrvaneSDK::Outcome::Success, "success without a success");
+    require(s.lastOutcome() != ProtocolClient::Outcome::NoAnswer, "a wait ran out although its answer was queued");
+    require(sipResult == -1 || s.lastOutcome() == ProtocolClient::Outcome::Success, "success without a success");
     sink = sink + size_t(sip0.toText().size() + sip1.toText().size());
     s.open(&own);
-    QList<RtpSettings> channels;
-    for (int i = 0; i < OrvaneSDK::RtpChannelCount; ++i)
-        channels.append(RtpSettings());
+    QList<RtpChannelSettings> channels;
+    for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
+        channels.append(RtpChannelSettings());
     s.getRtpSettings(device, channels);
-    for (const RtpSettings& c : channels)
+    for (const RtpChannelSettings& c : channels)
         sink = sink + size_t(c.rtpIP.size());
     s.open(&own);
     s.setName(device, QStringLiteral("x"));

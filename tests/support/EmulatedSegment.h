@@ -6,9 +6,9 @@
 // namespace. Header-only; the including target defines ORVANE_EMULATOR_PATH.
 
 #include "NetNamespacePair.h"
-#include "OrvaneAdapter.h"
-#include "OrvaneDevice.h"
-#include "OrvaneSDK.h"
+#include "Adapter.h"
+#include "DeviceRecord.h"
+#include "ProtocolClient.h"
 #include "RawPacketSocket.h"
 
 #include <QElapsedTimer>
@@ -117,7 +117,7 @@ public:
     }
 
     // The near end of pair as an adapter record, read inside the near namespace.
-    static bool nearAdapter(const NetNamespacePair& pair, OrvaneAdapter* adapter, QString* error)
+    static bool nearAdapter(const NetNamespacePair& pair, Adapter* adapter, QString* error)
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
         RawPacketSocket probe;
@@ -125,8 +125,8 @@ public:
             *error = QStringLiteral("cannot open the near interface: %1").arg(probe.lastError());
             return false;
         }
-        OrvaneAdapter::setText(adapter->pcapName, pair.interfaceName(NetNamespacePair::Near).toUtf8().constData());
-        OrvaneAdapter::setText(adapter->description, "test wire");
+        Adapter::setText(adapter->pcapName, pair.interfaceName(NetNamespacePair::Near).toUtf8().constData());
+        Adapter::setText(adapter->description, "test wire");
         memcpy(adapter->address, probe.mac().constData(), 6);
         const uint8_t ip[4] = {198, 18, 0, 1};
         const uint8_t mask[4] = {255, 255, 255, 0};
@@ -136,9 +136,9 @@ public:
     }
 
     // Opens sdk on the near end, its capture threads inside the near namespace.
-    static bool openNear(OrvaneSDK& sdk, const NetNamespacePair& pair, QString* error)
+    static bool openNear(ProtocolClient& sdk, const NetNamespacePair& pair, QString* error)
     {
-        OrvaneAdapter adapter;
+        Adapter adapter;
         if (!nearAdapter(pair, &adapter, error))
             return false;
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
@@ -148,15 +148,15 @@ public:
 
     // A capture handle opens asynchronously and replies before that are lost:
     // search until `count` devices answer. The records are released.
-    static bool waitForDevices(OrvaneSDK& sdk, int count)
+    static bool waitForDevices(ProtocolClient& sdk, int count)
     {
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < 15000) {
-            QList<OrvaneDevice*> found;
+            QList<DeviceRecord*> found;
             sdk.search(found, 300, false);
             const int n = found.size();
-            for (OrvaneDevice* d : qAsConst(found))
+            for (DeviceRecord* d : qAsConst(found))
                 d->release();
             if (n >= count)
                 return true;

@@ -6,7 +6,7 @@
 
 #include "EmulatedSegment.h"
 #include "MainWindow.h"
-#include "OrvaneDeviceModel.h"
+#include "DeviceTableModel.h"
 
 #include <memory>
 
@@ -23,7 +23,7 @@ inline std::unique_ptr<MainWindow> openMainWindow(const NetNamespacePair& pair)
 inline QStringList tableColumn(const MainWindow& window, int column)
 {
     QStringList out;
-    const OrvaneDeviceModel* model = window.model();
+    const DeviceTableModel* model = window.model();
     for (int row = 0; row < model->rowCount(); ++row)
         out << model->index(row, column).data().toString();
     return out;

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <memory>
+
+class AdapterList;
+class DeviceRecord;
+class ProtocolClient;
+struct Adapter;
+
+// Exit statuses of orvane-cli.
+enum CliStatus {
+    CliOk = 0,
+    CliDeviceFailed = 1, // the device failed or did not answer
+    CliUsage = 2         // bad usage, unknown device or no usable adapter
+};
+
+enum class CliFormat { Table, Json, Csv };
+
+// What every device subcommand needs: the adapter, the command set on it and
+// the devices a search found. Messages for the operator go to err, one line each.
+class CliContext
+{
+public:
+    CliContext(QTextStream& out, QTextStream& err);
+    ~CliContext();
+
+    QTextStream& out() { return m_out; }
+    QTextStream& err() { return m_err; }
+
+    // --adapter when given, else the remembered "network", else the choose rule.
+    // False (with a message) when no adapter can be used.
+    bool openAdapter(const QString& requested);
+    ProtocolClient& sdk() { return *m_sdk; }
+    const Adapter* adapter() const { return m_adapter; }
+
+    // Searches and keeps the accepted devices (sorted by MAC).
+    void search(int timeoutMs, bool alarmTest, bool anyModel);
+    const QList<DeviceRecord*>& devices() const { return m_devices; }
+    // The found device with this MAC (":" or "-" separators, any case), or none.
+    DeviceRecord* findDevice(const QString& mac) const;
+
+    static bool parseFormat(const QString& text, CliFormat* format);
+
+    // Options shared by the subcommands that talk to devices.
+    static QCommandLineOption option(const QString& name, const QString& help, const QString& value = QString());
+    // --adapter, --timeout, --format, --any-model
+    static void addCommonOptions(QCommandLineParser& parser);
+    // --device MAC... and --all
+    static void addTargetOptions(QCommandLineParser& parser);
+    // The MACs of --device, repeated or separated by commas, normalised.
+    static QStringList wantedMacs(const QCommandLineParser& parser);
+    // The devices a batch addresses, in MAC order: every device found with
+    // all, else the wanted ones. False (with the message) for an unknown MAC,
+    // so that nothing is sent to part of a batch.
+    bool resolveTargets(const QStringList& wanted, bool all, QList<DeviceRecord*>* targets);
+    static QString normalizedMac(const QString& mac);
+    static QJsonObject deviceJson(const DeviceRecord* device);
+
+    int fail(int status, const QString& message);
+
+private:
+    QTextStream& m_out;
+    QTextStream& m_err;
+    std::unique_ptr<AdapterList> m_adapters;
+    const Adapter* m_adapter = nullptr;
+    std::unique_ptr<ProtocolClient> m_sdk;
+    QList<DeviceRecord*> m_devices;
+};
+
+// Prints rows of texts as an aligned table or as CSV (RFC 4180 quoting).
+void cliPrintTable(QTextStream& out, const QStringList& header, const QList<QStringList>& rows);
+void cliPrintCsv(QTextStream& out, const QStringList& header, const QList<QStringList>& rows);

@@ -1,0 +1,27 @@
+#include "AudioReader.h"
+
+AudioReader::~AudioReader() = default;
+
+bool AudioReader::open()
+{
+    return true;
+}
+
+void AudioReader::close() {}
+
+bool AudioReader::isRealTime()
+{
+    return false;
+}
+
+AudioPacket* AudioReader::readPacket()
+{
+    return nullptr;
+}
+
+void AudioReader::reset() {}
+
+int AudioReader::payloadType()
+{
+    return -1;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+class AudioPacket;
+
+// An origin of encoded audio packets, pulled by the multicast driver.
+class AudioReader
+{
+public:
+    AudioReader() = default;
+    virtual ~AudioReader();
+    AudioReader(const AudioReader&) = delete;
+    AudioReader& operator=(const AudioReader&) = delete;
+
+    virtual bool open();
+    virtual void close();
+    // True: packets go out as soon as they exist; false: the driver paces them by their durations.
+    virtual bool isRealTime();
+    // The next packet, owned by the caller, or null when none is available now.
+    virtual AudioPacket* readPacket();
+    virtual void reset();
+    virtual int payloadType();
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "RtpSessionObserver.h"
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+
+class AudioReader;
+
+// Joins one audio source to one RTP session and decides when each packet
+// goes out and how far it moves the RTP timestamp. Used for one run:
+// setReader, start, stop.
+class MulticastBroadcast : public RtpSessionObserver
+{
+public:
+    static constexpr int64_t ClockRate = 90000;
+    static constexpr int PacketIntervalMs = 10;
+    static constexpr int64_t LogIntervalMs = 10000;
+    static constexpr double MaxPacketDurationMs = 60000.0;
+
+    MulticastBroadcast();
+    // Stops a run the owner forgot to stop, so no thread outlives the driver.
+    ~MulticastBroadcast() override;
+    MulticastBroadcast(const MulticastBroadcast&) = delete;
+    MulticastBroadcast& operator=(const MulticastBroadcast&) = delete;
+
+    // Takes ownership of the source.
+    void setReader(AudioReader* reader);
+    // 0 on success; negative when there is no source, a run was already made,
+    // the source cannot open, or the session cannot start.
+    virtual int start(const QString& host, int port);
+    // Stops and frees the session, then closes and frees the source.
+    virtual void stop();
+
+    bool onWantPacket(RtpMulticastSession* session, uint32_t elapsedMs) override;
+    void onPacket(RtpMulticastSession*, const uint8_t*, int, const uint8_t*, int, uint32_t) override {}
+    void onTimeout(RtpMulticastSession*) override {}
+    int idleWaitMs(RtpMulticastSession* session) override;
+
+    RtpMulticastSession* session() const { return m_session; }
+    // Readable from any thread while running.
+    int64_t sentPackets() const { return m_sentPackets.load(); }
+    double sentDuration() const { return m_sentDurationShared.load(); }
+
+private:
+    RtpMulticastSession* m_session = nullptr;
+    AudioReader* m_source = nullptr;
+    bool m_used = false;
+
+    // Touched only by the send thread while running.
+    bool m_clockStarted = false;
+    int64_t m_startTime = 0; // monotonic ms of the first packet request
+    double m_sentDuration = 0.0;
+    int64_t m_clockRate = ClockRate;
+    bool m_logged = false;
+    int64_t m_lastLogTime = 0;
+
+    std::atomic<int64_t> m_sentPackets{0};
+    std::atomic<double> m_sentDurationShared{0.0};
+};

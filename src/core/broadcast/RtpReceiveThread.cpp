@@ -1,0 +1,8 @@
+#include "RtpReceiveThread.h"
+
+#include "RtpMulticastSession.h"
+
+void RtpReceiveThread::run()
+{
+    m_session->runReceiveLoop(this);
+}

@@ -1,0 +1,8 @@
+#include "RtpSendThread.h"
+
+#include "RtpMulticastSession.h"
+
+void RtpSendThread::run()
+{
+    m_session->runSendLoop(this);
+}

@@ -1,0 +1,39 @@
+#include "DeviceSearch.h"
+
+#include "DeviceRecord.h"
+#include "ProtocolClient.h"
+
+#include <QSet>
+#include <algorithm>
+
+bool DeviceSearch::isAcceptedModel(const QString& type)
+{
+    return type.compare(QLatin1String("KM41"), Qt::CaseInsensitive) == 0 ||
+           type.compare(QLatin1String("VQLX63"), Qt::CaseInsensitive) == 0;
+}
+
+QList<DeviceRecord*> DeviceSearch::accept(const QList<DeviceRecord*>& found, bool anyModel)
+{
+    QList<DeviceRecord*> kept;
+    QSet<QString> macs;
+    for (DeviceRecord* device : found) {
+        if (!device)
+            continue;
+        const QString mac = device->mac();
+        if ((!anyModel && !isAcceptedModel(device->type())) || mac.isEmpty() || macs.contains(mac)) {
+            device->release();
+            continue;
+        }
+        macs.insert(mac);
+        kept.append(device);
+    }
+    std::sort(kept.begin(), kept.end(), DeviceRecord::macAsc);
+    return kept;
+}
+
+QList<DeviceRecord*> DeviceSearch::run(ProtocolClient& sdk, int timeoutMs, bool alarmTest, bool anyModel)
+{
+    QList<DeviceRecord*> found;
+    sdk.search(found, timeoutMs, alarmTest);
+    return accept(found, anyModel);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class DeviceRecord;
+class ProtocolClient;
+
+// Which search answers reach the device list and in which order: only the
+// accepted models, the first answer of each device, sorted by MAC. Shared by
+// the search dialog and the command-line front end.
+class DeviceSearch
+{
+public:
+    static constexpr int TimeoutMs = 2000;
+
+    static bool isAcceptedModel(const QString& type);
+    // Takes over the references of found: records that are kept are returned
+    // (one reference each), the rest are released. anyModel keeps other models too.
+    static QList<DeviceRecord*> accept(const QList<DeviceRecord*>& found, bool anyModel = false);
+    // One search on sdk followed by accept().
+    static QList<DeviceRecord*> run(ProtocolClient& sdk, int timeoutMs, bool alarmTest, bool anyModel = false);
+};

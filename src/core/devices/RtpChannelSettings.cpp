@@ -1,0 +1,73 @@
+#include "RtpChannelSettings.h"
+
+#include <cjson/cJSON.h>
+
+namespace {
+int numberOf(const cJSON* object, const char* key)
+{
+    const cJSON* item = cJSON_GetObjectItem(object, key);
+    return cJSON_IsNumber(item) ? item->valueint : 0;
+}
+} // namespace
+
+void RtpChannelSettings::reset()
+{
+    enable = 0;
+    rtpIP.clear();
+    rtpPort = 0;
+}
+
+RtpChannelSettings RtpChannelSettings::fromEndpointText(const QString& text)
+{
+    RtpChannelSettings s;
+    s.enable = 1;
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0) {
+        s.rtpIP = text;
+        return s;
+    }
+    s.rtpIP = text.left(colon);
+    bool ok = false;
+    const int port = text.mid(colon + 1).toInt(&ok, 10);
+    s.rtpPort = ok && port >= 0 && port <= MaxPort ? port : 0;
+    return s;
+}
+
+QString RtpChannelSettings::endpointText() const
+{
+    if (rtpIP.isEmpty())
+        return QString();
+    if (rtpPort == 0)
+        return rtpIP;
+    return QStringLiteral("%1:%2").arg(rtpIP).arg(rtpPort);
+}
+
+QString RtpChannelSettings::summary(const QList<RtpChannelSettings>& channels)
+{
+    for (const RtpChannelSettings& channel : channels) {
+        if (channel.isSet())
+            return QStringLiteral("%1:%2").arg(channel.rtpIP).arg(channel.rtpPort);
+    }
+    return QString();
+}
+
+void RtpChannelSettings::readJson(const cJSON* object)
+{
+    if (!cJSON_IsObject(object)) {
+        reset();
+        return;
+    }
+    enable = numberOf(object, "enable");
+    const cJSON* ip = cJSON_GetObjectItem(object, "rtpIP");
+    rtpIP = cJSON_IsString(ip) && ip->valuestring ? QString::fromUtf8(ip->valuestring) : QString();
+    rtpPort = numberOf(object, "rtpPort");
+}
+
+cJSON* RtpChannelSettings::toJson() const
+{
+    cJSON* object = cJSON_CreateObject();
+    cJSON_AddNumberToObject(object, "enable", enable);
+    cJSON_AddStringToObject(object, "rtpIP", rtpIP.toUtf8().constData());
+    cJSON_AddNumberToObject(object, "rtpPort", rtpPort);
+    return object;
+}

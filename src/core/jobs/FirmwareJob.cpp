@@ -1,0 +1,211 @@
+#include "FirmwareJob.h"
+
+#include "DeviceRecord.h"
+#include "HttpClient.h"
+#include "LogFile.h"
+
+#include <QFile>
+
+namespace {
+
+QString resultLine(const FirmwareJob::DeviceResult& r)
+{
+    return QStringLiteral("%1 %2: %3").arg(r.mac, r.ip, FirmwareUploadThread::outcomeText(r.result));
+}
+
+} // namespace
+
+FirmwareJob::FirmwareJob(const QList<DeviceRecord*>& devices, const QString& file)
+    : m_file(file), m_devices(devices)
+{
+    for (DeviceRecord* device : qAsConst(m_devices)) {
+        device->retain();
+        m_results.append({device->mac(), device->ip(), {}});
+    }
+}
+
+FirmwareJob::~FirmwareJob()
+{
+    abort();
+    for (DeviceRecord* device : qAsConst(m_devices))
+        device->release();
+}
+
+void FirmwareJob::setTimeouts(int loginMs, int uploadMs)
+{
+    m_loginTimeoutMs = loginMs;
+    m_uploadTimeoutMs = uploadMs;
+}
+
+bool FirmwareJob::checkFile(const QString& path, QString* reason)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        *reason = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QByteArray delimiter = QByteArray("\r\n--") + HttpClient::Boundary;
+    const qint64 chunkSize = 1 << 20;
+    // The tail of each chunk is kept so that a delimiter across two reads is
+    // found; the line break that ends the part's headers comes first.
+    QByteArray carry("\r\n");
+    for (;;) {
+        const QByteArray chunk = file.read(chunkSize);
+        if (chunk.isEmpty())
+            break;
+        const QByteArray window = carry + chunk;
+        if (window.contains(delimiter)) {
+            *reason = QStringLiteral("%1 holds the upload's multipart delimiter and would arrive cut short")
+                          .arg(path);
+            return false;
+        }
+        carry = window.right(delimiter.size() - 1);
+    }
+    if (file.error() != QFileDevice::NoError) {
+        *reason = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void FirmwareJob::startLocked(int index)
+{
+    auto* thread = new FirmwareUploadThread(m_devices.at(index), m_file);
+    thread->setTimeouts(m_loginTimeoutMs, m_uploadTimeoutMs);
+    thread->start();
+    m_uploads.append(qMakePair(index, thread));
+}
+
+void FirmwareJob::reapLocked(bool all)
+{
+    if (all) {
+        // Stopped together, so that they wind down side by side.
+        for (const auto& upload : qAsConst(m_uploads))
+            upload.second->stop();
+    }
+    for (int i = 0; i < m_uploads.size();) {
+        FirmwareUploadThread* thread = m_uploads.at(i).second;
+        if (!all && thread->isRunning()) {
+            ++i;
+            continue;
+        }
+        thread->wait();
+        FirmwareUploadThread::Result result = thread->result();
+        if (result.outcome == FirmwareUploadThread::Outcome::NotRun)
+            result.outcome = FirmwareUploadThread::Outcome::Cancelled;
+        m_results[m_uploads.at(i).first].result = result;
+        delete thread;
+        m_uploads.removeAt(i);
+    }
+}
+
+void FirmwareJob::finishLocked()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    for (DeviceResult& r : m_results) {
+        if (r.result.outcome == FirmwareUploadThread::Outcome::NotRun)
+            r.result.outcome = FirmwareUploadThread::Outcome::Cancelled;
+    }
+    for (const DeviceResult& r : qAsConst(m_results))
+        VYLOG("firmware %s\n", qPrintable(resultLine(r)));
+}
+
+bool FirmwareJob::run(const std::function<bool()>& isStopped)
+{
+    auto stopped = [&] { return isStopped && isStopped(); };
+
+    QString reason;
+    if (!checkFile(m_file, &reason)) {
+        QMutexLocker lock(&m_mutex);
+        if (!m_aborted) {
+            for (DeviceResult& r : m_results)
+                r.result = {FirmwareUploadThread::Outcome::FileRejected, 0, reason};
+            finishLocked();
+            return true;
+        }
+        return false;
+    }
+
+    bool ended = true;
+    for (int i = 0; i < m_devices.size() && ended; ++i) {
+        for (;;) {
+            if (stopped()) {
+                ended = false;
+                break;
+            }
+            bool started = false;
+            {
+                QMutexLocker lock(&m_mutex);
+                if (m_aborted) {
+                    ended = false;
+                    break;
+                }
+                reapLocked(false);
+                if (m_uploads.size() < MaxUploads) {
+                    startLocked(i);
+                    started = true;
+                }
+            }
+            if (started)
+                break;
+            WorkerThread::msleep(PollMs);
+        }
+    }
+    while (ended) {
+        if (stopped()) {
+            ended = false;
+            break;
+        }
+        {
+            QMutexLocker lock(&m_mutex);
+            if (m_aborted) {
+                ended = false;
+                break;
+            }
+            reapLocked(false);
+            if (m_uploads.isEmpty()) {
+                finishLocked();
+                break;
+            }
+        }
+        WorkerThread::msleep(PollMs);
+    }
+    if (!ended)
+        abort();
+    return ended;
+}
+
+void FirmwareJob::abort()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_finished)
+        return;
+    m_aborted = true;
+    reapLocked(true);
+    finishLocked();
+}
+
+QList<FirmwareJob::DeviceResult> FirmwareJob::results() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_results;
+}
+
+QStringList FirmwareJob::resultLines() const
+{
+    QStringList lines;
+    for (const DeviceResult& r : results())
+        lines << resultLine(r);
+    return lines;
+}
+
+bool FirmwareJob::allUploaded() const
+{
+    for (const DeviceResult& r : results()) {
+        if (!FirmwareUploadThread::isSuccess(r.result))
+            return false;
+    }
+    return true;
+}

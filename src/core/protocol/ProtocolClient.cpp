@@ -1,0 +1,563 @@
+#include "ProtocolClient.h"
+
+#include <QThread>
+
+#include "CommandFrame.h"
+#include "CommandObserver.h"
+#include "DeviceRecord.h"
+#include "DeviceReply.h"
+#include "CaptureEngine.h"
+#include "RawFrame.h"
+#include "RtpChannelSettings.h"
+#include "SipAccountSettings.h"
+#include "LogFile.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <cjson/cJSON.h>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+const uint8_t BroadcastMac[6] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+const uint8_t BroadcastIp[4] = {0xff, 0xff, 0xff, 0xff};
+
+const char SearchText[] = "{\"id\":%d,\"method\":\"search\",\"user\":\"Windows Dravlen\"}";
+const char AlarmTestSearchText[] =
+    "{\"id\":%d,\"method\":\"search\",\"user\":\"Windows Dravlen\", \"alarmTest\":\"enable\"}";
+
+// Ids count as unsigned 32-bit and go out through "%d", as devices have always seen them.
+int wireId(uint32_t id)
+{
+    return static_cast<int>(id);
+}
+} // namespace
+
+ProtocolClient::ProtocolClient() : m_capture(std::make_unique<CaptureEngine>())
+{
+    m_capture->setObserver(this);
+}
+
+ProtocolClient::~ProtocolClient()
+{
+    m_capture->stop();
+    m_capture->setObserver(nullptr);
+}
+
+void ProtocolClient::setFrameSink(FrameSink sink)
+{
+    QMutexLocker lock(&m_mutex);
+    m_sink = std::move(sink);
+}
+
+int ProtocolClient::open(const Adapter* adapter)
+{
+    m_capture->stop();
+    bool useCapture;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_adapter = adapter ? std::make_unique<Adapter>(*adapter) : nullptr;
+        useCapture = adapter && !m_sink;
+    }
+    // Ids start again at 0, so answers still queued from before would be taken
+    // for answers to the new commands.
+    m_replies.clear();
+    m_nextId.store(0);
+    if (useCapture)
+        m_capture->start(adapter);
+    return 0;
+}
+
+void ProtocolClient::close()
+{
+    m_capture->stop();
+    QMutexLocker lock(&m_mutex);
+    m_adapter.reset();
+}
+
+bool ProtocolClient::isOpen() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_adapter != nullptr;
+}
+
+bool ProtocolClient::sendCommand(const uint8_t mac[6], const uint8_t ip[4], const char* text, int length)
+{
+    uint8_t ownMac[6];
+    uint8_t ownIp[4];
+    FrameSink sink;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_adapter)
+            return false;
+        memcpy(ownMac, m_adapter->mac(), sizeof ownMac);
+        memcpy(ownIp, m_adapter->ip, sizeof ownIp);
+        sink = m_sink;
+    }
+    RawFrame* frame = CommandFrame::build(ownMac, ownIp, mac, ip, text, length);
+    if (!frame) {
+        VYLOG("command text of %d bytes does not fit into a frame, not sent\n", length);
+        return false;
+    }
+    if (sink)
+        sink(frame);
+    else
+        m_capture->send(frame);
+    if (CommandObserver* observer = m_observer.load())
+        observer->onSendCommand(this, text);
+    qDebug("send %s", text);
+    return true;
+}
+
+RawFrame* ProtocolClient::nextReplyFrame(const QDeadlineTimer& deadline)
+{
+    for (;;) {
+        // The count is read before the flag: a cancel landing between the two
+        // then still ends the wait below.
+        const unsigned wakeCount = m_replies.wakeCount();
+        if (!m_waiting.load() || deadline.hasExpired())
+            return nullptr;
+        const qint64 remaining = deadline.remainingTime();
+        const int timeoutMs = remaining < 0 ? -1 : static_cast<int>(qMin<qint64>(remaining, INT_MAX));
+        if (RawFrame* frame = m_replies.waitPop(timeoutMs, wakeCount))
+            return frame;
+    }
+}
+
+std::unique_ptr<DeviceReply> ProtocolClient::waitReply(uint32_t id, int timeoutMs)
+{
+    return waitReplySince(id, timeoutMs, m_cancels.load());
+}
+
+void ProtocolClient::beginWait(unsigned cancelsSeen)
+{
+    m_waiting.store(true);
+    // A cancel that came after the command started but before its wait began
+    // still ends this wait at once.
+    if (m_cancels.load() != cancelsSeen)
+        m_waiting.store(false);
+}
+
+std::unique_ptr<DeviceReply> ProtocolClient::waitReplySince(uint32_t id, int timeoutMs, unsigned cancelsSeen)
+{
+    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                                : QDeadlineTimer(timeoutMs));
+    beginWait(cancelsSeen);
+    // Late answers to earlier commands and other hosts' frames are consumed here.
+    while (RawFrame* frame = nextReplyFrame(deadline)) {
+        std::unique_ptr<DeviceReply> reply = DeviceReply::fromFrame(*frame);
+        frame->release();
+        if (reply->answers(id))
+            return reply;
+    }
+    return nullptr;
+}
+
+bool ProtocolClient::waitUntilCaptureOpen(int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!m_capture->isOpen()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void ProtocolClient::cancelWait()
+{
+    m_cancels.fetch_add(1);
+    m_waiting.store(false);
+    m_replies.wake();
+}
+
+void ProtocolClient::onPacket(RawFrame* frame)
+{
+    if (!frame)
+        return;
+    uint8_t ownMac[6];
+    bool open;
+    {
+        QMutexLocker lock(&m_mutex);
+        open = m_adapter != nullptr;
+        if (open)
+            memcpy(ownMac, m_adapter->mac(), sizeof ownMac);
+    }
+    if (!CommandFrame::isCommandFrame(*frame, open ? ownMac : nullptr))
+        return;
+    const char* text = CommandFrame::text(*frame);
+    qDebug("recv %s", text);
+    if (CommandObserver* observer = m_observer.load())
+        observer->onRecvCommand(this, text);
+    while (m_replies.size() >= MaxQueuedReplies) {
+        RawFrame* oldest = m_replies.pop();
+        if (!oldest)
+            break;
+        oldest->release();
+    }
+    frame->retain();
+    m_replies.push(frame);
+}
+
+void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool alarmTest)
+{
+    devices.clear();
+    const unsigned cancels = m_cancels.load();
+    const uint32_t id = takeId();
+    char text[CommandBufferSize];
+    const int length = snprintf(text, sizeof text, alarmTest ? AlarmTestSearchText : SearchText, wireId(id));
+    sendCommand(BroadcastMac, BroadcastIp, text, length);
+
+    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                                : QDeadlineTimer(timeoutMs));
+    beginWait(cancels);
+    while (RawFrame* frame = nextReplyFrame(deadline)) {
+        std::unique_ptr<DeviceReply> reply = DeviceReply::fromFrame(*frame);
+        frame->release();
+        if (!reply->answers(id))
+            continue;
+        if (DeviceRecord* device = DeviceRecord::makeDevice(reply.get()))
+            devices.append(device);
+    }
+}
+
+bool ProtocolClient::fits(const char* method, int length, int limit)
+{
+    if (length >= 0 && length <= limit)
+        return true;
+    // A command cut short would reach the device as broken JSON or, worse, as a
+    // shorter value that parses; refuse it whole. The text itself may hold a password.
+    VYLOG("%s not sent: its text of %d bytes exceeds %d bytes\n", method, length, limit);
+    m_lastOutcome.store(Outcome::NotSent);
+    return false;
+}
+
+bool ProtocolClient::format(QByteArray& text, const char* method, const char* pattern, ...)
+{
+    char buffer[CommandBufferSize];
+    va_list args;
+    va_start(args, pattern);
+    const int length = vsnprintf(buffer, sizeof buffer, pattern, args);
+    va_end(args);
+    if (!fits(method, length, MaxCommandLength))
+        return false;
+    text = QByteArray(buffer, length);
+    return true;
+}
+
+std::unique_ptr<DeviceReply> ProtocolClient::exchange(DeviceRecord* device, uint32_t id, const QByteArray& text)
+{
+    uint8_t mac[6];
+    uint8_t ip[4];
+    device->macBytes(mac);
+    device->ipBytes(ip);
+    const unsigned cancels = m_cancels.load();
+    const bool sent = sendCommand(mac, ip, text.constData(), text.size());
+    // Without an adapter the wait still runs its course, as the callers expect.
+    std::unique_ptr<DeviceReply> reply = waitReplySince(id, ReplyTimeoutMs, cancels);
+    if (!reply)
+        m_lastOutcome.store(!sent               ? Outcome::NotSent
+                            : !m_waiting.load() ? Outcome::Cancelled
+                                                : Outcome::NoAnswer);
+    return reply;
+}
+
+int ProtocolClient::finish(const DeviceReply* reply)
+{
+    if (!reply)
+        return -1; // the outcome was recorded when the wait ended
+    const bool success = reply->isSuccess();
+    m_lastOutcome.store(success ? Outcome::Success : Outcome::Failed);
+    return success ? 0 : -1;
+}
+
+int ProtocolClient::notSent()
+{
+    m_lastOutcome.store(Outcome::NotSent);
+    return -1;
+}
+
+int ProtocolClient::execute(DeviceRecord* device, uint32_t id, const QByteArray& text)
+{
+    std::unique_ptr<DeviceReply> reply = exchange(device, id, text);
+    return finish(reply.get());
+}
+
+QByteArray ProtocolClient::jsonEscape(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (u < 0x20) {
+                char escaped[8];
+                snprintf(escaped, sizeof escaped, "\\u%04x", u);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out;
+}
+
+int ProtocolClient::setIpDhcp(DeviceRecord* device)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "SetIp", "{\"id\":%d,\"method\":\"SetIp\",\"IpMode\":\"dhcp\"}", wireId(id)))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::setIpStatic(DeviceRecord* device, const QString& ip, const QString& gateway,
+                           const QString& netmask, const QString& dns1, const QString& dns2)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "SetIp",
+                "{\"id\":%d,\"method\":\"SetIp\",\"IpMode\":\"static\",\"ip\":\"%s\",\"gateway\":\"%s\","
+                "\"netmask\":\"%s\",\"dns1\":\"%s\",\"dns2\":\"%s\"}",
+                wireId(id), jsonEscape(ip).constData(), jsonEscape(gateway).constData(),
+                jsonEscape(netmask).constData(), jsonEscape(dns1).constData(), jsonEscape(dns2).constData()))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::setSN(DeviceRecord* device, const QString& sn)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "SetSN", "{\"id\":%d,\"method\":\"SetSN\",\"sn\":\"%s\"}", wireId(id),
+                jsonEscape(sn).constData()))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::setName(DeviceRecord* device, const QString& name)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "SetName", "{\"id\":%d,\"method\":\"SetName\",\"name\":\"%s\"}", wireId(id),
+                jsonEscape(name).constData()))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::setMac(DeviceRecord* device, const QString& mac)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "SetMac", "{\"id\":%d,\"method\":\"SetMac\",\"mac\":\"%s\"}", wireId(id),
+                jsonEscape(mac).constData()))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::setServer(DeviceRecord* device, const QString& serverIp, int port)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "SetServer",
+                "{\"id\":%d,\"method\":\"SetServer\",\"serverIp\":\"%s\",\"serverPort\":%d}", wireId(id),
+                jsonEscape(serverIp).constData(), port))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::setDeviceInfo(DeviceRecord* device, const QString& areaCode, const QString& number,
+                             const QString& name, int powerLevel, const QString& resourceTypeSequenceCode,
+                             const QString& resourceSonTypeSequenceCode, const QString& resourceTypeCode,
+                             const QString& resourceSonTypeCode)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(
+            text, "SetDeviceInfo",
+            "{\"id\":%d,\"method\":\"SetDeviceInfo\",\"areaCode\":\"%s\",\"number\":\"%s\",\"name\":\"%s\","
+            "\"powerLevel\":%d,\"resourceTypeSequenceCode\":\"%s\",\"resourceSonTypeSequenceCode\":\"%s\","
+            "\"resourceTypeCode\":\"%s\",\"resourceSonTypeCode\":\"%s\"}",
+            wireId(id), jsonEscape(areaCode).constData(), jsonEscape(number).constData(),
+            jsonEscape(name).constData(), powerLevel, jsonEscape(resourceTypeSequenceCode).constData(),
+            jsonEscape(resourceSonTypeSequenceCode).constData(), jsonEscape(resourceTypeCode).constData(),
+            jsonEscape(resourceSonTypeCode).constData()))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::playVolume(DeviceRecord* device)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "PlayVolume", "{\"id\":%d,\"method\":\"PlayVolume\"}", wireId(id)))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::setDeviceVolume(DeviceRecord* device, int micVolume, int outVolume, int autoMute)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(
+            text, "SetDeviceVolume",
+            "{\"id\":%d,\"method\":\"SetDeviceVolume\", \"micVolume\":%d, \"outVolume\":%d, \"autoMute\":%d}",
+            wireId(id), micVolume, outVolume, autoMute))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::setAccountPassword(DeviceRecord* device, const QString& account, const QString& password)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "SetAccountPassword",
+                "{\"id\":%d,\"method\":\"SetAccountPassword\", \"account\":\"%s\", \"password\":\"%s\"}",
+                wireId(id), jsonEscape(account).constData(), jsonEscape(password).constData()))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::getSipSettings(DeviceRecord* device, SipAccountSettings& sip0, SipAccountSettings& sip1)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "GetSipSettings", "{\"id\":%d,\"method\":\"GetSipSettings\"}", wireId(id)))
+        return -1;
+    std::unique_ptr<DeviceReply> reply = exchange(device, id, text);
+    if (!reply)
+        return -1;
+    sip0.readJson(reply->member("sip0"));
+    sip1.readJson(reply->member("sip1"));
+    return finish(reply.get());
+}
+
+int ProtocolClient::setSipSettings(DeviceRecord* device, const SipAccountSettings& sip0, const SipAccountSettings& sip1)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    const QByteArray first = sip0.toText();
+    const QByteArray second = sip1.toText();
+    if (!fits("SetSipSettings sip0", first.size(), SipAccountSettings::MaxTextLength) ||
+        !fits("SetSipSettings sip1", second.size(), SipAccountSettings::MaxTextLength))
+        return -1;
+    QByteArray text;
+    if (!format(text, "SetSipSettings", "{\"id\":%d,\"method\":\"SetSipSettings\",\"sip0\":%s,\"sip1\":%s}",
+                wireId(id), first.constData(), second.constData()))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::getRtpSettings(DeviceRecord* device, QList<RtpChannelSettings>& channels)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "GetRtpSettings", "{\"id\":%d,\"method\":\"GetRtpSettings\"}", wireId(id)))
+        return -1;
+    std::unique_ptr<DeviceReply> reply = exchange(device, id, text);
+    // Every channel is filled whatever the outcome; without an answer all are reset.
+    for (int i = 0; i < RtpChannelCount && i < channels.size(); ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "rtp%d", i);
+        channels[i].readJson(reply ? reply->member(name) : nullptr);
+    }
+    return finish(reply.get());
+}
+
+int ProtocolClient::setRtpSettings(DeviceRecord* device, const QList<RtpChannelSettings>& channels)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "SetRtpSettings", "{\"id\":%d,\"method\":\"SetRtpSettings\"", wireId(id)))
+        return -1;
+    // The comma goes before each channel rather than after it, so that a list of
+    // any length (the RTP page may pass an empty one) still gives valid JSON.
+    for (int i = 0; i < RtpChannelCount && i < channels.size(); ++i) {
+        cJSON* object = channels[i].toJson();
+        char* printed = cJSON_Print(object);
+        cJSON_Delete(object);
+        if (!printed)
+            return notSent();
+        text += ",\"rtp" + QByteArray::number(i) + "\":";
+        text += printed;
+        cJSON_free(printed);
+    }
+    text += '}';
+    if (!fits("SetRtpSettings", text.size(), MaxCommandLength))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::reboot(DeviceRecord* device)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "reboot", "{\"id\":%d,\"method\":\"reboot\"}", wireId(id)))
+        return -1;
+    return execute(device, id, text);
+}
+
+int ProtocolClient::resetDefault(DeviceRecord* device)
+{
+    if (!device)
+        return notSent();
+    const uint32_t id = takeId();
+    QByteArray text;
+    if (!format(text, "ResetDefault", "{\"id\":%d,\"method\":\"ResetDefault\"}", wireId(id)))
+        return -1;
+    return execute(device, id, text);
+}

@@ -1,0 +1,144 @@
+#pragma once
+
+#include "Adapter.h"
+#include "RawFrameQueue.h"
+#include "CaptureObserver.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class CommandObserver;
+class DeviceRecord;
+class DeviceReply;
+class CaptureEngine;
+class RawFrame;
+class RtpChannelSettings;
+class SipAccountSettings;
+
+// The device command set: numbers each command, formats its JSON text, sends it
+// as a command frame and waits for the reply carrying the same id. Commands come
+// from one worker thread at a time; replies arrive on the capture receive thread.
+class ProtocolClient : public CaptureObserver
+{
+public:
+    static constexpr int CommandBufferSize = 1024;
+    static constexpr int MaxCommandLength = CommandBufferSize - 1;
+    static constexpr int ReplyTimeoutMs = 3000;
+    static constexpr int RtpChannelCount = 10;
+    // Frames nobody waits for (other hosts' searches, late answers) pile up
+    // between jobs; beyond this many the oldest are dropped.
+    static constexpr int MaxQueuedReplies = 4096;
+
+    // Why the last device command returned what it did, for front ends that
+    // explain a failure; the commands themselves keep returning 0 or -1.
+    enum class Outcome
+    {
+        Success,
+        Failed,
+        NotSent,
+        Cancelled,
+        NoAnswer
+    };
+
+    // Receives each frame that would go to the wire and takes over its reference.
+    using FrameSink = std::function<void(RawFrame*)>;
+
+    ProtocolClient();
+    ~ProtocolClient() override;
+
+    ProtocolClient(const ProtocolClient&) = delete;
+    ProtocolClient& operator=(const ProtocolClient&) = delete;
+
+    void setObserver(CommandObserver* observer) { m_observer.store(observer); }
+    // With a sink set, open() leaves the capture engine stopped and frames go to
+    // the sink instead; replies are then fed through onPacket().
+    void setFrameSink(FrameSink sink);
+
+    int open(const Adapter* adapter);
+    void close();
+    bool isOpen() const;
+    // Waits until the capture engine has the adapter open, so that a search
+    // started right after open() gets its whole time; false after timeoutMs.
+    bool waitUntilCaptureOpen(int timeoutMs) const;
+
+    // False when nothing went out (no adapter open, or the text does not fit a frame).
+    bool sendCommand(const uint8_t mac[6], const uint8_t ip[4], const char* text, int length);
+    // The first reply answering id, or none after timeoutMs (never when negative) or cancelWait().
+    std::unique_ptr<DeviceReply> waitReply(uint32_t id, int timeoutMs);
+    // Ends a wait or search in progress at once; safe from any thread.
+    void cancelWait();
+    bool isWaiting() const { return m_waiting.load(); }
+    uint32_t nextId() const { return m_nextId.load(); }
+    Outcome lastOutcome() const { return m_lastOutcome.load(); }
+
+    // The capture engine's callback for each received frame.
+    void onPacket(RawFrame* frame) override;
+
+    // Collects a record for every search reply until timeoutMs has passed (no
+    // deadline when negative) or cancelWait() is called. Records hold one reference each.
+    void search(QList<DeviceRecord*>& devices, int timeoutMs, bool alarmTest);
+
+    // Each returns 0 when the device answered "result" "success", else -1,
+    // including when the text would not fit into a command.
+    int setIpDhcp(DeviceRecord* device);
+    int setIpStatic(DeviceRecord* device, const QString& ip, const QString& gateway, const QString& netmask,
+                    const QString& dns1, const QString& dns2);
+    int setSN(DeviceRecord* device, const QString& sn);
+    int setName(DeviceRecord* device, const QString& name);
+    int setMac(DeviceRecord* device, const QString& mac);
+    int setServer(DeviceRecord* device, const QString& serverIp, int port);
+    int setDeviceInfo(DeviceRecord* device, const QString& areaCode, const QString& number,
+                      const QString& name, int powerLevel, const QString& resourceTypeSequenceCode,
+                      const QString& resourceSonTypeSequenceCode, const QString& resourceTypeCode,
+                      const QString& resourceSonTypeCode);
+    int playVolume(DeviceRecord* device);
+    int setDeviceVolume(DeviceRecord* device, int micVolume, int outVolume, int autoMute);
+    int setAccountPassword(DeviceRecord* device, const QString& account, const QString& password);
+    int getSipSettings(DeviceRecord* device, SipAccountSettings& sip0, SipAccountSettings& sip1);
+    int setSipSettings(DeviceRecord* device, const SipAccountSettings& sip0, const SipAccountSettings& sip1);
+    int getRtpSettings(DeviceRecord* device, QList<RtpChannelSettings>& channels);
+    int setRtpSettings(DeviceRecord* device, const QList<RtpChannelSettings>& channels);
+    int reboot(DeviceRecord* device);
+    int resetDefault(DeviceRecord* device);
+
+    // A text made safe to stand between the quotes of a JSON string, as UTF-8.
+    static QByteArray jsonEscape(const QString& text);
+
+private:
+    uint32_t takeId() { return m_nextId.fetch_add(1); }
+    void beginWait(unsigned cancelsSeen);
+    std::unique_ptr<DeviceReply> waitReplySince(uint32_t id, int timeoutMs, unsigned cancelsSeen);
+    // Formats a command into text; false (and a log line) when it would exceed MaxCommandLength.
+    bool format(QByteArray& text, const char* method, const char* pattern, ...)
+        __attribute__((format(printf, 4, 5)));
+    bool fits(const char* method, int length, int limit);
+    // Sends text to the device and waits for the reply to id.
+    std::unique_ptr<DeviceReply> exchange(DeviceRecord* device, uint32_t id, const QByteArray& text);
+    int execute(DeviceRecord* device, uint32_t id, const QByteArray& text);
+    // 0 for a reply whose result is "success", else -1; records the outcome.
+    int finish(const DeviceReply* reply);
+    int notSent();
+    // Takes the next frame off the reply queue, blocking until the deadline or a cancel.
+    RawFrame* nextReplyFrame(const QDeadlineTimer& deadline);
+
+    RawFrameQueue m_replies;
+    std::atomic<uint32_t> m_nextId{0};
+    std::atomic<bool> m_waiting{false};
+    std::atomic<unsigned> m_cancels{0}; // counts cancelWait() calls
+    std::atomic<CommandObserver*> m_observer{nullptr};
+    std::atomic<Outcome> m_lastOutcome{Outcome::Success};
+
+    mutable QMutex m_mutex; // guards m_adapter and m_sink
+    std::unique_ptr<Adapter> m_adapter;
+    FrameSink m_sink;
+
+    // Last, so that it is gone before anything its receive thread reaches.
+    std::unique_ptr<CaptureEngine> m_capture;
+};

@@ -1,0 +1,101 @@
+#include "AppConfig.h"
+
+#include "AppPaths.h"
+
+#include <QFileInfo>
+
+namespace {
+const char KeyLanguage[] = "langage";
+const char KeyAlarmTest[] = "alarm test";
+const char KeyNetwork[] = "network";
+const char KeyDeviceId[] = "device id";
+const char KeyRtpServer[] = "rtp server";
+const char KeyRtpSourceIndex[] = "rtp source index";
+const char KeyRtpFileList[] = "rtp file list";
+} // namespace
+
+AppConfig::AppConfig(QObject* parent) : QObject(parent), m_settings(filePath(), QSettings::IniFormat)
+{
+    m_settings.setIniCodec("UTF-8");
+}
+
+AppConfig::~AppConfig()
+{
+    m_settings.sync();
+}
+
+QString AppConfig::filePath()
+{
+    return QStringLiteral("%1/configure.ini").arg(AppPaths::configureDirectory());
+}
+
+void AppConfig::defaults()
+{
+    if (!m_settings.contains(QLatin1String(KeyLanguage)))
+        m_settings.setValue(QLatin1String(KeyLanguage), QStringLiteral("en"));
+    if (!m_settings.contains(QLatin1String(KeyAlarmTest)))
+        m_settings.setValue(QLatin1String(KeyAlarmTest), 1);
+}
+
+void AppConfig::sync()
+{
+    m_settings.sync();
+}
+
+QString AppConfig::text(const char* key) const
+{
+    const QVariant v = m_settings.value(QLatin1String(key));
+    if (!v.isValid())
+        return QString();
+    // A hand-edited "a, b" reads back as a list; keep its text form.
+    if (v.type() == QVariant::StringList)
+        return v.toStringList().join(QLatin1String(", "));
+    return v.toString();
+}
+
+int AppConfig::integer(const char* key) const
+{
+    bool ok = false;
+    const int value = m_settings.value(QLatin1String(key)).toInt(&ok);
+    return ok ? value : 0;
+}
+
+QString AppConfig::language() const { return text(KeyLanguage); }
+void AppConfig::setLanguage(const QString& value) { m_settings.setValue(QLatin1String(KeyLanguage), value); }
+
+int AppConfig::alarmTest() const { return integer(KeyAlarmTest); }
+void AppConfig::setAlarmTest(int value) { m_settings.setValue(QLatin1String(KeyAlarmTest), value); }
+
+QString AppConfig::network() const { return text(KeyNetwork); }
+void AppConfig::setNetwork(const QString& value) { m_settings.setValue(QLatin1String(KeyNetwork), value); }
+
+QString AppConfig::deviceId() const { return text(KeyDeviceId); }
+void AppConfig::setDeviceId(const QString& value) { m_settings.setValue(QLatin1String(KeyDeviceId), value); }
+
+QString AppConfig::rtpServer() const { return text(KeyRtpServer); }
+void AppConfig::setRtpServer(const QString& value) { m_settings.setValue(QLatin1String(KeyRtpServer), value); }
+
+int AppConfig::rtpSourceIndex() const { return integer(KeyRtpSourceIndex); }
+void AppConfig::setRtpSourceIndex(int value)
+{
+    m_settings.setValue(QLatin1String(KeyRtpSourceIndex), value);
+}
+
+QStringList AppConfig::rtpFileList() const
+{
+    const QStringList entries = text(KeyRtpFileList).split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+    QStringList files;
+    for (const QString& entry : entries) {
+        if (!entry.isEmpty() && QFileInfo(entry).isFile())
+            files.append(entry);
+    }
+    return files;
+}
+
+void AppConfig::setRtpFileList(const QStringList& files)
+{
+    QString value;
+    for (const QString& file : files)
+        value += file + QLatin1Char('\n');
+    m_settings.setValue(QLatin1String(KeyRtpFileList), value);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+#include <QStringList>
+
+// Short-lived access to configure.ini: create one, read or write a key or two,
+// destroy it. Changes reach the file when the object is destroyed.
+class AppConfig : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppConfig(QObject* parent = nullptr);
+    ~AppConfig() override;
+
+    static QString filePath();
+
+    void defaults();
+    void sync();
+
+    QString language() const;
+    void setLanguage(const QString& value);
+
+    int alarmTest() const;
+    void setAlarmTest(int value);
+
+    QString network() const;
+    void setNetwork(const QString& value);
+
+    QString deviceId() const;
+    void setDeviceId(const QString& value);
+
+    QString rtpServer() const;
+    void setRtpServer(const QString& value);
+
+    int rtpSourceIndex() const;
+    void setRtpSourceIndex(int value);
+
+    QStringList rtpFileList() const;
+    void setRtpFileList(const QStringList& files);
+
+private:
+    QString text(const char* key) const;
+    int integer(const char* key) const;
+
+    QSettings m_settings;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct Adapter;
+
+// Whether this process may open a capture handle, and how the operator can
+// grant it: as root, or with the file capabilities cap_net_raw and
+// cap_net_admin on the program.
+class CapturePermission
+{
+public:
+    static constexpr const char* Capabilities = "cap_net_raw,cap_net_admin=eip";
+
+    // True when the process runs as root or holds CAP_NET_RAW and CAP_NET_ADMIN.
+    static bool hasCapabilities();
+    // False only when the missing permission is the reason capture fails: a
+    // handle that opens, or a failure for another reason (the interface is
+    // down, no adapter at all), is not the operator's permission problem.
+    static bool isMissing(const Adapter* adapter, QString* reason);
+    // The program and arguments that grant the capabilities to program.
+    static QString grantProgram();
+    static QStringList grantArguments(const QString& program);
+};

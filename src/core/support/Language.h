@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+
+// Process-wide language table: English text -> translated text. Loaded once at
+// start-up, read from any thread afterwards.
+class Language
+{
+public:
+    static void setDirectory(const QString& directory);
+    static QString directory();
+    static bool load(const QString& name);
+    static QString currentFile();
+    static QString translate(const QString& text);
+    static const QMap<QString, QString>& table();
+
+    // Key and value trimming of one side of a language line.
+    static QString trimPart(const QString& part);
+};
+
+inline QString vyTr(const char* text)
+{
+    return Language::translate(QString::fromUtf8(text));
+}
+inline QString vyTr(const QString& text)
+{
+    return Language::translate(text);
+}

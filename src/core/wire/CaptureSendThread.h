@@ -1,0 +1,16 @@
+#pragma once
+
+#include "WorkerThread.h"
+
+class CaptureEngine;
+
+class CaptureSendThread : public WorkerThread
+{
+public:
+    explicit CaptureSendThread(CaptureEngine* pcap) : m_pcap(pcap) {}
+    void stop() override;
+    void run() override;
+
+private:
+    CaptureEngine* m_pcap;
+};

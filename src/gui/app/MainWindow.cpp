@@ -1,0 +1,341 @@
+#include "MainWindow.h"
+
+#include "BroadcastDialog.h"
+
+#include "AboutDialog.h"
+#include "AdapterList.h"
+#include "VolumePage.h"
+#include "DeviceRecord.h"
+#include "DeviceTableModel.h"
+#include "SearchDialog.h"
+#include "IpPage.h"
+#include "SetMacJob.h"
+#include "MacPage.h"
+#include "SetNameJob.h"
+#include "NamePage.h"
+#include "TestSoundJob.h"
+#include "RtpChannelsPage.h"
+#include "ProtocolClient.h"
+#include "SipPage.h"
+#include "MaintenancePage.h"
+#include "VersionPage.h"
+#include "CheckBoxHeaderView.h"
+#include "CommandLogText.h"
+#include "AppConfig.h"
+#include "Language.h"
+#include "LogFile.h"
+#include "AdapterDialog.h"
+#include "CopyingTableView.h"
+#include "Toast.h"
+#include "ToastView.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+using PageFactory = SettingsPage* (*)(QWidget*, ProtocolClient*, DeviceTableModel*);
+
+template <typename Page>
+SettingsPage* makePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
+{
+    return new Page(parent, sdk, model);
+}
+
+// Indexed by MainWindow::PageKind; a page that does not exist yet stays empty
+// and its columns show no page.
+const PageFactory PageFactories[MainWindow::PageCount] = {
+    makePage<NamePage>, // NamePage
+    makePage<MacPage>,  // MacPage
+    makePage<IpPage>,   // IpPage
+    makePage<SipPage>,     // SipPage
+    makePage<RtpChannelsPage>,     // RtpPage
+    makePage<VolumePage>,   // AudioPage
+    makePage<VersionPage>, // VersionPage
+    makePage<MaintenancePage>,    // TestPage
+};
+
+const int ButtonY = 10;
+const int ButtonWidth = 130;
+const int ButtonHeight = 30;
+const int ButtonXs[] = {10, 150, 290, 430};
+const int TableY = 50;
+
+void logCommand(const char* direction, const char* text)
+{
+    const QByteArray line = CommandLogText::fromCommand(text);
+    VYLOG("%s %s\n", direction, line.constData());
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), m_sdk(new ProtocolClient), m_networkButton(new QPushButton(vyTr("Network"), this)),
+      m_searchButton(new QPushButton(vyTr("Search"), this)),
+      m_rtpButton(new QPushButton(vyTr("RTP Multicast"), this)),
+      m_settingButton(new QPushButton(vyTr("Settings"), this)), m_table(new CopyingTableView(this)),
+      m_model(new DeviceTableModel(m_table)), m_toast(new Toast(this))
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    m_networkButton->setObjectName(QStringLiteral("networkButton"));
+    m_searchButton->setObjectName(QStringLiteral("searchButton"));
+    m_rtpButton->setObjectName(QStringLiteral("rtpButton"));
+    m_settingButton->setObjectName(QStringLiteral("settingButton"));
+    m_table->setObjectName(QStringLiteral("deviceTable"));
+
+    resize(1000, 700);
+    showMaximized();
+
+    m_table->setSortingEnabled(true);
+    connect(m_model->header(), &QHeaderView::sectionClicked, this, &MainWindow::onClickTableHeaderView);
+    connect(m_table, &QTableView::clicked, this, &MainWindow::onClickTableViewIndex);
+    connect(m_model, &DeviceTableModel::modifyData, this, &MainWindow::onModelModifyData);
+    connect(m_networkButton, &QPushButton::clicked, this, &MainWindow::onClickNetworkButton);
+    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::onClickSearchButton);
+    connect(m_rtpButton, &QPushButton::clicked, this, &MainWindow::onClickRtpButton);
+    connect(m_settingButton, &QPushButton::clicked, this, &MainWindow::onClickSettingButton);
+
+    m_sdk->setObserver(this);
+    openRememberedAdapter();
+    QTimer::singleShot(AutoSearchDelayMs, this, &MainWindow::autoSearch);
+}
+
+MainWindow::~MainWindow()
+{
+    // The receive thread calls back into this window; it must be gone first.
+    m_sdk->close();
+    m_sdk->setObserver(nullptr);
+}
+
+void MainWindow::openRememberedAdapter()
+{
+    const std::unique_ptr<AdapterList> adapters = AdapterList::listAdapters();
+    const Adapter* adapter = adapters ? adapters->choose(AppConfig().network()) : nullptr;
+    if (adapter)
+        VYLOG("open adapter %s\n", adapter->pcapName);
+    else
+        VYLOG("no adapter to open\n");
+    m_sdk->open(adapter);
+}
+
+void MainWindow::onSendCommand(ProtocolClient*, const char* text)
+{
+    logCommand("send", text);
+}
+
+void MainWindow::onRecvCommand(ProtocolClient*, const char* text)
+{
+    logCommand("recv", text);
+}
+
+SettingsPage* MainWindow::cachedPage(PageKind kind) const
+{
+    return kind >= 0 && kind < PageCount ? m_pages[kind] : nullptr;
+}
+
+QRect MainWindow::pageArea() const
+{
+    return QRect(0, height() - PageAreaHeight, width(), PageAreaHeight);
+}
+
+MainWindow::PageKind MainWindow::pageForColumn(int column)
+{
+    switch (column) {
+    case DeviceTableModel::NameColumn:
+        return NamePage;
+    case DeviceTableModel::MacColumn:
+        return MacPage;
+    case DeviceTableModel::IpColumn:
+    case DeviceTableModel::NetmaskColumn:
+    case DeviceTableModel::GatewayColumn:
+        return IpPage;
+    case DeviceTableModel::SipColumn:
+        return SipPage;
+    case DeviceTableModel::RtpColumn:
+        return RtpPage;
+    case DeviceTableModel::VersionColumn:
+        return VersionPage;
+    case DeviceTableModel::VolumeColumn:
+        return AudioPage;
+    case DeviceTableModel::SystemColumn:
+        return TestPage;
+    default:
+        return NoPage;
+    }
+}
+
+SettingsPage* MainWindow::page(PageKind kind)
+{
+    if (kind < 0 || kind >= PageCount)
+        return nullptr;
+    if (!m_pages[kind] && PageFactories[kind]) {
+        m_pages[kind] = PageFactories[kind](this, m_sdk.get(), m_model);
+        m_pages[kind]->hide();
+    }
+    return m_pages[kind];
+}
+
+void MainWindow::setCurrentPage(SettingsPage* page)
+{
+    if (page == m_currentPage)
+        return;
+    // Cached pages stay children of the window, hidden, so that they keep their fields.
+    if (m_currentPage)
+        m_currentPage->hide();
+    m_currentPage = page;
+    if (m_currentPage) {
+        m_currentPage->setGeometry(pageArea());
+        m_currentPage->show();
+    }
+}
+
+void MainWindow::onClickTableHeaderView(int section)
+{
+    qDebug("section = %d", section);
+}
+
+void MainWindow::onClickTableViewIndex(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    const int column = index.column();
+    if (column == DeviceTableModel::PlayColumn) {
+        if (DeviceRecord* device = m_model->deviceAt(index.row())) {
+            TestSoundJob job(this, m_sdk.get());
+            job.setDevice(device);
+            job.centerOn(this);
+            job.start();
+            job.exec();
+        }
+        return;
+    }
+    if (column != DeviceTableModel::CheckColumn)
+        setCurrentPage(page(pageForColumn(column)));
+    if (m_currentPage)
+        m_currentPage->setCurrentDevice(m_model->deviceAt(index.row()));
+}
+
+void MainWindow::onModelModifyData(const QModelIndex& index, const QVariant& value, int)
+{
+    const int column = index.column();
+    if ((column != DeviceTableModel::NameColumn && column != DeviceTableModel::MacColumn) ||
+        value.type() != QVariant::String)
+        return;
+    DeviceRecord* device = m_model->deviceAt(index.row());
+    if (!device)
+        return;
+    const QString text = value.toString();
+    const QString current = column == DeviceTableModel::NameColumn ? device->name() : device->mac();
+    if (current == text)
+        return;
+    // The edit arrives while the view is still committing its editor; the job
+    // runs once the editor is closed, so that its modal loop cannot commit it twice.
+    device->retain();
+    QTimer::singleShot(0, this, [this, device, column, text] {
+        applyCellEdit(device, column, text);
+        device->release();
+    });
+}
+
+void MainWindow::applyCellEdit(DeviceRecord* device, int column, const QString& text)
+{
+    std::unique_ptr<PageJob> job;
+    if (column == DeviceTableModel::NameColumn) {
+        auto* names = new SetNameJob(this, m_sdk.get());
+        names->setLists({device}, {text});
+        job.reset(names);
+    } else {
+        auto* macs = new SetMacJob(this, m_sdk.get());
+        macs->setLists({device}, {text});
+        job.reset(macs);
+    }
+    job->centerOn(this);
+    job->start();
+    if (job->exec() == QDialog::Accepted)
+        m_model->refresh();
+}
+
+void MainWindow::onClickNetworkButton(bool)
+{
+    AdapterDialog dialog(this);
+    dialog.setList(AdapterList::listAdapters());
+    dialog.centerOn(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_sdk->close();
+    m_sdk->open(dialog.selectedAdapter());
+}
+
+void MainWindow::onClickSearchButton(bool)
+{
+    setCurrentPage(nullptr);
+    m_model->clear();
+    m_model->refresh();
+
+    SearchDialog dialog(this, m_sdk.get());
+    dialog.centerOn(this);
+    dialog.start();
+    if (dialog.exec() != QDialog::Accepted) {
+        emit searchFinished(0);
+        return;
+    }
+    QList<DeviceRecord*> devices;
+    for (DeviceRecord* device : dialog.foundDevices()) {
+        if (!device->hasMac())
+            continue;
+        device->retain();
+        devices.append(device);
+    }
+    m_model->setDevices(devices);
+    emit searchFinished(devices.size());
+}
+
+void MainWindow::onClickRtpButton(bool)
+{
+    // One dialog at most: a second click brings the open one back.
+    if (BroadcastDialog* dialog = BroadcastDialog::instance()) {
+        dialog->show();
+        dialog->showNormal();
+        dialog->raise();
+        dialog->activateWindow();
+        return;
+    }
+    auto* dialog = new BroadcastDialog();
+    dialog->centerOn(this);
+    dialog->show();
+}
+
+void MainWindow::onClickSettingButton(bool)
+{
+    AboutDialog dialog(this);
+    dialog.centerOn(this);
+    dialog.exec();
+}
+
+void MainWindow::autoSearch()
+{
+    onClickSearchButton(false);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const int w = width();
+    const int h = height();
+    QPushButton* buttons[] = {m_networkButton, m_searchButton, m_rtpButton, m_settingButton};
+    for (int i = 0; i < 4; ++i)
+        buttons[i]->setGeometry(ButtonXs[i], ButtonY, ButtonWidth, ButtonHeight);
+    m_table->setGeometry(0, TableY, w, h - TableY - PageAreaHeight);
+    if (m_currentPage)
+        m_currentPage->setGeometry(pageArea());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    // A broadcast does not outlive the window; the dialog stops it and deletes itself.
+    if (BroadcastDialog* dialog = BroadcastDialog::instance())
+        dialog->reject();
+}

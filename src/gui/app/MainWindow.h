@@ -1,0 +1,94 @@
+#pragma once
+
+#include "CommandObserver.h"
+
+#include <QMainWindow>
+#include <QModelIndex>
+#include <memory>
+
+class DeviceRecord;
+class DeviceTableModel;
+class ProtocolClient;
+class SettingsPage;
+class QPushButton;
+class CopyingTableView;
+class Toast;
+
+// The program's window: four buttons, the device table, and below it the
+// settings page of the column last clicked. Owns the command set and logs
+// every command text it sends and receives.
+class MainWindow : public QMainWindow, public CommandObserver
+{
+    Q_OBJECT
+
+public:
+    // One cache slot per settings page, each filled the first time its column is clicked.
+    enum PageKind
+    {
+        NamePage,
+        MacPage,
+        IpPage,
+        SipPage,
+        RtpPage,
+        AudioPage,
+        VersionPage,
+        TestPage,
+        PageCount,
+        NoPage = -1
+    };
+
+    static constexpr int AutoSearchDelayMs = 100;
+    static constexpr int PageAreaHeight = 300;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void onSendCommand(ProtocolClient* sdk, const char* text) override;
+    void onRecvCommand(ProtocolClient* sdk, const char* text) override;
+
+    ProtocolClient* sdk() const { return m_sdk.get(); }
+    DeviceTableModel* model() const { return m_model; }
+    CopyingTableView* tableView() const { return m_table; }
+    SettingsPage* currentPage() const { return m_currentPage; }
+    // The cached page of kind, or none when it was never shown.
+    SettingsPage* cachedPage(PageKind kind) const;
+    QRect pageArea() const;
+
+    // The page a click on column shows; NoPage for columns that remove the page.
+    static PageKind pageForColumn(int column);
+
+public slots:
+    void onClickTableHeaderView(int section);
+    void onClickTableViewIndex(const QModelIndex& index);
+    void onModelModifyData(const QModelIndex& index, const QVariant& value, int role);
+    void onClickNetworkButton(bool checked);
+    void onClickSearchButton(bool checked);
+    void onClickRtpButton(bool checked);
+    void onClickSettingButton(bool checked);
+    void autoSearch();
+
+signals:
+    // A search has ended and the table shows its result (rows: how many).
+    void searchFinished(int rows);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    SettingsPage* page(PageKind kind);
+    void setCurrentPage(SettingsPage* page);
+    void openRememberedAdapter();
+    void applyCellEdit(DeviceRecord* device, int column, const QString& text);
+
+    std::unique_ptr<ProtocolClient> m_sdk;
+    QPushButton* m_networkButton;
+    QPushButton* m_searchButton;
+    QPushButton* m_rtpButton;
+    QPushButton* m_settingButton;
+    CopyingTableView* m_table;
+    DeviceTableModel* m_model;
+    SettingsPage* m_currentPage = nullptr;
+    SettingsPage* m_pages[PageCount] = {};
+    Toast* m_toast;
+};

@@ -1,0 +1,24 @@
+#include "MainWindow.h"
+#include "LogFile.h"
+#include "Startup.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    // The icons live in a static library; without this the linker drops them.
+    Q_INIT_RESOURCE(resources);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvane"));
+    Startup::setApplicationFont();
+    Startup::openLog();
+    Startup::loadLanguage();
+    Startup::checkCapturePermission();
+
+    auto* window = new MainWindow;
+    window->show();
+    const int result = app.exec();
+    LogFile::close();
+    delete window;
+    return result;
+}

@@ -1,0 +1,265 @@
+#include "BroadcastDialog.h"
+
+#include "FileAudioReader.h"
+#include "MulticastBroadcast.h"
+#include "LiveAudioReader.h"
+#include "AppConfig.h"
+#include "AudioEndpoints.h"
+#include "AudioSourceSelector.h"
+#include "PlaylistWidget.h"
+#include "Language.h"
+#include "Toast.h"
+#include "ToastView.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+BroadcastDialog* g_instance = nullptr;
+} // namespace
+
+BroadcastDialog::BroadcastDialog(QWidget* parent)
+    : Dialog(parent), m_title(new QLabel(vyTr("RTP Multicast"), this)),
+      m_addressLabel(new QLabel(vyTr("RTP address"), this)), m_address(new QLineEdit(this)),
+      m_tabs(new QTabWidget(this)), m_selector(new AudioSourceSelector), m_playList(new PlaylistWidget),
+      m_start(new QPushButton(vyTr("Start"), this)), m_stop(new QPushButton(vyTr("Stop"), this))
+{
+    setWindowTitle(vyTr("RTP Multicast"));
+    m_title->setAlignment(Qt::AlignCenter);
+    m_address->setPlaceholderText(vyTr("eg. 239.255.0.0:6000"));
+    m_tabs->addTab(m_playList, vyTr("Audio Medias"));
+    m_tabs->addTab(m_selector, vyTr("Audio Source"));
+    // Drops land on the dialog wherever they fall and go to the play list.
+    setAcceptDrops(true);
+    m_address->setAcceptDrops(false);
+    m_playList->setAcceptDrops(false);
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
+    setMinimumSize(InitialWidth, InitialHeight);
+    resize(InitialWidth, InitialHeight);
+
+    {
+        AppConfig config;
+        const QString server = config.rtpServer();
+        if (!server.isEmpty())
+            m_address->setText(server);
+        m_selector->setDevices(listAudioSources(), config.deviceId());
+        m_playList->setFiles(config.rtpFileList());
+        const int tab = config.rtpSourceIndex();
+        if (tab >= 0 && tab < 2)
+            m_tabs->setCurrentIndex(tab);
+    }
+    setRunning(false);
+    m_playList->setPlaying(-1);
+
+    connect(m_start, &QPushButton::clicked, this, &BroadcastDialog::onClickStartButton);
+    connect(m_stop, &QPushButton::clicked, this, &BroadcastDialog::onClickStopButton);
+    // Always queued: a file that fails to open inside a call on this thread
+    // (Start, a double-click) must not delete its reader under that call.
+    connect(this, &BroadcastDialog::stopAsync, this, &BroadcastDialog::onStop,
+            Qt::QueuedConnection);
+    connect(this, &BroadcastDialog::updateFilePlayingAysnc, this,
+            &BroadcastDialog::onUpdateFilePlaying);
+    connect(m_playList, &PlaylistWidget::doubleClicked, this, &BroadcastDialog::onDoubleClickFile);
+    connect(this, &QDialog::rejected, this, &QObject::deleteLater);
+    g_instance = this;
+}
+
+BroadcastDialog::~BroadcastDialog()
+{
+    // No source may report to a dialog that is gone.
+    stopBroadcast();
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+BroadcastDialog* BroadcastDialog::instance()
+{
+    return g_instance;
+}
+
+BroadcastDialog* BroadcastDialog::showOne()
+{
+    BroadcastDialog* dialog = g_instance ? g_instance : new BroadcastDialog;
+    dialog->show();
+    dialog->showNormal();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog;
+}
+
+void BroadcastDialog::resizeEvent(QResizeEvent* event)
+{
+    Dialog::resizeEvent(event);
+    const int w = width(), h = height();
+    m_title->setGeometry((w - 300) / 2, 15, 300, 30);
+    m_addressLabel->setGeometry(10, 55, 120, 20);
+    m_address->setGeometry(140, 55, 220, 20);
+    m_tabs->setGeometry(10, 85, w - 20, h - 180);
+    const int x0 = (w / 2 - 150) / 2;
+    m_start->setGeometry(x0, h - 80, 150, 30);
+    m_stop->setGeometry(x0 + w / 2, h - 80, 150, 30);
+}
+
+void BroadcastDialog::showMessage(const QString& text)
+{
+    if (!m_toast)
+        m_toast = new Toast(this);
+    m_toast->show(this, text, ToastPosition, ToastMs);
+}
+
+void BroadcastDialog::setRunning(bool running)
+{
+    m_address->setEnabled(!running);
+    m_playList->setEditable(!running);
+    m_start->setEnabled(!running);
+    m_stop->setEnabled(running);
+}
+
+void BroadcastDialog::onClickStartButton(bool)
+{
+    if (m_driver)
+        return;
+    const QString text = m_address->text();
+    const QStringList files = m_playList->files();
+    const AudioEndpoint endpoint = m_selector->selectedDevice();
+
+    const QStringList parts = text.split(QLatin1Char(':'));
+    QString host;
+    int port = 0;
+    if (parts.size() == 2) {
+        host = parts.at(0);
+        bool ok = false;
+        port = parts.at(1).toInt(&ok, 10);
+        if (!ok)
+            port = 0;
+    }
+    if (host.isEmpty() || port == 0) {
+        showMessage(vyTr("Please input correct rtp server"));
+        return;
+    }
+
+    const int tab = m_tabs->currentIndex();
+    AudioReader* source = nullptr;
+    if (tab == MediaTab) {
+        if (files.isEmpty()) {
+            showMessage(vyTr("Please add file"));
+            return;
+        }
+        auto* reader = new FileAudioReader;
+        reader->setObserver(this);
+        reader->setFiles(files);
+        m_fileSource = reader;
+        source = reader;
+    } else {
+        if (endpoint.id.isEmpty()) {
+            showMessage(vyTr("Please select audio source"));
+            return;
+        }
+        auto* reader = new LiveAudioReader;
+        reader->setDevice(endpoint);
+        source = reader;
+    }
+    m_driver = new MulticastBroadcast;
+    m_driver->setReader(source);
+    if (m_driver->start(host, port) < 0) {
+        showMessage(vyTr("Start RTP Multicast failed"));
+        stopBroadcast();
+        setRunning(false);
+        return;
+    }
+
+    {
+        AppConfig config;
+        config.setRtpServer(text);
+        if (tab == MediaTab)
+            config.setRtpFileList(files);
+        else
+            config.setDeviceId(endpoint.id);
+        config.setRtpSourceIndex(tab);
+    }
+    setRunning(true);
+}
+
+void BroadcastDialog::stopBroadcast()
+{
+    m_fileSource = nullptr;
+    if (m_driver) {
+        m_driver->stop();
+        delete m_driver;
+        m_driver = nullptr;
+    }
+}
+
+void BroadcastDialog::onClickStopButton(bool)
+{
+    onStop();
+}
+
+void BroadcastDialog::onStop()
+{
+    stopBroadcast();
+    setRunning(false);
+    m_playList->setPlaying(-1);
+}
+
+void BroadcastDialog::onUpdateFilePlaying(int position, QString)
+{
+    m_playList->setPlaying(position);
+}
+
+void BroadcastDialog::onDoubleClickFile(int position)
+{
+    if (m_fileSource)
+        m_fileSource->openIndex(position);
+}
+
+void BroadcastDialog::onFileOpened(FileAudioReader*, int position, const QString& path)
+{
+    emit updateFilePlayingAysnc(position, path);
+}
+
+void BroadcastDialog::onFileOpenFailed(FileAudioReader*, int, const QString&)
+{
+    emit stopAsync();
+}
+
+void BroadcastDialog::closeEvent(QCloseEvent* event)
+{
+    stopBroadcast();
+    setRunning(false);
+    m_playList->setPlaying(-1);
+    Dialog::closeEvent(event);
+}
+
+void BroadcastDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    qDebug() << "drag enter " << event;
+    if (m_playList->isEditable() && PlaylistWidget::acceptsDrop(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void BroadcastDialog::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (m_playList->isEditable() && PlaylistWidget::acceptsDrop(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void BroadcastDialog::dropEvent(QDropEvent* event)
+{
+    if (!m_playList->isEditable() || !PlaylistWidget::acceptsDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    m_playList->addDropped(event->mimeData());
+    event->acceptProposedAction();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "ProgressDialog.h"
+
+#include <QList>
+
+class DeviceRecord;
+class ProtocolClient;
+
+// Base of the settings jobs: a busy dialog whose worker sends one command per
+// target device, writes what a device accepted back into its record, and
+// closes itself. Closing it cancels the command in flight and skips the rest.
+//
+// Subclasses keep their values in lists indexed like devices(), filled before
+// start() and left alone while the job runs, and call stop() in their own
+// destructor since run() reads them.
+class PageJob : public ProgressDialog
+{
+    Q_OBJECT
+
+public:
+    PageJob(QWidget* parent, ProtocolClient* sdk);
+    ~PageJob() override;
+
+    void abortWork() override;
+
+    // Each record is retained for the job's life.
+    void setDevices(const QList<DeviceRecord*>& devices);
+    QList<DeviceRecord*> devices() const { return m_devices; }
+    ProtocolClient* sdk() const { return m_sdk; }
+
+private:
+    void releaseDevices();
+
+    ProtocolClient* m_sdk;
+    QList<DeviceRecord*> m_devices;
+};

@@ -1,0 +1,34 @@
+#include "ReadSipJob.h"
+
+#include "DeviceRecord.h"
+#include "ProtocolClient.h"
+
+ReadSipJob::ReadSipJob(QWidget* parent, ProtocolClient* sdk, DeviceRecord* device)
+    : ProgressDialog(parent), m_sdk(sdk), m_device(device)
+{
+    setObjectName(QStringLiteral("sipReadJob"));
+    if (m_device)
+        m_device->retain();
+}
+
+ReadSipJob::~ReadSipJob()
+{
+    stop();
+    if (m_device)
+        m_device->release();
+}
+
+void ReadSipJob::run()
+{
+    m_account1.clear();
+    m_account2.clear();
+    if (m_sdk && m_device)
+        m_sdk->getSipSettings(m_device, m_account1, m_account2);
+    emit workFinished();
+}
+
+void ReadSipJob::abortWork()
+{
+    if (m_sdk)
+        m_sdk->cancelWait();
+}

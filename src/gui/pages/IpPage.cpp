@@ -1,0 +1,178 @@
+#include "IpPage.h"
+
+#include "DeviceRecord.h"
+#include "SetIpJob.h"
+#include "BatchRules.h"
+#include "Language.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+struct RowInfo
+{
+    const char* label;
+    const char* error;
+    const char* objectName;
+    int x;
+    int y;
+};
+
+const RowInfo Rows[IpPage::RowCount] = {
+    {"IP address", "IP error", "ipEdit", 10, 70},
+    {"Gateway", "Gateway error", "gatewayEdit", 230, 70},
+    {"Netmask", "Netmask error", "netmaskEdit", 450, 70},
+    {"Dns1", "Dns1 error", "dns1Edit", 10, 100},
+    {"Dns2", "Dns2 error", "dns2Edit", 230, 100},
+};
+
+// "Set" leaves the DNS servers unchecked (an empty one is sent as it is);
+// "Set All" checks all five.
+const int SetCheckedRows = IpPage::Dns1Row;
+const int SetAllCheckedRows = IpPage::RowCount;
+
+const int LabelWidth = 90;
+const int EditWidth = 120;
+
+const int DhcpIndex = 0;
+const int StaticIndex = 1;
+
+} // namespace
+
+IpPage::IpPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
+    : SettingsPage(parent, sdk, model), m_headerLabel(new QLabel(this)), m_modeLabel(new QLabel(this)),
+      m_modeComboBox(new QComboBox(this)), m_setButton(new QPushButton(this)), m_setAllButton(new QPushButton(this))
+{
+    setObjectName(QStringLiteral("ipPage"));
+    m_headerLabel->setObjectName(QStringLiteral("deviceLabel"));
+    m_modeComboBox->setObjectName(QStringLiteral("modeComboBox"));
+    m_setButton->setObjectName(QStringLiteral("setButton"));
+    m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
+    m_modeLabel->setText(vyTr("Please select IP mode"));
+    m_modeComboBox->addItem(vyTr("DHCP"));
+    m_modeComboBox->addItem(vyTr("Static"));
+    m_modeComboBox->setCurrentIndex(StaticIndex);
+    for (int row = 0; row < RowCount; ++row) {
+        m_labels[row] = new QLabel(vyTr(Rows[row].label), this);
+        m_edits[row] = new QLineEdit(this);
+        m_edits[row]->setObjectName(QLatin1String(Rows[row].objectName));
+    }
+    m_setButton->setText(vyTr("Set"));
+    m_setAllButton->setText(vyTr("Set All"));
+    connect(m_modeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &IpPage::onComboBoxIndexChanged);
+    connect(m_setButton, &QPushButton::clicked, this, &IpPage::onClickSetButton);
+    connect(m_setAllButton, &QPushButton::clicked, this, &IpPage::onClickSetAllButton);
+}
+
+void IpPage::showDevice(DeviceRecord* device)
+{
+    if (!device) {
+        m_headerLabel->clear();
+        m_modeComboBox->setCurrentIndex(StaticIndex);
+        for (QLineEdit* edit : m_edits)
+            edit->clear();
+        onComboBoxIndexChanged(m_modeComboBox->currentIndex());
+        return;
+    }
+    m_headerLabel->setText(QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    m_edits[IpRow]->setText(device->ip());
+    m_edits[GatewayRow]->setText(device->gateway());
+    m_edits[NetmaskRow]->setText(device->netmask());
+    m_edits[Dns1Row]->setText(device->dns1());
+    m_edits[Dns2Row]->setText(device->dns2());
+    const bool dhcp = device->ipMode().compare(QLatin1String("DHCP"), Qt::CaseInsensitive) == 0;
+    m_modeComboBox->setCurrentIndex(dhcp ? DhcpIndex : StaticIndex);
+    // Also when the index did not change, so that the rows always match the mode shown.
+    onComboBoxIndexChanged(m_modeComboBox->currentIndex());
+}
+
+void IpPage::onComboBoxIndexChanged(int)
+{
+    const bool enabled = !isDhcp();
+    for (int row = 0; row < RowCount; ++row) {
+        m_labels[row]->setEnabled(enabled);
+        m_edits[row]->setEnabled(enabled);
+    }
+}
+
+bool IpPage::isDhcp() const
+{
+    return m_modeComboBox->currentIndex() == DhcpIndex;
+}
+
+bool IpPage::checkRows(int count)
+{
+    for (int row = 0; row < count; ++row) {
+        if (!BatchRules::isValidAddress(m_edits[row]->text())) {
+            showToast(vyTr(Rows[row].error));
+            return false;
+        }
+    }
+    return true;
+}
+
+void IpPage::onClickSetButton(bool)
+{
+    if (!currentDevice())
+        return;
+    auto* job = new SetIpJob(jobParent(), m_sdk);
+    if (isDhcp()) {
+        job->setMode(SetIpJob::Dhcp);
+        job->setDevices({currentDevice()});
+    } else {
+        if (!checkRows(SetCheckedRows)) {
+            delete job;
+            return;
+        }
+        job->setMode(SetIpJob::Static);
+        job->setLists({currentDevice()}, {m_edits[IpRow]->text()}, {m_edits[GatewayRow]->text()},
+                      {m_edits[NetmaskRow]->text()}, {m_edits[Dns1Row]->text()}, {m_edits[Dns2Row]->text()});
+    }
+    runJob(job);
+}
+
+void IpPage::onClickSetAllButton(bool)
+{
+    if (!isDhcp() && !checkRows(SetAllCheckedRows))
+        return;
+    const QList<DeviceRecord*> devices = targetDevices();
+    auto* job = new SetIpJob(jobParent(), m_sdk);
+    if (isDhcp()) {
+        job->setMode(SetIpJob::Dhcp);
+        job->setDevices(devices);
+    } else {
+        QStringList ips, gateways, netmasks, dns1s, dns2s;
+        QString ip = m_edits[IpRow]->text();
+        for (int i = 0; i < devices.size(); ++i) {
+            ips.append(ip);
+            gateways.append(m_edits[GatewayRow]->text());
+            netmasks.append(m_edits[NetmaskRow]->text());
+            dns1s.append(m_edits[Dns1Row]->text());
+            dns2s.append(m_edits[Dns2Row]->text());
+            ip = BatchRules::nextAddress(ip);
+        }
+        job->setMode(SetIpJob::Static);
+        job->setLists(devices, ips, gateways, netmasks, dns1s, dns2s);
+    }
+    runJob(job);
+}
+
+void IpPage::resizeEvent(QResizeEvent* event)
+{
+    SettingsPage::resizeEvent(event);
+    const int w = width();
+    m_headerLabel->setGeometry(10, 10, w - 20, 20);
+    m_modeLabel->setGeometry(10, 40, 200, 20);
+    m_modeComboBox->setGeometry(220, 40, 100, 20);
+    for (int row = 0; row < RowCount; ++row) {
+        // 255.255.255.255 needs more than 100 pixels; the labels give up what the edits need.
+        m_labels[row]->setGeometry(Rows[row].x, Rows[row].y, LabelWidth, 20);
+        m_edits[row]->setGeometry(Rows[row].x + LabelWidth + 5, Rows[row].y, EditWidth, 20);
+    }
+    m_setButton->setGeometry(100, 150, 100, 30);
+    m_setAllButton->setGeometry(400, 150, 100, 30);
+}

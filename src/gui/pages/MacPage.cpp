@@ -1,0 +1,87 @@
+#include "MacPage.h"
+
+#include "DeviceRecord.h"
+#include "SetMacJob.h"
+#include "BatchRules.h"
+#include "Language.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+MacPage::MacPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
+    : SettingsPage(parent, sdk, model), m_deviceLabel(new QLabel(this)), m_promptLabel(new QLabel(this)),
+      m_valueEdit(new QLineEdit(this)), m_setButton(new QPushButton(this)), m_setAllButton(new QPushButton(this))
+{
+    setObjectName(QStringLiteral("macPage"));
+    m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    m_valueEdit->setObjectName(QStringLiteral("macEdit"));
+    m_setButton->setObjectName(QStringLiteral("setButton"));
+    m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
+    m_promptLabel->setText(vyTr("Please input device mac"));
+    m_setButton->setText(vyTr("Set"));
+    m_setAllButton->setText(vyTr("Set All"));
+    connect(m_setButton, &QPushButton::clicked, this, &MacPage::onClickSetButton);
+    connect(m_setAllButton, &QPushButton::clicked, this, &MacPage::onClickSetAllButton);
+}
+
+void MacPage::showDevice(DeviceRecord* device)
+{
+    if (!device) {
+        m_deviceLabel->clear();
+        m_valueEdit->clear();
+        return;
+    }
+    m_deviceLabel->setText(QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    m_valueEdit->setText(device->mac());
+}
+
+void MacPage::onClickSetButton(bool)
+{
+    if (!currentDevice())
+        return;
+    const QString mac = m_valueEdit->text();
+    if (mac.isEmpty()) {
+        showToast(vyTr("Please input device mac"));
+        return;
+    }
+    runMacs({currentDevice()}, {mac});
+}
+
+void MacPage::onClickSetAllButton(bool)
+{
+    if (!currentDevice())
+        return;
+    QString mac = m_valueEdit->text().toLower();
+    // The counter works on a 31-character buffer; a longer text is no MAC
+    // address anyway, and counting it up would run past the buffer.
+    if (mac.isEmpty() || mac.size() > BatchRules::MaxMacTextLength) {
+        showToast(vyTr("Please input device mac"));
+        return;
+    }
+    const QList<DeviceRecord*> devices = targetDevices();
+    QStringList macs;
+    for (int i = 0; i < devices.size(); ++i) {
+        macs.append(mac);
+        mac = BatchRules::macSuccessor(mac);
+    }
+    runMacs(devices, macs);
+}
+
+void MacPage::runMacs(const QList<DeviceRecord*>& devices, const QStringList& macs)
+{
+    auto* job = new SetMacJob(jobParent(), m_sdk);
+    job->setLists(devices, macs);
+    runJob(job);
+}
+
+void MacPage::resizeEvent(QResizeEvent* event)
+{
+    SettingsPage::resizeEvent(event);
+    const int w = width();
+    m_deviceLabel->setGeometry(10, 10, w - 20, 20);
+    m_promptLabel->setGeometry(10, 40, 200, 20);
+    m_valueEdit->setGeometry(220, 40, 150, 20);
+    m_setButton->setGeometry(100, 150, 100, 30);
+    m_setAllButton->setGeometry(400, 150, 100, 30);
+}

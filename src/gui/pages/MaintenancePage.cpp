@@ -1,0 +1,155 @@
+#include "MaintenancePage.h"
+
+#include "BatchRules.h"
+
+#include "DeviceRecord.h"
+#include "SetWebAccountJob.h"
+#include "RebootJob.h"
+#include "FactoryResetJob.h"
+#include "Language.h"
+
+#include <QDebug>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+const int ButtonWidth = 120;
+const int ButtonHeight = 30;
+const int LeftButtonX = 90;
+const int RightButtonX = 390;
+const int DefaultLabelWidth = 60;
+} // namespace
+
+MaintenancePage::MaintenancePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
+    : SettingsPage(parent, sdk, model), m_deviceLabel(new QLabel(this)),
+      m_accountLabel(new QLabel(vyTr("Account"), this)), m_accountEdit(new QLineEdit(this)),
+      m_passwordLabel(new QLabel(vyTr("Password"), this)), m_passwordEdit(new QLineEdit(this)),
+      m_loginSetButton(makeButton("loginSetButton", "Set")),
+      m_loginSetAllButton(makeButton("loginSetAllButton", "Set All")),
+      m_restoreButton(makeButton("restoreButton", "Restore")),
+      m_restoreAllButton(makeButton("restoreAllButton", "Restore all")),
+      m_rebootButton(makeButton("rebootButton", "Reboot")),
+      m_rebootAllButton(makeButton("rebootAllButton", "Reboot all"))
+{
+    setObjectName(QStringLiteral("testPage"));
+    m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    m_accountEdit->setObjectName(QStringLiteral("accountEdit"));
+    m_passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    connect(m_loginSetButton, &QPushButton::clicked, this, &MaintenancePage::onClickLoginSetButton);
+    connect(m_loginSetAllButton, &QPushButton::clicked, this,
+            &MaintenancePage::onClickLoginSetAllButton);
+    connect(m_restoreButton, &QPushButton::clicked, this, &MaintenancePage::onClickRestoreSetButton);
+    connect(m_restoreAllButton, &QPushButton::clicked, this,
+            &MaintenancePage::onClickRestoreSetAllButton);
+    connect(m_rebootButton, &QPushButton::clicked, this, &MaintenancePage::onClickRebootSetButton);
+    connect(m_rebootAllButton, &QPushButton::clicked, this,
+            &MaintenancePage::onClickRebootSetAllButton);
+}
+
+QPushButton* MaintenancePage::makeButton(const char* name, const char* text)
+{
+    auto* button = new QPushButton(vyTr(text), this);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+QString MaintenancePage::passwordDigest(const QString& password)
+{
+    return BatchRules::passwordDigest(password);
+}
+
+void MaintenancePage::showDevice(DeviceRecord* device)
+{
+    // The stored password is a digest; showing it would invite sending it as a password.
+    m_passwordEdit->clear();
+    if (!device) {
+        m_deviceLabel->clear();
+        m_accountEdit->clear();
+        return;
+    }
+    m_deviceLabel->setText(
+        QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    m_accountEdit->setText(device->account());
+}
+
+void MaintenancePage::onClickLoginSetButton(bool)
+{
+    if (!currentDevice())
+        return;
+    runLogin({currentDevice()});
+}
+
+void MaintenancePage::onClickLoginSetAllButton(bool)
+{
+    runLogin(targetDevices());
+}
+
+void MaintenancePage::runLogin(const QList<DeviceRecord*>& devices)
+{
+    const QString account = m_accountEdit->text();
+    const QString password = m_passwordEdit->text();
+    if (account.isEmpty()) {
+        showToast(vyTr("Please input account"));
+        return;
+    }
+    if (password.isEmpty()) {
+        showToast(vyTr("Please input password"));
+        return;
+    }
+    auto* job = new SetWebAccountJob(jobParent(), m_sdk);
+    job->setLists(devices, account, passwordDigest(password));
+    runJob(job);
+}
+
+void MaintenancePage::onClickRestoreSetButton(bool)
+{
+    if (!currentDevice())
+        return;
+    auto* job = new FactoryResetJob(jobParent(), m_sdk);
+    job->setDevices({currentDevice()});
+    runJob(job);
+}
+
+void MaintenancePage::onClickRestoreSetAllButton(bool)
+{
+    auto* job = new FactoryResetJob(jobParent(), m_sdk);
+    job->setDevices(targetDevices());
+    runJob(job);
+}
+
+void MaintenancePage::onClickRebootSetButton(bool)
+{
+    if (!currentDevice())
+        return;
+    auto* job = new RebootJob(jobParent(), m_sdk);
+    job->setDevices({currentDevice()});
+    runJob(job);
+}
+
+void MaintenancePage::onClickRebootSetAllButton(bool)
+{
+    auto* job = new RebootJob(jobParent(), m_sdk);
+    job->setDevices(targetDevices());
+    runJob(job);
+}
+
+void MaintenancePage::resizeEvent(QResizeEvent* event)
+{
+    SettingsPage::resizeEvent(event);
+    m_deviceLabel->setGeometry(10, 10, width() - 20, 20);
+    const int w0 = m_accountLabel->width();
+    const int w1 = m_passwordLabel->width();
+    qDebug("w0 = %d, w1 = %d", w0, w1);
+    const int labelWidth = w0 == 0 && w1 == 0 ? DefaultLabelWidth : qMax(w0, w1);
+    m_accountLabel->setGeometry(10, 40, labelWidth, 20);
+    m_accountEdit->setGeometry(m_accountLabel->geometry().right() + 10, 40, 150, 20);
+    m_passwordLabel->setGeometry(10, 80, labelWidth, 20);
+    m_passwordEdit->setGeometry(m_passwordLabel->geometry().right() + 10, 80, 150, 20);
+    m_loginSetButton->setGeometry(LeftButtonX, 120, ButtonWidth, ButtonHeight);
+    m_loginSetAllButton->setGeometry(RightButtonX, 120, ButtonWidth, ButtonHeight);
+    m_restoreButton->setGeometry(LeftButtonX, 160, ButtonWidth, ButtonHeight);
+    m_restoreAllButton->setGeometry(RightButtonX, 160, ButtonWidth, ButtonHeight);
+    m_rebootButton->setGeometry(LeftButtonX, 200, ButtonWidth, ButtonHeight);
+    m_rebootAllButton->setGeometry(RightButtonX, 200, ButtonWidth, ButtonHeight);
+}

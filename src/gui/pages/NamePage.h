@@ -1,0 +1,34 @@
+#pragma once
+
+#include "SettingsPage.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Renames the current device, or gives every target device the same name.
+class NamePage : public SettingsPage
+{
+    Q_OBJECT
+
+public:
+    NamePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+
+    void showDevice(DeviceRecord* device) override;
+
+protected slots:
+    void onClickSetButton(bool checked) override;
+    void onClickSetAllButton(bool checked) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void runNames(const QList<DeviceRecord*>& devices, const QStringList& names);
+
+    QLabel* m_deviceLabel;
+    QLabel* m_promptLabel;
+    QLineEdit* m_valueEdit;
+    QPushButton* m_setButton;
+    QPushButton* m_setAllButton;
+};

@@ -1,0 +1,128 @@
+#include "SipPage.h"
+
+#include "DeviceRecord.h"
+#include "WriteSipJob.h"
+#include "ReadSipJob.h"
+#include "Language.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <memory>
+
+namespace {
+const char* const FieldNames[SipPage::FieldCount] = {"User Name", "Password", "Display Name",
+                                                                    "Server Host", "Server Port"};
+const char* const EditNames[SipPage::FieldCount] = {"account", "password", "displayName",
+                                                                   "serverHost", "serverPort"};
+const int ColumnXs[2] = {10, 460};
+const int EditOffset = 130;
+const int RowYs[SipPage::FieldCount] = {70, 100, 130, 160, 190};
+} // namespace
+
+SipPage::SipPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
+    : SettingsPage(parent, sdk, model), m_header(new QLabel(this))
+{
+    setObjectName(QStringLiteral("sipPage"));
+    m_header->setObjectName(QStringLiteral("deviceLabel"));
+    buildColumn(m_columns[0], 1);
+    buildColumn(m_columns[1], 2);
+    m_setButton = new QPushButton(vyTr("Set"), this);
+    m_setAllButton = new QPushButton(vyTr("Set All"), this);
+    m_setButton->setObjectName(QStringLiteral("setButton"));
+    m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
+    connect(m_setButton, &QPushButton::clicked, this, &SipPage::onClickSetButton);
+    connect(m_setAllButton, &QPushButton::clicked, this, &SipPage::onClickSetAllButton);
+}
+
+void SipPage::buildColumn(Column& column, int number)
+{
+    column.title = new QLabel(QStringLiteral("%1 %2").arg(vyTr("Sip Account")).arg(number), this);
+    for (int i = 0; i < FieldCount; ++i) {
+        column.labels[i] = new QLabel(vyTr(FieldNames[i]), this);
+        column.edits[i] = new QLineEdit(this);
+        // "account1Edit", "serverPort2Edit", ...
+        column.edits[i]->setObjectName(
+            QStringLiteral("%1%2Edit").arg(QLatin1String(EditNames[i])).arg(number));
+    }
+}
+
+void SipPage::fill(Column& column, const SipAccountSettings& sip)
+{
+    const QString values[FieldCount] = {sip.account, sip.password, sip.displayName, sip.serverHost,
+                                        sip.serverPort};
+    for (int i = 0; i < FieldCount; ++i)
+        column.edits[i]->setText(values[i]);
+}
+
+SipAccountSettings SipPage::read(const Column& column)
+{
+    SipAccountSettings sip;
+    sip.account = column.edits[0]->text();
+    sip.password = column.edits[1]->text();
+    sip.displayName = column.edits[2]->text();
+    sip.serverHost = column.edits[3]->text();
+    sip.serverPort = column.edits[4]->text();
+    return sip;
+}
+
+void SipPage::showDevice(DeviceRecord* device)
+{
+    if (!device) {
+        m_header->clear();
+        return;
+    }
+    m_header->setText(QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    if (m_readJob)
+        return;
+    m_account1.clear();
+    m_account2.clear();
+    std::unique_ptr<ReadSipJob> job(
+        new ReadSipJob(jobParent(), m_sdk, device));
+    m_readJob = job.get();
+    job->centerOn(jobParent());
+    job->start();
+    const bool accepted = job->exec() == QDialog::Accepted;
+    m_readJob = nullptr;
+    if (!accepted)
+        return;
+    m_account1 = job->account1();
+    m_account2 = job->account2();
+    fill(m_columns[0], m_account1);
+    fill(m_columns[1], m_account2);
+}
+
+void SipPage::onClickSetButton(bool)
+{
+    if (!currentDevice())
+        return;
+    runWrite({currentDevice()});
+}
+
+void SipPage::onClickSetAllButton(bool)
+{
+    runWrite(targetDevices());
+}
+
+void SipPage::runWrite(const QList<DeviceRecord*>& devices)
+{
+    auto* job = new WriteSipJob(jobParent(), m_sdk);
+    job->setLists(devices, read(m_columns[0]), read(m_columns[1]));
+    runJob(job);
+}
+
+void SipPage::resizeEvent(QResizeEvent* event)
+{
+    SettingsPage::resizeEvent(event);
+    m_header->setGeometry(10, 10, width() - 20, 20);
+    for (int c = 0; c < 2; ++c) {
+        const int x = ColumnXs[c];
+        m_columns[c].title->setGeometry(x, 40, 200, 20);
+        for (int i = 0; i < FieldCount; ++i) {
+            m_columns[c].labels[i]->setGeometry(x, RowYs[i], 120, 20);
+            m_columns[c].edits[i]->setGeometry(x + EditOffset, RowYs[i], 220, 20);
+        }
+    }
+    m_setButton->setGeometry(100, 230, 100, 30);
+    m_setAllButton->setGeometry(400, 230, 100, 30);
+}

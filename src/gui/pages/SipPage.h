@@ -1,0 +1,52 @@
+#pragma once
+
+#include "SettingsPage.h"
+#include "SipAccountSettings.h"
+
+class ReadSipJob;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The two SIP accounts of a device. The values come from the device itself,
+// read each time a device is shown; "Set" and "Set All" send what the fields hold.
+class SipPage : public SettingsPage
+{
+    Q_OBJECT
+
+public:
+    static constexpr int FieldCount = 5;
+
+    SipPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+
+    void showDevice(DeviceRecord* device) override;
+
+protected slots:
+    void onClickSetButton(bool checked) override;
+    void onClickSetAllButton(bool checked) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // One column of the page: a title, five labels and five edits.
+    struct Column
+    {
+        QLabel* title = nullptr;
+        QLabel* labels[FieldCount] = {};
+        QLineEdit* edits[FieldCount] = {};
+    };
+
+    void buildColumn(Column& column, int number);
+    static void fill(Column& column, const SipAccountSettings& sip);
+    static SipAccountSettings read(const Column& column);
+    void runWrite(const QList<DeviceRecord*>& devices);
+
+    QLabel* m_header;
+    Column m_columns[2];
+    QPushButton* m_setButton;
+    QPushButton* m_setAllButton;
+    SipAccountSettings m_account1;
+    SipAccountSettings m_account2;
+    ReadSipJob* m_readJob = nullptr;
+};

@@ -1,0 +1,128 @@
+#include "VersionPage.h"
+
+#include "DeviceRecord.h"
+#include "DeviceTableModel.h"
+#include "SetVersionInfoJob.h"
+#include "Dialog.h"
+#include "Language.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+const int ResultWidth = 520;
+const int ResultHeight = 300;
+} // namespace
+
+VersionPage::VersionPage(QWidget* parent, ProtocolClient* sdk,
+                                                       DeviceTableModel* model)
+    : SettingsPage(parent, sdk, model), m_deviceLabel(new QLabel(this)),
+      m_promptLabel(new QLabel(vyTr("Please select firmware file"), this)), m_fileEdit(new QLineEdit(this)),
+      m_selectButton(new QPushButton(vyTr("Select"), this)), m_setButton(new QPushButton(vyTr("Set"), this)),
+      m_setAllButton(new QPushButton(vyTr("Set All"), this))
+{
+    setObjectName(QStringLiteral("versionPage"));
+    m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+    m_fileEdit->setObjectName(QStringLiteral("fileEdit"));
+    m_selectButton->setObjectName(QStringLiteral("selectButton"));
+    m_setButton->setObjectName(QStringLiteral("setButton"));
+    m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
+    connect(m_selectButton, &QPushButton::clicked, this, &VersionPage::onClickFirmwareButton);
+    connect(m_setButton, &QPushButton::clicked, this, &VersionPage::onClickSetButton);
+    connect(m_setAllButton, &QPushButton::clicked, this, &VersionPage::onClickSetAllButton);
+}
+
+void VersionPage::showDevice(DeviceRecord* device)
+{
+    if (!device) {
+        m_deviceLabel->clear();
+        return;
+    }
+    m_deviceLabel->setText(
+        QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+}
+
+void VersionPage::onClickFirmwareButton(bool)
+{
+    QFileDialog dialog(this);
+    dialog.setWindowTitle(vyTr("Select File"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList files = dialog.selectedFiles();
+    if (!files.isEmpty())
+        m_fileEdit->setText(files.first());
+}
+
+void VersionPage::onClickSetButton(bool)
+{
+    if (!currentDevice())
+        return;
+    runUpgrade({currentDevice()});
+}
+
+void VersionPage::onClickSetAllButton(bool)
+{
+    runUpgrade(targetDevices());
+}
+
+void VersionPage::runUpgrade(const QList<DeviceRecord*>& devices)
+{
+    const QString file = m_fileEdit->text();
+    if (file.isEmpty()) {
+        showToast(vyTr("Please input upgrade server address"));
+        return;
+    }
+    QStringList lines;
+    {
+        SetVersionInfoJob job(jobParent(), m_sdk);
+        job.setLists(devices, file);
+        job.centerOn(jobParent());
+        job.start();
+        const bool accepted = job.exec() == QDialog::Accepted;
+        if (accepted && m_model)
+            m_model->refresh();
+        // Read after the worker has been stopped, so that every device has its final line.
+        job.stop();
+        lines = job.resultLines();
+    }
+    m_lastResultLines = lines;
+    if (!lines.isEmpty())
+        showResult(lines);
+}
+
+void VersionPage::showResult(const QStringList& lines)
+{
+    // A dialog rather than a toast: with many devices the operator has to be
+    // able to read every line, and a failed upgrade must not pass unnoticed.
+    Dialog dialog(jobParent());
+    dialog.setObjectName(QStringLiteral("firmwareResultDialog"));
+    dialog.setWindowTitle(vyTr("Firmware upgrade result"));
+    dialog.setFixedSize(ResultWidth, ResultHeight);
+    auto* text = new QPlainTextEdit(&dialog);
+    text->setObjectName(QStringLiteral("resultText"));
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setPlainText(lines.join(QLatin1Char('\n')));
+    text->setGeometry(10, 10, ResultWidth - 20, ResultHeight - 60);
+    auto* ok = new QPushButton(vyTr("OK"), &dialog);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setGeometry((ResultWidth - 100) / 2, ResultHeight - 40, 100, 30);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    dialog.centerOn(jobParent());
+    dialog.exec();
+}
+
+void VersionPage::resizeEvent(QResizeEvent* event)
+{
+    SettingsPage::resizeEvent(event);
+    m_deviceLabel->setGeometry(10, 10, width() - 20, 20);
+    m_promptLabel->setGeometry(10, 40, 230, 20);
+    m_fileEdit->setGeometry(250, 40, 300, 20);
+    m_selectButton->setGeometry(560, 40, 80, 20);
+    m_setButton->setGeometry(100, 150, 100, 30);
+    m_setAllButton->setGeometry(400, 150, 100, 30);
+}

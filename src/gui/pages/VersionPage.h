@@ -1,0 +1,46 @@
+#pragma once
+
+#include "SettingsPage.h"
+
+#include <QStringList>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Firmware upgrade of the current device or of the target devices over their
+// web interfaces. When a job ends the operator gets one line per device.
+class VersionPage : public SettingsPage
+{
+    Q_OBJECT
+
+public:
+    VersionPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+
+    void showDevice(DeviceRecord* device) override;
+
+    // The lines of the last job, as the operator was shown them.
+    QStringList lastResultLines() const { return m_lastResultLines; }
+
+protected slots:
+    void onClickSetButton(bool checked) override;
+    void onClickSetAllButton(bool checked) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private slots:
+    void onClickFirmwareButton(bool checked);
+
+private:
+    void runUpgrade(const QList<DeviceRecord*>& devices);
+    void showResult(const QStringList& lines);
+
+    QLabel* m_deviceLabel;
+    QLabel* m_promptLabel;
+    QLineEdit* m_fileEdit;
+    QPushButton* m_selectButton;
+    QPushButton* m_setButton;
+    QPushButton* m_setAllButton;
+    QStringList m_lastResultLines;
+};

@@ -1,0 +1,83 @@
+#include "WaitDialog.h"
+
+#include "WaitThread.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+
+WaitDialog::WaitDialog(QWidget* parent) : Dialog(parent)
+{
+    // A stopped job may still emit workFinished() on its way out, and that queued signal
+    // arrives after the dialog has been rejected, possibly after a new job started.
+    // The relay runs on the emitting thread and stamps the signal with the job that
+    // was current then, so that only the current job can accept the dialog.
+    connect(this, &WaitDialog::workFinished, this, &WaitDialog::relayClose, Qt::DirectConnection);
+}
+
+WaitDialog::~WaitDialog()
+{
+    stop();
+}
+
+void WaitDialog::run()
+{
+    qDebug("WaitDialog run");
+}
+
+void WaitDialog::abortWork() {}
+
+void WaitDialog::start()
+{
+    stop();
+    m_worker = new WaitThread(this);
+    m_worker->start(QThread::InheritPriority);
+}
+
+void WaitDialog::stop()
+{
+    if (!m_worker)
+        return;
+    m_worker->requestStop();
+    abortWork();
+    while (m_worker->isRunning())
+        QThread::msleep(1);
+    delete m_worker;
+    m_worker = nullptr;
+    m_job.fetch_add(1, std::memory_order_acq_rel);
+}
+
+bool WaitDialog::isStopped() const
+{
+    // Read by the worker too: m_worker is set before the worker starts and cleared
+    // only after it has ended.
+    return !m_worker || m_worker->isStopRequested();
+}
+
+void WaitDialog::reject()
+{
+    stop();
+    Dialog::reject();
+}
+
+void WaitDialog::closeEvent(QCloseEvent* event)
+{
+    stop();
+    Dialog::closeEvent(event);
+}
+
+void WaitDialog::onClose()
+{
+    accept();
+}
+
+void WaitDialog::relayClose()
+{
+    const std::uint64_t job = m_job.load(std::memory_order_acquire);
+    QMetaObject::invokeMethod(
+        this,
+        [this, job] {
+            if (job == m_job.load(std::memory_order_acquire))
+                onClose();
+        },
+        Qt::AutoConnection);
+}

@@ -1,0 +1,10 @@
+#include "WaitThread.h"
+
+#include "WaitDialog.h"
+
+WaitThread::WaitThread(WaitDialog* dialog) : m_dialog(dialog) {}
+
+void WaitThread::run()
+{
+    m_dialog->run();
+}
