@@ -6,6 +6,8 @@
 #include "DeviceSearch.h"
 #include "ProtocolClient.h"
 #include "BatchRules.h"
+#include "DeviceJob.h"
+#include "DeviceTasks.h"
 #include "RtpChannelSettings.h"
 #include "SipAccountSettings.h"
 #include "AppConfig.h"
@@ -13,6 +15,7 @@
 #include <QCommandLineParser>
 #include <QJsonDocument>
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -49,22 +52,6 @@ bool readCommon(QCommandLineParser& p, CliContext& ctx, int* timeout, CliFormat*
         return false;
     }
     return true;
-}
-
-QString outcomeText(ProtocolClient::Outcome outcome)
-{
-    switch (outcome) {
-    case ProtocolClient::Outcome::Success:
-        return QStringLiteral("ok");
-    case ProtocolClient::Outcome::Failed:
-        return QStringLiteral("failed");
-    case ProtocolClient::Outcome::NotSent:
-        return QStringLiteral("not sent");
-    case ProtocolClient::Outcome::Cancelled:
-    case ProtocolClient::Outcome::NoAnswer:
-        break;
-    }
-    return QStringLiteral("no answer");
 }
 
 bool parseInt(const QString& text, int low, int high, int* value)
@@ -193,95 +180,98 @@ struct Request
     int mic = -1;
     int outVolume = -1;
     int autoMute = -1;
+    QMap<QString, QString> sipChanges; // "account1" -> value, for the fields given
     QMap<int, RtpChannelSettings> channelChanges;
-    const QCommandLineParser* parser = nullptr;
 };
 
-struct Result
-{
-    int code = -1;
-    QList<QPair<QString, QString>> values; // what a Get command read
-};
+using Values = QList<QPair<QString, QString>>;
 
-// One operation on one device; name and mac are this device's own values of a batch.
-Result runOne(ProtocolClient& sdk, DeviceRecord* device, const Request& r, const QString& ip, const QString& mac)
+// What the command does to each device: the same tasks the program's pages
+// run, or one that reads first. ips and macs hold each device's value of a
+// batch; what a Get command read goes into read, by device.
+DeviceJob::Task taskFor(const Request& r, int count, const QStringList& ips, const QStringList& macs,
+                        const std::shared_ptr<QMap<int, Values>>& read)
 {
     const QString& command = r.command;
-    const QCommandLineParser& p = *r.parser;
-    Result result;
-    if (command == QLatin1String("set-ip")) {
-        result.code = r.addresses.isEmpty()
-                          ? sdk.setIpDhcp(device)
-                          : sdk.setIpStatic(device, ip, r.addresses.at(1), r.addresses.at(2), r.addresses.at(3),
-                                            r.addresses.at(4));
-    } else if (command == QLatin1String("set-name")) {
-        result.code = sdk.setName(device, r.positional.first());
-    } else if (command == QLatin1String("set-mac")) {
-        result.code = sdk.setMac(device, mac);
-    } else if (command == QLatin1String("set-account")) {
-        result.code = sdk.setAccountPassword(device, r.positional.first(),
-                                             BatchRules::passwordDigest(r.positional.at(1)));
-    } else if (command == QLatin1String("reset")) {
-        result.code = sdk.resetDefault(device);
-    } else if (command == QLatin1String("reboot")) {
-        result.code = sdk.reboot(device);
-    } else if (command == QLatin1String("play")) {
-        result.code = sdk.playVolume(device);
-    } else if (command == QLatin1String("volume")) {
+    if (command == QLatin1String("set-ip"))
+        return r.addresses.isEmpty() ? DeviceTasks::setDhcp()
+                                     : DeviceTasks::setStaticIp(ips, r.addresses.at(1), r.addresses.at(2),
+                                                                r.addresses.at(3), r.addresses.at(4));
+    if (command == QLatin1String("set-name"))
+        return DeviceTasks::setName(QVector<QString>(count, r.positional.first()).toList());
+    if (command == QLatin1String("set-mac"))
+        return DeviceTasks::setMac(macs);
+    if (command == QLatin1String("set-account"))
+        return DeviceTasks::setWebAccount(r.positional.first(), BatchRules::passwordDigest(r.positional.at(1)));
+    if (command == QLatin1String("reset"))
+        return DeviceTasks::factoryReset();
+    if (command == QLatin1String("reboot"))
+        return DeviceTasks::reboot();
+    if (command == QLatin1String("play"))
+        return DeviceTasks::playTestSound();
+    if (command == QLatin1String("volume")) {
+        const int mic = r.mic, outVolume = r.outVolume, autoMute = r.autoMute;
         // Values not given keep what the device reported in its search reply.
-        result.code = sdk.setDeviceVolume(device, r.mic >= 0 ? r.mic : device->intValue(QStringLiteral("micVolume")),
-                                          r.outVolume >= 0 ? r.outVolume : device->intValue(QStringLiteral("outVolume")),
-                                          r.autoMute >= 0 ? r.autoMute : device->autoMute());
-    } else if (command == QLatin1String("sip-get") || command == QLatin1String("sip-set")) {
-        SipAccountSettings sip[2];
-        result.code = sdk.getSipSettings(device, sip[0], sip[1]);
-        if (result.code == 0 && command == QLatin1String("sip-set")) {
-            // Fields not given keep the device's own values, so nothing is lost.
-            for (int i = 0; i < 2; ++i) {
-                const QString n = QString::number(i + 1);
-                auto take = [&](const char* field, QString& target) {
-                    if (p.isSet(QString::fromLatin1(field) + n))
-                        target = p.value(QString::fromLatin1(field) + n);
-                };
-                take("account", sip[i].account);
-                take("password", sip[i].password);
-                take("display-name", sip[i].displayName);
-                take("server-host", sip[i].serverHost);
-                take("server-port", sip[i].serverPort);
-            }
-            result.code = sdk.setSipSettings(device, sip[0], sip[1]);
-        }
-        if (result.code == 0 && command == QLatin1String("sip-get")) {
-            for (int i = 0; i < 2; ++i) {
-                const QString n = QString::number(i + 1);
-                result.values << qMakePair(QStringLiteral("account") + n, sip[i].account)
-                              << qMakePair(QStringLiteral("password") + n, sip[i].password)
-                              << qMakePair(QStringLiteral("display-name") + n, sip[i].displayName)
-                              << qMakePair(QStringLiteral("server-host") + n, sip[i].serverHost)
-                              << qMakePair(QStringLiteral("server-port") + n, sip[i].serverPort);
-            }
-        }
-    } else if (command == QLatin1String("rtp-get") || command == QLatin1String("rtp-set")) {
-        QList<RtpChannelSettings> channels;
-        for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
-            channels << RtpChannelSettings();
-        result.code = sdk.getRtpSettings(device, channels);
-        if (result.code == 0 && command == QLatin1String("rtp-set")) {
-            for (auto it = r.channelChanges.cbegin(); it != r.channelChanges.cend(); ++it)
-                channels[it.key()] = it.value();
-            result.code = sdk.setRtpSettings(device, channels);
-        }
-        if (result.code == 0 && command == QLatin1String("rtp-get")) {
-            for (int i = 0; i < channels.size(); ++i) {
-                const RtpChannelSettings& c = channels.at(i);
-                QString text = c.rtpIP;
-                if (!c.rtpIP.isEmpty() && c.rtpPort != 0)
-                    text = QStringLiteral("%1:%2").arg(c.rtpIP).arg(c.rtpPort);
-                result.values << qMakePair(QStringLiteral("channel%1").arg(i + 1), text);
-            }
-        }
+        return {command, [=](ProtocolClient& client, DeviceRecord* device, int) {
+                    return client.setDeviceVolume(
+                        device, mic >= 0 ? mic : device->intValue(QStringLiteral("micVolume")),
+                        outVolume >= 0 ? outVolume : device->intValue(QStringLiteral("outVolume")),
+                        autoMute >= 0 ? autoMute : device->autoMute());
+                }, {}};
     }
-    return result;
+    if (command == QLatin1String("sip-get") || command == QLatin1String("sip-set")) {
+        const bool set = command == QLatin1String("sip-set");
+        const QMap<QString, QString> changes = r.sipChanges;
+        return {command, [=](ProtocolClient& client, DeviceRecord* device, int index) {
+                    SipAccountSettings sip[2];
+                    int code = client.getSipSettings(device, sip[0], sip[1]);
+                    if (code != 0)
+                        return code;
+                    Values values;
+                    for (int i = 0; i < 2; ++i) {
+                        const QString n = QString::number(i + 1);
+                        // Fields not given keep the device's own values, so nothing is lost.
+                        QString* fields[] = {&sip[i].account, &sip[i].password, &sip[i].displayName,
+                                             &sip[i].serverHost, &sip[i].serverPort};
+                        const char* names[] = {"account", "password", "display-name", "server-host", "server-port"};
+                        for (int f = 0; f < 5; ++f) {
+                            const QString key = QLatin1String(names[f]) + n;
+                            if (set && changes.contains(key))
+                                *fields[f] = changes.value(key);
+                            values << qMakePair(key, *fields[f]);
+                        }
+                    }
+                    if (set)
+                        return client.setSipSettings(device, sip[0], sip[1]);
+                    read->insert(index, values);
+                    return code;
+                }, {}};
+    }
+    const bool set = command == QLatin1String("rtp-set");
+    const QMap<int, RtpChannelSettings> changes = r.channelChanges;
+    return {command, [=](ProtocolClient& client, DeviceRecord* device, int index) {
+                QList<RtpChannelSettings> channels;
+                for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
+                    channels << RtpChannelSettings();
+                const int code = client.getRtpSettings(device, channels);
+                if (code != 0)
+                    return code;
+                if (set) {
+                    for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+                        channels[it.key()] = it.value();
+                    return client.setRtpSettings(device, channels);
+                }
+                Values values;
+                for (int i = 0; i < channels.size(); ++i) {
+                    const RtpChannelSettings& c = channels.at(i);
+                    QString text = c.rtpIP;
+                    if (!c.rtpIP.isEmpty() && c.rtpPort != 0)
+                        text = QStringLiteral("%1:%2").arg(c.rtpIP).arg(c.rtpPort);
+                    values << qMakePair(QStringLiteral("channel%1").arg(i + 1), text);
+                }
+                read->insert(index, values);
+                return code;
+            }, {}};
 }
 
 } // namespace
@@ -319,7 +309,6 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
 
     Request request;
     request.command = command;
-    request.parser = &p;
     request.positional = p.positionalArguments();
     const QStringList wanted = CliContext::wantedMacs(p);
     const bool all = p.isSet(QStringLiteral("all"));
@@ -363,6 +352,15 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         if (request.mic < 0 && request.outVolume < 0 && request.autoMute < 0)
             return ctx.fail(CliUsage, QStringLiteral("volume needs --mic, --out or --auto-mute"));
     }
+    if (command == QLatin1String("sip-set")) {
+        for (const QString& n : {QStringLiteral("1"), QStringLiteral("2")}) {
+            for (const char* field : {"account", "password", "display-name", "server-host", "server-port"}) {
+                const QString key = QLatin1String(field) + n;
+                if (p.isSet(key))
+                    request.sipChanges.insert(key, p.value(key));
+            }
+        }
+    }
     if (command == QLatin1String("rtp-set")) {
         for (const QString& channelText : p.values(QStringLiteral("channel"))) {
             const int eq = channelText.indexOf(QLatin1Char('='));
@@ -393,7 +391,6 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
 
     // A batch gives consecutive addresses and successive MACs, exactly as the pages do;
     // a single device gets the MAC as typed.
-    QString ip = request.addresses.value(0);
     QString mac = request.positional.value(0);
     if (command == QLatin1String("set-mac") && targets.size() > 1) {
         mac = mac.toLower();
@@ -401,48 +398,51 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
             return ctx.fail(CliUsage, QStringLiteral("a MAC text of over %1 characters cannot be counted up")
                                           .arg(BatchRules::MaxMacTextLength));
     }
+    const QStringList ips = BatchRules::addressSequence(request.addresses.value(0), targets.size());
+    const QStringList macs = BatchRules::macSequence(mac, targets.size());
+    auto read = std::make_shared<QMap<int, Values>>();
+    DeviceJob job(ctx.sdk(), taskFor(request, targets.size(), ips, macs, read), targets);
 
     int failures = 0;
-    for (DeviceRecord* device : targets) {
-        const Result result = runOne(ctx.sdk(), device, request, ip, mac);
-        const QString outcome = result.code == 0 ? QStringLiteral("ok") : outcomeText(ctx.sdk().lastOutcome());
+    // The job runs here, so each device is reported as soon as it is done.
+    QObject::connect(&job, &DeviceJob::deviceFinished, [&](const DeviceResult& result) {
+        const QString outcome = DeviceResult::outcomeText(result.outcome);
+        const Values values = read->value(result.index);
+        const bool showIp = command == QLatin1String("set-ip") && !request.addresses.isEmpty();
+        const bool showMac = command == QLatin1String("set-mac");
         if (format == CliFormat::Json) {
             QJsonObject o;
-            o.insert(QStringLiteral("device"), device->mac());
+            o.insert(QStringLiteral("device"), result.mac);
             o.insert(QStringLiteral("command"), command);
             o.insert(QStringLiteral("outcome"), outcome);
-            if (command == QLatin1String("set-ip") && !request.addresses.isEmpty())
-                o.insert(QStringLiteral("ip"), ip);
-            if (command == QLatin1String("set-mac"))
-                o.insert(QStringLiteral("mac"), mac);
-            if (!result.values.isEmpty()) {
+            if (showIp)
+                o.insert(QStringLiteral("ip"), ips.at(result.index));
+            if (showMac)
+                o.insert(QStringLiteral("mac"), macs.at(result.index));
+            if (!values.isEmpty()) {
                 QJsonObject v;
-                for (const auto& kv : result.values)
+                for (const auto& kv : values)
                     v.insert(kv.first, kv.second);
                 o.insert(QStringLiteral("values"), v);
             }
             out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
         } else {
-            QString line = device->mac() + QLatin1String("  ") + command;
-            if (command == QLatin1String("set-ip") && !request.addresses.isEmpty())
-                line += QLatin1String("  ") + ip;
-            if (command == QLatin1String("set-mac"))
-                line += QLatin1String("  ") + mac;
+            QString line = result.mac + QLatin1String("  ") + command;
+            if (showIp)
+                line += QLatin1String("  ") + ips.at(result.index);
+            if (showMac)
+                line += QLatin1String("  ") + macs.at(result.index);
             out << line << "  " << outcome << "\n";
-            for (const auto& kv : result.values)
+            for (const auto& kv : values)
                 out << "  " << kv.first << " = " << kv.second << "\n";
         }
         out.flush();
-        if (result.code != 0) {
+        if (!result.succeeded()) {
             ++failures;
-            err << "orvane-cli: " << command << " on " << device->mac() << ": " << outcome << "\n";
+            err << "orvane-cli: " << command << " on " << result.mac << ": " << outcome << "\n";
             err.flush();
         }
-        // The sequence goes on whatever this device answered, as on the pages.
-        if (!ip.isEmpty())
-            ip = BatchRules::nextAddress(ip);
-        if (command == QLatin1String("set-mac") && targets.size() > 1)
-            mac = BatchRules::macSuccessor(mac);
-    }
+    });
+    job.run();
     return failures ? CliDeviceFailed : CliOk;
 }

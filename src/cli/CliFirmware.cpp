@@ -84,10 +84,10 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
         job.setTimeouts(httpTimeout, httpTimeout);
     job.run();
 
-    const QList<FirmwareJob::DeviceResult> results = job.results();
+    const QList<FirmwareJob::Upload> results = job.results();
     const QStringList lines = job.resultLines();
     for (int i = 0; i < results.size(); ++i) {
-        const FirmwareJob::DeviceResult& r = results.at(i);
+        const FirmwareJob::Upload& r = results.at(i);
         const QString outcome = FirmwareUploadThread::outcomeText(r.result);
         if (format == CliFormat::Json) {
             QJsonObject o;

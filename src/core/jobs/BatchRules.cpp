@@ -63,3 +63,19 @@ QString BatchRules::passwordDigest(const QString& password)
 {
     return QString::fromLatin1(QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
 }
+
+QStringList BatchRules::addressSequence(const QString& first, int count)
+{
+    QStringList out;
+    for (QString address = first; out.size() < count; address = nextAddress(address))
+        out.append(address);
+    return out;
+}
+
+QStringList BatchRules::macSequence(const QString& first, int count)
+{
+    QStringList out;
+    for (QString mac = first; out.size() < count; mac = macSuccessor(mac))
+        out.append(mac);
+    return out;
+}

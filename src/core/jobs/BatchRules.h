@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The rules that a settings page and the command-line front end share, so
 // that a batch gives every device the same values whichever way it was started.
@@ -18,6 +19,10 @@ public:
     // counter cannot hold (over 31 characters).
     static QString macSuccessor(const QString& mac);
     static constexpr int MaxMacTextLength = 31;
+    // One value per device of a batch: first, then each next one. The sequence
+    // goes on past a device that fails, so every device's value is fixed up front.
+    static QStringList addressSequence(const QString& first, int count);
+    static QStringList macSequence(const QString& first, int count);
     // What a device receives instead of a typed password: the lower-case
     // hexadecimal MD5 digest of its UTF-8 bytes.
     static QString passwordDigest(const QString& password);

@@ -8,7 +8,7 @@
 
 namespace {
 
-QString resultLine(const FirmwareJob::DeviceResult& r)
+QString resultLine(const FirmwareJob::Upload& r)
 {
     return QStringLiteral("%1 %2: %3").arg(r.mac, r.ip, FirmwareUploadThread::outcomeText(r.result));
 }
@@ -20,7 +20,7 @@ FirmwareJob::FirmwareJob(const QList<DeviceRecord*>& devices, const QString& fil
 {
     for (DeviceRecord* device : qAsConst(m_devices)) {
         device->retain();
-        m_results.append({device->mac(), device->ip(), {}});
+        m_results.append({device->name(), device->mac(), device->ip(), {}});
     }
 }
 
@@ -104,11 +104,11 @@ void FirmwareJob::finishLocked()
     if (m_finished)
         return;
     m_finished = true;
-    for (DeviceResult& r : m_results) {
+    for (Upload& r : m_results) {
         if (r.result.outcome == FirmwareUploadThread::Outcome::NotRun)
             r.result.outcome = FirmwareUploadThread::Outcome::Cancelled;
     }
-    for (const DeviceResult& r : qAsConst(m_results))
+    for (const Upload& r : qAsConst(m_results))
         VYLOG("firmware %s\n", qPrintable(resultLine(r)));
 }
 
@@ -120,7 +120,7 @@ bool FirmwareJob::run(const std::function<bool()>& isStopped)
     if (!checkFile(m_file, &reason)) {
         QMutexLocker lock(&m_mutex);
         if (!m_aborted) {
-            for (DeviceResult& r : m_results)
+            for (Upload& r : m_results)
                 r.result = {FirmwareUploadThread::Outcome::FileRejected, 0, reason};
             finishLocked();
             return true;
@@ -187,7 +187,7 @@ void FirmwareJob::abort()
     finishLocked();
 }
 
-QList<FirmwareJob::DeviceResult> FirmwareJob::results() const
+QList<FirmwareJob::Upload> FirmwareJob::results() const
 {
     QMutexLocker lock(&m_mutex);
     return m_results;
@@ -196,16 +196,48 @@ QList<FirmwareJob::DeviceResult> FirmwareJob::results() const
 QStringList FirmwareJob::resultLines() const
 {
     QStringList lines;
-    for (const DeviceResult& r : results())
+    for (const Upload& r : results())
         lines << resultLine(r);
     return lines;
 }
 
 bool FirmwareJob::allUploaded() const
 {
-    for (const DeviceResult& r : results()) {
+    for (const Upload& r : results()) {
         if (!FirmwareUploadThread::isSuccess(r.result))
             return false;
     }
     return true;
+}
+
+QList<DeviceResult> FirmwareJob::deviceResults() const
+{
+    using Outcome = FirmwareUploadThread::Outcome;
+    QList<DeviceResult> out;
+    const QList<Upload> uploads = results();
+    for (int i = 0; i < uploads.size(); ++i) {
+        const Upload& u = uploads.at(i);
+        DeviceResult r{u.name, u.mac, DeviceResult::Outcome::Failed, FirmwareUploadThread::outcomeText(u.result), i};
+        switch (u.result.outcome) {
+        case Outcome::Uploaded:
+            r.outcome = DeviceResult::Outcome::Success;
+            break;
+        case Outcome::UploadRefused:
+        case Outcome::LoginRefused:
+            break;
+        case Outcome::NoAnswer:
+        case Outcome::NetworkError:
+            r.outcome = DeviceResult::Outcome::NoAnswer;
+            break;
+        case Outcome::FileRejected:
+            r.outcome = DeviceResult::Outcome::NotSent;
+            break;
+        case Outcome::Cancelled:
+        case Outcome::NotRun:
+            r.outcome = DeviceResult::Outcome::Cancelled;
+            break;
+        }
+        out << r;
+    }
+    return out;
 }

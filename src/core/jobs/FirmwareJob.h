@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceResult.h"
 #include "FirmwareUploadThread.h"
 
 #include <QList>
@@ -23,8 +24,9 @@ public:
     static constexpr int MaxUploads = 10;
     static constexpr int PollMs = 10;
 
-    struct DeviceResult
+    struct Upload
     {
+        QString name;
         QString mac;
         QString ip;
         FirmwareUploadThread::Result result;
@@ -49,9 +51,12 @@ public:
     void abort();
 
     // Results in device order; a device not yet ended has Outcome::NotRun.
-    QList<DeviceResult> results() const;
+    QList<Upload> results() const;
     // "<mac> <ip>: <outcome>", one per device in device order.
     QStringList resultLines() const;
+    // The same results in the words every device job uses, for the result list.
+    QList<DeviceResult> deviceResults() const;
+    QList<DeviceRecord*> devices() const { return m_devices; }
     bool allUploaded() const;
     // Whether the file can be sent at all; reason says why not. It must open,
     // and must not hold the multipart delimiter, which would end the part
@@ -71,7 +76,7 @@ private:
 
     mutable QMutex m_mutex;                                   // guards everything below
     QList<QPair<int, FirmwareUploadThread*>> m_uploads; // device index, thread
-    QList<DeviceResult> m_results;
+    QList<Upload> m_results;
     bool m_aborted = false;
     bool m_finished = false;
 };

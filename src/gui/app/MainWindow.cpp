@@ -9,11 +9,11 @@
 #include "DeviceTableModel.h"
 #include "SearchDialog.h"
 #include "IpPage.h"
-#include "SetMacJob.h"
 #include "MacPage.h"
-#include "SetNameJob.h"
+#include "DeviceTasks.h"
+#include "JobDialog.h"
+#include "ResultListDialog.h"
 #include "NamePage.h"
-#include "TestSoundJob.h"
 #include "RtpChannelsPage.h"
 #include "ProtocolClient.h"
 #include "SipPage.h"
@@ -203,11 +203,7 @@ void MainWindow::onClickTableViewIndex(const QModelIndex& index)
     const int column = index.column();
     if (column == DeviceTableModel::PlayColumn) {
         if (DeviceRecord* device = m_model->deviceAt(index.row())) {
-            TestSoundJob job(this, m_sdk.get());
-            job.setDevice(device);
-            job.centerOn(this);
-            job.start();
-            job.exec();
+            runDeviceJob(this, *m_sdk, DeviceTasks::playTestSound(), {device}, {});
         }
         return;
     }
@@ -241,20 +237,16 @@ void MainWindow::onModelModifyData(const QModelIndex& index, const QVariant& val
 
 void MainWindow::applyCellEdit(DeviceRecord* device, int column, const QString& text)
 {
-    std::unique_ptr<PageJob> job;
+    DeviceTableModel* model = m_model;
+    auto refresh = [model] { model->refresh(); };
     if (column == DeviceTableModel::NameColumn) {
-        auto* names = new SetNameJob(this, m_sdk.get());
-        names->setLists({device}, {text});
-        job.reset(names);
-    } else {
-        auto* macs = new SetMacJob(this, m_sdk.get());
-        macs->setLists({device}, {text});
-        job.reset(macs);
+        runDeviceJob(this, *m_sdk, DeviceTasks::setName({text}), {device}, refresh);
+        return;
     }
-    job->centerOn(this);
-    job->start();
-    if (job->exec() == QDialog::Accepted)
-        m_model->refresh();
+    // A new MAC moves the device, so the operator confirms it as on the MAC page.
+    const DeviceJob::Task task = DeviceTasks::setMac({text});
+    if (confirmDeviceJob(this, vyTr(task.title), {device}, false))
+        runDeviceJob(this, *m_sdk, task, {device}, refresh);
 }
 
 void MainWindow::onClickNetworkButton(bool)

@@ -76,3 +76,13 @@ QString SetVersionInfoJob::translatedLine(const QString& line)
     }
     return line;
 }
+
+QList<DeviceResult> SetVersionInfoJob::deviceResults() const
+{
+    QMutexLocker lock(&m_mutex);
+    QList<DeviceResult> results = m_job ? m_job->deviceResults() : QList<DeviceResult>();
+    const QString separator = QStringLiteral(": ");
+    for (DeviceResult& r : results)
+        r.detail = translatedLine(separator + r.detail).mid(separator.size());
+    return results;
+}

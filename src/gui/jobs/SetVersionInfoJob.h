@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceResult.h"
 #include "PageJob.h"
 
 #include <QMutex>
@@ -25,6 +26,8 @@ public:
     // One line per device once the job has ended, whether by itself or closed:
     // "<mac> <ip>: <outcome>", the outcome in the operator's language.
     QStringList resultLines() const;
+    // The same for the result list, the details in the operator's language.
+    QList<DeviceResult> deviceResults() const;
 
     // line with its English outcome (as the job writes it to the log) translated.
     static QString translatedLine(const QString& line);

@@ -1,7 +1,7 @@
 #include "IpPage.h"
 
 #include "DeviceRecord.h"
-#include "SetIpJob.h"
+#include "DeviceTasks.h"
 #include "BatchRules.h"
 #include "Language.h"
 
@@ -119,20 +119,15 @@ void IpPage::onClickSetButton(bool)
 {
     if (!currentDevice())
         return;
-    auto* job = new SetIpJob(jobParent(), m_sdk);
     if (isDhcp()) {
-        job->setMode(SetIpJob::Dhcp);
-        job->setDevices({currentDevice()});
-    } else {
-        if (!checkRows(SetCheckedRows)) {
-            delete job;
-            return;
-        }
-        job->setMode(SetIpJob::Static);
-        job->setLists({currentDevice()}, {m_edits[IpRow]->text()}, {m_edits[GatewayRow]->text()},
-                      {m_edits[NetmaskRow]->text()}, {m_edits[Dns1Row]->text()}, {m_edits[Dns2Row]->text()});
+        runTask(DeviceTasks::setDhcp(), {currentDevice()}, false);
+        return;
     }
-    runJob(job);
+    if (!checkRows(SetCheckedRows))
+        return;
+    runTask(DeviceTasks::setStaticIp({m_edits[IpRow]->text()}, m_edits[GatewayRow]->text(),
+                                     m_edits[NetmaskRow]->text(), m_edits[Dns1Row]->text(), m_edits[Dns2Row]->text()),
+            {currentDevice()}, false);
 }
 
 void IpPage::onClickSetAllButton(bool)
@@ -140,25 +135,14 @@ void IpPage::onClickSetAllButton(bool)
     if (!isDhcp() && !checkRows(SetAllCheckedRows))
         return;
     const QList<DeviceRecord*> devices = targetDevices();
-    auto* job = new SetIpJob(jobParent(), m_sdk);
     if (isDhcp()) {
-        job->setMode(SetIpJob::Dhcp);
-        job->setDevices(devices);
-    } else {
-        QStringList ips, gateways, netmasks, dns1s, dns2s;
-        QString ip = m_edits[IpRow]->text();
-        for (int i = 0; i < devices.size(); ++i) {
-            ips.append(ip);
-            gateways.append(m_edits[GatewayRow]->text());
-            netmasks.append(m_edits[NetmaskRow]->text());
-            dns1s.append(m_edits[Dns1Row]->text());
-            dns2s.append(m_edits[Dns2Row]->text());
-            ip = BatchRules::nextAddress(ip);
-        }
-        job->setMode(SetIpJob::Static);
-        job->setLists(devices, ips, gateways, netmasks, dns1s, dns2s);
+        runTask(DeviceTasks::setDhcp(), devices, true);
+        return;
     }
-    runJob(job);
+    runTask(DeviceTasks::setStaticIp(BatchRules::addressSequence(m_edits[IpRow]->text(), devices.size()),
+                                     m_edits[GatewayRow]->text(), m_edits[NetmaskRow]->text(),
+                                     m_edits[Dns1Row]->text(), m_edits[Dns2Row]->text()),
+            devices, true);
 }
 
 void IpPage::resizeEvent(QResizeEvent* event)

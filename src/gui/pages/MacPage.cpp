@@ -1,7 +1,7 @@
 #include "MacPage.h"
 
 #include "DeviceRecord.h"
-#include "SetMacJob.h"
+#include "DeviceTasks.h"
 #include "BatchRules.h"
 #include "Language.h"
 
@@ -45,14 +45,15 @@ void MacPage::onClickSetButton(bool)
         showToast(vyTr("Please input device mac"));
         return;
     }
-    runMacs({currentDevice()}, {mac});
+    // A new address moves the device: asked first, like any batch.
+    runTask(DeviceTasks::setMac({mac}), {currentDevice()}, false, true);
 }
 
 void MacPage::onClickSetAllButton(bool)
 {
     if (!currentDevice())
         return;
-    QString mac = m_valueEdit->text().toLower();
+    const QString mac = m_valueEdit->text().toLower();
     // The counter works on a 31-character buffer; a longer text is no MAC
     // address anyway, and counting it up would run past the buffer.
     if (mac.isEmpty() || mac.size() > BatchRules::MaxMacTextLength) {
@@ -60,19 +61,7 @@ void MacPage::onClickSetAllButton(bool)
         return;
     }
     const QList<DeviceRecord*> devices = targetDevices();
-    QStringList macs;
-    for (int i = 0; i < devices.size(); ++i) {
-        macs.append(mac);
-        mac = BatchRules::macSuccessor(mac);
-    }
-    runMacs(devices, macs);
-}
-
-void MacPage::runMacs(const QList<DeviceRecord*>& devices, const QStringList& macs)
-{
-    auto* job = new SetMacJob(jobParent(), m_sdk);
-    job->setLists(devices, macs);
-    runJob(job);
+    runTask(DeviceTasks::setMac(BatchRules::macSequence(mac, devices.size())), devices, true);
 }
 
 void MacPage::resizeEvent(QResizeEvent* event)

@@ -25,7 +25,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void runMacs(const QList<DeviceRecord*>& devices, const QStringList& macs);
 
     QLabel* m_deviceLabel;
     QLabel* m_promptLabel;

@@ -3,9 +3,7 @@
 #include "BatchRules.h"
 
 #include "DeviceRecord.h"
-#include "SetWebAccountJob.h"
-#include "RebootJob.h"
-#include "FactoryResetJob.h"
+#include "DeviceTasks.h"
 #include "Language.h"
 
 #include <QDebug>
@@ -77,15 +75,15 @@ void MaintenancePage::onClickLoginSetButton(bool)
 {
     if (!currentDevice())
         return;
-    runLogin({currentDevice()});
+    runLogin({currentDevice()}, false);
 }
 
 void MaintenancePage::onClickLoginSetAllButton(bool)
 {
-    runLogin(targetDevices());
+    runLogin(targetDevices(), true);
 }
 
-void MaintenancePage::runLogin(const QList<DeviceRecord*>& devices)
+void MaintenancePage::runLogin(const QList<DeviceRecord*>& devices, bool setAll)
 {
     const QString account = m_accountEdit->text();
     const QString password = m_passwordEdit->text();
@@ -97,41 +95,30 @@ void MaintenancePage::runLogin(const QList<DeviceRecord*>& devices)
         showToast(vyTr("Please input password"));
         return;
     }
-    auto* job = new SetWebAccountJob(jobParent(), m_sdk);
-    job->setLists(devices, account, passwordDigest(password));
-    runJob(job);
+    runTask(DeviceTasks::setWebAccount(account, passwordDigest(password)), devices, setAll);
 }
 
+// Both destroy what the device had, so even a single one is asked first.
 void MaintenancePage::onClickRestoreSetButton(bool)
 {
-    if (!currentDevice())
-        return;
-    auto* job = new FactoryResetJob(jobParent(), m_sdk);
-    job->setDevices({currentDevice()});
-    runJob(job);
+    if (currentDevice())
+        runTask(DeviceTasks::factoryReset(), {currentDevice()}, false, true);
 }
 
 void MaintenancePage::onClickRestoreSetAllButton(bool)
 {
-    auto* job = new FactoryResetJob(jobParent(), m_sdk);
-    job->setDevices(targetDevices());
-    runJob(job);
+    runTask(DeviceTasks::factoryReset(), targetDevices(), true);
 }
 
 void MaintenancePage::onClickRebootSetButton(bool)
 {
-    if (!currentDevice())
-        return;
-    auto* job = new RebootJob(jobParent(), m_sdk);
-    job->setDevices({currentDevice()});
-    runJob(job);
+    if (currentDevice())
+        runTask(DeviceTasks::reboot(), {currentDevice()}, false, true);
 }
 
 void MaintenancePage::onClickRebootSetAllButton(bool)
 {
-    auto* job = new RebootJob(jobParent(), m_sdk);
-    job->setDevices(targetDevices());
-    runJob(job);
+    runTask(DeviceTasks::reboot(), targetDevices(), true);
 }
 
 void MaintenancePage::resizeEvent(QResizeEvent* event)

@@ -32,7 +32,7 @@ private slots:
     void onClickRebootSetAllButton(bool checked);
 
 private:
-    void runLogin(const QList<DeviceRecord*>& devices);
+    void runLogin(const QList<DeviceRecord*>& devices, bool setAll);
     QPushButton* makeButton(const char* name, const char* text);
 
     QLabel* m_deviceLabel;

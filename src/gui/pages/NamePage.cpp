@@ -1,7 +1,7 @@
 #include "NamePage.h"
 
 #include "DeviceRecord.h"
-#include "SetNameJob.h"
+#include "DeviceTasks.h"
 #include "Language.h"
 
 #include <QLabel>
@@ -44,7 +44,7 @@ void NamePage::onClickSetButton(bool)
         showToast(vyTr("Please input device name"));
         return;
     }
-    runNames({currentDevice()}, {name});
+    runTask(DeviceTasks::setName({name}), {currentDevice()}, false);
 }
 
 void NamePage::onClickSetAllButton(bool)
@@ -57,17 +57,7 @@ void NamePage::onClickSetAllButton(bool)
         return;
     }
     const QList<DeviceRecord*> devices = targetDevices();
-    QStringList names;
-    for (int i = 0; i < devices.size(); ++i)
-        names.append(name);
-    runNames(devices, names);
-}
-
-void NamePage::runNames(const QList<DeviceRecord*>& devices, const QStringList& names)
-{
-    auto* job = new SetNameJob(jobParent(), m_sdk);
-    job->setLists(devices, names);
-    runJob(job);
+    runTask(DeviceTasks::setName(QVector<QString>(devices.size(), name).toList()), devices, true);
 }
 
 void NamePage::resizeEvent(QResizeEvent* event)

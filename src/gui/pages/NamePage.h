@@ -24,7 +24,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void runNames(const QList<DeviceRecord*>& devices, const QStringList& names);
 
     QLabel* m_deviceLabel;
     QLabel* m_promptLabel;

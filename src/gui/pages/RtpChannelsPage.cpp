@@ -2,7 +2,7 @@
 
 #include "DeviceRecord.h"
 #include "ReadRtpChannelsJob.h"
-#include "WriteRtpChannelsJob.h"
+#include "DeviceTasks.h"
 #include "Language.h"
 
 #include <QLabel>
@@ -74,20 +74,18 @@ void RtpChannelsPage::onClickSetButton(bool)
 {
     if (!currentDevice())
         return;
-    runWrite({currentDevice()});
+    runWrite({currentDevice()}, false);
 }
 
 void RtpChannelsPage::onClickSetAllButton(bool)
 {
-    runWrite(targetDevices());
+    runWrite(targetDevices(), true);
 }
 
-void RtpChannelsPage::runWrite(const QList<DeviceRecord*>& devices)
+void RtpChannelsPage::runWrite(const QList<DeviceRecord*>& devices, bool setAll)
 {
     readEdits();
-    auto* job = new WriteRtpChannelsJob(jobParent(), m_sdk);
-    job->setLists(devices, m_channels);
-    runJob(job);
+    runTask(DeviceTasks::writeRtp(m_channels), devices, setAll);
 }
 
 void RtpChannelsPage::resizeEvent(QResizeEvent* event)

@@ -36,7 +36,7 @@ protected:
 private:
     void fillEdits();
     void readEdits();
-    void runWrite(const QList<DeviceRecord*>& devices);
+    void runWrite(const QList<DeviceRecord*>& devices, bool setAll);
 
     QLabel* m_header;
     QLabel* m_labels[ChannelCount];

@@ -2,11 +2,12 @@
 
 #include "DeviceRecord.h"
 #include "DeviceTableModel.h"
-#include "PageJob.h"
+#include "JobDialog.h"
+#include "Language.h"
+#include "ResultListDialog.h"
 #include "Toast.h"
 #include "ToastView.h"
 
-#include <memory>
 
 SettingsPage::SettingsPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
     : RoundedWidget(parent), m_sdk(sdk), m_model(model)
@@ -55,13 +56,19 @@ QWidget* SettingsPage::jobParent() const
     return parentWidget() ? parentWidget() : const_cast<SettingsPage*>(this);
 }
 
-bool SettingsPage::runJob(PageJob* job)
+bool SettingsPage::runTask(const DeviceJob::Task& task, const QList<DeviceRecord*>& devices, bool setAll, bool ask)
 {
-    std::unique_ptr<PageJob> owned(job);
-    job->centerOn(jobParent());
-    job->start();
-    const bool accepted = job->exec() == QDialog::Accepted;
-    if (accepted && m_model)
-        m_model->refresh();
-    return accepted;
+    if (!m_sdk || devices.isEmpty())
+        return false;
+    const bool wholeTable = setAll && m_model && m_model->checkedDevices().isEmpty();
+    if ((setAll || ask) && !confirmDeviceJob(jobParent(), vyTr(task.title), devices, wholeTable))
+        return false;
+    DeviceTableModel* model = m_model;
+    const bool allTook = runDeviceJob(jobParent(), *m_sdk, task, devices, [model] {
+        if (model)
+            model->refresh();
+    });
+    if (allTook && devices.size() == 1)
+        showToast(QStringLiteral("%1: %2").arg(vyTr(task.title), vyTr("ok")));
+    return allTook;
 }

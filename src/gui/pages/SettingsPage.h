@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceJob.h"
 #include "RoundedWidget.h"
 
 #include <QList>
@@ -7,12 +8,11 @@
 class DeviceRecord;
 class DeviceTableModel;
 class ProtocolClient;
-class PageJob;
 class Toast;
 
 // Base of the settings pages shown below the device table. A page shows the
 // device of the row last clicked; "Set" changes that device, "Set All" the
-// ticked rows (every row when none is ticked), one job per click.
+// ticked rows (every row when none is ticked), one device job per click.
 class SettingsPage : public RoundedWidget
 {
     Q_OBJECT
@@ -38,9 +38,12 @@ protected slots:
     virtual void onClickSetAllButton(bool checked);
 
 protected:
-    // Runs job modally over the window that shows the page, repaints the table
-    // when it ends by itself, and destroys it. True when it was accepted.
-    bool runJob(PageJob* job);
+    // Runs task on devices over the window that shows the page. Set All, and a
+    // Set that destroys or moves a device (ask), first asks the operator, naming
+    // the devices. Afterwards the table shows what the devices took; a single
+    // success is confirmed with a toast, anything else with the result list.
+    // True when every device took it.
+    bool runTask(const DeviceJob::Task& task, const QList<DeviceRecord*>& devices, bool setAll, bool ask = false);
     // Where jobs open: the main window while the page is shown.
     QWidget* jobParent() const;
 

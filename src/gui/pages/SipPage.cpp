@@ -1,7 +1,7 @@
 #include "SipPage.h"
 
 #include "DeviceRecord.h"
-#include "WriteSipJob.h"
+#include "DeviceTasks.h"
 #include "ReadSipJob.h"
 #include "Language.h"
 
@@ -96,19 +96,17 @@ void SipPage::onClickSetButton(bool)
 {
     if (!currentDevice())
         return;
-    runWrite({currentDevice()});
+    runWrite({currentDevice()}, false);
 }
 
 void SipPage::onClickSetAllButton(bool)
 {
-    runWrite(targetDevices());
+    runWrite(targetDevices(), true);
 }
 
-void SipPage::runWrite(const QList<DeviceRecord*>& devices)
+void SipPage::runWrite(const QList<DeviceRecord*>& devices, bool setAll)
 {
-    auto* job = new WriteSipJob(jobParent(), m_sdk);
-    job->setLists(devices, read(m_columns[0]), read(m_columns[1]));
-    runJob(job);
+    runTask(DeviceTasks::writeSip(read(m_columns[0]), read(m_columns[1])), devices, setAll);
 }
 
 void SipPage::resizeEvent(QResizeEvent* event)

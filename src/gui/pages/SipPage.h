@@ -40,7 +40,7 @@ private:
     void buildColumn(Column& column, int number);
     static void fill(Column& column, const SipAccountSettings& sip);
     static SipAccountSettings read(const Column& column);
-    void runWrite(const QList<DeviceRecord*>& devices);
+    void runWrite(const QList<DeviceRecord*>& devices, bool setAll);
 
     QLabel* m_header;
     Column m_columns[2];

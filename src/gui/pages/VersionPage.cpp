@@ -3,18 +3,16 @@
 #include "DeviceRecord.h"
 #include "DeviceTableModel.h"
 #include "SetVersionInfoJob.h"
-#include "Dialog.h"
 #include "Language.h"
+#include "ResultListDialog.h"
 
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
-const int ResultWidth = 520;
-const int ResultHeight = 300;
+const char UpgradeTitle[] = "Upgrading firmware";
 } // namespace
 
 VersionPage::VersionPage(QWidget* parent, ProtocolClient* sdk,
@@ -61,59 +59,55 @@ void VersionPage::onClickSetButton(bool)
 {
     if (!currentDevice())
         return;
-    runUpgrade({currentDevice()});
+    runUpgrade({currentDevice()}, false);
 }
 
 void VersionPage::onClickSetAllButton(bool)
 {
-    runUpgrade(targetDevices());
+    runUpgrade(targetDevices(), true);
 }
 
-void VersionPage::runUpgrade(const QList<DeviceRecord*>& devices)
+void VersionPage::runUpgrade(const QList<DeviceRecord*>& devices, bool setAll)
 {
     const QString file = m_fileEdit->text();
     if (file.isEmpty()) {
         showToast(vyTr("Please input upgrade server address"));
         return;
     }
-    QStringList lines;
-    {
-        SetVersionInfoJob job(jobParent(), m_sdk);
-        job.setLists(devices, file);
-        job.centerOn(jobParent());
-        job.start();
-        const bool accepted = job.exec() == QDialog::Accepted;
-        if (accepted && m_model)
-            m_model->refresh();
-        // Read after the worker has been stopped, so that every device has its final line.
-        job.stop();
-        lines = job.resultLines();
+    if (devices.isEmpty() || !confirmDeviceJob(jobParent(), vyTr(UpgradeTitle), devices,
+                                               setAll && m_model && m_model->checkedDevices().isEmpty()))
+        return;
+    QList<DeviceRecord*> targets = devices;
+    while (!targets.isEmpty()) {
+        QList<DeviceResult> results;
+        {
+            SetVersionInfoJob job(jobParent(), m_sdk);
+            job.setLists(targets, file);
+            job.setWindowTitle(vyTr(UpgradeTitle));
+            job.setMessage(vyTr(UpgradeTitle));
+            job.centerOn(jobParent());
+            job.start();
+            job.exec();
+            if (m_model)
+                m_model->refresh();
+            // Read after the worker has been stopped, so that every device has its final line.
+            job.stop();
+            m_lastResultLines = job.resultLines();
+            results = job.deviceResults();
+        }
+        // A dialog rather than a toast: with many devices the operator has to be
+        // able to read every line, and a failed upgrade must not pass unnoticed.
+        ResultListDialog list(jobParent(), vyTr(UpgradeTitle), results);
+        list.centerOn(jobParent());
+        if (list.exec() != ResultListDialog::Retry)
+            return;
+        QList<DeviceRecord*> again;
+        for (const DeviceResult& r : results) {
+            if (!r.succeeded())
+                again << targets.at(r.index);
+        }
+        targets = again;
     }
-    m_lastResultLines = lines;
-    if (!lines.isEmpty())
-        showResult(lines);
-}
-
-void VersionPage::showResult(const QStringList& lines)
-{
-    // A dialog rather than a toast: with many devices the operator has to be
-    // able to read every line, and a failed upgrade must not pass unnoticed.
-    Dialog dialog(jobParent());
-    dialog.setObjectName(QStringLiteral("firmwareResultDialog"));
-    dialog.setWindowTitle(vyTr("Firmware upgrade result"));
-    dialog.setFixedSize(ResultWidth, ResultHeight);
-    auto* text = new QPlainTextEdit(&dialog);
-    text->setObjectName(QStringLiteral("resultText"));
-    text->setReadOnly(true);
-    text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text->setPlainText(lines.join(QLatin1Char('\n')));
-    text->setGeometry(10, 10, ResultWidth - 20, ResultHeight - 60);
-    auto* ok = new QPushButton(vyTr("OK"), &dialog);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setGeometry((ResultWidth - 100) / 2, ResultHeight - 40, 100, 30);
-    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-    dialog.centerOn(jobParent());
-    dialog.exec();
 }
 
 void VersionPage::resizeEvent(QResizeEvent* event)

@@ -33,8 +33,7 @@ private slots:
     void onClickFirmwareButton(bool checked);
 
 private:
-    void runUpgrade(const QList<DeviceRecord*>& devices);
-    void showResult(const QStringList& lines);
+    void runUpgrade(const QList<DeviceRecord*>& devices, bool setAll);
 
     QLabel* m_deviceLabel;
     QLabel* m_promptLabel;

@@ -1,8 +1,7 @@
 #include "VolumePage.h"
 
 #include "DeviceRecord.h"
-#include "TestSoundJob.h"
-#include "SetVolumeJob.h"
+#include "DeviceTasks.h"
 #include "Language.h"
 #include "PixmapButton.h"
 
@@ -142,31 +141,26 @@ void VolumePage::onClickAudioButton()
 
 void VolumePage::onClickPlayAudioButton(bool)
 {
-    auto* job = new TestSoundJob(jobParent(), m_sdk);
-    job->setDevice(currentDevice());
-    job->start();
-    job->exec();
-    delete job;
+    if (currentDevice())
+        runTask(DeviceTasks::playTestSound(), {currentDevice()}, false);
 }
 
 void VolumePage::onClickSetButton(bool)
 {
     if (!currentDevice())
         return;
-    runVolume({currentDevice()});
+    runVolume({currentDevice()}, false);
 }
 
 void VolumePage::onClickSetAllButton(bool)
 {
-    runVolume(targetDevices());
+    runVolume(targetDevices(), true);
 }
 
-void VolumePage::runVolume(const QList<DeviceRecord*>& devices)
+void VolumePage::runVolume(const QList<DeviceRecord*>& devices, bool setAll)
 {
-    auto* job = new SetVolumeJob(jobParent(), m_sdk);
-    job->setLists(devices, m_inputSlider->value(), m_outputSlider->value(),
-                  m_autoMuteBox->isChecked() ? 1 : 0);
-    runJob(job);
+    runTask(DeviceTasks::setVolume(m_inputSlider->value(), m_outputSlider->value(), m_autoMuteBox->isChecked() ? 1 : 0),
+            devices, setAll);
 }
 
 void VolumePage::resizeEvent(QResizeEvent* event)

@@ -38,7 +38,7 @@ private slots:
     void onAudioSliderValueChanged(int value);
 
 private:
-    void runVolume(const QList<DeviceRecord*>& devices);
+    void runVolume(const QList<DeviceRecord*>& devices, bool setAll);
     // Mutes a slider, remembering its value under key, or brings the remembered value back.
     void toggleMute(QSlider* slider, const QString& key);
     void showValue(QLabel* label, PixmapButton* button, const char* name, int value);

@@ -1,0 +1,201 @@
+#include "DeviceJob.h"
+
+#include "DeviceRecord.h"
+#include "LogFile.h"
+#include "ProtocolClient.h"
+#include "WorkerThread.h"
+
+class DeviceJobWorker : public WorkerThread
+{
+public:
+    explicit DeviceJobWorker(DeviceJob* job) : m_job(job) {}
+    void run() override { m_job->run(); }
+
+private:
+    DeviceJob* m_job;
+};
+
+namespace {
+
+DeviceResult::Outcome outcomeOf(int code, ProtocolClient::Outcome last)
+{
+    if (code == 0)
+        return DeviceResult::Outcome::Success;
+    switch (last) {
+    case ProtocolClient::Outcome::NoAnswer:
+        return DeviceResult::Outcome::NoAnswer;
+    case ProtocolClient::Outcome::NotSent:
+        return DeviceResult::Outcome::NotSent;
+    case ProtocolClient::Outcome::Cancelled:
+        return DeviceResult::Outcome::Cancelled;
+    case ProtocolClient::Outcome::Success:
+    case ProtocolClient::Outcome::Failed:
+        break;
+    }
+    // An operation of several commands can fail after one that succeeded.
+    return DeviceResult::Outcome::Failed;
+}
+
+QString detailOf(DeviceResult::Outcome outcome, const ProtocolClient& client)
+{
+    switch (outcome) {
+    case DeviceResult::Outcome::Success:
+        break;
+    case DeviceResult::Outcome::Failed:
+        return QStringLiteral("the device refused it");
+    case DeviceResult::Outcome::NoAnswer:
+        return QStringLiteral("no reply within %1 s").arg(ProtocolClient::ReplyTimeoutMs / 1000);
+    case DeviceResult::Outcome::NotSent:
+        return client.isOpen() ? QStringLiteral("the values do not fit into one command")
+                               : QStringLiteral("no network adapter is open");
+    case DeviceResult::Outcome::Cancelled:
+        return QStringLiteral("stopped while waiting for the reply");
+    }
+    return QString();
+}
+
+} // namespace
+
+QString DeviceResult::outcomeText(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Success:
+        return QStringLiteral("ok");
+    case Outcome::Failed:
+        return QStringLiteral("failed");
+    case Outcome::NoAnswer:
+        return QStringLiteral("no answer");
+    case Outcome::NotSent:
+        return QStringLiteral("not sent");
+    case Outcome::Cancelled:
+        break;
+    }
+    return QStringLiteral("cancelled");
+}
+
+DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<DeviceRecord*>& devices)
+    : m_client(client), m_task(task)
+{
+    for (int i = 0; i < devices.size(); ++i) {
+        devices.at(i)->retain();
+        m_entries.append({devices.at(i), i});
+    }
+}
+
+DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<Entry>& entries)
+    : m_client(client), m_task(task), m_entries(entries)
+{
+    for (const Entry& entry : qAsConst(m_entries))
+        entry.device->retain();
+}
+
+DeviceJob::~DeviceJob()
+{
+    cancel();
+    wait();
+    for (const Entry& entry : qAsConst(m_entries))
+        entry.device->release();
+}
+
+void DeviceJob::start()
+{
+    if (m_worker)
+        return;
+    qRegisterMetaType<DeviceResult>();
+    m_worker = new DeviceJobWorker(this);
+    m_worker->start();
+}
+
+void DeviceJob::wait()
+{
+    WorkerThread::release(m_worker);
+}
+
+void DeviceJob::cancel()
+{
+    m_cancelled.store(true);
+    m_client.cancelWait();
+}
+
+QList<DeviceRecord*> DeviceJob::devices() const
+{
+    QList<DeviceRecord*> out;
+    for (const Entry& entry : m_entries)
+        out.append(entry.device);
+    return out;
+}
+
+QList<DeviceResult> DeviceJob::results() const
+{
+    QList<DeviceResult> out;
+    {
+        QMutexLocker lock(&m_mutex);
+        out = m_results;
+    }
+    for (int i = out.size(); i < m_entries.size(); ++i) {
+        const Entry& entry = m_entries.at(i);
+        out.append({entry.device->name(), entry.device->mac(), DeviceResult::Outcome::Cancelled,
+                    QStringLiteral("not started"), entry.index});
+    }
+    return out;
+}
+
+int DeviceJob::successCount() const
+{
+    int count = 0;
+    for (const DeviceResult& result : results())
+        count += result.succeeded() ? 1 : 0;
+    return count;
+}
+
+std::unique_ptr<DeviceJob> DeviceJob::retryFailed() const
+{
+    const QList<DeviceResult> done = results();
+    QList<Entry> again;
+    for (int i = 0; i < done.size() && i < m_entries.size(); ++i) {
+        if (!done.at(i).succeeded())
+            again.append(m_entries.at(i));
+    }
+    return std::unique_ptr<DeviceJob>(new DeviceJob(m_client, m_task, again));
+}
+
+QString DeviceJob::progressText(const QString& title, int number, int total)
+{
+    return QStringLiteral("%1: %2 of %3").arg(title).arg(number).arg(total);
+}
+
+DeviceResult DeviceJob::runOne(const Entry& entry)
+{
+    DeviceResult result{entry.device->name(), entry.device->mac(), DeviceResult::Outcome::Cancelled,
+                        QStringLiteral("not started"), entry.index};
+    if (m_cancelled.load())
+        return result;
+    const int code = m_task.send ? m_task.send(m_client, entry.device, entry.index) : -1;
+    result.outcome = outcomeOf(code, m_client.lastOutcome());
+    result.detail = detailOf(result.outcome, m_client);
+    if (result.succeeded() && m_task.apply)
+        m_task.apply(entry.device, entry.index);
+    return result;
+}
+
+void DeviceJob::run()
+{
+    const int total = m_entries.size();
+    for (int i = 0; i < total; ++i) {
+        const Entry& entry = m_entries.at(i);
+        const QString name = entry.device->name();
+        emit progress(i, total, name.isEmpty() ? entry.device->mac() : name);
+        const DeviceResult result = runOne(entry);
+        {
+            QMutexLocker lock(&m_mutex);
+            m_results.append(result);
+        }
+        if (!result.succeeded())
+            VYLOG("%s on %s: %s (%s)\n", qPrintable(m_task.title), qPrintable(result.mac),
+                  qPrintable(DeviceResult::outcomeText(result.outcome)), qPrintable(result.detail));
+        emit deviceFinished(result);
+    }
+    emit progress(total, total, QString());
+    m_finished.store(true);
+    emit finished();
+}
