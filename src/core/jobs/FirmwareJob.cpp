@@ -221,11 +221,15 @@ QList<DeviceResult> FirmwareJob::deviceResults() const
         switch (u.result.outcome) {
         case Outcome::Uploaded:
             r.outcome = DeviceResult::Outcome::Success;
+            r.detail = QStringLiteral("HTTP %1").arg(u.result.httpStatus);
             break;
         case Outcome::UploadRefused:
         case Outcome::LoginRefused:
             break;
         case Outcome::NoAnswer:
+            r.outcome = DeviceResult::Outcome::NoAnswer;
+            r.detail = u.result.detail; // the phase it fell silent in
+            break;
         case Outcome::NetworkError:
             r.outcome = DeviceResult::Outcome::NoAnswer;
             break;
@@ -235,6 +239,7 @@ QList<DeviceResult> FirmwareJob::deviceResults() const
         case Outcome::Cancelled:
         case Outcome::NotRun:
             r.outcome = DeviceResult::Outcome::Cancelled;
+            r.detail.clear();
             break;
         }
         out << r;

@@ -97,7 +97,7 @@ void VersionPage::runUpgrade(const QList<DeviceRecord*>& devices, bool setAll)
         }
         // A dialog rather than a toast: with many devices the operator has to be
         // able to read every line, and a failed upgrade must not pass unnoticed.
-        ResultListDialog list(jobParent(), vyTr(UpgradeTitle), results);
+        ResultListDialog list(jobParent(), vyTr("Firmware upgrade result"), results);
         list.centerOn(jobParent());
         if (list.exec() != ResultListDialog::Retry)
             return;
