@@ -39,6 +39,25 @@ QString editText(QWidget* page, const char* name)
     return edit ? edit->text() : QStringLiteral("<no edit>");
 }
 
+// Agrees to every question and closes every result list, keeping the names of the dialogs it met.
+struct Agreeing
+{
+    Agreeing()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            const QString name = modal ? modal->objectName() : QString();
+            if (name != QLatin1String("confirmDialog") && name != QLatin1String("resultListDialog"))
+                return;
+            met << name;
+            QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+        });
+        timer.start(10);
+    }
+    QStringList met;
+    QTimer timer;
+};
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -266,6 +285,7 @@ void TestMainWindow::cellEdits()
     QVERIFY(editor);
     QCOMPARE(editor->text(), before);
     editor->setText(text);
+    Agreeing op;
     QTest::keyClick(editor, Qt::Key_Return);
 
     if (sent) {
@@ -274,6 +294,8 @@ void TestMainWindow::cellEdits()
         QCOMPARE(commands.size(), 1);
         QCOMPARE(commands.first().destination, QStringLiteral("02:00:00:00:00:02"));
         QCOMPARE(commands.first().value(column == DeviceTableModel::NameColumn ? "name" : "mac"), text);
+        // A new MAC moves the device: the operator was asked first.
+        QCOMPARE(op.met, column == DeviceTableModel::MacColumn ? QStringList{"confirmDialog"} : QStringList());
     } else {
         QTest::qWait(500);
         QVERIFY(m_segment.commands(method).isEmpty());
@@ -294,6 +316,7 @@ void TestMainWindow::logHasOneLinePerCommandWithPasswordsMasked()
 
     clickCell(*window, 0, DeviceTableModel::NameColumn);
     window->currentPage()->findChild<QLineEdit*>(QStringLiteral("nameEdit"))->setText(QStringLiteral("Hall"));
+    Agreeing op;
     QTest::mouseClick(window->currentPage()->findChild<QPushButton*>(QStringLiteral("setAllButton")),
                       Qt::LeftButton);
     QCOMPARE(tableColumn(*window, DeviceTableModel::NameColumn), (QStringList{"Hall", "Hall", "Hall"}));

@@ -91,8 +91,10 @@ DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<Entry
 
 DeviceJob::~DeviceJob()
 {
-    cancel();
-    wait();
+    if (m_worker) {
+        cancel();
+        wait();
+    }
     for (const Entry& entry : qAsConst(m_entries))
         entry.device->release();
 }

@@ -35,7 +35,8 @@ JobDialog::JobDialog(QWidget* parent, DeviceJob* job)
 
 JobDialog::~JobDialog()
 {
-    m_job->cancel();
+    if (!m_job->isFinished())
+        m_job->cancel();
     m_job->wait();
 }
 
