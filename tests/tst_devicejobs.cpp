@@ -478,6 +478,9 @@ void TestDeviceJobs::pagesAskAndAddress_data()
     QTest::newRow("restore all, two ticked")
         << "maintenance" << "restoreAllButton" << QList<int>{2, 3} << QList<int>{2, 3} << true << "2 devices: Device 3, Device 4"
         << "method" << QStringList{"ResetDefault", "ResetDefault"} << "";
+    QTest::newRow("web login Set: the digest goes out")
+        << "maintenance" << "loginSetButton" << QList<int>{} << QList<int>{0} << true << "" << "password"
+        << QStringList{"5ebe2294ecd0e0f08eab7690d2a6ee69"} << "Setting web login: ok";
     QTest::newRow("volume Set All") << "volume" << "setAllButton" << QList<int>{1} << QList<int>{1} << true << "1 device: Device 2"
                                     << "micVolume" << QStringList{"70"} << "Setting volume: ok";
 }
@@ -514,6 +517,8 @@ void TestDeviceJobs::pagesAskAndAddress()
     } else if (page == QLatin1String("maintenance")) {
         p = screen.addPage<MaintenancePage>(&m_client);
         p->setCurrentDevice(screen.model->deviceAt(0));
+        edit(p, "accountEdit")->setText(QStringLiteral("tech"));
+        edit(p, "passwordEdit")->setText(QStringLiteral("secret"));
     } else {
         p = screen.addPage<VolumePage>(&m_client);
         p->findChild<QSlider*>(QStringLiteral("inputSlider"))->setValue(70);
@@ -538,6 +543,13 @@ void TestDeviceJobs::pagesAskAndAddress()
         macs << macOf(row + 1);
     QCOMPARE(m_devices->destinations(), macs);
     QCOMPARE(toastText(p), toast);
+    if (key == QLatin1String("password")) {
+        // The record keeps the digest, and showing the device again never shows it.
+        QCOMPARE(screen.model->deviceAt(0)->password(), values.first());
+        p->setCurrentDevice(screen.model->deviceAt(0));
+        QCOMPARE(edit(p, "accountEdit")->text(), QStringLiteral("tech"));
+        QCOMPARE(edit(p, "passwordEdit")->text(), QString());
+    }
     // Several devices, or none: a result list, never for a single success.
     QCOMPARE(op.lists.size(), values.size() > 1 ? 1 : 0);
 }

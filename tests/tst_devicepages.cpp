@@ -168,8 +168,6 @@ private slots:
     void endpointText();
 
     // Maintenance.
-    void passwordGoesOutAsItsDigest_data();
-    void passwordGoesOutAsItsDigest();
 
     // Volume.
     void volumesShown_data();
@@ -331,51 +329,7 @@ void TestDevicePages::endpointText()
 // ---------------------------------------------------------------------------
 // Maintenance
 
-void TestDevicePages::passwordGoesOutAsItsDigest_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("digest");
-    QTest::newRow("letters") << "secret"
-                             << "5ebe2294ecd0e0f08eab7690d2a6ee69";
-    QTest::newRow("beyond ASCII, digest of UTF-8")
-        << QStringLiteral("pässwörd 中文") << "d4aa26c2851483bb603376444d6c9d04";
-    QTest::newRow("blanks are kept") << " padded "
-                                     << "9285e1f8d8bc60824cfef16e1f8987e2";
-    QTest::newRow("a digest is hashed again") << "5f4dcc3b5aa765d61d8327deb882cf99"
-                                              << "696d29e0940a4957748fe3fc9efd22a3";
-    QTest::newRow("JSON characters") << R"("quote\back)"
-                                     << "2a0b602915a5d609a0601b433f38cc56";
-}
 
-void TestDevicePages::passwordGoesOutAsItsDigest()
-{
-    QFETCH(QString, password);
-    QFETCH(QString, digest);
-    Screen screen;
-    QVERIFY(showDevices(screen, "[]", 2, 2));
-    auto* page = screen.addPage<MaintenancePage>(m_sdk.get());
-    page->setCurrentDevice(screen.model->deviceAt(1));
-    QCOMPARE(edit(page, "accountEdit")->text(), QStringLiteral("admin"));
-    edit(page, "accountEdit")->setText(QStringLiteral("tech"));
-    edit(page, "passwordEdit")->setText(password);
-    press(page, "loginSetButton");
-
-    const QList<ReceivedCommand> sent = m_segment.commands(QStringLiteral("SetAccountPassword"));
-    QCOMPARE(destinations(sent), screen.macsOf({1}));
-    const QString onWire = sent.first().value("password");
-    QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(onWire).hasMatch());
-    QCOMPARE(onWire, digest);
-    QCOMPARE(sent.first().value("account"), QStringLiteral("tech"));
-    DeviceRecord* device = screen.model->deviceAt(1);
-    QCOMPARE(device->password(), digest);
-    QCOMPARE(device->account(), QStringLiteral("tech"));
-    QCOMPARE(screen.model->deviceAt(0)->account(), QStringLiteral("admin"));
-
-    // Shown again: the new account, and never the stored digest.
-    page->setCurrentDevice(device);
-    QCOMPARE(edit(page, "accountEdit")->text(), QStringLiteral("tech"));
-    QCOMPARE(edit(page, "passwordEdit")->text(), QString());
-}
 
 
 

@@ -12,6 +12,8 @@ private slots:
     void addressCountUp();
     void macSuccessor_data();
     void macSuccessor();
+    void passwordDigest_data();
+    void passwordDigest();
 };
 
 void TestSettingRules::addressCheck_data()
@@ -80,6 +82,25 @@ void TestSettingRules::macSuccessor()
     QFETCH(QString, mac);
     QFETCH(QString, next);
     QCOMPARE(BatchRules::macSuccessor(mac), next);
+}
+
+// What a device receives instead of the typed password: never the password itself.
+void TestSettingRules::passwordDigest_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("digest");
+    QTest::newRow("letters") << "secret" << "5ebe2294ecd0e0f08eab7690d2a6ee69";
+    QTest::newRow("beyond ASCII, digest of UTF-8") << QStringLiteral("pässwörd 中文") << "d4aa26c2851483bb603376444d6c9d04";
+    QTest::newRow("blanks are kept") << " padded " << "9285e1f8d8bc60824cfef16e1f8987e2";
+    QTest::newRow("a digest is hashed again") << "5f4dcc3b5aa765d61d8327deb882cf99" << "696d29e0940a4957748fe3fc9efd22a3";
+    QTest::newRow("JSON characters") << R"("quote\back)" << "2a0b602915a5d609a0601b433f38cc56";
+}
+
+void TestSettingRules::passwordDigest()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, digest);
+    QCOMPARE(BatchRules::passwordDigest(password), digest);
 }
 
 QTEST_GUILESS_MAIN(TestSettingRules)
