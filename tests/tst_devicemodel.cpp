@@ -312,9 +312,9 @@ void TestDeviceModel::sortOrders_data()
     QTest::newRow("name descending") << 4 << desc << QStringList{"gamma", "Beta", "alpha"};
     QTest::newRow("uid") << 3 << asc << QStringList{"alpha", "gamma", "Beta"};
     QTest::newRow("mac") << 5 << asc << QStringList{"alpha", "Beta", "gamma"};
-    // Textual: 192.168.1.10 < 192.168.1.200 < 192.168.1.9.
-    QTest::newRow("ip is textual") << 6 << asc << QStringList{"alpha", "Beta", "gamma"};
-    QTest::newRow("ip descending") << 6 << desc << QStringList{"gamma", "Beta", "alpha"};
+    // By value: 192.168.1.9 < 192.168.1.10 < 192.168.1.200.
+    QTest::newRow("ip by value") << 6 << asc << QStringList{"gamma", "alpha", "Beta"};
+    QTest::newRow("ip descending") << 6 << desc << QStringList{"Beta", "alpha", "gamma"};
     QTest::newRow("netmask ignored") << 7 << asc << QStringList{"gamma", "alpha", "Beta"};
     QTest::newRow("number ignored") << 1 << desc << QStringList{"gamma", "alpha", "Beta"};
 }

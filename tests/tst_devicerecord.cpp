@@ -287,12 +287,21 @@ void TestDeviceRecord::orders_data()
     QTest::addColumn<QString>("b");
     QTest::addColumn<bool>("aFirst");
     QTest::addColumn<bool>("bFirst");
-    QTest::newRow("ip textual") << Order(DeviceRecord::ipAsc) << "ip"
-                                << "192.168.1.10"
-                                << "192.168.1.9" << true << false;
+    QTest::newRow("ip by value") << Order(DeviceRecord::ipAsc) << "ip"
+                                 << "192.168.1.10"
+                                 << "192.168.1.9" << false << true;
     QTest::newRow("ip desc") << Order(DeviceRecord::ipDesc) << "ip"
                              << "192.168.1.10"
-                             << "192.168.1.9" << false << true;
+                             << "192.168.1.9" << true << false;
+    QTest::newRow("ip before no address") << Order(DeviceRecord::ipAsc) << "ip"
+                                          << "255.255.255.255"
+                                          << "" << true << false;
+    QTest::newRow("name naturally") << Order(DeviceRecord::nameAsc) << "name"
+                                    << "Device 2"
+                                    << "device 10" << true << false;
+    QTest::newRow("name, leading zeros") << Order(DeviceRecord::nameAsc) << "name"
+                                         << "Room 007b"
+                                         << "Room 7c" << true << false;
     QTest::newRow("name ignores case") << Order(DeviceRecord::nameAsc) << "name"
                                        << "alpha"
                                        << "Beta" << true << false;

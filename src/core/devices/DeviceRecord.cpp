@@ -237,7 +237,85 @@ int DeviceRecord::compare(const DeviceRecord* a, const DeviceRecord* b, Field fi
     // comparison running the other way round.
     const QString left = a->text(field);
     const QString right = b->text(field);
-    return QString::compare(left, right, Qt::CaseInsensitive);
+    switch (field) {
+    case Ip:
+        return compareAddresses(left, right);
+    case Mac:
+        return compareMacs(left, right);
+    case Name:
+        return compareNatural(left, right);
+    default:
+        return QString::compare(left, right, Qt::CaseInsensitive);
+    }
+}
+
+int DeviceRecord::compareNatural(const QString& left, const QString& right)
+{
+    // Runs of digits compare by their value, so "Device 2" comes before "Device 10".
+    int i = 0, j = 0;
+    while (i < left.size() && j < right.size()) {
+        if (left.at(i).isDigit() && right.at(j).isDigit()) {
+            int iEnd = i, jEnd = j;
+            while (iEnd < left.size() && left.at(iEnd).isDigit())
+                ++iEnd;
+            while (jEnd < right.size() && right.at(jEnd).isDigit())
+                ++jEnd;
+            while (i < iEnd - 1 && left.at(i) == QLatin1Char('0'))
+                ++i;
+            while (j < jEnd - 1 && right.at(j) == QLatin1Char('0'))
+                ++j;
+            if (iEnd - i != jEnd - j)
+                return (iEnd - i) < (jEnd - j) ? -1 : 1;
+            const int c = QStringRef(&left, i, iEnd - i).compare(QStringRef(&right, j, jEnd - j));
+            if (c != 0)
+                return c;
+            i = iEnd;
+            j = jEnd;
+            continue;
+        }
+        const QChar l = left.at(i).toCaseFolded(), r = right.at(j).toCaseFolded();
+        if (l != r)
+            return l < r ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    return (left.size() - i) - (right.size() - j) < 0 ? -1 : (left.size() - i) == (right.size() - j) ? 0 : 1;
+}
+
+int DeviceRecord::compareAddresses(const QString& left, const QString& right)
+{
+    // Numerically, so 198.18.1.9 comes before 198.18.1.10; texts that are no
+    // address come after all addresses.
+    auto value = [](const QString& text, bool* ok) {
+        const QStringList parts = text.split(QLatin1Char('.'));
+        quint64 v = 0;
+        *ok = parts.size() == 4;
+        for (const QString& part : parts) {
+            bool partOk = false;
+            const uint n = part.toUInt(&partOk);
+            *ok = *ok && partOk && n <= 255;
+            v = v << 8 | (n & 0xff);
+        }
+        return v;
+    };
+    bool leftOk = false, rightOk = false;
+    const quint64 l = value(left, &leftOk), r = value(right, &rightOk);
+    if (leftOk != rightOk)
+        return leftOk ? -1 : 1;
+    if (!leftOk)
+        return QString::compare(left, right, Qt::CaseInsensitive);
+    return l < r ? -1 : l > r ? 1 : 0;
+}
+
+int DeviceRecord::compareMacs(const QString& left, const QString& right)
+{
+    // Separators and case aside, the twelve digits compare as one number.
+    auto digits = [](QString text) {
+        text.remove(QLatin1Char(':'));
+        text.remove(QLatin1Char('-'));
+        return text.toLower();
+    };
+    return QString::compare(digits(left), digits(right));
 }
 
 bool DeviceRecord::ipAsc(const DeviceRecord* a, const DeviceRecord* b)

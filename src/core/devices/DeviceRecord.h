@@ -97,8 +97,8 @@ public:
 
     bool hasMac() const { return !mac().isEmpty(); }
 
-    // Sorting orders for the table; texts compare without regard to case, the
-    // ip one textually (192.168.1.10 before 192.168.1.9).
+    // Sorting orders for the table: names naturally ("Device 2" before
+    // "Device 10") without regard to case, addresses and MACs by their value.
     static bool ipAsc(const DeviceRecord* a, const DeviceRecord* b);
     static bool ipDesc(const DeviceRecord* a, const DeviceRecord* b);
     static bool macAsc(const DeviceRecord* a, const DeviceRecord* b);
@@ -115,6 +115,9 @@ private:
     DeviceRecord& operator=(const DeviceRecord&) = delete;
 
     static int compare(const DeviceRecord* a, const DeviceRecord* b, Field field);
+    static int compareNatural(const QString& left, const QString& right);
+    static int compareAddresses(const QString& left, const QString& right);
+    static int compareMacs(const QString& left, const QString& right);
 
     std::atomic<uint32_t> m_references{1};
     std::atomic<bool> m_checked{false};

@@ -83,6 +83,51 @@ bool ProtocolClient::isOpen() const
     return m_adapter != nullptr;
 }
 
+bool ProtocolClient::adapterMac(uint8_t mac[6]) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_adapter)
+        return false;
+    memcpy(mac, m_adapter->mac(), 6);
+    return true;
+}
+
+bool ProtocolClient::adapterIp(uint32_t* address) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_adapter)
+        return false;
+    const uint8_t* ip = m_adapter->ip;
+    *address = uint32_t(ip[0]) << 24 | uint32_t(ip[1]) << 16 | uint32_t(ip[2]) << 8 | ip[3];
+    return true;
+}
+
+bool ProtocolClient::sendFrame(RawFrame* frame)
+{
+    if (!frame)
+        return false;
+    FrameSink sink;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_adapter) {
+            frame->release();
+            return false;
+        }
+        sink = m_sink;
+    }
+    if (sink)
+        sink(frame);
+    else
+        m_capture->send(frame);
+    return true;
+}
+
+void ProtocolClient::setFrameListener(FrameListener listener)
+{
+    QMutexLocker lock(&m_mutex);
+    m_listener = std::move(listener);
+}
+
 bool ProtocolClient::sendCommand(const uint8_t mac[6], const uint8_t ip[4], const char* text, int length)
 {
     uint8_t ownMac[6];
@@ -184,6 +229,10 @@ void ProtocolClient::onPacket(RawFrame* frame)
         open = m_adapter != nullptr;
         if (open)
             memcpy(ownMac, m_adapter->mac(), sizeof ownMac);
+        // Called under the lock so that a listener is never called after
+        // setFrameListener() has removed it and its owner's state is gone.
+        if (m_listener)
+            m_listener(*frame);
     }
     if (!CommandFrame::isCommandFrame(*frame, open ? ownMac : nullptr))
         return;

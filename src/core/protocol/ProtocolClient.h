@@ -68,6 +68,18 @@ public:
     // started right after open() gets its whole time; false after timeoutMs.
     bool waitUntilCaptureOpen(int timeoutMs) const;
 
+    // The open adapter's MAC; false when none is open.
+    bool adapterMac(uint8_t mac[6]) const;
+    // The open adapter's IPv4 address, host order; false when none is open.
+    bool adapterIp(uint32_t* address) const;
+    // Sends a frame that is not a command (an ARP probe) and takes over its
+    // reference; false when no adapter is open.
+    bool sendFrame(RawFrame* frame);
+    // Sees every received frame, on the receive thread, before the command
+    // replies are picked out; must not block. Null removes it.
+    using FrameListener = std::function<void(const RawFrame&)>;
+    void setFrameListener(FrameListener listener);
+
     // False when nothing went out (no adapter open, or the text does not fit a frame).
     bool sendCommand(const uint8_t mac[6], const uint8_t ip[4], const char* text, int length);
     // The first reply answering id, or none after timeoutMs (never when negative) or cancelWait().
@@ -135,9 +147,10 @@ private:
     std::atomic<CommandObserver*> m_observer{nullptr};
     std::atomic<Outcome> m_lastOutcome{Outcome::Success};
 
-    mutable QMutex m_mutex; // guards m_adapter and m_sink
+    mutable QMutex m_mutex; // guards m_adapter, m_sink and m_listener
     std::unique_ptr<Adapter> m_adapter;
     FrameSink m_sink;
+    FrameListener m_listener; // guarded by m_mutex
 
     // Last, so that it is gone before anything its receive thread reaches.
     std::unique_ptr<CaptureEngine> m_capture;
