@@ -75,6 +75,11 @@ struct FakeDevices
 
     void onFrame(RawFrame* frame)
     {
+        // ARP probes of an address check: nobody holds the addresses here.
+        if (!CommandFrame::isCommandFrame(*frame, nullptr)) {
+            frame->release();
+            return;
+        }
         uint8_t mac[6];
         uint8_t ip[4];
         memcpy(mac, frame->bytes(), 6);
@@ -369,8 +374,11 @@ void TestDeviceJobs::retryKeepsEachDeviceItsValue()
     const QList<DeviceRecord*> devices = makeDevices(5);
     m_devices->script(macOf(2), Refuse);
     m_devices->script(macOf(4), Refuse);
-    const QStringList ips{"198.18.3.254", "198.18.3.255", "198.18.3.0", "198.18.3.1", "198.18.3.2"};
-    DeviceJob job(m_client, DeviceTasks::setStaticIp(ips, "198.18.0.1", "255.254.0.0", "", ""), devices);
+    const QStringList ips{"198.18.3.254", "198.18.3.255", "198.18.4.0", "198.18.4.1", "198.18.4.2"};
+    QList<DeviceTasks::StaticAddress> addresses;
+    for (const QString& ip : ips)
+        addresses.append({ip, "198.18.0.1", "255.254.0.0", "", ""});
+    DeviceJob job(m_client, DeviceTasks::setStaticIp(addresses), devices);
     job.start();
     QTRY_VERIFY(job.isFinished());
     job.wait();
@@ -463,7 +471,7 @@ void TestDeviceJobs::pagesAskAndAddress_data()
         << QStringList{"Hall", "Hall"} << "";
     QTest::newRow("IP Set All: consecutive addresses")
         << "ip" << "setAllButton" << QList<int>{} << QList<int>{0, 1, 2, 3} << true << "all 4 listed devices" << "ip"
-        << QStringList{"198.18.3.254", "198.18.3.255", "198.18.3.0", "198.18.3.1"} << "";
+        << QStringList{"198.18.3.254", "198.18.3.255", "198.18.4.0", "198.18.4.1"} << "";
     QTest::newRow("MAC Set asks") << "mac" << "setButton" << QList<int>{} << QList<int>{0} << true << "1 device: Device 1" << "mac"
                                   << QStringList{"00:1A:2B:3C:4D:FE"} << "Setting MAC address: ok";
     QTest::newRow("MAC Set All counts up")
@@ -567,7 +575,10 @@ void TestDeviceJobs::fieldChecksSendNothing_data()
     QTest::newRow("IP trailing blank") << "ip" << "ipEdit" << "198.18.0.7 " << "setButton" << "IP error";
     QTest::newRow("gateway of three numbers") << "ip" << "gatewayEdit" << "198.18.0" << "setButton" << "Gateway error";
     QTest::newRow("empty netmask") << "ip" << "netmaskEdit" << "" << "setAllButton" << "Netmask error";
-    QTest::newRow("Set All checks dns1") << "ip" << "dns1Edit" << "" << "setAllButton" << "Dns1 error";
+    QTest::newRow("netmask with holes") << "ip" << "netmaskEdit" << "255.0.255.0" << "setButton"
+                                        << "255.0.255.0 is not a usable netmask (ones, then zeros)";
+    QTest::newRow("gateway outside the subnet") << "ip" << "gatewayEdit" << "10.0.0.1" << "setAllButton"
+        << "gateway 10.0.0.1 is outside the subnet of 198.18.0.9/255.254.0.0";
     QTest::newRow("Set All checks dns2") << "ip" << "dns2Edit" << "x" << "setAllButton" << "Dns2 error";
     QTest::newRow("empty name") << "name" << "nameEdit" << "" << "setAllButton" << "Please input device name";
     QTest::newRow("empty MAC") << "mac" << "macEdit" << "" << "setButton" << "Please input device mac";

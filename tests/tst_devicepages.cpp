@@ -604,9 +604,14 @@ void TestDevicePages::rtpWriteSendsTheEditsAndSummary()
     QVERIFY(showDevices(screen, "[]", 3, 3));
     auto* page = screen.addPage<RtpChannelsPage>(m_sdk.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
-    // An address without a port does not count for the summary.
-    const QStringList typed{"", "239.0.0.2", "239.0.0.3:6000", "239.0.0.4", "a:b:7", "239.0.0.6:", "",
-                            "", "",          "x:99999"};
+    // A channel that is not ADDRESS:PORT stops the whole write before anything is sent.
+    for (const char* bad : {"hello", "239.0.0.2", "239.0.0.2:0", "239.0.0.2:70000", "a:b:7"}) {
+        edit(page, QStringLiteral("rtpEdit2"))->setText(QLatin1String(bad));
+        press(page, "setButton");
+        QVERIFY2(m_segment.commands(QStringLiteral("SetRtpSettings")).isEmpty(), bad);
+    }
+    // Only filled channels are switched on.
+    const QStringList typed{"", "239.0.0.2:5002", "239.0.0.3:6000", "", "", "", "", "", "", "239.0.0.10:6010"};
     for (int i = 0; i < 10; ++i)
         edit(page, QStringLiteral("rtpEdit%1").arg(i + 1))->setText(typed.at(i));
     screen.tick(2);
@@ -618,25 +623,20 @@ void TestDevicePages::rtpWriteSendsTheEditsAndSummary()
     for (const ReceivedCommand& c : sent) {
         QCOMPARE(c.json.size(), 12); // id, method, rtp0 to rtp9
         for (int i = 0; i < 10; ++i) {
-            const RtpChannelSettings want = RtpChannelSettings::fromEndpointText(typed.at(i));
             const QJsonObject got = c.json.value(QStringLiteral("rtp%1").arg(i)).toObject();
-            QCOMPARE(got.value(QStringLiteral("enable")).toInt(-1), 1);
-            QCOMPARE(got.value(QStringLiteral("rtpIP")).toString(), want.rtpIP);
-            QCOMPARE(got.value(QStringLiteral("rtpPort")).toInt(-1), want.rtpPort);
+            QCOMPARE(got.value(QStringLiteral("enable")).toInt(-1), typed.at(i).isEmpty() ? 0 : 1);
+            QCOMPARE(QStringLiteral("%1:%2").arg(got.value(QStringLiteral("rtpIP")).toString())
+                         .arg(got.value(QStringLiteral("rtpPort")).toInt()),
+                     typed.at(i).isEmpty() ? QStringLiteral(":0") : typed.at(i));
         }
     }
-    QCOMPARE(
-        sent.first().json.value(QStringLiteral("rtp4")).toObject().value(QStringLiteral("rtpIP")).toString(),
-        QStringLiteral("a:b"));
-    QCOMPARE(screen.cell(0, DeviceTableModel::RtpColumn), QStringLiteral("239.0.0.3:6000"));
+    QCOMPARE(screen.cell(0, DeviceTableModel::RtpColumn), QStringLiteral("239.0.0.2:5002"));
     QCOMPARE(screen.cell(1, DeviceTableModel::RtpColumn), QString());
-    QCOMPARE(screen.cell(2, DeviceTableModel::RtpColumn), QStringLiteral("239.0.0.3:6000"));
 
     // Read back from the device: what was sent, in the page's own notation.
     page->setCurrentDevice(screen.model->deviceAt(2));
-    QCOMPARE(edit(page, QStringLiteral("rtpEdit5"))->text(), QStringLiteral("a:b:7"));
-    QCOMPARE(edit(page, QStringLiteral("rtpEdit6"))->text(), QStringLiteral("239.0.0.6"));
-    QCOMPARE(edit(page, QStringLiteral("rtpEdit10"))->text(), QStringLiteral("x"));
+    QCOMPARE(edit(page, QStringLiteral("rtpEdit3"))->text(), QStringLiteral("239.0.0.3:6000"));
+    QCOMPARE(edit(page, QStringLiteral("rtpEdit4"))->text(), QString());
 }
 
 void TestDevicePages::rtpSetBeforeAnyReadSendsValidJson()

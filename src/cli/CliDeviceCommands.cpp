@@ -1,6 +1,7 @@
 #include "CliDeviceCommands.h"
 
 #include "CliContext.h"
+#include "AddressConflicts.h"
 #include "AdapterList.h"
 #include "DeviceRecord.h"
 #include "DeviceSearch.h"
@@ -76,8 +77,10 @@ QString cliDeviceCommandsHelp()
     return QStringLiteral(
         "  (--device accepts several MACs, repeated or separated by commas; --all takes every device found;\n"
         "   devices are handled one after another in MAC order, each reported on its own line)\n"
-        "  set-ip --device MAC (--dhcp | --ip A --gateway G --netmask M [--dns1 D] [--dns2 D])\n"
-        "  set-name --device MAC NAME\n"
+        "  set-ip --device MAC (--dhcp | --ip A [--gateway G] [--netmask M] [--dns1 D] [--dns2 D])\n"
+        "         [--skip-conflicts]   (fields not given keep the device's values; a batch counts up from A\n"
+        "         inside its subnet; addresses already in use stop the batch unless --skip-conflicts)\n"
+        "  set-name --device MAC NAME   (in a batch, {n} numbers the devices: {n}, {n:START}, {n:START:WIDTH})\n"
         "  set-mac --device MAC NEWMAC\n"
         "  set-account --device MAC ACCOUNT PASSWORD   (the password goes out as its MD5 digest)\n"
         "  reset | reboot | play --device MAC\n"
@@ -86,7 +89,7 @@ QString cliDeviceCommandsHelp()
         "  sip-set --device MAC [--account1 A] [--password1 P] [--display-name1 N] [--server-host1 H]\n"
         "          [--server-port1 P] [... the same with 2]   (fields not given keep the device's values)\n"
         "  rtp-get --device MAC\n"
-        "  rtp-set --device MAC [--channel N=ADDRESS[:PORT]]... [--clear N]...   (N from 1 to 10)\n");
+        "  rtp-set --device MAC [--channel N=ADDRESS:PORT]... [--clear N]...   (N from 1 to 10)\n");
 }
 
 int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err)
@@ -189,16 +192,18 @@ using Values = QList<QPair<QString, QString>>;
 // What the command does to each device: the same tasks the program's pages
 // run, or one that reads first. ips and macs hold each device's value of a
 // batch; what a Get command read goes into read, by device.
-DeviceJob::Task taskFor(const Request& r, int count, const QStringList& ips, const QStringList& macs,
-                        const std::shared_ptr<QMap<int, Values>>& read)
+DeviceJob::Task taskFor(const Request& r, int count, const QList<DeviceTasks::StaticAddress>& addresses,
+                        const QStringList& macs, const std::shared_ptr<QMap<int, Values>>& read)
 {
     const QString& command = r.command;
     if (command == QLatin1String("set-ip"))
-        return r.addresses.isEmpty() ? DeviceTasks::setDhcp()
-                                     : DeviceTasks::setStaticIp(ips, r.addresses.at(1), r.addresses.at(2),
-                                                                r.addresses.at(3), r.addresses.at(4));
-    if (command == QLatin1String("set-name"))
-        return DeviceTasks::setName(QVector<QString>(count, r.positional.first()).toList());
+        return r.addresses.isEmpty() ? DeviceTasks::setDhcp() : DeviceTasks::setStaticIp(addresses);
+    if (command == QLatin1String("set-name")) {
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names << BatchRules::numbered(r.positional.first(), i);
+        return DeviceTasks::setName(names);
+    }
     if (command == QLatin1String("set-mac"))
         return DeviceTasks::setMac(macs);
     if (command == QLatin1String("set-account"))
@@ -237,7 +242,8 @@ DeviceJob::Task taskFor(const Request& r, int count, const QStringList& ips, con
                         for (int f = 0; f < 5; ++f) {
                             const QString key = QLatin1String(names[f]) + n;
                             if (set && changes.contains(key))
-                                *fields[f] = changes.value(key);
+                                *fields[f] = f == 0 ? BatchRules::numbered(changes.value(key), index)
+                                                    : changes.value(key);
                             values << qMakePair(key, *fields[f]);
                         }
                     }
@@ -284,6 +290,8 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     CliContext::addTargetOptions(p);
     if (command == QLatin1String("set-ip")) {
         p.addOption(CliContext::option(QStringLiteral("dhcp"), QStringLiteral("Switch to DHCP.")));
+        p.addOption(CliContext::option(QStringLiteral("skip-conflicts"),
+                                       QStringLiteral("Leave out devices whose address another host holds.")));
         for (const char* name : {"ip", "gateway", "netmask", "dns1", "dns2"})
             p.addOption(CliContext::option(QString::fromLatin1(name), QStringLiteral("Address."), QStringLiteral("ADDRESS")));
     } else if (command == QLatin1String("volume")) {
@@ -333,10 +341,11 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         if (dhcp == p.isSet(QStringLiteral("ip")))
             return ctx.fail(CliUsage, QStringLiteral("set-ip needs either --dhcp or --ip"));
         if (!dhcp) {
+            // Fields not given keep each device's own values, as sip-set does.
             for (const char* name : {"ip", "gateway", "netmask", "dns1", "dns2"}) {
                 const QString value = p.value(QString::fromLatin1(name));
-                const bool optional = qstrcmp(name, "dns1") == 0 || qstrcmp(name, "dns2") == 0;
-                if ((!optional || !value.isEmpty()) && !BatchRules::isValidAddress(value))
+                const bool optional = qstrcmp(name, "ip") != 0 && !p.isSet(QString::fromLatin1(name));
+                if (!optional && !BatchRules::isValidAddress(value))
                     return ctx.fail(CliUsage,
                                     QStringLiteral("--%1 is not an address: '%2'").arg(QLatin1String(name), value));
                 request.addresses << value;
@@ -356,8 +365,11 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         for (const QString& n : {QStringLiteral("1"), QStringLiteral("2")}) {
             for (const char* field : {"account", "password", "display-name", "server-host", "server-port"}) {
                 const QString key = QLatin1String(field) + n;
-                if (p.isSet(key))
-                    request.sipChanges.insert(key, p.value(key));
+                if (!p.isSet(key))
+                    continue;
+                if (qstrcmp(field, "server-port") == 0 && !BatchRules::isValidPort(p.value(key).toInt()))
+                    return ctx.fail(CliUsage, QStringLiteral("--%1 must be a port from 1 to 65535").arg(key));
+                request.sipChanges.insert(key, p.value(key));
             }
         }
     }
@@ -366,16 +378,18 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
             const int eq = channelText.indexOf(QLatin1Char('='));
             int n = 0;
             if (eq < 0 || !parseInt(channelText.left(eq), 1, ProtocolClient::RtpChannelCount, &n))
-                return ctx.fail(CliUsage, QStringLiteral("--channel needs N=ADDRESS[:PORT] with N from 1 to 10"));
+                return ctx.fail(CliUsage, QStringLiteral("--channel needs N=ADDRESS:PORT with N from 1 to 10"));
+            const QString why = BatchRules::checkRtpEndpoint(channelText.mid(eq + 1));
+            if (!why.isEmpty() || eq + 1 == channelText.size())
+                return ctx.fail(CliUsage, QStringLiteral("--channel %1: %2").arg(channelText, why));
             request.channelChanges.insert(n - 1, RtpChannelSettings::fromEndpointText(channelText.mid(eq + 1)));
         }
         for (const QString& text : p.values(QStringLiteral("clear"))) {
             int n = 0;
             if (!parseInt(text, 1, ProtocolClient::RtpChannelCount, &n))
                 return ctx.fail(CliUsage, QStringLiteral("--clear needs a channel from 1 to 10"));
-            RtpChannelSettings cleared;
-            cleared.enable = 1;
-            request.channelChanges.insert(n - 1, cleared);
+            // A cleared channel is off: a device would otherwise listen on nothing.
+            request.channelChanges.insert(n - 1, RtpChannelSettings());
         }
         if (request.channelChanges.isEmpty())
             return ctx.fail(CliUsage, QStringLiteral("rtp-set needs --channel or --clear"));
@@ -389,19 +403,70 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     if (!ctx.resolveTargets(wanted, all, &targets))
         return CliUsage;
 
-    // A batch gives consecutive addresses and successive MACs, exactly as the pages do;
-    // a single device gets the MAC as typed.
+    // A batch gives consecutive addresses and successive MACs, exactly as the pages
+    // do, and every value is checked before the first frame goes out.
+    QList<BatchRules::Holder> listed;
+    for (const DeviceRecord* d : ctx.devices())
+        listed.append({d->mac(), d->ip(), d->name()});
     QString mac = request.positional.value(0);
-    if (command == QLatin1String("set-mac") && targets.size() > 1) {
+    if (command == QLatin1String("set-mac") && targets.size() > 1)
         mac = mac.toLower();
-        if (mac.size() > BatchRules::MaxMacTextLength)
-            return ctx.fail(CliUsage, QStringLiteral("a MAC text of over %1 characters cannot be counted up")
-                                          .arg(BatchRules::MaxMacTextLength));
+    const QStringList macs = command == QLatin1String("set-mac") ? BatchRules::macSequence(mac, targets.size())
+                                                                  : QStringList();
+    if (command == QLatin1String("set-mac")) {
+        QList<BatchRules::Planned> plan;
+        for (int i = 0; i < targets.size(); ++i)
+            plan.append({targets.at(i)->mac(), macs.at(i)});
+        const QStringList problems = BatchRules::macPlanProblems(plan, listed);
+        for (const QString& line : problems)
+            err << "orvane-cli: " << line << "\n";
+        if (!problems.isEmpty())
+            return ctx.fail(CliUsage, QStringLiteral("nothing was sent"));
     }
-    const QStringList ips = BatchRules::addressSequence(request.addresses.value(0), targets.size());
-    const QStringList macs = BatchRules::macSequence(mac, targets.size());
+    QList<DeviceTasks::StaticAddress> addresses;
+    if (command == QLatin1String("set-ip") && !request.addresses.isEmpty()) {
+        auto given = [&](int field, const QString& current) {
+            static const char* const names[] = {"ip", "gateway", "netmask", "dns1", "dns2"};
+            return p.isSet(QString::fromLatin1(names[field])) ? request.addresses.at(field) : current;
+        };
+        const QString netmask = given(2, targets.first()->netmask());
+        QString why;
+        const QStringList ips = targets.size() == 1
+                                    ? QStringList{request.addresses.at(0)}
+                                    : BatchRules::consecutiveAddresses(request.addresses.at(0), netmask, targets.size(), &why);
+        if (!why.isEmpty())
+            return ctx.fail(CliUsage, why + QStringLiteral("; nothing was sent"));
+        QList<BatchRules::Planned> plan;
+        for (int i = 0; i < targets.size(); ++i) {
+            const DeviceRecord* d = targets.at(i);
+            const DeviceTasks::StaticAddress a{ips.at(i), given(1, d->gateway()), given(2, d->netmask()),
+                                               given(3, d->dns1()), given(4, d->dns2())};
+            why = BatchRules::checkStaticAddress(a.ip, a.netmask, a.gateway);
+            if (!why.isEmpty())
+                return ctx.fail(CliUsage, QStringLiteral("%1: %2; nothing was sent").arg(d->mac(), why));
+            addresses << a;
+            plan.append({d->mac(), a.ip});
+        }
+        const AddressConflicts conflicts = AddressConflicts::find(ctx.sdk(), plan, listed);
+        for (const QString& line : conflicts.lines)
+            err << "orvane-cli: " << line << "\n";
+        if (!conflicts.isEmpty() && !p.isSet(QStringLiteral("skip-conflicts")))
+            return ctx.fail(CliDeviceFailed,
+                            QStringLiteral("address conflict; nothing was sent (--skip-conflicts leaves those devices out)"));
+        for (int i = targets.size() - 1; i >= 0; --i) {
+            if (conflicts.devices.contains(targets.at(i)->mac())) {
+                targets.removeAt(i);
+                addresses.removeAt(i);
+            }
+        }
+        if (targets.isEmpty())
+            return ctx.fail(CliDeviceFailed, QStringLiteral("every device's address is taken; nothing was sent"));
+    }
+    QStringList ips;
+    for (const DeviceTasks::StaticAddress& a : addresses)
+        ips << a.ip;
     auto read = std::make_shared<QMap<int, Values>>();
-    DeviceJob job(ctx.sdk(), taskFor(request, targets.size(), ips, macs, read), targets);
+    DeviceJob job(ctx.sdk(), taskFor(request, targets.size(), addresses, macs, read), targets);
 
     int failures = 0;
     // The job runs here, so each device is reported as soon as it is done.

@@ -1,6 +1,7 @@
 #include "BatchRules.h"
 
 #include <QCryptographicHash>
+#include <QMap>
 #include <QRegExp>
 #include <QStringList>
 #include <cstring>
@@ -26,12 +27,6 @@ bool BatchRules::parseAddress(const QString& text, uint32_t* address)
 QString BatchRules::addressText(uint32_t a)
 {
     return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg(a >> 16 & 0xff).arg(a >> 8 & 0xff).arg(a & 0xff);
-}
-
-QString BatchRules::nextAddress(const QString& address)
-{
-    uint32_t a = 0;
-    return parseAddress(address, &a) ? addressText(a + 1) : QString();
 }
 
 namespace {
@@ -207,18 +202,41 @@ QString BatchRules::passwordDigest(const QString& password)
     return QString::fromLatin1(QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
 }
 
-QStringList BatchRules::addressSequence(const QString& first, int count)
-{
-    QStringList out;
-    for (QString address = first; out.size() < count; address = nextAddress(address))
-        out.append(address);
-    return out;
-}
-
 QStringList BatchRules::macSequence(const QString& first, int count)
 {
     QStringList out;
     for (QString mac = first; out.size() < count; mac = macSuccessor(mac))
         out.append(mac);
     return out;
+}
+
+QStringList BatchRules::macPlanProblems(const QList<Planned>& plan, const QList<Holder>& listed)
+{
+    QStringList problems;
+    QMap<QString, QString> planned; // new MAC key -> device it goes to
+    for (const Planned& p : plan) {
+        const QString why = checkMac(p.value);
+        if (!why.isEmpty()) {
+            problems << QStringLiteral("%1 for %2: %3").arg(p.value, p.device, why);
+            continue;
+        }
+        const QString key = macKey(p.value);
+        if (planned.contains(key))
+            problems << QStringLiteral("%1 is planned for both %2 and %3").arg(p.value, planned.value(key), p.device);
+        planned.insert(key, p.device);
+    }
+    problems += macConflicts(plan, listed);
+    return problems;
+}
+
+QString BatchRules::checkRtpEndpoint(const QString& text)
+{
+    if (text.isEmpty())
+        return QString();
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    bool ok = false;
+    const int port = colon > 0 ? text.mid(colon + 1).toInt(&ok) : 0;
+    if (colon <= 0 || !isValidAddress(text.left(colon)) || !ok || !isValidPort(port))
+        return QStringLiteral("%1 is not ADDRESS:PORT (an IPv4 address, a port from 1 to 65535)").arg(text);
+    return QString();
 }

@@ -15,11 +15,12 @@ public:
     // Four decimal numbers 0 to 255 without leading zeros, separated by dots,
     // nothing before or after.
     static bool isValidAddress(const QString& text);
+    struct Planned;
+    struct Holder;
+
     // The address as a host-order number; false for text isValidAddress refuses.
     static bool parseAddress(const QString& text, uint32_t* address);
     static QString addressText(uint32_t address);
-    // The next address, carried through every byte (no subnet check).
-    static QString nextAddress(const QString& address);
 
     // Why a static address cannot be used, in plain words, or empty when it can:
     // a well-formed contiguous netmask, an address that is a host of its subnet
@@ -43,10 +44,16 @@ public:
     // counter cannot hold (over 31 characters).
     static QString macSuccessor(const QString& mac);
     static constexpr int MaxMacTextLength = 31;
-    // One value per device of a batch: first, then each next one. The sequence
+    // One MAC per device of a batch: first, then each successor. The sequence
     // goes on past a device that fails, so every device's value is fixed up front.
-    static QStringList addressSequence(const QString& first, int count);
     static QStringList macSequence(const QString& first, int count);
+    // Why a batch of new MACs cannot go out, one line per problem: a malformed,
+    // multicast, zero or broadcast value, a value planned twice, or one another
+    // listed device holds. Empty when it can.
+    static QStringList macPlanProblems(const QList<Planned>& plan, const QList<Holder>& listed);
+    // An RTP channel as typed: empty (the channel off) or ADDRESS:PORT with an
+    // IPv4 address and a port 1 to 65535. Why not, or empty when it is good.
+    static QString checkRtpEndpoint(const QString& text);
 
     // A TCP/UDP port a device can use.
     static bool isValidPort(int port) { return port >= 1 && port <= 65535; }

@@ -1,5 +1,7 @@
 #include "DeviceTasks.h"
 
+#include "BatchRules.h"
+
 #include "DeviceRecord.h"
 #include "ProtocolClient.h"
 
@@ -14,20 +16,23 @@ DeviceJob::Task setName(const QStringList& names)
             [names](DeviceRecord* device, int i) { device->setName(names.at(i)); }};
 }
 
-DeviceJob::Task setStaticIp(const QStringList& ips, const QString& gateway, const QString& netmask,
-                            const QString& dns1, const QString& dns2)
+DeviceJob::Task setStaticIp(const QList<StaticAddress>& addresses)
 {
     return {QStringLiteral("Setting IP address"),
             [=](ProtocolClient& client, DeviceRecord* device, int i) {
-                return i < ips.size() ? client.setIpStatic(device, ips.at(i), gateway, netmask, dns1, dns2) : -1;
+                if (i >= addresses.size())
+                    return -1;
+                const StaticAddress& a = addresses.at(i);
+                return client.setIpStatic(device, a.ip, a.gateway, a.netmask, a.dns1, a.dns2);
             },
             [=](DeviceRecord* device, int i) {
                 // The ipMode text and the binary address commands go to stay as the search found them.
-                device->setIp(ips.at(i));
-                device->setGateway(gateway);
-                device->setNetmask(netmask);
-                device->setDns1(dns1);
-                device->setDns2(dns2);
+                const StaticAddress& a = addresses.at(i);
+                device->setIp(a.ip);
+                device->setGateway(a.gateway);
+                device->setNetmask(a.netmask);
+                device->setDns1(a.dns1);
+                device->setDns2(a.dns2);
             }};
 }
 
@@ -95,12 +100,24 @@ DeviceJob::Task setVolume(int micVolume, int outVolume, int autoMute)
 
 DeviceJob::Task writeSip(const SipAccountSettings& account1, const SipAccountSettings& account2)
 {
-    const QString summary = SipAccountSettings::summary(account1, account2);
+    // "{n}" in an account gives each device of a batch its own number.
+    auto numbered = [=](int i, SipAccountSettings* first, SipAccountSettings* second) {
+        *first = account1;
+        *second = account2;
+        first->account = BatchRules::numbered(account1.account, i);
+        second->account = BatchRules::numbered(account2.account, i);
+    };
     return {QStringLiteral("Setting SIP accounts"),
-            [=](ProtocolClient& client, DeviceRecord* device, int) {
-                return client.setSipSettings(device, account1, account2);
+            [=](ProtocolClient& client, DeviceRecord* device, int i) {
+                SipAccountSettings first, second;
+                numbered(i, &first, &second);
+                return client.setSipSettings(device, first, second);
             },
-            [=](DeviceRecord* device, int) { device->setField(QStringLiteral("sipInfo"), summary); }};
+            [=](DeviceRecord* device, int i) {
+                SipAccountSettings first, second;
+                numbered(i, &first, &second);
+                device->setField(QStringLiteral("sipInfo"), SipAccountSettings::summary(first, second));
+            }};
 }
 
 DeviceJob::Task writeRtp(const QList<RtpChannelSettings>& channels)

@@ -14,9 +14,17 @@
 namespace DeviceTasks {
 
 DeviceJob::Task setName(const QStringList& names);
-// Static addresses: ips[i] for device i, the rest the same for all.
-DeviceJob::Task setStaticIp(const QStringList& ips, const QString& gateway, const QString& netmask,
-                            const QString& dns1, const QString& dns2);
+// One device's static address settings.
+struct StaticAddress
+{
+    QString ip;
+    QString gateway;
+    QString netmask;
+    QString dns1;
+    QString dns2;
+};
+// Static addresses: addresses[i] for device i.
+DeviceJob::Task setStaticIp(const QList<StaticAddress>& addresses);
 // The new address is the DHCP server's to give; the table learns it at the next search.
 DeviceJob::Task setDhcp();
 DeviceJob::Task setMac(const QStringList& macs);

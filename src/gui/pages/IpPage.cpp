@@ -1,6 +1,8 @@
 #include "IpPage.h"
 
+#include "AddressConflicts.h"
 #include "DeviceRecord.h"
+#include "DeviceTableModel.h"
 #include "DeviceTasks.h"
 #include "BatchRules.h"
 #include "Language.h"
@@ -8,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -29,10 +32,11 @@ const RowInfo Rows[IpPage::RowCount] = {
     {"Dns2", "Dns2 error", "dns2Edit", 230, 100},
 };
 
-// "Set" leaves the DNS servers unchecked (an empty one is sent as it is);
-// "Set All" checks all five.
-const int SetCheckedRows = IpPage::Dns1Row;
-const int SetAllCheckedRows = IpPage::RowCount;
+// The DNS servers may be left empty, on Set and on Set All alike.
+bool isOptional(int row)
+{
+    return row == IpPage::Dns1Row || row == IpPage::Dns2Row;
+}
 
 const int LabelWidth = 90;
 const int EditWidth = 120;
@@ -104,15 +108,63 @@ bool IpPage::isDhcp() const
     return m_modeComboBox->currentIndex() == DhcpIndex;
 }
 
-bool IpPage::checkRows(int count)
+bool IpPage::checkRows()
 {
-    for (int row = 0; row < count; ++row) {
-        if (!BatchRules::isValidAddress(m_edits[row]->text())) {
+    for (int row = 0; row < RowCount; ++row) {
+        const QString text = m_edits[row]->text();
+        if (!(isOptional(row) && text.isEmpty()) && !BatchRules::isValidAddress(text)) {
             showToast(vyTr(Rows[row].error));
             return false;
         }
     }
-    return true;
+    const QString why =
+        BatchRules::checkStaticAddress(m_edits[IpRow]->text(), m_edits[NetmaskRow]->text(), m_edits[GatewayRow]->text());
+    if (!why.isEmpty())
+        showToast(why);
+    return why.isEmpty();
+}
+
+QList<DeviceRecord*> IpPage::withoutConflicts(const QList<DeviceRecord*>& devices, QStringList* ips)
+{
+    QList<BatchRules::Planned> plan;
+    for (int i = 0; i < devices.size(); ++i)
+        plan.append({devices.at(i)->mac(), ips->at(i)});
+    QList<BatchRules::Holder> listed;
+    if (m_model)
+        for (const DeviceRecord* d : m_model->devices())
+            listed.append({d->mac(), d->ip(), d->name()});
+    // One probe round for the whole batch: a quarter of a second, not one wait per device.
+    const AddressConflicts conflicts = AddressConflicts::find(*m_sdk, plan, listed);
+    if (conflicts.isEmpty())
+        return devices;
+    const bool some = conflicts.devices.size() < devices.size();
+    QMessageBox box(QMessageBox::Warning, vyTr("Address conflict"),
+                    vyTr("These addresses are already in use:") + QStringLiteral("\n\n") +
+                        conflicts.lines.join(QLatin1Char('\n')),
+                    QMessageBox::Cancel, jobParent());
+    QPushButton* skip = some ? box.addButton(vyTr("Skip these devices"), QMessageBox::AcceptRole) : nullptr;
+    box.exec();
+    if (!skip || box.clickedButton() != skip)
+        return {};
+    QList<DeviceRecord*> kept;
+    QStringList keptIps;
+    for (int i = 0; i < devices.size(); ++i) {
+        if (!conflicts.devices.contains(devices.at(i)->mac())) {
+            kept << devices.at(i);
+            keptIps << ips->at(i);
+        }
+    }
+    *ips = keptIps;
+    return kept;
+}
+
+void IpPage::runStatic(const QList<DeviceRecord*>& devices, const QStringList& ips, bool setAll)
+{
+    QList<DeviceTasks::StaticAddress> addresses;
+    for (const QString& ip : ips)
+        addresses.append({ip, m_edits[GatewayRow]->text(), m_edits[NetmaskRow]->text(), m_edits[Dns1Row]->text(),
+                          m_edits[Dns2Row]->text()});
+    runTask(DeviceTasks::setStaticIp(addresses), devices, setAll);
 }
 
 void IpPage::onClickSetButton(bool)
@@ -123,26 +175,34 @@ void IpPage::onClickSetButton(bool)
         runTask(DeviceTasks::setDhcp(), {currentDevice()}, false);
         return;
     }
-    if (!checkRows(SetCheckedRows))
+    if (!checkRows())
         return;
-    runTask(DeviceTasks::setStaticIp({m_edits[IpRow]->text()}, m_edits[GatewayRow]->text(),
-                                     m_edits[NetmaskRow]->text(), m_edits[Dns1Row]->text(), m_edits[Dns2Row]->text()),
-            {currentDevice()}, false);
+    QStringList ips{m_edits[IpRow]->text()};
+    const QList<DeviceRecord*> devices = withoutConflicts({currentDevice()}, &ips);
+    if (!devices.isEmpty())
+        runStatic(devices, ips, false);
 }
 
 void IpPage::onClickSetAllButton(bool)
 {
-    if (!isDhcp() && !checkRows(SetAllCheckedRows))
+    if (!isDhcp() && !checkRows())
         return;
     const QList<DeviceRecord*> devices = targetDevices();
     if (isDhcp()) {
         runTask(DeviceTasks::setDhcp(), devices, true);
         return;
     }
-    runTask(DeviceTasks::setStaticIp(BatchRules::addressSequence(m_edits[IpRow]->text(), devices.size()),
-                                     m_edits[GatewayRow]->text(), m_edits[NetmaskRow]->text(),
-                                     m_edits[Dns1Row]->text(), m_edits[Dns2Row]->text()),
-            devices, true);
+    // Every device's address is fixed and checked before the first frame goes out.
+    QString why;
+    QStringList ips =
+        BatchRules::consecutiveAddresses(m_edits[IpRow]->text(), m_edits[NetmaskRow]->text(), devices.size(), &why);
+    if (!why.isEmpty()) {
+        showToast(why);
+        return;
+    }
+    const QList<DeviceRecord*> kept = withoutConflicts(devices, &ips);
+    if (!kept.isEmpty())
+        runStatic(kept, ips, true);
 }
 
 void IpPage::resizeEvent(QResizeEvent* event)

@@ -38,7 +38,12 @@ protected:
 
 private:
     // The first of the first `count` rows whose text is no address: its toast, and false.
-    bool checkRows(int count);
+    // Every address field, and the address, netmask and gateway together; a toast says what is wrong.
+    bool checkRows();
+    // The devices whose planned address nobody else holds; asks whether to skip
+    // the others, none when the operator cancels. ips follows the devices kept.
+    QList<DeviceRecord*> withoutConflicts(const QList<DeviceRecord*>& devices, QStringList* ips);
+    void runStatic(const QList<DeviceRecord*>& devices, const QStringList& ips, bool setAll);
     bool isDhcp() const;
 
     QLabel* m_headerLabel;

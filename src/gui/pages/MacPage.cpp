@@ -1,6 +1,7 @@
 #include "MacPage.h"
 
 #include "DeviceRecord.h"
+#include "DeviceTableModel.h"
 #include "DeviceTasks.h"
 #include "BatchRules.h"
 #include "Language.h"
@@ -45,6 +46,8 @@ void MacPage::onClickSetButton(bool)
         showToast(vyTr("Please input device mac"));
         return;
     }
+    if (!checkPlan({currentDevice()}, {mac}))
+        return;
     // A new address moves the device: asked first, like any batch.
     runTask(DeviceTasks::setMac({mac}), {currentDevice()}, false, true);
 }
@@ -61,7 +64,27 @@ void MacPage::onClickSetAllButton(bool)
         return;
     }
     const QList<DeviceRecord*> devices = targetDevices();
-    runTask(DeviceTasks::setMac(BatchRules::macSequence(mac, devices.size())), devices, true);
+    const QStringList macs = BatchRules::macSequence(mac, devices.size());
+    if (!checkPlan(devices, macs))
+        return;
+    runTask(DeviceTasks::setMac(macs), devices, true);
+}
+
+bool MacPage::checkPlan(const QList<DeviceRecord*>& devices, const QStringList& macs)
+{
+    // Checked here, before anything is sent: a device given a malformed MAC, or
+    // one another device holds, answers no more or answers for two.
+    QList<BatchRules::Planned> plan;
+    for (int i = 0; i < devices.size(); ++i)
+        plan.append({devices.at(i)->mac(), macs.value(i)});
+    QList<BatchRules::Holder> listed;
+    if (m_model)
+        for (const DeviceRecord* d : m_model->devices())
+            listed.append({d->mac(), d->ip(), d->name()});
+    const QStringList problems = BatchRules::macPlanProblems(plan, listed);
+    if (!problems.isEmpty())
+        showToast(problems.first());
+    return problems.isEmpty();
 }
 
 void MacPage::resizeEvent(QResizeEvent* event)

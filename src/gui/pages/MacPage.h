@@ -25,6 +25,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // False, with a toast naming the first problem, when a MAC cannot be given.
+    bool checkPlan(const QList<DeviceRecord*>& devices, const QStringList& macs);
 
     QLabel* m_deviceLabel;
     QLabel* m_promptLabel;

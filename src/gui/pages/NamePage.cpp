@@ -1,5 +1,6 @@
 #include "NamePage.h"
 
+#include "BatchRules.h"
 #include "DeviceRecord.h"
 #include "DeviceTasks.h"
 #include "Language.h"
@@ -10,7 +11,8 @@
 
 NamePage::NamePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
     : SettingsPage(parent, sdk, model), m_deviceLabel(new QLabel(this)), m_promptLabel(new QLabel(this)),
-      m_valueEdit(new QLineEdit(this)), m_setButton(new QPushButton(this)), m_setAllButton(new QPushButton(this))
+      m_valueEdit(new QLineEdit(this)), m_previewLabel(new QLabel(this)), m_setButton(new QPushButton(this)),
+      m_setAllButton(new QPushButton(this))
 {
     setObjectName(QStringLiteral("namePage"));
     m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
@@ -22,6 +24,22 @@ NamePage::NamePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model
     m_setAllButton->setText(vyTr("Set All"));
     connect(m_setButton, &QPushButton::clicked, this, &NamePage::onClickSetButton);
     connect(m_setAllButton, &QPushButton::clicked, this, &NamePage::onClickSetAllButton);
+    m_previewLabel->setObjectName(QStringLiteral("numberingPreview"));
+    connect(m_valueEdit, &QLineEdit::textChanged, this, &NamePage::updatePreview);
+}
+
+void NamePage::updatePreview()
+{
+    // "{n}" numbers the devices of a Set All; the operator sees the first and
+    // last name before anything is sent.
+    const QString pattern = m_valueEdit->text();
+    const int count = targetDevices().size();
+    if (!BatchRules::hasNumbering(pattern) || count == 0) {
+        m_previewLabel->clear();
+        return;
+    }
+    m_previewLabel->setText(vyTr("Set All: %1 ... %2")
+                                .arg(BatchRules::numbered(pattern, 0), BatchRules::numbered(pattern, count - 1)));
 }
 
 void NamePage::showDevice(DeviceRecord* device)
@@ -57,7 +75,10 @@ void NamePage::onClickSetAllButton(bool)
         return;
     }
     const QList<DeviceRecord*> devices = targetDevices();
-    runTask(DeviceTasks::setName(QVector<QString>(devices.size(), name).toList()), devices, true);
+    QStringList names;
+    for (int i = 0; i < devices.size(); ++i)
+        names << BatchRules::numbered(name, i);
+    runTask(DeviceTasks::setName(names), devices, true);
 }
 
 void NamePage::resizeEvent(QResizeEvent* event)
@@ -67,6 +88,7 @@ void NamePage::resizeEvent(QResizeEvent* event)
     m_deviceLabel->setGeometry(10, 10, w - 20, 20);
     m_promptLabel->setGeometry(10, 40, 200, 20);
     m_valueEdit->setGeometry(220, 40, 100, 20);
+    m_previewLabel->setGeometry(330, 40, w - 340, 20);
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }

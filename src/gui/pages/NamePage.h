@@ -24,10 +24,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void updatePreview();
 
     QLabel* m_deviceLabel;
     QLabel* m_promptLabel;
     QLineEdit* m_valueEdit;
+    QLabel* m_previewLabel;
     QPushButton* m_setButton;
     QPushButton* m_setAllButton;
 };

@@ -2,6 +2,7 @@
 
 #include "DeviceRecord.h"
 #include "ReadRtpChannelsJob.h"
+#include "BatchRules.h"
 #include "DeviceTasks.h"
 #include "Language.h"
 
@@ -64,10 +65,22 @@ void RtpChannelsPage::fillEdits()
         m_edits[i]->setText(m_channels.at(i).endpointText());
 }
 
-void RtpChannelsPage::readEdits()
+bool RtpChannelsPage::readEdits()
 {
-    for (int i = 0; i < ChannelCount && i < m_channels.size(); ++i)
-        m_channels[i] = RtpChannelSettings::fromEndpointText(m_edits[i]->text());
+    // Checked before anything goes out: a channel of text or port 0 would be
+    // sent as it stands, and an empty one would be switched on.
+    for (int i = 0; i < ChannelCount; ++i) {
+        const QString why = BatchRules::checkRtpEndpoint(m_edits[i]->text().trimmed());
+        if (!why.isEmpty()) {
+            showToast(QStringLiteral("%1 %2: %3").arg(vyTr("Channel")).arg(i + 1).arg(why));
+            return false;
+        }
+    }
+    for (int i = 0; i < ChannelCount && i < m_channels.size(); ++i) {
+        const QString text = m_edits[i]->text().trimmed();
+        m_channels[i] = text.isEmpty() ? RtpChannelSettings() : RtpChannelSettings::fromEndpointText(text);
+    }
+    return true;
 }
 
 void RtpChannelsPage::onClickSetButton(bool)
@@ -84,8 +97,8 @@ void RtpChannelsPage::onClickSetAllButton(bool)
 
 void RtpChannelsPage::runWrite(const QList<DeviceRecord*>& devices, bool setAll)
 {
-    readEdits();
-    runTask(DeviceTasks::writeRtp(m_channels), devices, setAll);
+    if (readEdits())
+        runTask(DeviceTasks::writeRtp(m_channels), devices, setAll);
 }
 
 void RtpChannelsPage::resizeEvent(QResizeEvent* event)

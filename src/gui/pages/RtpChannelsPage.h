@@ -35,7 +35,7 @@ protected:
 
 private:
     void fillEdits();
-    void readEdits();
+    bool readEdits();
     void runWrite(const QList<DeviceRecord*>& devices, bool setAll);
 
     QLabel* m_header;

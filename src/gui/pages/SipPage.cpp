@@ -1,5 +1,7 @@
 #include "SipPage.h"
 
+#include "BatchRules.h"
+
 #include "DeviceRecord.h"
 #include "DeviceTasks.h"
 #include "ReadSipJob.h"
@@ -106,6 +108,13 @@ void SipPage::onClickSetAllButton(bool)
 
 void SipPage::runWrite(const QList<DeviceRecord*>& devices, bool setAll)
 {
+    for (const Column& column : m_columns) {
+        const QString port = column.edits[4]->text();
+        if (!port.isEmpty() && !BatchRules::isValidPort(port.toInt())) {
+            showToast(vyTr("The server port must be a number from 1 to 65535"));
+            return;
+        }
+    }
     runTask(DeviceTasks::writeSip(read(m_columns[0]), read(m_columns[1])), devices, setAll);
 }
 
