@@ -39,17 +39,6 @@ bool parseArgs(QCommandLineParser& p, const QString& command, const QStringList&
     return true;
 }
 
-// Numbers as numbers, so that scripts need not convert.
-QJsonValue typed(const QString& column, const QString& value)
-{
-    bool ok = false;
-    const int n = value.toInt(&ok);
-    if (ok && (column.endsWith(QLatin1String("volume")) || column == QLatin1String("auto_mute") ||
-               column.endsWith(QLatin1String("_port"))))
-        return n;
-    return value;
-}
-
 QString shown(const QString& column, const QString& value)
 {
     return ProvisioningPlan::isSecret(column) && !value.isEmpty() ? Masked : value;
@@ -85,13 +74,7 @@ int cliExport(const QStringList& args, QTextStream& out, QTextStream& err)
 
     const bool full = p.isSet(QStringLiteral("full"));
     const bool secrets = p.isSet(QStringLiteral("with-secrets"));
-    QStringList columns = QStringList{QStringLiteral("mac")} + ProvisioningPlan::readOnlyColumns();
-    for (const QString& c : ProvisioningPlan::settableColumns()) {
-        if ((!full && (c.startsWith(QLatin1String("sip")) || c.startsWith(QLatin1String("rtp")))) ||
-            (!secrets && ProvisioningPlan::isSecret(c)))
-            continue;
-        columns << c;
-    }
+    const QStringList columns = ProvisioningPlan::exportColumns(full, secrets);
     QList<QMap<QString, QString>> devices;
     for (DeviceRecord* d : ctx.devices()) {
         SipAccountSettings sip[ProvisioningPlan::SipAccounts];
@@ -108,22 +91,8 @@ int cliExport(const QStringList& args, QTextStream& out, QTextStream& err)
                                                                         full && read ? &rtp : nullptr, secrets);
         devices << values;
     }
-    if (format == QLatin1String("csv")) {
-        out << QString::fromUtf8(ProvisioningPlan::toCsv(columns, devices));
-    } else {
-        QJsonArray array;
-        for (const auto& d : devices) {
-            QJsonObject o;
-            for (const QString& c : columns)
-                if (d.contains(c))
-                    o.insert(c, typed(c, d.value(c)));
-            array.append(o);
-        }
-        QJsonObject top;
-        top.insert(QStringLiteral("version"), ProvisioningPlan::FormatVersion);
-        top.insert(QStringLiteral("devices"), array);
-        out << QJsonDocument(top).toJson(QJsonDocument::Indented);
-    }
+    out << QString::fromUtf8(format == QLatin1String("csv") ? ProvisioningPlan::toCsv(columns, devices)
+                                                             : ProvisioningPlan::toJson(columns, devices));
     return status;
 }
 
@@ -184,8 +153,8 @@ int cliApply(const QStringList& args, QTextStream& out, QTextStream& err)
             for (const ProvisioningPlan::Change& c : r.changes) {
                 QJsonObject change;
                 change.insert(QStringLiteral("field"), c.column);
-                change.insert(QStringLiteral("from"), typed(c.column, shown(c.column, c.from)));
-                change.insert(QStringLiteral("to"), typed(c.column, shown(c.column, c.to)));
+                change.insert(QStringLiteral("from"), ProvisioningPlan::typedValue(c.column, shown(c.column, c.from)));
+                change.insert(QStringLiteral("to"), ProvisioningPlan::typedValue(c.column, shown(c.column, c.to)));
                 changes.append(change);
             }
             o.insert(QStringLiteral("changes"), changes);

@@ -270,6 +270,18 @@ bool ProvisioningPlan::parse(const QByteArray& data, QStringList* errors)
     return errors->isEmpty();
 }
 
+ProvisioningPlan ProvisioningPlan::only(const QStringList& macs) const
+{
+    QSet<QString> keep;
+    for (const QString& mac : macs)
+        keep.insert(BatchRules::macKey(mac));
+    ProvisioningPlan subset;
+    for (const Row& row : m_rows)
+        if (keep.contains(BatchRules::macKey(row.mac)))
+            subset.m_rows << row;
+    return subset;
+}
+
 QMap<QString, QString> ProvisioningPlan::currentValues(const DeviceRecord& device, const SipAccountSettings* sip,
                                                        const QList<RtpChannelSettings>* rtp, bool withSecrets)
 {
@@ -352,6 +364,44 @@ bool ProvisioningPlan::touchesRtp(const Row& row)
         if (it.key().startsWith(QLatin1String("rtp")))
             return true;
     return false;
+}
+
+QStringList ProvisioningPlan::exportColumns(bool full, bool secrets)
+{
+    QStringList columns = QStringList{QStringLiteral("mac")} + readOnlyColumns();
+    for (const QString& c : settableColumns()) {
+        if ((!full && (c.startsWith(QLatin1String("sip")) || c.startsWith(QLatin1String("rtp")))) ||
+            (!secrets && isSecret(c)))
+            continue;
+        columns << c;
+    }
+    return columns;
+}
+
+QJsonValue ProvisioningPlan::typedValue(const QString& column, const QString& value)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (ok && (column.endsWith(QLatin1String("volume")) || column == QLatin1String("auto_mute") ||
+               column.endsWith(QLatin1String("_port"))))
+        return n;
+    return value;
+}
+
+QByteArray ProvisioningPlan::toJson(const QStringList& columns, const QList<QMap<QString, QString>>& devices)
+{
+    QJsonArray array;
+    for (const auto& d : devices) {
+        QJsonObject o;
+        for (const QString& c : columns)
+            if (d.contains(c))
+                o.insert(c, typedValue(c, d.value(c)));
+        array.append(o);
+    }
+    QJsonObject top;
+    top.insert(QStringLiteral("version"), FormatVersion);
+    top.insert(QStringLiteral("devices"), array);
+    return QJsonDocument(top).toJson(QJsonDocument::Indented);
 }
 
 QByteArray ProvisioningPlan::toCsv(const QStringList& columns, const QList<QMap<QString, QString>>& devices)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -43,6 +44,8 @@ public:
     // column named. False with the reasons in errors.
     bool parse(const QByteArray& data, QStringList* errors);
     const QList<Row>& rows() const { return m_rows; }
+    // The same plan for the devices with these MACs only.
+    ProvisioningPlan only(const QStringList& macs) const;
 
     // A device's current values under the plan's column names, from its search
     // record and, where given, the SIP accounts and RTP channels read from it.
@@ -63,8 +66,14 @@ public:
     static bool touchesSip(const Row& row);
     static bool touchesRtp(const Row& row);
 
-    // CSV of the given rows of values under the given columns.
+    // The given rows of values under the given columns, as export writes them.
     static QByteArray toCsv(const QStringList& columns, const QList<QMap<QString, QString>>& devices);
+    static QByteArray toJson(const QStringList& columns, const QList<QMap<QString, QString>>& devices);
+    // The columns export writes: identity, the table's, and with full the SIP
+    // accounts and RTP channels; passwords only with secrets.
+    static QStringList exportColumns(bool full, bool secrets);
+    // A value as JSON carries it: volumes, auto_mute and ports as numbers.
+    static QJsonValue typedValue(const QString& column, const QString& value);
 
 private:
     bool addRow(int line, const QMap<QString, QString>& cells, QStringList* errors);
