@@ -68,6 +68,15 @@ DeviceRecord* PlanApply::deviceFor(const ProvisioningPlan::Row& row) const
     return nullptr;
 }
 
+const ProvisioningPlan::Row* PlanApply::rowFor(const DeviceRecord* device) const
+{
+    const QString key = BatchRules::macKey(device->mac());
+    for (const ProvisioningPlan::Row& row : m_plan.rows())
+        if (BatchRules::macKey(row.mac) == key)
+            return &row;
+    return nullptr;
+}
+
 QString PlanApply::effective(const ProvisioningPlan::Row& row, const QMap<QString, QString>& current,
                              const QString& column)
 {
@@ -126,7 +135,7 @@ QList<PlanApply::Result> PlanApply::run(bool checkOnly, const std::function<void
     for (int i = 0; i < rows.size(); ++i) {
         DeviceRecord* device = deviceFor(rows.at(i));
         if (device) {
-            results << runOne(rows.at(i), device, checkOnly);
+            results << applyTo(rows.at(i), device, checkOnly);
         } else {
             Result r;
             r.mac = rows.at(i).mac;
@@ -140,7 +149,7 @@ QList<PlanApply::Result> PlanApply::run(bool checkOnly, const std::function<void
     return results;
 }
 
-PlanApply::Result PlanApply::runOne(const ProvisioningPlan::Row& row, DeviceRecord* device, bool checkOnly)
+PlanApply::Result PlanApply::applyTo(const ProvisioningPlan::Row& row, DeviceRecord* device, bool checkOnly)
 {
     Result r;
     r.mac = device->mac();
@@ -181,6 +190,7 @@ PlanApply::Result PlanApply::runOne(const ProvisioningPlan::Row& row, DeviceReco
     if (touches(r.changes, {QStringLiteral("name")})) {
         if (m_client.setName(device, value(QStringLiteral("name"))) != 0)
             return fail(QStringLiteral("name"));
+        device->setName(value(QStringLiteral("name")));
         done << QStringLiteral("name");
     }
     if (touches(r.changes, {QStringLiteral("mic_volume"), QStringLiteral("out_volume"), QStringLiteral("auto_mute")})) {
@@ -188,6 +198,9 @@ PlanApply::Result PlanApply::runOne(const ProvisioningPlan::Row& row, DeviceReco
                                      value(QStringLiteral("out_volume")).toInt(),
                                      value(QStringLiteral("auto_mute")).toInt()) != 0)
             return fail(QStringLiteral("volumes"));
+        device->setIntValue(QStringLiteral("micVolume"), value(QStringLiteral("mic_volume")).toInt());
+        device->setIntValue(QStringLiteral("outVolume"), value(QStringLiteral("out_volume")).toInt());
+        device->setIntValue(QStringLiteral("autoMute"), value(QStringLiteral("auto_mute")).toInt());
         done << QStringLiteral("volumes");
     }
     if (touches(r.changes, {QStringLiteral("web_account"), QStringLiteral("web_password")})) {
@@ -198,6 +211,8 @@ PlanApply::Result PlanApply::runOne(const ProvisioningPlan::Row& row, DeviceReco
                                      : current.value(QStringLiteral("web_password"));
         if (m_client.setAccountPassword(device, value(QStringLiteral("web_account")), password) != 0)
             return fail(QStringLiteral("web account"));
+        device->setAccount(value(QStringLiteral("web_account")));
+        device->setPassword(password);
         done << QStringLiteral("web account");
     }
     if (touches(r.changes, {QStringLiteral("sip*")})) {
@@ -237,6 +252,14 @@ PlanApply::Result PlanApply::runOne(const ProvisioningPlan::Row& row, DeviceReco
                                                     value(QStringLiteral("dns2")));
         if (code != 0)
             return fail(QStringLiteral("address"));
+        // The binary address commands go to stays until the next search, as after the IP page.
+        if (value(QStringLiteral("ip_mode")) == QLatin1String("static")) {
+            device->setIp(value(QStringLiteral("ip")));
+            device->setNetmask(value(QStringLiteral("netmask")));
+            device->setGateway(value(QStringLiteral("gateway")));
+            device->setDns1(value(QStringLiteral("dns1")));
+            device->setDns2(value(QStringLiteral("dns2")));
+        }
     }
     return r;
 }

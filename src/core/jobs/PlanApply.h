@@ -47,12 +47,16 @@ public:
 
     static QString outcomeWord(Outcome outcome);
 
-private:
+    // The found device a row names, or none; the row that names a device, or none.
     DeviceRecord* deviceFor(const ProvisioningPlan::Row& row) const;
+    const ProvisioningPlan::Row* rowFor(const DeviceRecord* device) const;
+    // One device: reads what its row touches, compares, and unless checkOnly sends.
+    Result applyTo(const ProvisioningPlan::Row& row, DeviceRecord* device, bool checkOnly);
+
+private:
     // Planned value, else the device's current one.
     static QString effective(const ProvisioningPlan::Row& row, const QMap<QString, QString>& current,
                              const QString& column);
-    Result runOne(const ProvisioningPlan::Row& row, DeviceRecord* device, bool checkOnly);
 
     ProtocolClient& m_client;
     const ProvisioningPlan& m_plan;
