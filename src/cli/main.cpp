@@ -2,6 +2,7 @@
 #include "CliBroadcast.h"
 #include "CliDeviceCommands.h"
 #include "CliFirmware.h"
+#include "CliPlan.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -22,7 +23,7 @@ void usage(QTextStream& out)
     out << "usage: orvane-cli COMMAND [OPTIONS]\n\n"
            "  adapters [--format table|json|csv]\n"
            "  search [--adapter NAME] [--timeout MS] [--alarm-test] [--any-model] [--format table|json|csv]\n"
-        << cliDeviceCommandsHelp() << cliFirmwareHelp()
+        << cliDeviceCommandsHelp() << cliFirmwareHelp() << cliPlanHelp()
         << "  broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] (FILE... | --source ID)\n"
            "  sources [--format table|json]\n\n"
            "Device commands also take --adapter, --timeout (search time) and --format table|json.\n"
@@ -55,6 +56,10 @@ int main(int argc, char* argv[])
         return cliBroadcast(args, out, err);
     if (command == QLatin1String("sources"))
         return cliSources(args, out, err);
+    if (command == QLatin1String("export"))
+        return cliExport(args, out, err);
+    if (command == QLatin1String("apply"))
+        return cliApply(args, out, err);
     if (command == QLatin1String("firmware"))
         return cliFirmware(args, out, err);
     if (cliIsDeviceCommand(command))
