@@ -34,10 +34,10 @@ Adapter testAdapter()
     return adapter;
 }
 
-void inject(ProtocolClient& sdk, const QByteArray& text, const uint8_t* fromMac = DeviceMac)
+void inject(ProtocolClient& sdk, const QByteArray& text, const uint8_t* fromMac = DeviceMac,
+            const uint8_t* toMac = OwnMac)
 {
-    RawFrame* frame =
-        CommandFrame::build(fromMac, DeviceIp, OwnMac, OwnIp, text.constData(), text.size());
+    RawFrame* frame = CommandFrame::build(fromMac, DeviceIp, toMac, OwnIp, text.constData(), text.size());
     QVERIFY(frame);
     sdk.onPacket(frame);
     frame->release();
@@ -155,6 +155,7 @@ class TestOrvaneSDK : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); }
     void idsCountFromZeroAfterOpen();
     void commandTexts_data();
     void commandTexts();
@@ -168,10 +169,9 @@ private slots:
     void cancelWaitFromAnotherThread();
     void cancelBeforeTheWaitBegins();
     void staleRepliesDoNotSurviveReopen();
-    void nothingSentWhileClosed();
-    void observerSeesTraffic();
-    void searchWithTimeoutZero();
-    void searchCollectsUntilDeadline();
+    void observerAndDebugSeeTrafficWithoutSecrets();
+    void search_data();
+    void search();
     void searchEndsOnCancel();
     void getSipSettings();
     void getRtpSettings();
@@ -321,46 +321,73 @@ void TestOrvaneSDK::commandTexts()
     QCOMPARE(frame.mid(38, 4).toHex(), ip.toHex());
 }
 
+enum Sender
+{
+    FromDevice,
+    FromOwnMac,   // our own frame echoed back
+    FromOtherMac, // a third host answering in the device's place
+    ToOtherMac    // the device's MAC, but sent to another host (seen through promiscuous capture)
+};
+
 void TestOrvaneSDK::replies_data()
 {
     QTest::addColumn<QByteArray>("reply"); // %1 stands for the command's id
-    QTest::addColumn<bool>("fromOwnMac");
+    QTest::addColumn<int>("sender");
     QTest::addColumn<Outcome>("outcome");
 
-    QTest::newRow("success") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << false << Success;
-    QTest::newRow("id as string") << QByteArray("{\"id\":\"%1\",\"result\":\"success\"}") << false << Success;
-    QTest::newRow("keys in capitals") << QByteArray("{\"ID\":%1,\"RESULT\":\"success\"}") << false << Success;
+    QTest::newRow("success") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << int(FromDevice) << Success;
+    QTest::newRow("id as string") << QByteArray("{\"id\":\" %1\",\"result\":\"success\"}") << int(FromDevice)
+                                  << Success;
+    QTest::newRow("keys in capitals") << QByteArray("{\"ID\":%1,\"RESULT\":\"success\"}") << int(FromDevice)
+                                      << Success;
     // The largest frame there is: 60 bytes of headers and 1454 of text, no room for a zero.
     const int padding =
         CommandFrame::MaxTextLength - int(strlen("{\"id\":0,\"result\":\"success\",\"pad\":\"\"}"));
     QTest::newRow("1514-byte frame") << QByteArray("{\"id\":%1,\"result\":\"success\",\"pad\":\"" +
                                                    QByteArray(padding, 'x') + "\"}")
-                                     << false << Success;
-    QTest::newRow("value with capital S")
-        << QByteArray("{\"id\":%1,\"result\":\"Success\"}") << false << Failure;
-    QTest::newRow("fail") << QByteArray("{\"id\":%1,\"result\":\"fail\"}") << false << Failure;
-    QTest::newRow("no result") << QByteArray("{\"id\":%1}") << false << Failure;
-    QTest::newRow("result not text") << QByteArray("{\"id\":%1,\"result\":true}") << false << Failure;
+                                     << int(FromDevice) << Success;
+    QTest::newRow("value with capital S") << QByteArray("{\"id\":%1,\"result\":\"Success\"}") << int(FromDevice)
+                                          << Failure;
+    QTest::newRow("fail") << QByteArray("{\"id\":%1,\"result\":\"fail\"}") << int(FromDevice) << Failure;
+    QTest::newRow("no result") << QByteArray("{\"id\":%1}") << int(FromDevice) << Failure;
+    QTest::newRow("result not text") << QByteArray("{\"id\":%1,\"result\":true}") << int(FromDevice) << Failure;
     // Each reply below carries "success"; taking it would turn the following "fail" into 0.
-    QTest::newRow("foreign id") << QByteArray("{\"id\":9%1,\"result\":\"success\"}") << false << Ignored;
-    QTest::newRow("foreign id as string")
-        << QByteArray("{\"id\":\"9%1\",\"result\":\"success\"}") << false << Ignored;
-    QTest::newRow("no id") << QByteArray("{\"result\":\"success\"}") << false << Ignored;
-    QTest::newRow("broken json") << QByteArray("{\"id\":%1,\"result\":\"success\"") << false << Ignored;
-    QTest::newRow("array") << QByteArray("[{\"id\":%1,\"result\":\"success\"}]") << false << Ignored;
-    QTest::newRow("own frame echoed") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << true << Ignored;
+    QTest::newRow("foreign id") << QByteArray("{\"id\":9%1,\"result\":\"success\"}") << int(FromDevice)
+                                << Ignored;
+    QTest::newRow("foreign id as string") << QByteArray("{\"id\":\"9%1\",\"result\":\"success\"}")
+                                          << int(FromDevice) << Ignored;
+    QTest::newRow("no id") << QByteArray("{\"result\":\"success\",\"x%1\":0}") << int(FromDevice) << Ignored;
+    QTest::newRow("id not whole") << QByteArray("{\"id\":%1.9,\"result\":\"success\"}") << int(FromDevice)
+                                  << Ignored;
+    QTest::newRow("id text not whole") << QByteArray("{\"id\":\"%1.9\",\"result\":\"success\"}")
+                                       << int(FromDevice) << Ignored;
+    QTest::newRow("broken json") << QByteArray("{\"id\":%1,\"result\":\"success\"") << int(FromDevice) << Ignored;
+    QTest::newRow("array") << QByteArray("[{\"id\":%1,\"result\":\"success\"}]") << int(FromDevice) << Ignored;
+    QTest::newRow("own frame echoed") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << int(FromOwnMac)
+                                      << Ignored;
+    // Hostile segment: a third host that knows the id must not answer for the device.
+    QTest::newRow("forged sender") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << int(FromOtherMac)
+                                   << Ignored;
+    QTest::newRow("wrong destination") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << int(ToOtherMac)
+                                       << Ignored;
+    QTest::newRow("duplicate keys") << QByteArray("{\"id\":%1,\"result\":\"fail\",\"Result\":\"success\"}")
+                                    << int(FromDevice) << Ignored;
+    QTest::newRow("duplicate keys deeper")
+        << QByteArray("{\"id\":%1,\"result\":\"success\",\"sip0\":{\"a\":1,\"a\":2}}") << int(FromDevice)
+        << Ignored;
 }
 
 void TestOrvaneSDK::replies()
 {
     QFETCH(QByteArray, reply);
-    QFETCH(bool, fromOwnMac);
+    QFETCH(int, sender);
     QFETCH(Outcome, outcome);
     ProtocolClient sdk;
     FakeWire wire(sdk);
     wire.responder = [&](ProtocolClient& s, int id, const QByteArray&) {
         const QByteArray text = QString::fromLatin1(reply).arg(id).toLatin1();
-        inject(s, text, fromOwnMac ? OwnMac : DeviceMac);
+        inject(s, text, sender == FromOwnMac ? OwnMac : sender == FromOtherMac ? OtherMac : DeviceMac,
+               sender == ToOtherMac ? OtherMac : OwnMac);
         if (outcome == Ignored)
             inject(s, QByteArray("{\"id\":") + QByteArray::number(id) + ",\"result\":\"fail\"}");
     };
@@ -537,23 +564,13 @@ void TestOrvaneSDK::staleRepliesDoNotSurviveReopen()
     QCOMPARE(sdk.reboot(d.device), -1);
 }
 
-void TestOrvaneSDK::nothingSentWhileClosed()
+QStringList debugLines;
+void keepDebugLine(QtMsgType, const QMessageLogContext&, const QString& line)
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
-    RecordingObserver observer;
-    sdk.setObserver(&observer);
-    sdk.close();
-    QVERIFY(!sdk.isOpen());
-    sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2);
-    QCOMPARE(wire.count(), 0);
-    QVERIFY(observer.sent.isEmpty());
-    sdk.open(nullptr);
-    sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2);
-    QCOMPARE(wire.count(), 0);
+    debugLines << line;
 }
 
-void TestOrvaneSDK::observerSeesTraffic()
+void TestOrvaneSDK::observerAndDebugSeeTrafficWithoutSecrets()
 {
     ProtocolClient sdk;
     FakeWire wire(sdk);
@@ -566,63 +583,113 @@ void TestOrvaneSDK::observerSeesTraffic()
         arp->bytes()[43] = 0;
         s.onPacket(arp);
         arp->release();
-        inject(s, "{\"id\":" + QByteArray::number(id) + ",\"result\":\"success\"}");
+        inject(s, "{\"id\":" + QByteArray::number(id) + ",\"result\":\"success\",\"pass\\u0077ord\":\"s3cret\"}");
     };
     DeviceRef d;
-    QCOMPARE(sdk.reboot(d.device), 0);
-    QCOMPARE(observer.sent, QList<QByteArray>{"{\"id\":0,\"method\":\"reboot\"}"});
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
+    debugLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepDebugLine);
+    const int result = sdk.setAccountPassword(d.device, "admin", "0cc175b9c0f1b6a831c399e269772661");
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QCOMPARE(result, 0);
+    QCOMPARE(observer.sent.size(), 1);
     // Neither the echo of our own frame nor the plain ARP request counts as received.
-    QCOMPARE(observer.received, QList<QByteArray>{"{\"id\":0,\"result\":\"success\"}"});
+    QCOMPARE(observer.received.size(), 1);
+    // Standard error is not the log file, but a password must not reach it either.
+    QCOMPARE(debugLines.size(), 2);
+    QVERIFY2(!debugLines.join(' ').contains("s3cret") && !debugLines.join(' ').contains("0cc175"),
+             qPrintable(debugLines.join('\n')));
+
+    // Closed, or opened on no adapter, nothing goes out.
+    sdk.close();
+    QVERIFY(!sdk.isOpen());
+    QVERIFY(!sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2));
+    sdk.open(nullptr);
+    QVERIFY(!sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2));
+    QCOMPARE(wire.count(), 1);
+    QCOMPARE(observer.sent.size(), 1);
     sdk.setObserver(nullptr);
 }
 
-void TestOrvaneSDK::searchWithTimeoutZero()
+// One answer a search meets: who sends it, to whom, and its text (%1: the search's id).
+struct Answer
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
-    wire.responder = answer("{\"id\":%d,\"method\":\"search\",\"type\":\"KM41\"}");
-    QList<DeviceRecord*> list;
-    QElapsedTimer timer;
-    timer.start();
-    sdk.search(list, 0, false);
-    QVERIFY(timer.elapsed() < PromptMs);
-    QCOMPARE(wire.count(), 1);
-    QVERIFY(list.isEmpty());
+    int sender; // 0: the device, 1: OtherMac, 2..: a MAC of its own (a host posing as many)
+    QByteArray text;
+    bool toUs = true;
+};
+using Answers = QList<Answer>;
+Q_DECLARE_METATYPE(Answers)
+
+void TestOrvaneSDK::search_data()
+{
+    QTest::addColumn<Answers>("answers");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<QStringList>("listed"); // "name" or "name claims MAC", in arrival order
+    QTest::addColumn<QList<int>>("summary"); // devices, duplicates, overflow, refused, foreignClaims
+
+    const QByteArray a = "{\"id\":%1,\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}";
+    const QByteArray b = "{\"id\":\"%1\",\"method\":\"search\",\"name\":\"B\"}";
+    QTest::newRow("no time, nothing listed") << Answers{{0, a}} << 0 << QStringList() << QList<int>{0, 0, 0, 0, 0};
+    QTest::newRow("first answer of each sender, the rest dropped on arrival")
+        << Answers{{0, a}, {0, "{\"id\":%1,\"method\":\"Search\",\"name\":\"capital\"}"},
+                   {0, "{\"id\":9%1,\"method\":\"search\",\"name\":\"stale\"}"},
+                   {1, "{\"id\":%1,\"method\":\"search\""}, {1, b}, {0, a}, {1, b}}
+        << 300 << QStringList{"A", "B"} << QList<int>{2, 3, 0, 0, 0};
+    // A host claiming the device's MAC is listed under its own, marked, and
+    // the device itself is still there to be addressed.
+    QTest::newRow("claimed MAC")
+        << Answers{{1, "{\"id\":%1,\"method\":\"search\",\"name\":\"F\",\"mac\":\"00:1a:2b:3c:4d:5e\"}"},
+                   {0, "{\"id\":%1,\"method\":\"search\",\"name\":\"A\",\"mac\":\"00-1A-2B-3C-4D-5E\"}"}}
+        << 300 << QStringList{"F claims 00:1a:2b:3c:4d:5e", "A"} << QList<int>{2, 0, 0, 0, 1};
+    QTest::newRow("duplicate keys refused")
+        << Answers{{0, "{\"id\":%1,\"method\":\"search\",\"mac\":\"x\",\"MAC\":\"y\"}"}, {1, b}} << 300
+        << QStringList{"B"} << QList<int>{1, 0, 0, 1, 0};
+    QTest::newRow("wrong destination") << Answers{{0, a, false}, {1, b}} << 300 << QStringList{"B"}
+                                       << QList<int>{1, 0, 0, 0, 0};
+    Answers flood;
+    QStringList kept;
+    for (int i = 0; i < ProtocolClient::MaxSearchDevices + 3; ++i) {
+        flood << Answer{2 + i, b};
+        if (i < ProtocolClient::MaxSearchDevices)
+            kept << QStringLiteral("B");
+    }
+    QTest::newRow("flood beyond the cap") << flood << 1500 << kept
+                                          << QList<int>{ProtocolClient::MaxSearchDevices, 0, 3, 0, 0};
 }
 
-void TestOrvaneSDK::searchCollectsUntilDeadline()
+void TestOrvaneSDK::search()
 {
+    QFETCH(Answers, answers);
+    QFETCH(int, timeoutMs);
+    QFETCH(QStringList, listed);
+    QFETCH(QList<int>, summary);
     ProtocolClient sdk;
     FakeWire wire(sdk);
-    std::thread devices;
-    wire.responder = [&devices](ProtocolClient& s, int id, const QByteArray&) {
-        const QByteArray n = QByteArray::number(id);
-        inject(s, "{\"id\":" + n + ",\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}");
-        inject(s, "{\"id\":" + n + ",\"method\":\"Search\",\"type\":\"KM41\",\"name\":\"capital\"}");
-        inject(s, "{\"id\":" + QByteArray::number(id + 7) + ",\"method\":\"search\",\"name\":\"stale\"}");
-        inject(s, "{\"id\":" + n + ",\"method\":\"search\"", OtherMac);
-        // A second device answers late from another thread, and the first one twice.
-        devices = std::thread([&s, n] {
-            QThread::msleep(100);
-            inject(s, "{\"id\":\"" + n + "\",\"method\":\"search\",\"name\":\"B\"}", OtherMac);
-            inject(s, "{\"id\":" + n + ",\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}");
-        });
+    wire.responder = [&answers](ProtocolClient& s, int id, const QByteArray&) {
+        for (const Answer& answer : answers) {
+            uint8_t mac[6] = {0x02, 0xee, 0, 0, uint8_t(answer.sender >> 8), uint8_t(answer.sender)};
+            const uint8_t* from = answer.sender == 0 ? DeviceMac : answer.sender == 1 ? OtherMac : mac;
+            inject(s, QString::fromLatin1(answer.text).arg(id).toLatin1(), from, answer.toUs ? OwnMac : OtherMac);
+        }
     };
     QList<DeviceRecord*> list;
     list.append(nullptr); // whatever the caller left there is dropped
     QElapsedTimer timer;
     timer.start();
-    sdk.search(list, 400, false);
+    sdk.search(list, timeoutMs, false);
     const qint64 elapsed = timer.elapsed();
-    devices.join();
-    QVERIFY2(elapsed >= 399, qPrintable(QString::number(elapsed)));
-    QVERIFY(elapsed < 400 + PromptMs);
+    // A search lasts its time, however much arrives, and not much longer.
+    QVERIFY2(elapsed >= timeoutMs - 1 && elapsed < timeoutMs + PromptMs, qPrintable(QString::number(elapsed)));
     QStringList names;
     for (DeviceRecord* device : list) {
-        names << device->name();
+        names << (device->hasForeignMacClaim() ? device->name() + " claims " + device->claimedMac() : device->name());
         device->release();
     }
-    QCOMPARE(names, (QStringList{"A", "B", "A"}));
+    QCOMPARE(names, listed);
+    const ProtocolClient::SearchSummary got = sdk.lastSearch();
+    QCOMPARE((QList<int>{got.devices, got.duplicates, got.overflow, got.refused, got.foreignClaims}), summary);
 }
 
 void TestOrvaneSDK::searchEndsOnCancel()
