@@ -168,19 +168,19 @@ private slots:
     void silentDeviceTimesOut();
     void cancelWaitFromAnotherThread();
     void cancelBeforeTheWaitBegins();
-    void staleRepliesDoNotSurviveReopen();
     void observerAndDebugSeeTrafficWithoutSecrets();
     void search_data();
     void search();
     void searchEndsOnCancel();
     void getSipSettings();
     void getRtpSettings();
-    void setRtpSettingsTenChannels();
-    void setRtpSettingsShortLists_data();
-    void setRtpSettingsShortLists();
+    void setRtpSettings_data();
+    void setRtpSettings();
     void captureEngineStartsAndStops();
 };
 
+// Devices know ids counting from 0 after each open; what was queued before
+// the open must not answer the new commands.
 void TestOrvaneSDK::idsCountFromZeroAfterOpen()
 {
     ProtocolClient sdk;
@@ -191,9 +191,11 @@ void TestOrvaneSDK::idsCountFromZeroAfterOpen()
     QCOMPARE(sdk.reboot(d.device), 0);
     QCOMPARE(idOf(wire.texts.value(0)), 0);
     QCOMPARE(idOf(wire.texts.value(1)), 1);
+    inject(sdk, "{\"id\":0,\"result\":\"success\"}");
     const Adapter adapter = testAdapter();
     sdk.open(&adapter);
-    QCOMPARE(sdk.playVolume(d.device), 0);
+    wire.responder = answer("{\"id\":%d,\"result\":\"fail\"}");
+    QCOMPARE(sdk.playVolume(d.device), -1);
     QCOMPARE(idOf(wire.lastText()), 0);
 }
 
@@ -202,97 +204,59 @@ void TestOrvaneSDK::commandTexts_data()
     QTest::addColumn<Command>("command");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("broadcast");
-
+    const auto row = [](const char* name, Command command, const char* text, bool broadcast = false) {
+        QTest::newRow(name) << command << QByteArray(text) << broadcast;
+    };
     SipAccountSettings sip0;
     sip0.serverHost = "10.0.0.1";
     sip0.serverPort = "5060";
     sip0.account = "101";
     sip0.password = "pw";
     sip0.displayName = "Hall";
-
-    QTest::newRow("search") << Command([](ProtocolClient& s, DeviceRecord*) {
-        QList<DeviceRecord*> list;
-        s.search(list, 0, false);
-        return 0;
-    }) << QByteArray("{\"id\":0,\"method\":\"search\",\"user\":\"Windows Dravlen\"}")
-                            << true;
-    QTest::newRow("search alarm test")
-        << Command([](ProtocolClient& s, DeviceRecord*) {
-               QList<DeviceRecord*> list;
-               s.search(list, 0, true);
-               return 0;
-           })
-        << QByteArray(
-               "{\"id\":0,\"method\":\"search\",\"user\":\"Windows Dravlen\", \"alarmTest\":\"enable\"}")
-        << true;
-    QTest::newRow("SetIp dhcp") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.setIpDhcp(d); })
-                                << QByteArray("{\"id\":0,\"method\":\"SetIp\",\"IpMode\":\"dhcp\"}") << false;
-    QTest::newRow("SetIp static")
-        << Command([](ProtocolClient& s, DeviceRecord* d) {
-               return s.setIpStatic(d, "198.18.0.9", "198.18.0.254", "255.255.254.0", "8.8.8.8", "");
-           })
-        << QByteArray("{\"id\":0,\"method\":\"SetIp\",\"IpMode\":\"static\",\"ip\":\"198.18.0.9\","
-                      "\"gateway\":\"198.18.0.254\",\"netmask\":\"255.255.254.0\",\"dns1\":\"8.8.8.8\","
-                      "\"dns2\":\"\"}")
-        << false;
-    QTest::newRow("SetSN") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.setSN(d, "SN-001"); })
-                           << QByteArray("{\"id\":0,\"method\":\"SetSN\",\"sn\":\"SN-001\"}") << false;
-    QTest::newRow("SetName") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.setName(d, "Hall 2"); })
-                             << QByteArray("{\"id\":0,\"method\":\"SetName\",\"name\":\"Hall 2\"}") << false;
-    QTest::newRow("SetMac") << Command([](ProtocolClient& s, DeviceRecord* d) {
-        return s.setMac(d, "00:1a:2b:3c:4d:5f");
-    }) << QByteArray("{\"id\":0,\"method\":\"SetMac\",\"mac\":\"00:1a:2b:3c:4d:5f\"}")
-                            << false;
-    QTest::newRow("SetServer") << Command([](ProtocolClient& s, DeviceRecord* d) {
-        return s.setServer(d, "198.18.0.2", 8080);
-    }) << QByteArray("{\"id\":0,\"method\":\"SetServer\",\"serverIp\":\"198.18.0.2\",\"serverPort\":8080}")
-                               << false;
-    QTest::newRow("SetDeviceInfo")
-        << Command([](ProtocolClient& s, DeviceRecord* d) {
-               return s.setDeviceInfo(d, "A1", "N2", "Gate", 3, "R4", "S5", "T6", "U7");
-           })
-        << QByteArray(
-               "{\"id\":0,\"method\":\"SetDeviceInfo\",\"areaCode\":\"A1\",\"number\":\"N2\",\"name\":"
-               "\"Gate\","
-               "\"powerLevel\":3,\"resourceTypeSequenceCode\":\"R4\",\"resourceSonTypeSequenceCode\":\"S5\","
-               "\"resourceTypeCode\":\"T6\",\"resourceSonTypeCode\":\"U7\"}")
-        << false;
-    QTest::newRow("PlayVolume") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.playVolume(d); })
-                                << QByteArray("{\"id\":0,\"method\":\"PlayVolume\"}") << false;
-    QTest::newRow("SetDeviceVolume")
-        << Command([](ProtocolClient& s, DeviceRecord* d) { return s.setDeviceVolume(d, 5, 7, 1); })
-        << QByteArray(
-               "{\"id\":0,\"method\":\"SetDeviceVolume\", \"micVolume\":5, \"outVolume\":7, \"autoMute\":1}")
-        << false;
-    QTest::newRow("SetAccountPassword")
-        << Command([](ProtocolClient& s, DeviceRecord* d) {
-               return s.setAccountPassword(d, "admin", "0cc175b9c0f1b6a831c399e269772661");
-           })
-        << QByteArray("{\"id\":0,\"method\":\"SetAccountPassword\", \"account\":\"admin\", "
-                      "\"password\":\"0cc175b9c0f1b6a831c399e269772661\"}")
-        << false;
-    QTest::newRow("GetSipSettings") << Command([](ProtocolClient& s, DeviceRecord* d) {
-        SipAccountSettings a, b;
-        return s.getSipSettings(d, a, b);
-    }) << QByteArray("{\"id\":0,\"method\":\"GetSipSettings\"}")
-                                    << false;
-    QTest::newRow("SetSipSettings")
-        << Command([sip0](ProtocolClient& s, DeviceRecord* d) { return s.setSipSettings(d, sip0, SipAccountSettings()); })
-        << QByteArray(
-               "{\"id\":0,\"method\":\"SetSipSettings\",\"sip0\":{\"serverHost\" : \"10.0.0.1\","
-               "\"serverPort\" : \"5060\", \"account\" : \"101\",\"password\" : \"pw\",\"displayName\" : "
-               "\"Hall\"},\"sip1\":{\"serverHost\" : \"\",\"serverPort\" : \"\", \"account\" : \"\","
-               "\"password\" : \"\",\"displayName\" : \"\"}}")
-        << false;
-    QTest::newRow("GetRtpSettings") << Command([](ProtocolClient& s, DeviceRecord* d) {
-        QList<RtpChannelSettings> list = channels(10);
-        return s.getRtpSettings(d, list);
-    }) << QByteArray("{\"id\":0,\"method\":\"GetRtpSettings\"}")
-                                    << false;
-    QTest::newRow("reboot") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.reboot(d); })
-                            << QByteArray("{\"id\":0,\"method\":\"reboot\"}") << false;
-    QTest::newRow("ResetDefault") << Command([](ProtocolClient& s, DeviceRecord* d) { return s.resetDefault(d); })
-                                  << QByteArray("{\"id\":0,\"method\":\"ResetDefault\"}") << false;
+    using S = ProtocolClient;
+    using D = DeviceRecord*;
+    const auto search = [](bool alarmTest) {
+        return [alarmTest](S& s, D) {
+            QList<DeviceRecord*> list;
+            s.search(list, 0, alarmTest);
+            return 0;
+        };
+    };
+    row("search", search(false), R"({"id":0,"method":"search","user":"Windows Dravlen"})", true);
+    row("search alarm test", search(true),
+        R"({"id":0,"method":"search","user":"Windows Dravlen", "alarmTest":"enable"})", true);
+    row("SetIp dhcp", [](S& s, D d) { return s.setIpDhcp(d); }, R"({"id":0,"method":"SetIp","IpMode":"dhcp"})");
+    row("SetIp static",
+        [](S& s, D d) { return s.setIpStatic(d, "198.18.0.9", "198.18.0.254", "255.255.254.0", "8.8.8.8", ""); },
+        R"({"id":0,"method":"SetIp","IpMode":"static","ip":"198.18.0.9","gateway":"198.18.0.254",)"
+        R"("netmask":"255.255.254.0","dns1":"8.8.8.8","dns2":""})");
+    row("SetSN", [](S& s, D d) { return s.setSN(d, "SN-001"); }, R"({"id":0,"method":"SetSN","sn":"SN-001"})");
+    row("SetName", [](S& s, D d) { return s.setName(d, "Hall 2"); },
+        R"({"id":0,"method":"SetName","name":"Hall 2"})");
+    row("SetMac", [](S& s, D d) { return s.setMac(d, "00:1a:2b:3c:4d:5f"); },
+        R"({"id":0,"method":"SetMac","mac":"00:1a:2b:3c:4d:5f"})");
+    row("SetServer", [](S& s, D d) { return s.setServer(d, "198.18.0.2", 8080); },
+        R"({"id":0,"method":"SetServer","serverIp":"198.18.0.2","serverPort":8080})");
+    row("SetDeviceInfo", [](S& s, D d) { return s.setDeviceInfo(d, "A1", "N2", "Gate", 3, "R4", "S5", "T6", "U7"); },
+        R"({"id":0,"method":"SetDeviceInfo","areaCode":"A1","number":"N2","name":"Gate","powerLevel":3,)"
+        R"("resourceTypeSequenceCode":"R4","resourceSonTypeSequenceCode":"S5","resourceTypeCode":"T6",)"
+        R"("resourceSonTypeCode":"U7"})");
+    row("PlayVolume", [](S& s, D d) { return s.playVolume(d); }, R"({"id":0,"method":"PlayVolume"})");
+    row("SetDeviceVolume", [](S& s, D d) { return s.setDeviceVolume(d, 5, 7, 1); },
+        R"({"id":0,"method":"SetDeviceVolume", "micVolume":5, "outVolume":7, "autoMute":1})");
+    row("SetAccountPassword",
+        [](S& s, D d) { return s.setAccountPassword(d, "admin", "0cc175b9c0f1b6a831c399e269772661"); },
+        R"({"id":0,"method":"SetAccountPassword", "account":"admin", "password":"0cc175b9c0f1b6a831c399e269772661"})");
+    row("GetSipSettings", [](S& s, D d) { SipAccountSettings a, b; return s.getSipSettings(d, a, b); },
+        R"({"id":0,"method":"GetSipSettings"})");
+    row("SetSipSettings", [sip0](S& s, D d) { return s.setSipSettings(d, sip0, SipAccountSettings()); },
+        R"({"id":0,"method":"SetSipSettings","sip0":{"serverHost" : "10.0.0.1","serverPort" : "5060", )"
+        R"("account" : "101","password" : "pw","displayName" : "Hall"},"sip1":{"serverHost" : "",)"
+        R"("serverPort" : "", "account" : "","password" : "","displayName" : ""}})");
+    row("GetRtpSettings", [](S& s, D d) { QList<RtpChannelSettings> list = channels(10); return s.getRtpSettings(d, list); },
+        R"({"id":0,"method":"GetRtpSettings"})");
+    row("reboot", [](S& s, D d) { return s.reboot(d); }, R"({"id":0,"method":"reboot"})");
+    row("ResetDefault", [](S& s, D d) { return s.resetDefault(d); }, R"({"id":0,"method":"ResetDefault"})");
 }
 
 void TestOrvaneSDK::commandTexts()
@@ -552,18 +516,6 @@ void TestOrvaneSDK::cancelBeforeTheWaitBegins()
     QCOMPARE(sdk.setName(d.device, "Hall"), 0);
 }
 
-void TestOrvaneSDK::staleRepliesDoNotSurviveReopen()
-{
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
-    inject(sdk, "{\"id\":0,\"result\":\"success\"}"); // left over from before the adapter changed
-    const Adapter adapter = testAdapter();
-    sdk.open(&adapter);
-    wire.responder = answer("{\"id\":%d,\"result\":\"fail\"}");
-    DeviceRef d;
-    QCOMPARE(sdk.reboot(d.device), -1);
-}
-
 QStringList debugLines;
 void keepDebugLine(QtMsgType, const QMessageLogContext&, const QString& line)
 {
@@ -753,37 +705,18 @@ void TestOrvaneSDK::getRtpSettings()
     QCOMPARE(list[11], channels(12)[11]);
 }
 
-void TestOrvaneSDK::setRtpSettingsTenChannels()
-{
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
-    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
-    DeviceRef d;
-    QCOMPARE(sdk.setRtpSettings(d.device, channels(10)), 0);
-    QByteArray expected = "{\"id\":0,\"method\":\"SetRtpSettings\",";
-    for (int i = 0; i < 10; ++i)
-        expected += "\"rtp" + QByteArray::number(i) + "\":" + printedChannel(i) + (i < 9 ? "," : "");
-    expected += "}";
-    QCOMPARE(wire.lastText(), expected);
-    QCOMPARE(wire.lastText().count("},\"rtp"), 9);
-    QVERIFY(wire.lastText().endsWith("\n}}"));
-
-    // Lists longer than ten send the first ten only.
-    QCOMPARE(sdk.setRtpSettings(d.device, channels(12)), 0);
-    expected.replace("\"id\":0", "\"id\":1");
-    QCOMPARE(wire.lastText(), expected);
-}
-
-void TestOrvaneSDK::setRtpSettingsShortLists_data()
+void TestOrvaneSDK::setRtpSettings_data()
 {
     QTest::addColumn<int>("count");
     QTest::newRow("empty, as before a first read") << 0;
     QTest::newRow("one") << 1;
-    QTest::newRow("three") << 3;
     QTest::newRow("nine") << 9;
+    QTest::newRow("ten") << 10;
+    QTest::newRow("twelve: the first ten go") << 12;
 }
 
-void TestOrvaneSDK::setRtpSettingsShortLists()
+// Valid JSON whatever the list length: a comma between channels, none after the last.
+void TestOrvaneSDK::setRtpSettings()
 {
     QFETCH(int, count);
     ProtocolClient sdk;
@@ -791,14 +724,12 @@ void TestOrvaneSDK::setRtpSettingsShortLists()
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
     QCOMPARE(sdk.setRtpSettings(d.device, channels(count)), 0);
+    QByteArray expected = "{\"id\":0,\"method\":\"SetRtpSettings\"";
+    for (int i = 0; i < qMin(count, 10); ++i)
+        expected += ",\"rtp" + QByteArray::number(i) + "\":" + printedChannel(i);
+    QCOMPARE(wire.lastText(), expected + "}");
     cJSON* json = cJSON_Parse(wire.lastText().constData());
     QVERIFY2(json, wire.lastText().constData());
-    QCOMPARE(cJSON_GetArraySize(json), 2 + count);
-    for (int i = 0; i < count; ++i) {
-        RtpChannelSettings back;
-        back.readJson(cJSON_GetObjectItem(json, qPrintable(QStringLiteral("rtp%1").arg(i))));
-        QCOMPARE(back, channels(count)[i]);
-    }
     cJSON_Delete(json);
 }
 

@@ -33,6 +33,21 @@ int FileAudioReader::payloadType()
     return PayloadType;
 }
 
+void FileAudioReader::interrupt()
+{
+    m_interrupted.store(true);
+}
+
+int FileAudioReader::interruptCallback(void* opaque)
+{
+    // Runs inside the demuxer's reads, on the thread that holds m_lock.
+    auto* reader = static_cast<FileAudioReader*>(opaque);
+    if (reader->m_interrupted.load())
+        return 1;
+    const AVFormatContext* format = reader->m_format;
+    return format && format->pb && avio_tell(format->pb) - reader->m_scanStart > MaxScanBytes ? 1 : 0;
+}
+
 bool FileAudioReader::open()
 {
     {
@@ -85,7 +100,17 @@ bool FileAudioReader::openFileLocked(int position, QVector<Notice>& notices)
     // Stream information is not probed: the demuxer's parser fills the codec
     // parameters and durations with the first packet, and probing would read
     // ahead through the file.
-    if (avformat_open_input(&m_format, path.toUtf8().constData(), nullptr, nullptr) == 0) {
+    if (m_interrupted.load())
+        return false;
+    // Opening reads a leading tag whole (cover art may take megabytes): no scan limit yet.
+    m_scanStart = INT64_MAX / 2;
+    m_format = avformat_alloc_context();
+    if (m_format) {
+        m_format->interrupt_callback.callback = interruptCallback;
+        m_format->interrupt_callback.opaque = this;
+    }
+    // avformat_open_input frees the context when it fails.
+    if (m_format && avformat_open_input(&m_format, path.toUtf8().constData(), nullptr, nullptr) == 0) {
         for (unsigned i = 0; i < m_format->nb_streams; ++i) {
             if (m_format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
                 m_stream = m_format->streams[i];
@@ -113,7 +138,9 @@ AudioPacket* FileAudioReader::readPacket()
         // Files that open but hold no audio packet would otherwise move the
         // reader round the list for ever on the send thread: one pass per call.
         int moves = 0;
-        while (m_format && m_stream && m_packet) {
+        if (m_format && m_format->pb)
+            m_scanStart = avio_tell(m_format->pb);
+        while (m_format && m_stream && m_packet && !m_interrupted.load()) {
             const int read = av_read_frame(m_format, m_packet);
             if (read < 0) {
                 av_packet_unref(m_packet);
@@ -123,6 +150,14 @@ AudioPacket* FileAudioReader::readPacket()
                 ++moves;
                 if (!openFileLocked((m_index + 1) % m_files.size(), notices))
                     break;
+                continue;
+            }
+            const AVCodecParameters* par = m_stream->codecpar;
+            // Random bytes hold sync words too: what no MPEG audio frame can be
+            // (too long, no rate, no duration) is skipped, not sent as audio.
+            if (m_packet->stream_index == m_stream->index &&
+                (m_packet->size > MaxFrameBytes || m_packet->duration <= 0 || par->sample_rate <= 0)) {
+                av_packet_unref(m_packet);
                 continue;
             }
             if (m_packet->stream_index != m_stream->index) {
@@ -135,7 +170,6 @@ AudioPacket* FileAudioReader::readPacket()
                 av_packet_unref(m_packet);
                 continue;
             }
-            const AVCodecParameters* par = m_stream->codecpar;
             packet->sampleRate = par->sample_rate;
             packet->channels = par->ch_layout.nb_channels;
             packet->duration = double(m_stream->time_base.num) / double(m_stream->time_base.den) * 1000.0 *

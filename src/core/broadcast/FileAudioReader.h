@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <atomic>
+#include <cstdint>
 
 struct AVFormatContext;
 struct AVPacket;
@@ -19,6 +21,13 @@ class FileAudioReader : public AudioReader
 {
 public:
     static constexpr int PayloadType = 14;
+    // The largest MPEG audio frame (layer II/III at 8 kHz and 160 kbit/s, padded);
+    // a larger packet is damage, not audio.
+    static constexpr int MaxFrameBytes = 2881;
+    // Bytes one read may pass over without finding a frame before the file
+    // counts as damaged (a huge sparse or random file would otherwise be
+    // scanned, and buffered, whole).
+    static constexpr int64_t MaxScanBytes = 1 << 20;
 
     FileAudioReader() = default;
     ~FileAudioReader() override;
@@ -28,6 +37,7 @@ public:
     AudioPacket* readPacket() override;
     void reset() override;
     int payloadType() override;
+    void interrupt() override;
 
     void setFiles(const QStringList& files);
     void setObserver(FileAudioReaderObserver* observer) { m_observer = observer; }
@@ -48,6 +58,7 @@ private:
     void closeFileLocked();
     bool openFileLocked(int position, QVector<Notice>& notices);
     void notify(const QVector<Notice>& notices);
+    static int interruptCallback(void* opaque);
 
     QMutex m_lock; // guards everything below except m_observer
     int m_index = 0;
@@ -56,4 +67,6 @@ private:
     AVFormatContext* m_format = nullptr;
     AVStream* m_stream = nullptr;
     FileAudioReaderObserver* m_observer = nullptr;
+    std::atomic<bool> m_interrupted{false};
+    int64_t m_scanStart = 0; // file position where the current read began; read under m_lock
 };
