@@ -7,6 +7,7 @@
 #include "CaptureEngine.h"
 #include "AppConfig.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -78,6 +79,27 @@ void CliContext::search(int timeoutMs, bool alarmTest, bool anyModel)
         m_err << QStringLiteral("warning: %1 answers were refused because they named a key twice\n")
                      .arg(summary.refused);
     m_err.flush();
+}
+
+bool CliContext::readSecret(const QString& value, bool fromFile, QString* secret, QString* error)
+{
+    if (!fromFile && value != QLatin1String("-")) {
+        *secret = value;
+        return true;
+    }
+    QFile file;
+    const bool opened = fromFile ? (file.setFileName(value), file.open(QIODevice::ReadOnly))
+                                 : file.open(stdin, QIODevice::ReadOnly);
+    if (!opened) {
+        *error = QStringLiteral("cannot read the password from %1: %2")
+                     .arg(fromFile ? value : QStringLiteral("standard input"), file.errorString());
+        return false;
+    }
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    *secret = QString::fromUtf8(line);
+    return true;
 }
 
 QString CliContext::normalizedMac(const QString& mac)
