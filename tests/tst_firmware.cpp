@@ -345,6 +345,7 @@ void TestFirmware::nothingToDoEndsAtOnce()
     const QString path = dir.filePath(QStringLiteral("fw.bin"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("x");
     file.close();
     FirmwareJob job({}, path);
     QVERIFY(job.run());
