@@ -38,14 +38,40 @@ void FileAudioReader::interrupt()
     m_interrupted.store(true);
 }
 
-int FileAudioReader::interruptCallback(void* opaque)
+// The file is read through these instead of the library's own file access, so
+// that no single read, however large the demuxer asks for, runs past a stop or
+// far past the last frame found.
+int FileAudioReader::readInput(void* opaque, uint8_t* buffer, int size)
 {
-    // Runs inside the demuxer's reads, on the thread that holds m_lock.
     auto* reader = static_cast<FileAudioReader*>(opaque);
-    if (reader->m_interrupted.load())
-        return 1;
-    const AVFormatContext* format = reader->m_format;
-    return format && format->pb && avio_tell(format->pb) - reader->m_scanStart > MaxScanBytes ? 1 : 0;
+    if (reader->m_interrupted.load() || reader->m_file.pos() - reader->m_scanStart > MaxScanBytes)
+        return AVERROR_EXIT;
+    const qint64 read = reader->m_file.read(reinterpret_cast<char*>(buffer), qMin(size, InputBufferBytes));
+    if (read < 0)
+        return AVERROR(EIO);
+    return read == 0 ? AVERROR_EOF : int(read);
+}
+
+int64_t FileAudioReader::seekInput(void* opaque, int64_t offset, int whence)
+{
+    auto* reader = static_cast<FileAudioReader*>(opaque);
+    QFile& file = reader->m_file;
+    if (whence == AVSEEK_SIZE)
+        return file.size();
+    int64_t target = offset;
+    switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_CUR:
+        target += file.pos();
+        break;
+    case SEEK_END:
+        target += file.size();
+        break;
+    case SEEK_SET:
+        break;
+    default:
+        return -1;
+    }
+    return target >= 0 && file.seek(target) ? target : -1;
 }
 
 bool FileAudioReader::open()
@@ -85,6 +111,11 @@ void FileAudioReader::closeFileLocked()
 {
     av_packet_free(&m_packet);
     avformat_close_input(&m_format);
+    if (m_input) {
+        av_freep(&m_input->buffer);
+        avio_context_free(&m_input);
+    }
+    m_file.close();
     m_stream = nullptr;
 }
 
@@ -104,12 +135,19 @@ bool FileAudioReader::openFileLocked(int position, QVector<Notice>& notices)
         return false;
     // Opening reads a leading tag whole (cover art may take megabytes): no scan limit yet.
     m_scanStart = INT64_MAX / 2;
-    m_format = avformat_alloc_context();
+    m_file.setFileName(path);
+    uint8_t* buffer = nullptr;
+    if (m_file.open(QIODevice::ReadOnly) && (buffer = static_cast<uint8_t*>(av_malloc(InputBufferBytes))))
+        m_input = avio_alloc_context(buffer, InputBufferBytes, 0, this, readInput, nullptr, seekInput);
+    if (!m_input)
+        av_free(buffer);
+    m_format = m_input ? avformat_alloc_context() : nullptr;
     if (m_format) {
-        m_format->interrupt_callback.callback = interruptCallback;
-        m_format->interrupt_callback.opaque = this;
+        m_format->pb = m_input;
+        m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
     }
-    // avformat_open_input frees the context when it fails.
+    // avformat_open_input frees the context when it fails; the input stays ours.
+    // The name still counts for recognising the format by its extension.
     if (m_format && avformat_open_input(&m_format, path.toUtf8().constData(), nullptr, nullptr) == 0) {
         for (unsigned i = 0; i < m_format->nb_streams; ++i) {
             if (m_format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
@@ -124,7 +162,9 @@ bool FileAudioReader::openFileLocked(int position, QVector<Notice>& notices)
         notices.append({true, position, path});
         return true;
     }
-    notices.append({false, position, path});
+    // A stop that cut the open short is no fault of the file.
+    if (!m_interrupted.load())
+        notices.append({false, position, path});
     closeFileLocked();
     return false;
 }
@@ -138,8 +178,8 @@ AudioPacket* FileAudioReader::readPacket()
         // Files that open but hold no audio packet would otherwise move the
         // reader round the list for ever on the send thread: one pass per call.
         int moves = 0;
-        if (m_format && m_format->pb)
-            m_scanStart = avio_tell(m_format->pb);
+        if (m_file.isOpen())
+            m_scanStart = m_file.pos();
         while (m_format && m_stream && m_packet && !m_interrupted.load()) {
             const int read = av_read_frame(m_format, m_packet);
             if (read < 0) {
@@ -150,6 +190,7 @@ AudioPacket* FileAudioReader::readPacket()
                 ++moves;
                 if (!openFileLocked((m_index + 1) % m_files.size(), notices))
                     break;
+                m_scanStart = m_file.pos();
                 continue;
             }
             const AVCodecParameters* par = m_stream->codecpar;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioReader.h"
+#include <QFile>
 #include <QMutex>
 
 #include <QString>
@@ -10,6 +11,7 @@
 #include <cstdint>
 
 struct AVFormatContext;
+struct AVIOContext;
 struct AVPacket;
 struct AVStream;
 class FileAudioReaderObserver;
@@ -28,6 +30,7 @@ public:
     // counts as damaged (a huge sparse or random file would otherwise be
     // scanned, and buffered, whole).
     static constexpr int64_t MaxScanBytes = 1 << 20;
+    static constexpr int InputBufferBytes = 32 * 1024;
 
     FileAudioReader() = default;
     ~FileAudioReader() override;
@@ -58,7 +61,8 @@ private:
     void closeFileLocked();
     bool openFileLocked(int position, QVector<Notice>& notices);
     void notify(const QVector<Notice>& notices);
-    static int interruptCallback(void* opaque);
+    static int readInput(void* opaque, uint8_t* buffer, int size);
+    static int64_t seekInput(void* opaque, int64_t offset, int whence);
 
     QMutex m_lock; // guards everything below except m_observer
     int m_index = 0;
@@ -68,5 +72,7 @@ private:
     AVStream* m_stream = nullptr;
     FileAudioReaderObserver* m_observer = nullptr;
     std::atomic<bool> m_interrupted{false};
-    int64_t m_scanStart = 0; // file position where the current read began; read under m_lock
+    QFile m_file;                    // the open file, read through m_input
+    AVIOContext* m_input = nullptr;
+    int64_t m_scanStart = 0; // file position where the current read began
 };
