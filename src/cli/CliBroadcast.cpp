@@ -302,7 +302,7 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
         << " packets, " << QString::number(multicast.sentDuration() / 1000.0, 'f', 3) << " s of audio"
         << Qt::endl;
     // Packets of no duration are junk a damaged file gave, not a broadcast.
-    if (!haveSource && multicast.sentDuration() <= 0.0 && g_stopSignal.load() == 0) {
+    if (ok && !haveSource && multicast.sentDuration() <= 0.0 && g_stopSignal.load() == 0) {
         err << "orvane-cli broadcast: no MPEG audio found in " << paths.join(QStringLiteral(", ")) << Qt::endl;
         ok = false;
     }

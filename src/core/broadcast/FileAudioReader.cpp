@@ -159,6 +159,7 @@ bool FileAudioReader::openFileLocked(int position, QVector<Notice>& notices)
             m_packet = av_packet_alloc();
     }
     if (m_stream && m_packet) {
+        m_packetsFromFile = 0;
         notices.append({true, position, path});
         return true;
     }
@@ -184,6 +185,12 @@ AudioPacket* FileAudioReader::readPacket()
             const int read = av_read_frame(m_format, m_packet);
             if (read < 0) {
                 av_packet_unref(m_packet);
+                // A file that ends without one frame of audio cannot be played,
+                // however well it opened; front ends name it as such.
+                if (m_packetsFromFile == 0 && !m_interrupted.load() && !m_silentNoticed.contains(m_index)) {
+                    m_silentNoticed.insert(m_index);
+                    notices.append({false, m_index, m_files.value(m_index)});
+                }
                 // setFiles may have emptied the list while a file played.
                 if (m_files.isEmpty() || moves >= m_files.size())
                     break;
@@ -217,6 +224,8 @@ AudioPacket* FileAudioReader::readPacket()
                                double(m_packet->duration);
             packet->payloadType = PayloadType;
             av_packet_unref(m_packet);
+            ++m_packetsFromFile;
+            m_silentNoticed.remove(m_index);
             result = packet;
             break;
         }

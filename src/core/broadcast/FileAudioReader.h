@@ -3,6 +3,7 @@
 #include "AudioReader.h"
 #include <QFile>
 #include <QMutex>
+#include <QSet>
 
 #include <QString>
 #include <QStringList>
@@ -75,4 +76,6 @@ private:
     QFile m_file;                    // the open file, read through m_input
     AVIOContext* m_input = nullptr;
     int64_t m_scanStart = 0; // file position where the current read began
+    int m_packetsFromFile = 0; // audio packets the open file has given
+    QSet<int> m_silentNoticed; // positions already reported as holding no audio
 };
