@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary text through the readers that take text from
 // outside the frame path: the log and debug masker, the batch rules' address
-// and MAC arithmetic, the session cookie and a language file.
+// and MAC arithmetic, the session cookie, a login answer and a language file.
 #include "BatchRules.h"
 #include "CommandLogText.h"
+#include "FirmwareUploadThread.h"
 #include "HttpClient.h"
 #include "Language.h"
 
@@ -54,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     BatchRules::macSuccessor(text.left(64));
     HttpClient::sessionFromCookie(bytes);
+    FirmwareUploadThread::isLoginAccepted(bytes);
 
     QFile file(g_directory + QStringLiteral("/fuzz.txt"));
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
