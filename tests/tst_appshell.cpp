@@ -67,6 +67,12 @@ void TestAppShell::logTextMasksPasswords_data()
     QTest::newRow("number value") << QByteArray(R"({"password":1234,"id":2})")
                                   << QByteArray(R"({"password":******,"id":2})");
     QTest::newRow("unterminated") << QByteArray(R"({"password":"abc)") << QByteArray(R"({"password":"******")");
+    QTest::newRow("escaped key") << QByteArray(R"({"pass\u0077ord":"x","n":1})")
+                                 << QByteArray(R"({"pass\u0077ord":"******","n":1})");
+    QTest::newRow("pwd, object and array values") << QByteArray(R"({"pwd":{"a":"x"},"sip":[{"Passcode":["y"]}]})")
+                                                  << QByteArray(R"({"pwd":******,"sip":[{"Passcode":******}]})");
+    QTest::newRow("not JSON from a password on") << QByteArray(R"({"a":"x, "password":"y"})")
+                                                 << QByteArray(R"({"a":"x, "******)");
     QTest::newRow("no password") << QByteArray(R"({"id":1,"method":"SetName","name":"Hall"})")
                                  << QByteArray(R"({"id":1,"method":"SetName","name":"Hall"})");
     QTest::newRow("empty") << QByteArray() << QByteArray();

@@ -35,7 +35,7 @@ private slots:
     void batchesCountUpInMacOrder();
 
 private:
-    Run cli(const QStringList& args, int timeoutMs = 30000);
+    Run cli(const QStringList& args, int timeoutMs = 30000, const QByteArray& input = QByteArray());
     QStringList loggedCommands();
 
     std::unique_ptr<NetNamespacePair> m_pair;
@@ -79,7 +79,7 @@ void TestCli::cleanupTestCase()
     m_pair.reset();
 }
 
-Run TestCli::cli(const QStringList& args, int timeoutMs)
+Run TestCli::cli(const QStringList& args, int timeoutMs, const QByteArray& input)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -90,6 +90,8 @@ Run TestCli::cli(const QStringList& args, int timeoutMs)
                                               m_pair->namespaceName(NetNamespacePair::Near),
                                               QStringLiteral(ORVANE_CLI_PATH)} +
                                       args);
+    p.write(input);
+    p.closeWriteChannel();
     Run r;
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -199,6 +201,14 @@ void TestCli::settingsRoundTrips()
     QCOMPARE(values.value(QStringLiteral("account1")).toString(), QStringLiteral("101"));
     QCOMPARE(values.value(QStringLiteral("server-host2")).toString(), QStringLiteral("pbx.example"));
     QCOMPARE(values.value(QStringLiteral("server-port1")).toString(), QStringLiteral("5060"));
+
+    // The password from standard input, out of sight of ps.
+    r = cli({QStringLiteral("set-account"), QStringLiteral("--device"), mac, QStringLiteral("tech"), QStringLiteral("-")},
+            30000, "s3cret\n");
+    QCOMPARE(r.status, 0);
+    const QString last = loggedCommands().last();
+    const QString sent = QStringLiteral(R"("account":"tech", "password":"33e1b232a4e6fa0028a6670753749a17")");
+    QVERIFY2(last.contains(sent), qPrintable(last));
 }
 
 void TestCli::exitStatuses_data()

@@ -15,8 +15,6 @@ const uint8_t OwnMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
 const uint8_t OwnIp[4] = {198, 18, 0, 1};
 const uint8_t DeviceMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
 const uint8_t DeviceIp[4] = {198, 18, 0, 7};
-const uint8_t Broadcast[6] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-const uint8_t BroadcastIp[4] = {255, 255, 255, 255};
 
 QByteArray frameBytes(const RawFrame* f)
 {
@@ -49,7 +47,6 @@ private slots:
     void headerBytes_data();
     void headerBytes();
     void frameLayout();
-    void searchFrame();
     void tooLongTextIsRefused();
     void recognition_data();
     void recognition();
@@ -106,19 +103,6 @@ void TestCommandFrame::frameLayout()
     QCOMPARE(empty->length(), 60);
     QCOMPARE(frameBytes(empty).mid(42).toHex(), QByteArray("888801001200000000000000120000000012"));
     empty->release();
-}
-
-void TestCommandFrame::searchFrame()
-{
-    const QByteArray text = R"({"id":0,"method":"search","user":"Windows Dravlen"})";
-    RawFrame* f = CommandFrame::build(OwnMac, OwnIp, Broadcast, BroadcastIp, text.constData(), text.size());
-    const QByteArray b = frameBytes(f);
-    QCOMPARE(b.mid(0, 6).toHex(), QByteArray("ffffffffffff"));
-    QCOMPARE(b.mid(32, 6).toHex(), QByteArray("ffffffffffff"));
-    QCOMPARE(b.mid(38, 4).toHex(), QByteArray("ffffffff"));
-    QCOMPARE(b.size(), text.size() + 60);
-    QCOMPARE(QByteArray(CommandFrame::text(*f)), text);
-    f->release();
 }
 
 void TestCommandFrame::tooLongTextIsRefused()

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cmath>
+#include <atomic>
 #include <csignal>
 #include <netinet/in.h>
 
@@ -29,11 +30,14 @@ const char Usage[] =
 const char SourcesUsage[] = "usage: orvane-cli sources [--format table|json]";
 const int PollMs = 20;
 
-volatile sig_atomic_t g_stopSignal = 0;
+// Written by the handler, read by the main loop; the send thread's reads may
+// run on another thread than the one the signal lands on.
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
 void onStopSignal(int signal)
 {
-    g_stopSignal = signal;
+    g_stopSignal.store(signal);
 }
 
 // Installs the stop handlers for its lifetime and puts the old ones back.
@@ -297,6 +301,11 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
     out << "stopped after " << QString::number(seconds, 'f', 3) << " s: " << multicast.sentPackets()
         << " packets, " << QString::number(multicast.sentDuration() / 1000.0, 'f', 3) << " s of audio"
         << Qt::endl;
+    // Packets of no duration are junk a damaged file gave, not a broadcast.
+    if (ok && !haveSource && multicast.sentDuration() <= 0.0 && g_stopSignal.load() == 0) {
+        err << "orvane-cli broadcast: no MPEG audio found in " << paths.join(QStringLiteral(", ")) << Qt::endl;
+        ok = false;
+    }
     return ok ? 0 : 1;
 }
 

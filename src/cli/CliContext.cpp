@@ -7,6 +7,7 @@
 #include "CaptureEngine.h"
 #include "AppConfig.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -63,6 +64,42 @@ void CliContext::search(int timeoutMs, bool alarmTest, bool anyModel)
     for (DeviceRecord* d : m_devices)
         d->release();
     m_devices = DeviceSearch::run(*m_sdk, timeoutMs, alarmTest, anyModel);
+    // Whatever the segment did wrong is said, not hidden in the list.
+    for (const DeviceRecord* d : qAsConst(m_devices)) {
+        if (d->hasForeignMacClaim())
+            m_err << QStringLiteral("warning: %1 answered naming the MAC %2; it is listed and addressed as %1\n")
+                         .arg(d->mac(), d->claimedMac());
+    }
+    const ProtocolClient::SearchSummary summary = m_sdk->lastSearch();
+    if (summary.overflow > 0)
+        m_err << QStringLiteral("warning: %1 answers came after %2 devices and were counted, not kept\n")
+                     .arg(summary.overflow)
+                     .arg(ProtocolClient::MaxSearchDevices);
+    if (summary.refused > 0)
+        m_err << QStringLiteral("warning: %1 answers were refused because they named a key twice\n")
+                     .arg(summary.refused);
+    m_err.flush();
+}
+
+bool CliContext::readSecret(const QString& value, bool fromFile, QString* secret, QString* error)
+{
+    if (!fromFile && value != QLatin1String("-")) {
+        *secret = value;
+        return true;
+    }
+    QFile file;
+    const bool opened = fromFile ? (file.setFileName(value), file.open(QIODevice::ReadOnly))
+                                 : file.open(stdin, QIODevice::ReadOnly);
+    if (!opened) {
+        *error = QStringLiteral("cannot read the password from %1: %2")
+                     .arg(fromFile ? value : QStringLiteral("standard input"), file.errorString());
+        return false;
+    }
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    *secret = QString::fromUtf8(line);
+    return true;
 }
 
 QString CliContext::normalizedMac(const QString& mac)
@@ -161,11 +198,14 @@ QJsonObject CliContext::deviceJson(const DeviceRecord* device)
     o.insert(QStringLiteral("dns2"), device->dns2());
     o.insert(QStringLiteral("sn"), device->sn());
     o.insert(QStringLiteral("uid"), device->uid());
+    if (device->hasForeignMacClaim())
+        o.insert(QStringLiteral("claimedMac"), device->claimedMac());
     QJsonObject others;
     const QMap<QString, QString> map = device->others();
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         // Passwords stay on the device and out of scripts' output.
-        if (it.key().compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+        const QString key = it.key().toLower();
+        if (key.contains(QLatin1String("pass")) || key.contains(QLatin1String("pwd")))
             continue;
         others.insert(it.key(), it.value());
     }

@@ -61,6 +61,10 @@ public:
     // so that nothing is sent to part of a batch.
     bool resolveTargets(const QStringList& wanted, bool all, QList<DeviceRecord*>* targets);
     static QString normalizedMac(const QString& mac);
+    // A secret given on the command line as "-" comes from the first line of
+    // standard input, and one given as a file from the file's first line:
+    // arguments are visible to every user in ps. False (with error) when it cannot be read.
+    static bool readSecret(const QString& value, bool fromFile, QString* secret, QString* error);
     static QJsonObject deviceJson(const DeviceRecord* device);
 
     int fail(int status, const QString& message);

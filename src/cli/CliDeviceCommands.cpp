@@ -82,12 +82,14 @@ QString cliDeviceCommandsHelp()
         "         inside its subnet; addresses already in use stop the batch unless --skip-conflicts)\n"
         "  set-name --device MAC NAME   (in a batch, {n} numbers the devices: {n}, {n:START}, {n:START:WIDTH})\n"
         "  set-mac --device MAC NEWMAC\n"
-        "  set-account --device MAC ACCOUNT PASSWORD   (the password goes out as its MD5 digest)\n"
+        "  set-account --device MAC ACCOUNT (PASSWORD | - | --password-file FILE)\n"
+        "          (the password goes out as its MD5 digest)\n"
         "  reset | reboot | play --device MAC\n"
         "  volume --device MAC [--mic 0-100] [--out 0-100] [--auto-mute 0|1]\n"
         "  sip-get --device MAC\n"
         "  sip-set --device MAC [--account1 A] [--password1 P] [--display-name1 N] [--server-host1 H]\n"
         "          [--server-port1 P] [... the same with 2]   (fields not given keep the device's values)\n"
+        "  A password given as - is read from standard input: arguments are visible to every user in ps.\n"
         "  rtp-get --device MAC\n"
         "  rtp-set --device MAC [--channel N=ADDRESS:PORT]... [--clear N]...   (N from 1 to 10)\n");
 }
@@ -185,6 +187,7 @@ struct Request
     int autoMute = -1;
     QMap<QString, QString> sipChanges; // "account1" -> value, for the fields given
     QMap<int, RtpChannelSettings> channelChanges;
+    QMap<QString, QString> secrets; // sip-set: passwords read from standard input, by option name
 };
 
 using Values = QList<QPair<QString, QString>>;
@@ -303,6 +306,10 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
             for (const char* field : {"account", "password", "display-name", "server-host", "server-port"})
                 p.addOption(CliContext::option(QString::fromLatin1(field) + n, QStringLiteral("SIP field."), QStringLiteral("TEXT")));
         }
+    } else if (command == QLatin1String("set-account")) {
+        p.addOption(CliContext::option(QStringLiteral("password-file"),
+                                       QStringLiteral("Read the password from FILE, out of sight of ps."),
+                                       QStringLiteral("FILE")));
     } else if (command == QLatin1String("rtp-set")) {
         p.addOption(CliContext::option(QStringLiteral("channel"), QStringLiteral("N=ADDRESS[:PORT]"), QStringLiteral("N=ADDRESS")));
         p.addOption(CliContext::option(QStringLiteral("clear"), QStringLiteral("Channel to clear."), QStringLiteral("N")));
@@ -328,7 +335,32 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     if (command == QLatin1String("set-name") || command == QLatin1String("set-mac"))
         wantedArgs = 1;
     else if (command == QLatin1String("set-account"))
+        wantedArgs = p.isSet(QStringLiteral("password-file")) ? 1 : 2;
+    if (command == QLatin1String("set-account") && request.positional.size() == wantedArgs) {
+        const bool fromFile = wantedArgs == 1;
+        QString secret;
+        QString error;
+        if (!CliContext::readSecret(fromFile ? p.value(QStringLiteral("password-file")) : request.positional.at(1),
+                                    fromFile, &secret, &error))
+            return ctx.fail(CliUsage, error);
+        if (fromFile)
+            request.positional.append(secret);
+        else
+            request.positional[1] = secret;
         wantedArgs = 2;
+    }
+    // Standard input is read once, before the batch, however many devices follow.
+    for (const QString& name : {QStringLiteral("password1"), QStringLiteral("password2")}) {
+        if (command != QLatin1String("sip-set") || p.value(name) != QLatin1String("-"))
+            continue;
+        QString secret;
+        QString error;
+        if (request.secrets.size() == 1)
+            return ctx.fail(CliUsage, QStringLiteral("only one password can come from standard input"));
+        if (!CliContext::readSecret(p.value(name), false, &secret, &error))
+            return ctx.fail(CliUsage, error);
+        request.secrets.insert(name, secret);
+    }
     if (request.positional.size() != wantedArgs)
         return ctx.fail(CliUsage, QStringLiteral("%1 takes %2 argument(s)").arg(command).arg(wantedArgs));
     if (wantedArgs > 0 && request.positional.first().isEmpty())
@@ -372,6 +404,8 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
                 request.sipChanges.insert(key, p.value(key));
             }
         }
+        for (auto it = request.secrets.cbegin(); it != request.secrets.cend(); ++it)
+            request.sipChanges.insert(it.key(), it.value());
     }
     if (command == QLatin1String("rtp-set")) {
         for (const QString& channelText : p.values(QStringLiteral("channel"))) {

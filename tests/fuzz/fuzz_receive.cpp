@@ -3,6 +3,7 @@
 // out of a reply, and through the command set's own queue and wait.
 #include "Adapter.h"
 #include "CommandFrame.h"
+#include "CommandLogText.h"
 #include "DeviceRecord.h"
 #include "DeviceReply.h"
 #include "ProtocolClient.h"
@@ -152,6 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     volatile size_t sink = 0;
     if (CommandFrame::isCommandFrame(*frame, OwnMac)) {
         const std::unique_ptr<DeviceReply> reply = DeviceReply::fromFrame(*frame);
+        require(!reply->hasDuplicateKeys() || !reply->json(), "a reply naming a key twice was kept");
+        // The same text as the log and the debug output show it.
+        sink = sink + size_t(CommandLogText::fromCommand(CommandFrame::text(*frame)).size());
         const int id = reply->id();
         require(!reply->answers(uint32_t(id)) || reply->hasId(), "a reply without an id answers");
         require(reply->hasId() || id == -1, "a reply without an id has one");
@@ -159,6 +163,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(reply->json() || !reply->isSuccess(), "a reply without JSON succeeds");
         if (DeviceRecord* device = DeviceRecord::makeDevice(reply.get())) {
             require(reply->json() != nullptr, "a record from a reply without JSON");
+            uint8_t mac[6];
+            device->macBytes(mac);
+            require(memcmp(mac, reply->mac(), 6) == 0, "a record addressed elsewhere than its sender");
             sink = sink + readDevice(device);
             device->release();
         }

@@ -42,6 +42,12 @@ SEEDS = {
         [("rtp%d" % i, {"enable": i & 1, "rtpIP": "239.0.0.%d" % (i + 1), "rtpPort": 5000 + 2 * i})
          for i in range(10)])),
     "capital_keys_string_id": '{"ID":"0","METHOD":"search","RESULT":"success","NAME":"Hall"}',
+    # Hostile answers: another device's MAC claimed, a key named twice, a
+    # password key written with an escape, numbers that are no ids.
+    "claimed_mac": compact({"id": 0, "method": "search", "type": "KM41", "mac": "02:00:00:00:00:99"}),
+    "duplicate_keys": '{"id":0,"method":"search","mac":"02:00:00:00:00:01","MAC":"02:00:00:00:00:99"}',
+    "escaped_password_key": '{"id":0,"result":"success","sip0":{"pass\\u0077ord":"pw","pwd":[1,{"a":"b"}]}}',
+    "bad_ids": '{"id":0.9,"result":"success","rtp0":{"enable":1e400,"rtpIP":"239.0.0.1","rtpPort":-1e400}}',
 }
 
 here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")

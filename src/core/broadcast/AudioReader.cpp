@@ -21,6 +21,8 @@ AudioPacket* AudioReader::readPacket()
 
 void AudioReader::reset() {}
 
+void AudioReader::interrupt() {}
+
 int AudioReader::payloadType()
 {
     return -1;

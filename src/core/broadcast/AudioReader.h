@@ -19,4 +19,6 @@ public:
     virtual AudioPacket* readPacket();
     virtual void reset();
     virtual int payloadType();
+    // Ends a read in progress soon, from any thread; nothing is read afterwards.
+    virtual void interrupt();
 };

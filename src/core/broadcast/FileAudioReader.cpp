@@ -33,6 +33,47 @@ int FileAudioReader::payloadType()
     return PayloadType;
 }
 
+void FileAudioReader::interrupt()
+{
+    m_interrupted.store(true);
+}
+
+// The file is read through these instead of the library's own file access, so
+// that no single read, however large the demuxer asks for, runs past a stop or
+// far past the last frame found.
+int FileAudioReader::readInput(void* opaque, uint8_t* buffer, int size)
+{
+    auto* reader = static_cast<FileAudioReader*>(opaque);
+    if (reader->m_interrupted.load() || reader->m_file.pos() - reader->m_scanStart > MaxScanBytes)
+        return AVERROR_EXIT;
+    const qint64 read = reader->m_file.read(reinterpret_cast<char*>(buffer), qMin(size, InputBufferBytes));
+    if (read < 0)
+        return AVERROR(EIO);
+    return read == 0 ? AVERROR_EOF : int(read);
+}
+
+int64_t FileAudioReader::seekInput(void* opaque, int64_t offset, int whence)
+{
+    auto* reader = static_cast<FileAudioReader*>(opaque);
+    QFile& file = reader->m_file;
+    if (whence == AVSEEK_SIZE)
+        return file.size();
+    int64_t target = offset;
+    switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_CUR:
+        target += file.pos();
+        break;
+    case SEEK_END:
+        target += file.size();
+        break;
+    case SEEK_SET:
+        break;
+    default:
+        return -1;
+    }
+    return target >= 0 && file.seek(target) ? target : -1;
+}
+
 bool FileAudioReader::open()
 {
     {
@@ -70,6 +111,11 @@ void FileAudioReader::closeFileLocked()
 {
     av_packet_free(&m_packet);
     avformat_close_input(&m_format);
+    if (m_input) {
+        av_freep(&m_input->buffer);
+        avio_context_free(&m_input);
+    }
+    m_file.close();
     m_stream = nullptr;
 }
 
@@ -85,7 +131,24 @@ bool FileAudioReader::openFileLocked(int position, QVector<Notice>& notices)
     // Stream information is not probed: the demuxer's parser fills the codec
     // parameters and durations with the first packet, and probing would read
     // ahead through the file.
-    if (avformat_open_input(&m_format, path.toUtf8().constData(), nullptr, nullptr) == 0) {
+    if (m_interrupted.load())
+        return false;
+    // Opening reads a leading tag whole (cover art may take megabytes): no scan limit yet.
+    m_scanStart = INT64_MAX / 2;
+    m_file.setFileName(path);
+    uint8_t* buffer = nullptr;
+    if (m_file.open(QIODevice::ReadOnly) && (buffer = static_cast<uint8_t*>(av_malloc(InputBufferBytes))))
+        m_input = avio_alloc_context(buffer, InputBufferBytes, 0, this, readInput, nullptr, seekInput);
+    if (!m_input)
+        av_free(buffer);
+    m_format = m_input ? avformat_alloc_context() : nullptr;
+    if (m_format) {
+        m_format->pb = m_input;
+        m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
+    // avformat_open_input frees the context when it fails; the input stays ours.
+    // The name still counts for recognising the format by its extension.
+    if (m_format && avformat_open_input(&m_format, path.toUtf8().constData(), nullptr, nullptr) == 0) {
         for (unsigned i = 0; i < m_format->nb_streams; ++i) {
             if (m_format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
                 m_stream = m_format->streams[i];
@@ -96,10 +159,13 @@ bool FileAudioReader::openFileLocked(int position, QVector<Notice>& notices)
             m_packet = av_packet_alloc();
     }
     if (m_stream && m_packet) {
+        m_packetsFromFile = 0;
         notices.append({true, position, path});
         return true;
     }
-    notices.append({false, position, path});
+    // A stop that cut the open short is no fault of the file.
+    if (!m_interrupted.load())
+        notices.append({false, position, path});
     closeFileLocked();
     return false;
 }
@@ -113,16 +179,33 @@ AudioPacket* FileAudioReader::readPacket()
         // Files that open but hold no audio packet would otherwise move the
         // reader round the list for ever on the send thread: one pass per call.
         int moves = 0;
-        while (m_format && m_stream && m_packet) {
+        if (m_file.isOpen())
+            m_scanStart = m_file.pos();
+        while (m_format && m_stream && m_packet && !m_interrupted.load()) {
             const int read = av_read_frame(m_format, m_packet);
             if (read < 0) {
                 av_packet_unref(m_packet);
+                // A file that ends without one frame of audio cannot be played,
+                // however well it opened; front ends name it as such.
+                if (m_packetsFromFile == 0 && !m_interrupted.load() && !m_silentNoticed.contains(m_index)) {
+                    m_silentNoticed.insert(m_index);
+                    notices.append({false, m_index, m_files.value(m_index)});
+                }
                 // setFiles may have emptied the list while a file played.
                 if (m_files.isEmpty() || moves >= m_files.size())
                     break;
                 ++moves;
                 if (!openFileLocked((m_index + 1) % m_files.size(), notices))
                     break;
+                m_scanStart = m_file.pos();
+                continue;
+            }
+            const AVCodecParameters* par = m_stream->codecpar;
+            // Random bytes hold sync words too: what no MPEG audio frame can be
+            // (too long, no rate, no duration) is skipped, not sent as audio.
+            if (m_packet->stream_index == m_stream->index &&
+                (m_packet->size > MaxFrameBytes || m_packet->duration <= 0 || par->sample_rate <= 0)) {
+                av_packet_unref(m_packet);
                 continue;
             }
             if (m_packet->stream_index != m_stream->index) {
@@ -135,13 +218,14 @@ AudioPacket* FileAudioReader::readPacket()
                 av_packet_unref(m_packet);
                 continue;
             }
-            const AVCodecParameters* par = m_stream->codecpar;
             packet->sampleRate = par->sample_rate;
             packet->channels = par->ch_layout.nb_channels;
             packet->duration = double(m_stream->time_base.num) / double(m_stream->time_base.den) * 1000.0 *
                                double(m_packet->duration);
             packet->payloadType = PayloadType;
             av_packet_unref(m_packet);
+            ++m_packetsFromFile;
+            m_silentNoticed.remove(m_index);
             result = packet;
             break;
         }

@@ -1,13 +1,18 @@
 #pragma once
 
 #include "AudioReader.h"
+#include <QFile>
 #include <QMutex>
+#include <QSet>
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <atomic>
+#include <cstdint>
 
 struct AVFormatContext;
+struct AVIOContext;
 struct AVPacket;
 struct AVStream;
 class FileAudioReaderObserver;
@@ -19,6 +24,14 @@ class FileAudioReader : public AudioReader
 {
 public:
     static constexpr int PayloadType = 14;
+    // The largest MPEG audio frame (layer II/III at 8 kHz and 160 kbit/s, padded);
+    // a larger packet is damage, not audio.
+    static constexpr int MaxFrameBytes = 2881;
+    // Bytes one read may pass over without finding a frame before the file
+    // counts as damaged (a huge sparse or random file would otherwise be
+    // scanned, and buffered, whole).
+    static constexpr int64_t MaxScanBytes = 1 << 20;
+    static constexpr int InputBufferBytes = 32 * 1024;
 
     FileAudioReader() = default;
     ~FileAudioReader() override;
@@ -28,6 +41,7 @@ public:
     AudioPacket* readPacket() override;
     void reset() override;
     int payloadType() override;
+    void interrupt() override;
 
     void setFiles(const QStringList& files);
     void setObserver(FileAudioReaderObserver* observer) { m_observer = observer; }
@@ -48,6 +62,8 @@ private:
     void closeFileLocked();
     bool openFileLocked(int position, QVector<Notice>& notices);
     void notify(const QVector<Notice>& notices);
+    static int readInput(void* opaque, uint8_t* buffer, int size);
+    static int64_t seekInput(void* opaque, int64_t offset, int whence);
 
     QMutex m_lock; // guards everything below except m_observer
     int m_index = 0;
@@ -56,4 +72,10 @@ private:
     AVFormatContext* m_format = nullptr;
     AVStream* m_stream = nullptr;
     FileAudioReaderObserver* m_observer = nullptr;
+    std::atomic<bool> m_interrupted{false};
+    QFile m_file;                    // the open file, read through m_input
+    AVIOContext* m_input = nullptr;
+    int64_t m_scanStart = 0; // file position where the current read began
+    int m_packetsFromFile = 0; // audio packets the open file has given
+    QSet<int> m_silentNoticed; // positions already reported as holding no audio
 };

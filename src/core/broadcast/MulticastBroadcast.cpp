@@ -50,6 +50,10 @@ int MulticastBroadcast::start(const QString& host, int port)
 
 void MulticastBroadcast::stop()
 {
+    // The send thread may be inside a long read of a damaged file; it must
+    // come back before the session can join it.
+    if (m_source)
+        m_source->interrupt();
     if (m_session) {
         m_session->stop();
         delete m_session;

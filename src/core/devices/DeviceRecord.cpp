@@ -102,15 +102,33 @@ DeviceRecord* DeviceRecord::makeDevice(const DeviceReply* reply)
         if (!item->string)
             continue;
         QString value;
-        if (cJSON_IsNumber(item))
-            value = QString::number(item->valueint);
+        int number;
+        if (DeviceReply::integerOf(item, &number))
+            value = QString::number(number);
         else if (cJSON_IsString(item) && item->valuestring)
             value = QString::fromUtf8(item->valuestring);
         else
             continue;
-        device->setField(QString::fromUtf8(item->string), value);
+        const QString key = QString::fromUtf8(item->string);
+        // The device is who sent the frame: a "mac" in the text that names
+        // another MAC must neither hide that device nor draw its commands.
+        if (key == QLatin1String("mac")) {
+            uint8_t named[6];
+            if (!parseMac(value, named) || memcmp(named, reply->mac(), sizeof named) != 0) {
+                QMutexLocker lock(&device->m_mutex);
+                device->m_claimedMac = value;
+            }
+            continue;
+        }
+        device->setField(key, value);
     }
     return device;
+}
+
+QString DeviceRecord::claimedMac() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_claimedMac;
 }
 
 void DeviceRecord::retain()
@@ -152,12 +170,11 @@ void DeviceRecord::setMacBytes(const uint8_t mac[6])
     m_texts[Mac] = text;
 }
 
-bool DeviceRecord::setMacText(const QString& text)
+bool DeviceRecord::parseMac(const QString& text, uint8_t mac[6])
 {
     // Six numbers, each pair split by exactly one character of any kind.
     const QByteArray utf8 = text.toUtf8();
     const char* p = utf8.constData();
-    uint8_t mac[6];
     for (int i = 0; i < 6; ++i) {
         if (i > 0) {
             if (*p == '\0')
@@ -169,6 +186,14 @@ bool DeviceRecord::setMacText(const QString& text)
             return false;
         mac[i] = static_cast<uint8_t>(value & 0xff);
     }
+    return true;
+}
+
+bool DeviceRecord::setMacText(const QString& text)
+{
+    uint8_t mac[6];
+    if (!parseMac(text, mac))
+        return false;
     QMutexLocker lock(&m_mutex);
     memcpy(m_mac, mac, sizeof m_mac);
     return true;

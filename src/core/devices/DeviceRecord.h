@@ -51,6 +51,8 @@ public:
     // Changes the binary MAC only; false, leaving it as it was, for a text
     // that is not six hexadecimal numbers with one separator each.
     bool setMacText(const QString& text);
+    // The six bytes of a MAC text as setMacText reads it; false when it is none.
+    static bool parseMac(const QString& text, uint8_t mac[6]);
 
     // Routes a reply member to its text field, or to others.
     void setField(const QString& key, const QString& value);
@@ -96,6 +98,11 @@ public:
     int autoMute() const { return intValue(QStringLiteral("autoMute")); }
 
     bool hasMac() const { return !mac().isEmpty(); }
+    // The MAC a search reply named in its text when that is not the MAC the
+    // frame came from (then the record stands for the sender, not for the
+    // device named); empty otherwise.
+    QString claimedMac() const;
+    bool hasForeignMacClaim() const { return !claimedMac().isEmpty(); }
 
     // Sorting orders for the table: names naturally ("Device 2" before
     // "Device 10") without regard to case, addresses and MACs by their value.
@@ -122,9 +129,10 @@ private:
     std::atomic<uint32_t> m_references{1};
     std::atomic<bool> m_checked{false};
 
-    mutable QMutex m_mutex; // guards m_mac, m_ip, m_texts, m_others
+    mutable QMutex m_mutex; // guards m_mac, m_ip, m_texts, m_others, m_claimedMac
     uint8_t m_mac[6] = {};
     uint8_t m_ip[4] = {};
     QString m_texts[FieldCount];
     QMap<QString, QString> m_others;
+    QString m_claimedMac;
 };

@@ -1,12 +1,16 @@
 #include "RtpChannelSettings.h"
 
+#include "DeviceReply.h"
+
 #include <cjson/cJSON.h>
 
 namespace {
 int numberOf(const cJSON* object, const char* key)
 {
     const cJSON* item = cJSON_GetObjectItem(object, key);
-    return cJSON_IsNumber(item) ? item->valueint : 0;
+    // A port of 1e400 or 5004.5 is no port at all rather than 2147483647 or 5004.
+    int value = 0;
+    return DeviceReply::integerOf(item, &value) ? value : 0;
 }
 } // namespace
 

@@ -44,6 +44,11 @@ bool FirmwareJob::checkFile(const QString& path, QString* reason)
         *reason = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return false;
     }
+    // An empty file would go out as a successful upload of nothing.
+    if (file.size() == 0) {
+        *reason = QStringLiteral("%1 is empty").arg(path);
+        return false;
+    }
     const QByteArray delimiter = QByteArray("\r\n--") + HttpClient::Boundary;
     const qint64 chunkSize = 1 << 20;
     // The tail of each chunk is kept so that a delimiter across two reads is

@@ -59,7 +59,9 @@ bool FirmwareUploadThread::isLoginAccepted(const QByteArray& reply)
     // Only the number 0 is success: the JSON library reads a text such as
     // "fail" as 0, which would take a refusal for a login.
     const cJSON* result = cJSON_IsObject(json) ? cJSON_GetObjectItem(json, "result") : nullptr;
-    const bool accepted = cJSON_IsNumber(result) && result->valuedouble == 0;
+    // A number must be 0; devices that answer with a text ("ok", "success", as
+    // their command replies do) are logged in all the same.
+    const bool accepted = (cJSON_IsNumber(result) && result->valuedouble == 0) || cJSON_IsString(result);
     cJSON_Delete(json);
     return accepted;
 }
@@ -76,6 +78,8 @@ QString FirmwareUploadThread::outcomeText(const Result& result)
         return QStringLiteral("login refused") + detail;
     case Outcome::NoAnswer:
         return QStringLiteral("no answer") + detail;
+    case Outcome::UploadedNoAnswer:
+        return QStringLiteral("uploaded, no answer afterwards (it may be flashing)");
     case Outcome::NetworkError:
         return QStringLiteral("network error") + detail;
     case Outcome::FileRejected:
@@ -132,14 +136,15 @@ void FirmwareUploadThread::run()
         http.post(loginUrl(ip), HttpClient::loginBody(m_device->account(), m_device->password()));
     if (http.lastFailure() != HttpClient::Failure::None) {
         classifyFailure(http, QStringLiteral("login"));
-    } else if (http.lastStatus() < 200 || http.lastStatus() > 299) {
-        setResult(Outcome::LoginRefused, http.lastStatus(), QStringLiteral("HTTP %1").arg(http.lastStatus()));
     } else if (!isLoginAccepted(reply)) {
+        // The body decides, whatever the status: devices answer their login with odd statuses.
         setResult(Outcome::LoginRefused, http.lastStatus(), QString());
     } else {
         http.setIdleTimeout(m_uploadTimeoutMs);
         http.upload(uploadUrl(ip), m_file);
-        if (http.lastFailure() != HttpClient::Failure::None)
+        if (http.lastFailure() == HttpClient::Failure::NoAnswer && http.lastBodySent())
+            setResult(Outcome::UploadedNoAnswer, 0, QString());
+        else if (http.lastFailure() != HttpClient::Failure::None)
             classifyFailure(http, QStringLiteral("upload"));
         else if (http.lastStatus() >= 200 && http.lastStatus() <= 299)
             setResult(Outcome::Uploaded, http.lastStatus(), QString());

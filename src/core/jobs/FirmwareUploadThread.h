@@ -19,8 +19,9 @@ public:
         NotRun,        // never started, or still running
         Uploaded,      // the device answered the upload with a 2xx status
         UploadRefused, // the device answered the upload with another status
-        LoginRefused,  // no session: a refusal, an error status or an answer that is not one
+        LoginRefused,  // no session: a refusal or an answer that is not one
         NoAnswer,      // the device took the connection but stayed silent
+        UploadedNoAnswer, // the whole file went out, then the device stayed silent (often: flashing)
         NetworkError,  // no HTTP answer: refused, reset, unreachable, bad address
         FileRejected,  // the firmware file cannot be sent
         Cancelled,     // stopped before it ended by itself

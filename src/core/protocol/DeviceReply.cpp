@@ -8,7 +8,9 @@
 #include <cjson/cJSON.h>
 #include <climits>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
+#include <strings.h>
 
 std::unique_ptr<DeviceReply> DeviceReply::fromFrame(const RawFrame& frame)
 {
@@ -17,7 +19,41 @@ std::unique_ptr<DeviceReply> DeviceReply::fromFrame(const RawFrame& frame)
     CommandFrame::sender(frame, mac, ip);
     const bool marked = frame.bytes()[CommandFrame::HeaderOffset] == 0x88 &&
                         frame.bytes()[CommandFrame::HeaderOffset + 1] == 0x88;
-    return std::make_unique<DeviceReply>(mac, ip, marked ? CommandFrame::text(frame) : nullptr);
+    auto reply = std::make_unique<DeviceReply>(mac, ip, marked ? CommandFrame::text(frame) : nullptr);
+    memcpy(reply->m_destination, frame.bytes(), sizeof reply->m_destination);
+    return reply;
+}
+
+bool DeviceReply::isFrom(const uint8_t mac[6]) const
+{
+    return memcmp(m_mac, mac, sizeof m_mac) == 0;
+}
+
+bool DeviceReply::integerOf(const cJSON* item, int* value)
+{
+    if (!cJSON_IsNumber(item))
+        return false;
+    const double number = item->valuedouble;
+    if (!std::isfinite(number) || number != std::floor(number) || number < INT_MIN || number > INT_MAX)
+        return false;
+    *value = static_cast<int>(number);
+    return true;
+}
+
+bool DeviceReply::hasDuplicateKeys(const cJSON* item)
+{
+    for (; item; item = item->next) {
+        // Lookups ignore case, so "Result" and "result" are as ambiguous as two "result"s.
+        if (item->string) {
+            for (const cJSON* later = item->next; later; later = later->next) {
+                if (later->string && strcasecmp(item->string, later->string) == 0)
+                    return true;
+            }
+        }
+        if (item->child && hasDuplicateKeys(item->child))
+            return true;
+    }
+    return false;
 }
 
 DeviceReply::DeviceReply(const uint8_t mac[6], const uint8_t ip[4], const char* text)
@@ -33,6 +69,13 @@ DeviceReply::DeviceReply(const uint8_t mac[6], const uint8_t ip[4], const char* 
         cJSON_Delete(m_json);
         m_json = nullptr;
     }
+    // A sender naming "mac" or "id" twice could show one reader one value and
+    // another reader the other; such a reply is refused whole.
+    if (m_json && hasDuplicateKeys(m_json->child)) {
+        m_duplicateKeys = true;
+        cJSON_Delete(m_json);
+        m_json = nullptr;
+    }
 }
 
 DeviceReply::~DeviceReply()
@@ -43,14 +86,12 @@ DeviceReply::~DeviceReply()
 bool DeviceReply::readId(int* id) const
 {
     const cJSON* item = member("id");
-    if (cJSON_IsNumber(item)) {
-        *id = item->valueint;
-        return true;
-    }
+    if (cJSON_IsNumber(item))
+        return integerOf(item, id);
     if (!cJSON_IsString(item) || !item->valuestring)
         return false;
-    // Read the way "%d" reads: blanks, a sign, digits, anything after them ignored;
-    // out-of-range numbers do not match any command.
+    // A decimal number and nothing else but blanks: "0.9" or "7abc" must not
+    // answer command 0 or 7, and out-of-range numbers answer no command.
     const char* p = item->valuestring;
     while (isspace(static_cast<unsigned char>(*p)))
         ++p;
@@ -63,6 +104,10 @@ bool DeviceReply::readId(int* id) const
     char* end = nullptr;
     const long long value = strtoll(p, &end, 10);
     if (errno == ERANGE || value < INT_MIN || value > INT_MAX)
+        return false;
+    while (isspace(static_cast<unsigned char>(*end)))
+        ++end;
+    if (*end != '\0')
         return false;
     *id = static_cast<int>(value);
     return true;

@@ -10,10 +10,13 @@
 #include "RawFrame.h"
 #include "RtpChannelSettings.h"
 #include "SipAccountSettings.h"
+#include "CommandLogText.h"
 #include "LogFile.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QMutexLocker>
+#include <QSet>
 #include <cjson/cJSON.h>
 #include <climits>
 #include <cstdarg>
@@ -152,7 +155,9 @@ bool ProtocolClient::sendCommand(const uint8_t mac[6], const uint8_t ip[4], cons
         m_capture->send(frame);
     if (CommandObserver* observer = m_observer.load())
         observer->onSendCommand(this, text);
-    qDebug("send %s", text);
+    // Debug output reaches standard error unfiltered: passwords stay out of it.
+    if (QLoggingCategory::defaultCategory()->isDebugEnabled())
+        qDebug("send %s", CommandLogText::maskPasswords(QByteArray(text, length)).constData());
     return true;
 }
 
@@ -173,7 +178,12 @@ RawFrame* ProtocolClient::nextReplyFrame(const QDeadlineTimer& deadline)
 
 std::unique_ptr<DeviceReply> ProtocolClient::waitReply(uint32_t id, int timeoutMs)
 {
-    return waitReplySince(id, timeoutMs, m_cancels.load());
+    return waitReplySince(id, nullptr, timeoutMs, m_cancels.load());
+}
+
+std::unique_ptr<DeviceReply> ProtocolClient::waitReply(uint32_t id, const uint8_t fromMac[6], int timeoutMs)
+{
+    return waitReplySince(id, fromMac, timeoutMs, m_cancels.load());
 }
 
 void ProtocolClient::beginWait(unsigned cancelsSeen)
@@ -185,7 +195,8 @@ void ProtocolClient::beginWait(unsigned cancelsSeen)
         m_waiting.store(false);
 }
 
-std::unique_ptr<DeviceReply> ProtocolClient::waitReplySince(uint32_t id, int timeoutMs, unsigned cancelsSeen)
+std::unique_ptr<DeviceReply> ProtocolClient::waitReplySince(uint32_t id, const uint8_t* fromMac, int timeoutMs,
+                                                            unsigned cancelsSeen)
 {
     const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
                                                 : QDeadlineTimer(timeoutMs));
@@ -194,7 +205,9 @@ std::unique_ptr<DeviceReply> ProtocolClient::waitReplySince(uint32_t id, int tim
     while (RawFrame* frame = nextReplyFrame(deadline)) {
         std::unique_ptr<DeviceReply> reply = DeviceReply::fromFrame(*frame);
         frame->release();
-        if (reply->answers(id))
+        // Ids are small and predictable, as devices expect them; what a third
+        // host cannot fake by accident is sending from the device's own MAC.
+        if (reply->answers(id) && (!fromMac || reply->isFrom(fromMac)))
             return reply;
     }
     return nullptr;
@@ -236,8 +249,13 @@ void ProtocolClient::onPacket(RawFrame* frame)
     }
     if (!CommandFrame::isCommandFrame(*frame, open ? ownMac : nullptr))
         return;
+    // Capture is promiscuous: a frame for another host answers nothing of ours,
+    // whatever id it carries, and must not crowd the queue.
+    if (open && memcmp(frame->bytes(), ownMac, sizeof ownMac) != 0)
+        return;
     const char* text = CommandFrame::text(*frame);
-    qDebug("recv %s", text);
+    if (QLoggingCategory::defaultCategory()->isDebugEnabled())
+        qDebug("recv %s", CommandLogText::maskPasswords(QByteArray(text)).constData());
     if (CommandObserver* observer = m_observer.load())
         observer->onRecvCommand(this, text);
     while (m_replies.size() >= MaxQueuedReplies) {
@@ -262,14 +280,50 @@ void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool a
     const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
                                                 : QDeadlineTimer(timeoutMs));
     beginWait(cancels);
+    SearchSummary summary;
+    // Duplicates are dropped as they arrive: a device (or a host posing as
+    // many) answering without pause must not grow the list until the deadline.
+    QSet<quint64> senders;
     while (RawFrame* frame = nextReplyFrame(deadline)) {
         std::unique_ptr<DeviceReply> reply = DeviceReply::fromFrame(*frame);
         frame->release();
+        if (reply->hasDuplicateKeys()) {
+            ++summary.refused;
+            continue;
+        }
         if (!reply->answers(id))
             continue;
-        if (DeviceRecord* device = DeviceRecord::makeDevice(reply.get()))
+        quint64 sender = 0;
+        for (int i = 0; i < 6; ++i)
+            sender = (sender << 8) | reply->mac()[i];
+        if (senders.contains(sender)) {
+            ++summary.duplicates;
+            continue;
+        }
+        if (devices.size() >= MaxSearchDevices) {
+            ++summary.overflow;
+            continue;
+        }
+        if (DeviceRecord* device = DeviceRecord::makeDevice(reply.get())) {
+            senders.insert(sender);
             devices.append(device);
+            if (device->hasForeignMacClaim())
+                ++summary.foreignClaims;
+        }
     }
+    summary.devices = devices.size();
+    if (summary.overflow || summary.refused || summary.foreignClaims)
+        VYLOG("search: %d devices; %d answers beyond %d devices not kept, %d refused for naming a key twice, "
+              "%d naming a MAC other than their own\n",
+              summary.devices, summary.overflow, MaxSearchDevices, summary.refused, summary.foreignClaims);
+    QMutexLocker lock(&m_mutex);
+    m_lastSearch = summary;
+}
+
+ProtocolClient::SearchSummary ProtocolClient::lastSearch() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastSearch;
 }
 
 bool ProtocolClient::fits(const char* method, int length, int limit)
@@ -305,7 +359,7 @@ std::unique_ptr<DeviceReply> ProtocolClient::exchange(DeviceRecord* device, uint
     const unsigned cancels = m_cancels.load();
     const bool sent = sendCommand(mac, ip, text.constData(), text.size());
     // Without an adapter the wait still runs its course, as the callers expect.
-    std::unique_ptr<DeviceReply> reply = waitReplySince(id, ReplyTimeoutMs, cancels);
+    std::unique_ptr<DeviceReply> reply = waitReplySince(id, mac, ReplyTimeoutMs, cancels);
     if (!reply)
         m_lastOutcome.store(!sent               ? Outcome::NotSent
                             : !m_waiting.load() ? Outcome::Cancelled

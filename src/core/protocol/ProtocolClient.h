@@ -32,9 +32,23 @@ public:
     static constexpr int MaxCommandLength = CommandBufferSize - 1;
     static constexpr int ReplyTimeoutMs = 3000;
     static constexpr int RtpChannelCount = 10;
-    // Frames nobody waits for (other hosts' searches, late answers) pile up
-    // between jobs; beyond this many the oldest are dropped.
-    static constexpr int MaxQueuedReplies = 4096;
+    // Devices one search keeps, far above any real segment; answers from
+    // further MACs are counted, not stored, so a flood cannot exhaust memory.
+    static constexpr int MaxSearchDevices = 4096;
+    // Frames nobody waits for (late answers, floods) pile up between jobs;
+    // beyond this many the oldest are dropped. Room for a full search's answers.
+    static constexpr int MaxQueuedReplies = 2 * MaxSearchDevices;
+
+    // What a search met besides the devices it listed, for front ends that
+    // tell the operator something was wrong on the segment.
+    struct SearchSummary
+    {
+        int devices = 0;       // records made, one per sender MAC
+        int duplicates = 0;    // further answers from a MAC already listed
+        int overflow = 0;      // answers beyond MaxSearchDevices
+        int refused = 0;       // texts naming a key twice
+        int foreignClaims = 0; // records whose text names a MAC other than the sender's
+    };
 
     // Why the last device command returned what it did, for front ends that
     // explain a failure; the commands themselves keep returning 0 or -1.
@@ -84,6 +98,8 @@ public:
     bool sendCommand(const uint8_t mac[6], const uint8_t ip[4], const char* text, int length);
     // The first reply answering id, or none after timeoutMs (never when negative) or cancelWait().
     std::unique_ptr<DeviceReply> waitReply(uint32_t id, int timeoutMs);
+    // The same, but only a reply that the device at fromMac sent counts.
+    std::unique_ptr<DeviceReply> waitReply(uint32_t id, const uint8_t fromMac[6], int timeoutMs);
     // Ends a wait or search in progress at once; safe from any thread.
     void cancelWait();
     bool isWaiting() const { return m_waiting.load(); }
@@ -93,9 +109,12 @@ public:
     // The capture engine's callback for each received frame.
     void onPacket(RawFrame* frame) override;
 
-    // Collects a record for every search reply until timeoutMs has passed (no
-    // deadline when negative) or cancelWait() is called. Records hold one reference each.
+    // Collects a record for the first search reply of each sender MAC (at most
+    // MaxSearchDevices) until timeoutMs has passed (no deadline when negative)
+    // or cancelWait() is called. Records hold one reference each.
     void search(QList<DeviceRecord*>& devices, int timeoutMs, bool alarmTest);
+    // What the last search met; read it on the thread that searched.
+    SearchSummary lastSearch() const;
 
     // Each returns 0 when the device answered "result" "success", else -1,
     // including when the text would not fit into a command.
@@ -126,7 +145,8 @@ public:
 private:
     uint32_t takeId() { return m_nextId.fetch_add(1); }
     void beginWait(unsigned cancelsSeen);
-    std::unique_ptr<DeviceReply> waitReplySince(uint32_t id, int timeoutMs, unsigned cancelsSeen);
+    std::unique_ptr<DeviceReply> waitReplySince(uint32_t id, const uint8_t* fromMac, int timeoutMs,
+                                                unsigned cancelsSeen);
     // Formats a command into text; false (and a log line) when it would exceed MaxCommandLength.
     bool format(QByteArray& text, const char* method, const char* pattern, ...)
         __attribute__((format(printf, 4, 5)));
@@ -147,10 +167,11 @@ private:
     std::atomic<CommandObserver*> m_observer{nullptr};
     std::atomic<Outcome> m_lastOutcome{Outcome::Success};
 
-    mutable QMutex m_mutex; // guards m_adapter, m_sink and m_listener
+    mutable QMutex m_mutex; // guards m_adapter, m_sink, m_listener and m_lastSearch
     std::unique_ptr<Adapter> m_adapter;
     FrameSink m_sink;
-    FrameListener m_listener; // guarded by m_mutex
+    FrameListener m_listener;
+    SearchSummary m_lastSearch;
 
     // Last, so that it is gone before anything its receive thread reaches.
     std::unique_ptr<CaptureEngine> m_capture;

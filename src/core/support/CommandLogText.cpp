@@ -7,71 +7,206 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-bool isPasswordKey(const QByteArray& key)
+// Deep enough for every command and reply there is; deeper texts are treated
+// as unreadable rather than risk the stack.
+constexpr int MaxDepth = 64;
+
+int hexValue(char c)
 {
-    const QByteArray lower = key.toLower();
-    return lower.contains("password") || lower.contains("passwd");
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
-// Index just past the string that starts with the quote at `open`; the text's
-// end when it is not closed.
-int endOfString(const QByteArray& text, int open)
+// Walks the text as JSON and copies it, with the value of every secret key
+// replaced. Where the text stops being JSON, the rest is copied only when
+// nothing in it could name a secret.
+class Masker
 {
-    int i = open + 1;
-    while (i < text.size()) {
-        if (text.at(i) == '\\') {
-            i += 2;
-            continue;
+public:
+    explicit Masker(const QByteArray& text) : m_in(text) {}
+
+    QByteArray run()
+    {
+        bool ok = value(0);
+        if (ok) {
+            skipBlanks();
+            ok = m_pos == m_in.size();
         }
-        if (text.at(i) == '"')
-            return i + 1;
-        ++i;
+        if (!ok) {
+            copyTo(qMin(m_pos, m_in.size()));
+            const QByteArray rest = m_in.mid(m_copied).toLower();
+            if (rest.contains("pass") || rest.contains("pwd") || rest.contains('\\'))
+                m_out += CommandLogText::Mask;
+            else
+                m_out += rest.isEmpty() ? QByteArray() : m_in.mid(m_copied);
+            return m_out;
+        }
+        copyTo(m_in.size());
+        return m_out;
     }
-    return text.size();
-}
+
+private:
+    char at() const { return m_pos < m_in.size() ? m_in.at(m_pos) : '\0'; }
+    void skipBlanks()
+    {
+        while (m_pos < m_in.size() && isBlank(m_in.at(m_pos)))
+            ++m_pos;
+    }
+    void copyTo(int end)
+    {
+        if (end > m_copied)
+            m_out += m_in.mid(m_copied, end - m_copied);
+        m_copied = qMax(m_copied, end);
+    }
+
+    static bool isSecret(const QByteArray& key)
+    {
+        const QByteArray lower = key.toLower();
+        return lower.contains("pass") || lower.contains("pwd");
+    }
+
+    // A string at m_pos; its decoded text (escapes resolved, so that
+    // "pass\u0077ord" reads as what it is) goes to decoded when given.
+    bool string(QByteArray* decoded)
+    {
+        if (at() != '"')
+            return false;
+        ++m_pos;
+        while (m_pos < m_in.size()) {
+            const char c = m_in.at(m_pos++);
+            if (c == '"')
+                return true;
+            if (c != '\\') {
+                if (decoded)
+                    *decoded += c;
+                continue;
+            }
+            const char e = at();
+            ++m_pos;
+            if (e == 'u') {
+                int code = 0;
+                for (int i = 0; i < 4; ++i) {
+                    const int digit = hexValue(at());
+                    if (digit < 0)
+                        return false;
+                    code = code * 16 + digit;
+                    ++m_pos;
+                }
+                if (decoded)
+                    *decoded += code < 0x80 ? char(code) : '?';
+            } else if (QByteArray("\"\\/bfnrt").contains(e)) {
+                if (decoded)
+                    *decoded += e;
+            } else {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    bool word()
+    {
+        const int start = m_pos;
+        while (m_pos < m_in.size() && (QByteArray("+-.eE").contains(at()) || (at() >= '0' && at() <= '9') ||
+                                       (at() >= 'a' && at() <= 'z')))
+            ++m_pos;
+        const QByteArray w = m_in.mid(start, m_pos - start);
+        if (w == "true" || w == "false" || w == "null")
+            return true;
+        if (w.isEmpty() || !(w.at(0) == '-' || (w.at(0) >= '0' && w.at(0) <= '9')))
+            return false;
+        for (char c : w) {
+            if (c >= 'a' && c <= 'z' && c != 'e')
+                return false;
+        }
+        return true;
+    }
+
+    bool container(int depth, char close)
+    {
+        ++m_pos;
+        skipBlanks();
+        if (at() == close) {
+            ++m_pos;
+            return true;
+        }
+        for (;;) {
+            skipBlanks();
+            bool secret = false;
+            if (close == '}') {
+                QByteArray key;
+                if (!string(&key))
+                    return false;
+                skipBlanks();
+                if (at() != ':')
+                    return false;
+                ++m_pos;
+                secret = isSecret(key);
+            }
+            if (!(secret ? maskedValue(depth + 1) : value(depth + 1)))
+                return false;
+            skipBlanks();
+            if (at() == close) {
+                ++m_pos;
+                return true;
+            }
+            if (at() != ',')
+                return false;
+            ++m_pos;
+        }
+    }
+
+    bool value(int depth)
+    {
+        if (depth > MaxDepth)
+            return false;
+        skipBlanks();
+        switch (at()) {
+        case '"':
+            return string(nullptr);
+        case '{':
+            return container(depth, '}');
+        case '[':
+            return container(depth, ']');
+        default:
+            return word();
+        }
+    }
+
+    // The whole value goes, whatever its kind: a password sent as a number,
+    // an object or an array is as secret as one sent as a string.
+    bool maskedValue(int depth)
+    {
+        skipBlanks();
+        copyTo(m_pos);
+        const bool quoted = at() == '"';
+        const bool ok = value(depth);
+        m_out += quoted ? QByteArray("\"") + CommandLogText::Mask + '"' : QByteArray(CommandLogText::Mask);
+        // A secret value that does not end takes the rest of the text with it.
+        m_copied = ok ? m_pos : m_in.size();
+        if (!ok)
+            m_pos = m_in.size();
+        return ok;
+    }
+
+    const QByteArray& m_in;
+    QByteArray m_out;
+    int m_pos = 0;
+    int m_copied = 0;
+};
 
 } // namespace
 
 QByteArray CommandLogText::maskPasswords(const QByteArray& text)
 {
-    QByteArray out;
-    out.reserve(text.size());
-    int i = 0;
-    while (i < text.size()) {
-        if (text.at(i) != '"') {
-            out += text.at(i++);
-            continue;
-        }
-        const int keyEnd = endOfString(text, i);
-        out += text.mid(i, keyEnd - i);
-        const QByteArray key = text.mid(i + 1, qMax(0, keyEnd - i - 2));
-        i = keyEnd;
-        int j = i;
-        while (j < text.size() && isBlank(text.at(j)))
-            ++j;
-        if (j >= text.size() || text.at(j) != ':' || !isPasswordKey(key))
-            continue;
-        ++j;
-        while (j < text.size() && isBlank(text.at(j)))
-            ++j;
-        out += text.mid(i, j - i);
-        i = j;
-        if (i >= text.size())
-            break;
-        if (text.at(i) == '"') {
-            i = endOfString(text, i);
-            out += '"';
-            out += Mask;
-            out += '"';
-        } else if (text.at(i) != '{' && text.at(i) != '[') {
-            // A bare value (a number, or whatever a device sends) up to the next delimiter.
-            while (i < text.size() && text.at(i) != ',' && text.at(i) != '}' && text.at(i) != ']' &&
-                   !isBlank(text.at(i)))
-                ++i;
-            out += Mask;
-        }
-    }
-    return out;
+    if (text.isEmpty())
+        return text;
+    return Masker(text).run();
 }
 
 QByteArray CommandLogText::fromCommand(const char* text)

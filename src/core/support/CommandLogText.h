@@ -12,7 +12,9 @@ public:
     static constexpr const char* Mask = "******";
 
     static QByteArray fromCommand(const char* text);
-    // Only the password values: the string or number after any key whose name
-    // holds "password" or "passwd", in any case, quoted or not.
+    // Only the secret values: the whole value (string, number, object, array)
+    // of any key, at any depth, whose name holds "pass" or "pwd" in any case,
+    // escapes in the key resolved. Where the text is not JSON, the rest of it
+    // is withheld if it could hold a secret.
     static QByteArray maskPasswords(const QByteArray& text);
 };

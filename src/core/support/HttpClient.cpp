@@ -86,6 +86,7 @@ void HttpClient::resetLast()
     m_lastStatus = 0;
     m_lastError = QNetworkReply::NoError;
     m_lastFailure = Failure::None;
+    m_lastBodySent = false;
     m_lastErrorText.clear();
 }
 
@@ -112,6 +113,10 @@ QByteArray HttpClient::finish(QNetworkReply* reply)
         };
         connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
         connect(reply, &QNetworkReply::uploadProgress, &loop, activity);
+        connect(reply, &QNetworkReply::uploadProgress, &loop, [this](qint64 sent, qint64 total) {
+            if (total > 0 && sent == total)
+                m_lastBodySent = true;
+        });
         connect(reply, &QNetworkReply::downloadProgress, &loop, activity);
         connect(reply, &QNetworkReply::metaDataChanged, &loop, activity);
         connect(&idle, &QTimer::timeout, &loop, [&] {

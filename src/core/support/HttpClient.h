@@ -54,6 +54,8 @@ public:
     int lastStatus() const { return m_lastStatus; }
     QNetworkReply::NetworkError lastError() const { return m_lastError; }
     Failure lastFailure() const { return m_lastFailure; }
+    // Whether the last request's whole body went out, answered or not.
+    bool lastBodySent() const { return m_lastBodySent; }
     // A short reason for the log: the network error's name, "time-out", ...
     QString lastErrorText() const { return m_lastErrorText; }
 
@@ -79,6 +81,7 @@ private:
     int m_lastStatus = 0;
     QNetworkReply::NetworkError m_lastError = QNetworkReply::NoError;
     Failure m_lastFailure = Failure::None;
+    bool m_lastBodySent = false;
     QString m_lastErrorText;
 
     mutable QMutex m_waitMutex; // guards m_waitLoop and m_aborted

@@ -1,5 +1,7 @@
 #include "Language.h"
 
+#include "LogFile.h"
+
 #include <QFile>
 #include <QTextStream>
 
@@ -50,6 +52,13 @@ QString Language::trimPart(const QString& part)
     return part.mid(begin, end - begin);
 }
 
+void Language::refuse(const QString& path, const QString& why)
+{
+    const QString message = QStringLiteral("language file %1 not used: %2; the built-in English stands").arg(path, why);
+    qWarning("%s", qPrintable(message));
+    VYLOG("%s\n", message.toUtf8().constData());
+}
+
 bool Language::load(const QString& name)
 {
     g_currentFile = name;
@@ -62,14 +71,24 @@ bool Language::load(const QString& name)
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return false;
 
-    QTextStream in(&file);
-    in.setCodec("UTF-8");
-    // Always UTF-8: guessing from the first bytes would read a file that
-    // happens to start with FF FE as UTF-16.
-    in.setAutoDetectUnicode(false);
-    QString line;
+    // A language file is a few kilobytes; a huge one (or one long line) is a
+    // damaged or hostile file, and reading it would keep the program from starting.
+    if (file.size() > MaxFileBytes) {
+        refuse(path, QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes));
+        return false;
+    }
+    const QList<QByteArray> lines = file.read(MaxFileBytes + 1).split('\n');
+    for (const QByteArray& raw : lines) {
+        if (raw.size() > MaxLineBytes) {
+            refuse(path, QStringLiteral("a line is longer than %1 bytes").arg(MaxLineBytes));
+            return false;
+        }
+    }
     bool first = true;
-    while (in.readLineInto(&line)) {
+    for (const QByteArray& raw : lines) {
+        // Always UTF-8: guessing from the first bytes would read a file that
+        // happens to start with FF FE as UTF-16.
+        QString line = QString::fromUtf8(raw);
         if (first && line.startsWith(QChar(0xfeff)))
             line.remove(0, 1);
         first = false;

@@ -8,6 +8,10 @@
 class Language
 {
 public:
+    // Beyond these a file is refused whole, with a message.
+    static constexpr qint64 MaxFileBytes = 1024 * 1024;
+    static constexpr int MaxLineBytes = 4096;
+
     static void setDirectory(const QString& directory);
     static QString directory();
     static bool load(const QString& name);
@@ -17,6 +21,9 @@ public:
 
     // Key and value trimming of one side of a language line.
     static QString trimPart(const QString& part);
+
+private:
+    static void refuse(const QString& path, const QString& why);
 };
 
 inline QString vyTr(const char* text)

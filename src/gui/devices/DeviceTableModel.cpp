@@ -88,6 +88,16 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const
         return column == CheckColumn ? QVariant(device->isChecked()) : QVariant();
     if (role == Qt::DecorationRole)
         return column == PlayColumn ? QVariant(QIcon(QString::fromLatin1(PlayIcon))) : QVariant();
+    // A reply naming a MAC other than the one it came from is listed under its
+    // sender; the operator sees what it claimed instead of a silent substitution.
+    if (column == MacColumn && (role == Qt::DisplayRole || role == Qt::ToolTipRole) &&
+        device->hasForeignMacClaim()) {
+        const QString claimed = device->claimedMac();
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("This device answered from %1 but its reply names %2. Commands go to %1.")
+                .arg(device->mac(), claimed);
+        return QStringLiteral("%1 (reply names %2)").arg(device->mac(), claimed);
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return QVariant();
     switch (column) {
