@@ -18,7 +18,8 @@ struct Adapter;
 enum CliStatus {
     CliOk = 0,
     CliDeviceFailed = 1, // the device failed or did not answer
-    CliUsage = 2         // bad usage, unknown device or no usable adapter
+    CliUsage = 2,        // bad usage, unknown device or no usable adapter
+    CliNoPermission = 3  // the program may not capture raw frames
 };
 
 enum class CliFormat { Table, Json, Csv };

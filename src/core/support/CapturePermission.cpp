@@ -4,6 +4,7 @@
 #include "CaptureEngine.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <unistd.h>
 
 namespace {
@@ -59,5 +60,16 @@ QString CapturePermission::grantProgram()
 
 QStringList CapturePermission::grantArguments(const QString& program)
 {
-    return {QStringLiteral("setcap"), QLatin1String(Capabilities), program};
+    return {QLatin1String(SetcapPath), QLatin1String(Capabilities), program};
+}
+
+QString CapturePermission::manualCommand(const QString& program)
+{
+    // Quoted for the shell when the path holds anything but plain characters.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./+-]+$"));
+    QString quoted = program;
+    if (!plain.match(program).hasMatch())
+        quoted = QLatin1Char('\'') + QString(program).replace(QLatin1Char('\''), QLatin1String("'\\''")) +
+                 QLatin1Char('\'');
+    return QStringLiteral("sudo %1 %2 %3").arg(QLatin1String(SetcapPath), QLatin1String(Capabilities), quoted);
 }
