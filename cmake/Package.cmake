@@ -6,16 +6,18 @@ set(CPACK_PACKAGE_NAME orvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Orvane developers <orvane@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set up networked intercom and PA terminals")
+# The summary above is its first line; CPack wraps and indents the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "set up networked intercom and PA terminals
- A tool for technicians who install networked intercom and public-address
- terminals: it finds the devices on the LAN with raw layer-2 frames, whatever
- their IP settings, configures them one by one or in batches, uploads firmware
- and broadcasts MP3 audio to them as an RTP multicast stream.
- .
- The package contains the desktop program orvane and the command-line tool
- orvane-cli. Both are granted cap_net_raw and cap_net_admin at installation
- and may be run by members of the system group orvane only.")
+    "A tool for technicians who install networked intercom and public-address
+terminals: it finds the devices on the LAN with raw layer-2 frames, whatever
+their IP settings, configures them one by one or in batches, uploads firmware
+and broadcasts MP3 audio to them as an RTP multicast stream.
+
+The package contains the desktop program orvane and the command-line tool
+orvane-cli. Both are granted cap_net_raw and cap_net_admin at installation
+and may be run by members of the system group orvane only.")
+# A Debian revision of its own: the package is not the upstream source.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

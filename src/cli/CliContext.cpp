@@ -52,7 +52,7 @@ bool CliContext::openAdapter(const QString& requested)
     if (!CaptureEngine::probe(*m_adapter, &error)) {
         if (CapturePermission::isMissing(m_adapter, nullptr)) {
             const QString program = QCoreApplication::applicationFilePath();
-            fail(CliNoPermission,
+            m_openFailure = fail(CliNoPermission,
                  QStringLiteral("no permission to capture raw frames on %1 (%2); grant it with: %3")
                      .arg(QString::fromUtf8(m_adapter->pcapName), error, CapturePermission::manualCommand(program)));
             return false;

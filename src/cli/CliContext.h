@@ -38,6 +38,8 @@ public:
     // --adapter when given, else the remembered "network", else the choose rule.
     // False (with a message) when no adapter can be used.
     bool openAdapter(const QString& requested);
+    // The exit status for the last openAdapter that failed.
+    int openFailure() const { return m_openFailure; }
     ProtocolClient& sdk() { return *m_sdk; }
     const Adapter* adapter() const { return m_adapter; }
 
@@ -69,6 +71,7 @@ public:
 private:
     QTextStream& m_out;
     QTextStream& m_err;
+    int m_openFailure = CliUsage;
     std::unique_ptr<AdapterList> m_adapters;
     const Adapter* m_adapter = nullptr;
     std::unique_ptr<ProtocolClient> m_sdk;
