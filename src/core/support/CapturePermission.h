@@ -16,7 +16,7 @@ public:
     // the caller's PATH out of the root process anyway.
     static constexpr const char* SetcapPath = "/usr/sbin/setcap";
 
-    // True when the process runs as root or holds CAP_NET_RAW and CAP_NET_ADMIN.
+    // True when the process holds CAP_NET_RAW and CAP_NET_ADMIN in its effective set.
     static bool hasCapabilities();
     // False only when the missing permission is the reason capture fails: a
     // handle that opens, or a failure for another reason (the interface is
