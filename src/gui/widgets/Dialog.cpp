@@ -17,9 +17,11 @@ void Dialog::showEvent(QShowEvent* event)
     if (!screen)
         return;
     const QRect available = screen->availableGeometry();
-    const QSize fitted = size().boundedTo(available.size());
-    if (fitted != size())
-        resize(fitted.expandedTo(minimumSizeHint().boundedTo(available.size())));
+    const QSize room = available.size();
+    if (minimumSize().boundedTo(room) != minimumSize())
+        setMinimumSize(minimumSize().boundedTo(room));
+    if (size() != size().boundedTo(room))
+        resize(size().boundedTo(room));
     QRect frame = frameGeometry();
     if (!available.contains(frame)) {
         frame.moveRight(qMin(frame.right(), available.right()));
