@@ -10,9 +10,9 @@ install(TARGETS orvane orvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${ORVANE_LANGUAGE_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/orvane/language)
 
 set(ORVANE_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
-install(FILES ${ORVANE_PACKAGING_DIR}/orvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-configure_file(${ORVANE_PACKAGING_DIR}/orvane.metainfo.xml ${CMAKE_BINARY_DIR}/packaging/orvane.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/orvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${ORVANE_PACKAGING_DIR}/org.orvane.Orvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+configure_file(${ORVANE_PACKAGING_DIR}/org.orvane.Orvane.metainfo.xml ${CMAKE_BINARY_DIR}/packaging/org.orvane.Orvane.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/org.orvane.Orvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 24 32 48 64 128 256)
     install(FILES ${ORVANE_PACKAGING_DIR}/icons/orvane-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME orvane.png)

@@ -26,7 +26,7 @@ grep -q 'dpkg-statoverride --remove' "$work/control/postrm" || fail "postrm leav
 
 dpkg-deb -c "$deb" >"$work/contents"
 for path in ./usr/bin/orvane ./usr/bin/orvane-cli ./usr/share/orvane/language/en.txt \
-    ./usr/share/applications/orvane.desktop ./usr/share/metainfo/orvane.metainfo.xml \
+    ./usr/share/applications/org.orvane.Orvane.desktop ./usr/share/metainfo/org.orvane.Orvane.metainfo.xml \
     ./usr/share/icons/hicolor/48x48/apps/orvane.png ./usr/share/man/man1/orvane-cli.1.gz \
     ./usr/share/bash-completion/completions/orvane-cli; do
     grep -q " $path\$" "$work/contents" || fail "$path is not in the package"

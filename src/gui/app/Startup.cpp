@@ -14,8 +14,8 @@ void Startup::setApplicationIdentity()
 {
     QApplication::setApplicationName(QStringLiteral("orvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
-    // Lets the desktop match the windows to orvane.desktop and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("orvane"));
+    // Lets the desktop match the windows to their entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Orvane"));
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/orvane-%1.png").arg(size), QSize(size, size));
