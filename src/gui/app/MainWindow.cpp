@@ -130,11 +130,26 @@ void MainWindow::setupCaptureBar()
     layout->addWidget(grant);
     connect(grant, &QPushButton::clicked, this, [this] { CapturePermissionDialog::askAndGrant(this); });
     m_captureBar->hide();
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("searchStatus"));
+}
+
+void MainWindow::showSearchStatus(int rows)
+{
+    // An empty table alone reads like a fault of the program.
+    if (rows == 0)
+        m_statusLabel->setText(vyTr("No devices answered on %1").arg(m_adapterName));
+    else if (rows == 1)
+        m_statusLabel->setText(vyTr("1 device on %1").arg(m_adapterName));
+    else
+        m_statusLabel->setText(vyTr("%1 devices on %2").arg(rows).arg(m_adapterName));
 }
 
 void MainWindow::updateCaptureState(const Adapter* adapter)
 {
     const QString name = adapter ? QString::fromUtf8(adapter->pcapName) : QString();
+    m_adapterName = name;
+    m_statusLabel->clear();
     setWindowTitle(adapter ? vyTr("Devices on %1").arg(name) : vyTr("No network adapter"));
     QString reason;
     const bool missing = CapturePermission::isMissing(adapter, &reason);
@@ -331,6 +346,7 @@ void MainWindow::onClickSearchButton(bool)
     dialog.centerOn(this);
     dialog.start();
     if (dialog.exec() != QDialog::Accepted) {
+        m_statusLabel->setText(vyTr("Search cancelled"));
         emit searchFinished(0);
         return;
     }
@@ -342,6 +358,7 @@ void MainWindow::onClickSearchButton(bool)
         devices.append(device);
     }
     m_model->setDevices(devices);
+    showSearchStatus(devices.size());
     emit searchFinished(devices.size());
 }
 
@@ -388,6 +405,9 @@ void MainWindow::layoutChildren()
     QPushButton* buttons[] = {m_networkButton, m_searchButton, m_rtpButton, m_settingButton};
     for (int i = 0; i < 4; ++i)
         buttons[i]->setGeometry(ButtonXs[i], ButtonY, ButtonWidth, ButtonHeight);
+    const int statusX = ButtonXs[3] + ButtonWidth + 20;
+    if (m_statusLabel)
+        m_statusLabel->setGeometry(statusX, ButtonY, qMax(0, w - statusX - 10), ButtonHeight);
     int tableY = TableY;
     if (m_captureBar && captureMissing()) {
         m_captureBar->setGeometry(0, TableY, w, CaptureBarHeight);

@@ -88,6 +88,7 @@ private:
     // Title and capture bar for the adapter just opened.
     void updateCaptureState(const Adapter* adapter);
     void layoutChildren();
+    void showSearchStatus(int rows);
     void applyCellEdit(DeviceRecord* device, int column, const QString& text);
 
     std::unique_ptr<ProtocolClient> m_sdk;
@@ -102,4 +103,6 @@ private:
     Toast* m_toast;
     QFrame* m_captureBar = nullptr;
     QLabel* m_captureLabel = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QString m_adapterName;
 };
