@@ -132,6 +132,8 @@ void MainWindow::setupCaptureBar()
     m_captureBar->hide();
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("searchStatus"));
+    // Made after the window was shown, so it is not shown along with it.
+    m_statusLabel->show();
 }
 
 void MainWindow::showSearchStatus(int rows)
