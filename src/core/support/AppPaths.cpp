@@ -45,7 +45,8 @@ bool AppPaths::migrateOldConfiguration()
                                      QLatin1String(ConfigureFileName));
     if (!QFileInfo(oldPath).isFile())
         return false;
-    const QString newDirectory = madePath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    const QString newDirectory =
+        madePath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     const QString newPath = QStringLiteral("%1/%2").arg(newDirectory, QLatin1String(ConfigureFileName));
     if (QFileInfo::exists(newPath) || !QFile::rename(oldPath, newPath))
         return false;
@@ -70,8 +71,8 @@ QString AppPaths::languageDirectory()
         if (QFileInfo(candidate).isDir())
             return QDir::cleanPath(candidate);
     }
-    const QString installed = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                                     QStringLiteral("orvane/language"),
-                                                     QStandardPaths::LocateDirectory);
+    const QString installed =
+        QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("orvane/language"),
+                               QStandardPaths::LocateDirectory);
     return installed.isEmpty() ? QStringLiteral("/usr/share/orvane/language") : installed;
 }

@@ -70,5 +70,6 @@ QString CapturePermission::manualCommand(const QString& program)
     if (!plain.match(program).hasMatch())
         quoted = QLatin1Char('\'') + QString(program).replace(QLatin1Char('\''), QLatin1String("'\\''")) +
                  QLatin1Char('\'');
-    return QStringLiteral("sudo %1 %2 %3").arg(QLatin1String(SetcapPath), QLatin1String(Capabilities), quoted);
+    return QStringLiteral("sudo %1 %2 %3")
+        .arg(QLatin1String(SetcapPath), QLatin1String(Capabilities), quoted);
 }

@@ -61,7 +61,8 @@ CapturePermissionDialog::Outcome CapturePermissionDialog::grant(const QString& p
     process.setProcessChannelMode(QProcess::SeparateChannels);
     QEventLoop loop;
     // The password prompt may take a while; the windows keep painting meanwhile.
-    connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop, &QEventLoop::quit);
+    connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+            &QEventLoop::quit);
     connect(&process, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             loop.quit();
@@ -90,13 +91,12 @@ CapturePermissionDialog::Outcome CapturePermissionDialog::grant(const QString& p
         outcome.reason = vyTr("the administrator password was not given");
         break;
     case 127:
-        outcome.reason = errorText.isEmpty() ? vyTr("not authorised, or no authentication agent is running")
-                                             : errorText;
+        outcome.reason =
+            errorText.isEmpty() ? vyTr("not authorised, or no authentication agent is running") : errorText;
         break;
     default:
-        outcome.reason = errorText.isEmpty()
-                             ? vyTr("setcap ended with code %1").arg(process.exitCode())
-                             : errorText;
+        outcome.reason =
+            errorText.isEmpty() ? vyTr("setcap ended with code %1").arg(process.exitCode()) : errorText;
         break;
     }
     return outcome;
@@ -126,8 +126,7 @@ void CapturePermissionDialog::askAndGrant(QWidget* parent)
     notice.setWindowTitle(dialog.windowTitle());
     notice.setText(outcomeText(outcome, program));
     // The command must be copyable.
-    for (QLabel* label : notice.findChildren<QLabel*>())
-    {
+    for (QLabel* label : notice.findChildren<QLabel*>()) {
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         label->setWordWrap(true);
     }

@@ -1,8 +1,8 @@
 #include "Startup.h"
 
-#include "CapturePermissionDialog.h"
 #include "AppConfig.h"
 #include "AppPaths.h"
+#include "CapturePermissionDialog.h"
 #include "Language.h"
 #include "LogFile.h"
 
