@@ -83,8 +83,7 @@ int main(int argc, char** argv)
     startup.start();
     Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("orvane"));
-    Startup::setApplicationFont();
+    Startup::setApplicationIdentity();
     QTemporaryDir logs;
     LogFile::open(logs.filePath(QStringLiteral("bench.log")));
     Startup::loadLanguage();

@@ -11,11 +11,10 @@ private slots:
     void initTestCase();
     void init();
     void freshProfileDefaults();
-    void defaultsKeepStoredValues();
     void wrongTypesGiveDefaults();
     void rtpFileListDropsVanishedFiles();
-    void instancesShareTheFile();
-    void hostileFileDoesNotCrash();
+    void oldConfigurationIsMovedOnce_data();
+    void oldConfigurationIsMovedOnce();
 
 private:
     void writeRaw(const QByteArray& bytes);
@@ -42,40 +41,24 @@ void TestConfigure::writeRaw(const QByteArray& bytes)
 
 void TestConfigure::freshProfileDefaults()
 {
-    QVERIFY(AppConfig::filePath().endsWith(QLatin1String("/configure/configure.ini")));
-    {
-        AppConfig c;
-        QCOMPARE(c.language(), QString());
-        QCOMPARE(c.alarmTest(), 0);
-        QCOMPARE(c.network(), QString());
-        QCOMPARE(c.rtpSourceIndex(), 0);
-        QVERIFY(c.rtpFileList().isEmpty());
-        c.defaults();
-    }
+    QCOMPARE(AppConfig::filePath(), QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                                        QStringLiteral("/configure.ini"));
+    AppConfig().defaults();
     QFile f(AppConfig::filePath());
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray text = f.readAll();
     QVERIFY2(text.contains("langage=en"), text.constData());
     QVERIFY2(text.contains("alarm%20test=1"), text.constData());
-    AppConfig again;
-    QCOMPARE(again.language(), QStringLiteral("en"));
-    QCOMPARE(again.alarmTest(), 1);
-}
-
-void TestConfigure::defaultsKeepStoredValues()
-{
     {
         AppConfig c;
         c.setLanguage(QStringLiteral("cn"));
         c.setAlarmTest(0);
-    }
-    {
-        AppConfig c;
         c.defaults();
     }
-    AppConfig c;
-    QCOMPARE(c.language(), QStringLiteral("cn"));
-    QCOMPARE(c.alarmTest(), 0);
+    // The defaults fill gaps only.
+    AppConfig again;
+    QCOMPARE(again.language(), QStringLiteral("cn"));
+    QCOMPARE(again.alarmTest(), 0);
 }
 
 void TestConfigure::wrongTypesGiveDefaults()
@@ -92,6 +75,14 @@ void TestConfigure::wrongTypesGiveDefaults()
     QCOMPARE(c.language(), QStringLiteral("en, cn"));
     QCOMPARE(c.network(), QStringLiteral("42"));
     c.rtpServer(); // whatever it reads, it must not crash
+
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char(i * 37));
+    writeRaw(junk);
+    AppConfig hostile;
+    hostile.rtpFileList();
+    hostile.defaults();
 }
 
 void TestConfigure::rtpFileListDropsVanishedFiles()
@@ -106,51 +97,44 @@ void TestConfigure::rtpFileListDropsVanishedFiles()
     }
     {
         AppConfig c;
-        c.setRtpFileList({first, second, third});
+        c.setRtpFileList({first, second, dir.path(), third}); // a folder is no file to play
     }
     QVERIFY(QFile::remove(second));
     {
         AppConfig c;
         QCOMPARE(c.rtpFileList(), (QStringList{first, third}));
     }
-    // A directory is not a file to play.
-    {
-        AppConfig c;
-        c.setRtpFileList({dir.path(), first});
-    }
-    AppConfig c;
-    QCOMPARE(c.rtpFileList(), QStringList{first});
 }
 
-void TestConfigure::instancesShareTheFile()
+void TestConfigure::oldConfigurationIsMovedOnce_data()
 {
-    AppConfig outer;
-    {
-        AppConfig inner;
-        inner.setNetwork(QStringLiteral("enp3s0"));
-        inner.setRtpServer(QStringLiteral("239.255.0.0:6000"));
-        inner.setDeviceId(QStringLiteral("alsa_output.monitor"));
-        inner.setRtpSourceIndex(1);
-    }
-    outer.sync();
-    QCOMPARE(outer.network(), QStringLiteral("enp3s0"));
-    AppConfig later;
-    QCOMPARE(later.rtpServer(), QStringLiteral("239.255.0.0:6000"));
-    QCOMPARE(later.deviceId(), QStringLiteral("alsa_output.monitor"));
-    QCOMPARE(later.rtpSourceIndex(), 1);
+    QTest::addColumn<bool>("oldFile");
+    QTest::addColumn<bool>("newFile");
+    QTest::addColumn<QString>("network"); // what the new place holds afterwards
+    QTest::newRow("only the old file: moved") << true << false << "old0";
+    QTest::newRow("both: the new one wins, the old one stays") << true << true << "new0";
+    QTest::newRow("neither") << false << false << "";
 }
 
-void TestConfigure::hostileFileDoesNotCrash()
+void TestConfigure::oldConfigurationIsMovedOnce()
 {
-    QByteArray junk;
-    for (int i = 0; i < 4096; ++i)
-        junk.append(char(i * 37));
-    writeRaw(junk);
-    AppConfig c;
-    c.alarmTest();
-    c.language();
-    c.rtpFileList();
-    c.defaults();
+    QFETCH(bool, oldFile);
+    QFETCH(bool, newFile);
+    QFETCH(QString, network);
+    const QString oldDirectory =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/configure");
+    const QString oldPath = oldDirectory + QStringLiteral("/configure.ini");
+    QDir(oldDirectory).removeRecursively();
+    if (oldFile) {
+        QVERIFY(QDir().mkpath(oldDirectory));
+        QSettings(oldPath, QSettings::IniFormat).setValue(QStringLiteral("network"), QStringLiteral("old0"));
+    }
+    if (newFile)
+        AppConfig().setNetwork(QStringLiteral("new0"));
+    QCOMPARE(AppPaths::migrateOldConfiguration(), oldFile && !newFile);
+    QCOMPARE(AppConfig().network(), network);
+    QCOMPARE(QFile::exists(oldPath), oldFile && newFile);
+    QDir(oldDirectory).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(TestConfigure)

@@ -41,14 +41,34 @@ ip -n "$namespace" link set lo up
 ip -n "$namespace" addr add 198.18.0.2/15 dev "$far"
 ip -n "$namespace" link set "$far" up
 
-ip netns exec "$namespace" build/bin/orvane-emulator --interface "$far" --devices "$devices" \
+# The firmware upgrade reaches each device's web interface at the device's own
+# address. The emulator serves them all from the far end: the addresses go on
+# its interface, and the near end must send to that interface's MAC. Search
+# replies teach the near kernel each device's own MAC, which no interface
+# owns, so the near end's neighbour entries are pinned to the far MAC.
+far_mac=$(ip netns exec "$namespace" cat "/sys/class/net/$far/address")
+addresses=$work/addresses
+neighbours=$work/neighbours
+: >"$addresses"
+: >"$neighbours"
+for i in $(seq "$devices"); do
+    host=$((256 + i)) # the emulator's generated devices start at 198.18.1.1
+    address="198.$((18 + ((host >> 16) & 1))).$(((host >> 8) & 255)).$((host & 255))"
+    echo "addr add $address/15 dev $far" >>"$addresses"
+    echo "neigh replace $address lladdr $far_mac nud permanent dev $near" >>"$neighbours"
+done
+ip -n "$namespace" -batch "$addresses"
+ip -batch "$neighbours"
+
+ip netns exec "$namespace" build/bin/orvane-emulator --interface "$far" --devices "$devices" --web \
     --log "$work/emulator.log" --ready-file "$work/ready" &
 emulator_pid=$!
 for _ in $(seq 100); do [ -f "$work/ready" ] && break; sleep 0.1; done
 
 # A profile of its own that remembers the demo adapter, so the operator's own
-# configuration is left alone.
-mkdir -p "$work/data/orvane/configure"
-printf '[General]\nnetwork=%s\n' "$near" > "$work/data/orvane/configure/configure.ini"
-echo "demo: $devices emulated devices on $near; the emulator's command log is $work/emulator.log"
-XDG_DATA_HOME="$work/data" build/bin/orvane "$@" || true
+# configuration and logs are left alone.
+mkdir -p "$work/config/orvane"
+printf '[General]\nnetwork=%s\n' "$near" > "$work/config/orvane/configure.ini"
+echo "demo: $devices emulated devices on $near, web interfaces (admin/admin) at 198.18.1.1 and on;"
+echo "demo: the emulator's command log is $work/emulator.log"
+XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" build/bin/orvane "$@" || true

@@ -10,7 +10,7 @@ PACKAGES=(
     libpcap-dev libcjson-dev libortp-dev
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
     libpulse-dev
-    iproute2 procps libcap2-bin policykit-1
+    iproute2 procps libcap2-bin policykit-1 lintian
     ffmpeg pulseaudio ansible-core
     fonts-dejavu-core fonts-wqy-microhei
 )

@@ -5,8 +5,10 @@
 #include "DeviceSearch.h"
 #include "ProtocolClient.h"
 #include "CaptureEngine.h"
+#include "CapturePermission.h"
 #include "AppConfig.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
@@ -49,6 +51,13 @@ bool CliContext::openAdapter(const QString& requested)
     }
     QString error;
     if (!CaptureEngine::probe(*m_adapter, &error)) {
+        if (CapturePermission::isMissing(m_adapter, nullptr)) {
+            const QString program = QCoreApplication::applicationFilePath();
+            m_openFailure = fail(CliNoPermission,
+                 QStringLiteral("no permission to capture raw frames on %1 (%2); grant it with: %3")
+                     .arg(QString::fromUtf8(m_adapter->pcapName), error, CapturePermission::manualCommand(program)));
+            return false;
+        }
         fail(CliUsage, QStringLiteral("cannot open adapter %1: %2").arg(QString::fromUtf8(m_adapter->pcapName), error));
         return false;
     }

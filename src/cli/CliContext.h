@@ -18,7 +18,8 @@ struct Adapter;
 enum CliStatus {
     CliOk = 0,
     CliDeviceFailed = 1, // the device failed or did not answer
-    CliUsage = 2         // bad usage, unknown device or no usable adapter
+    CliUsage = 2,        // bad usage, unknown device or no usable adapter
+    CliNoPermission = 3  // the program may not capture raw frames
 };
 
 enum class CliFormat { Table, Json, Csv };
@@ -37,6 +38,8 @@ public:
     // --adapter when given, else the remembered "network", else the choose rule.
     // False (with a message) when no adapter can be used.
     bool openAdapter(const QString& requested);
+    // The exit status for the last openAdapter that failed.
+    int openFailure() const { return m_openFailure; }
     ProtocolClient& sdk() { return *m_sdk; }
     const Adapter* adapter() const { return m_adapter; }
 
@@ -72,6 +75,7 @@ public:
 private:
     QTextStream& m_out;
     QTextStream& m_err;
+    int m_openFailure = CliUsage;
     std::unique_ptr<AdapterList> m_adapters;
     const Adapter* m_adapter = nullptr;
     std::unique_ptr<ProtocolClient> m_sdk;

@@ -151,7 +151,7 @@ int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err)
     if (!p.positionalArguments().isEmpty())
         return ctx.fail(CliUsage, QStringLiteral("search takes no arguments"));
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
-        return CliUsage;
+        return ctx.openFailure();
     ctx.search(timeout, p.isSet(QStringLiteral("alarm-test")), p.isSet(QStringLiteral("any-model")));
 
     const QStringList header{QStringLiteral("mac"),     QStringLiteral("ip"),      QStringLiteral("name"),
@@ -430,7 +430,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     }
 
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
-        return CliUsage;
+        return ctx.openFailure();
     ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")));
     // The targets in MAC order; an unknown MAC stops the whole batch before anything is sent.
     QList<DeviceRecord*> targets;

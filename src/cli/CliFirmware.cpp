@@ -71,7 +71,7 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
         return ctx.fail(CliUsage, reason);
 
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
-        return CliUsage;
+        return ctx.openFailure();
     ctx.search(searchTimeout, false, p.isSet(QStringLiteral("any-model")));
     QList<DeviceRecord*> targets;
     if (!ctx.resolveTargets(wanted, all, &targets))

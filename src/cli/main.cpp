@@ -28,7 +28,7 @@ void usage(QTextStream& out)
            "  sources [--format table|json]\n\n"
            "Device commands also take --adapter, --timeout (search time) and --format table|json.\n"
            "Exit status: 0 success, 1 the device failed or did not answer, 2 bad usage, unknown device\n"
-           "or no usable adapter.\n";
+           "or no usable adapter, 3 no permission to capture raw frames (the message says how to grant it).\n";
 }
 } // namespace
 

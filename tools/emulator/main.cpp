@@ -56,8 +56,12 @@ int main(int argc, char* argv[])
                                            QStringLiteral("Also log every reply."));
     const QCommandLineOption webOption(
         QStringLiteral("web"),
-        QStringLiteral("Also serve each device's web interface (login and firmware upload) on its IPv4 "
-                       "address, which must be configured on this host."));
+        QStringLiteral(
+            "Also serve each device's web interface (login and firmware upload) on its IPv4 "
+            "address. Each address must be configured on this host (ip addr add ADDRESS/15 dev IF), "
+            "and the program's host must send to IF's own MAC: search replies teach it each "
+            "device's MAC, which no interface here owns, so pin its neighbour entries (ip neigh "
+            "replace ADDRESS lladdr IF-MAC nud permanent dev ITS-IF). tools/demo.sh does both."));
     const QCommandLineOption webPortOption(QStringLiteral("web-port"),
                                            QStringLiteral("Port of the web interfaces (default 80)."),
                                            QStringLiteral("PORT"), QStringLiteral("80"));

@@ -1,5 +1,6 @@
 // Draws the program's icons. Run once after changing a glyph and put the PNGs into
-// resources/:  iconpainter <output directory>
+// resources/ (and the program icon into packaging/icons/):
+//   iconpainter <output directory> [<program icon directory>]
 #include <QColor>
 #include <QDir>
 #include <QImage>
@@ -104,6 +105,48 @@ void unavailable(QPainter& p)
     p.drawLine(QPointF(14.5, 14.5), QPointF(49.5, 49.5));
 }
 
+// The program's own icon, a wall terminal sending: drawn on a 256 grid and
+// scaled, one PNG per size the icon theme asks for (packaging/icons/).
+void program(QPainter& p)
+{
+    const QColor paper(0xec, 0xef, 0xf1);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Ink);
+    p.drawRoundedRect(QRectF(16, 16, 224, 224), 40, 40);
+    p.setBrush(paper);
+    p.drawRoundedRect(QRectF(52, 48, 84, 148), 14, 14);
+    p.setBrush(Blue);
+    p.drawRoundedRect(QRectF(66, 64, 56, 38), 5, 5);
+    p.setBrush(Ink);
+    p.drawEllipse(QPointF(94, 150), 27, 27);
+    p.setBrush(paper);
+    p.drawEllipse(QPointF(94, 150), 11, 11);
+    p.setPen(roundPen(Green, 16));
+    p.setBrush(Qt::NoBrush);
+    for (int i = 0; i < 2; ++i) {
+        const qreal r = 40 + 36 * i;
+        p.drawArc(QRectF(128 - r, 122 - r, 2 * r, 2 * r), -40 * 16, 80 * 16);
+    }
+}
+
+bool paintProgramIcon(const QDir& dir, int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 256.0, size / 256.0);
+        program(p);
+    }
+    const QString path = dir.filePath(QStringLiteral("orvane-%1.png").arg(size));
+    if (!image.save(path, "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
 bool paint(const QDir& dir, const char* name, const std::function<void(QPainter&)>& glyph)
 {
     QImage image(IconSize, IconSize, QImage::Format_ARGB32_Premultiplied);
@@ -125,11 +168,18 @@ bool paint(const QDir& dir, const char* name, const std::function<void(QPainter&
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s <output directory> [<program icon directory>]\n", argv[0]);
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (argc == 3) {
+        const QDir iconDir(QString::fromLocal8Bit(argv[2]));
+        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+            if (!paintProgramIcon(iconDir, size))
+                return 1;
+        }
+    }
     bool ok = true;
     ok &= paint(dir, "play", play);
     ok &= paint(dir, "add", add);

@@ -4,7 +4,7 @@
 #include "CaptureEngine.h"
 
 #include <QFile>
-#include <unistd.h>
+#include <QRegularExpression>
 
 namespace {
 
@@ -28,8 +28,8 @@ quint64 effectiveCapabilities()
 
 bool CapturePermission::hasCapabilities()
 {
-    if (geteuid() == 0)
-        return true;
+    // Not the user id: root in a container or under a service manager may
+    // lack the capabilities, and an ordinary user may hold them.
     const quint64 caps = effectiveCapabilities();
     return (caps >> CapNetRaw & 1) && (caps >> CapNetAdmin & 1);
 }
@@ -59,5 +59,17 @@ QString CapturePermission::grantProgram()
 
 QStringList CapturePermission::grantArguments(const QString& program)
 {
-    return {QStringLiteral("setcap"), QLatin1String(Capabilities), program};
+    return {QLatin1String(SetcapPath), QLatin1String(Capabilities), program};
+}
+
+QString CapturePermission::manualCommand(const QString& program)
+{
+    // Quoted for the shell when the path holds anything but plain characters.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./+-]+$"));
+    QString quoted = program;
+    if (!plain.match(program).hasMatch())
+        quoted = QLatin1Char('\'') + QString(program).replace(QLatin1Char('\''), QLatin1String("'\\''")) +
+                 QLatin1Char('\'');
+    return QStringLiteral("sudo %1 %2 %3")
+        .arg(QLatin1String(SetcapPath), QLatin1String(Capabilities), quoted);
 }

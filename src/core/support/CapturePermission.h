@@ -12,8 +12,11 @@ class CapturePermission
 {
 public:
     static constexpr const char* Capabilities = "cap_net_raw,cap_net_admin=eip";
+    // By absolute path: an operator's PATH has no /usr/sbin, and pkexec keeps
+    // the caller's PATH out of the root process anyway.
+    static constexpr const char* SetcapPath = "/usr/sbin/setcap";
 
-    // True when the process runs as root or holds CAP_NET_RAW and CAP_NET_ADMIN.
+    // True when the process holds CAP_NET_RAW and CAP_NET_ADMIN in its effective set.
     static bool hasCapabilities();
     // False only when the missing permission is the reason capture fails: a
     // handle that opens, or a failure for another reason (the interface is
@@ -22,4 +25,6 @@ public:
     // The program and arguments that grant the capabilities to program.
     static QString grantProgram();
     static QStringList grantArguments(const QString& program);
+    // What an administrator types to grant them by hand.
+    static QString manualCommand(const QString& program);
 };

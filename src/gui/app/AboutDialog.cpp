@@ -6,7 +6,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -34,6 +38,22 @@ AboutDialog::AboutDialog(QWidget* parent)
       m_alarmTestCheckBox(new QCheckBox(this))
 {
     setObjectName(QStringLiteral("aboutDialog"));
+    setWindowTitle(vyTr("Settings"));
+    // A layout rather than fixed places: the desktop's font decides the sizes.
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->addRow(m_versionLabel, m_versionValue);
+    form->addRow(m_dateLabel, m_dateValue);
+    form->addRow(m_languageLabel, m_languageComboBox);
+    form->addRow(m_alarmTestLabel, m_alarmTestCheckBox);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* close = buttons->addButton(vyTr("Close"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("closeButton"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addStretch();
+    layout->addWidget(buttons);
     m_languageComboBox->addItem(vyTr("English"));
     m_languageComboBox->addItem(vyTr("Simple Chinese"));
     {
@@ -68,18 +88,4 @@ void AboutDialog::onAlarmTestChanged(bool checked)
 {
     AppConfig configure;
     configure.setAlarmTest(checked ? 1 : 0);
-}
-
-void AboutDialog::resizeEvent(QResizeEvent* event)
-{
-    Dialog::resizeEvent(event);
-    const int half = width() / 2;
-    m_versionLabel->setGeometry(0, 30, half, 30);
-    m_versionValue->setGeometry(half, 30, half, 30);
-    m_dateLabel->setGeometry(0, 70, half, 30);
-    m_dateValue->setGeometry(half, 70, half, 30);
-    m_languageLabel->setGeometry(0, 110, half, 30);
-    m_languageComboBox->setGeometry(half, 115, 120, 20);
-    m_alarmTestLabel->setGeometry(0, 150, half, 30);
-    m_alarmTestCheckBox->setGeometry(half, 150, 30, 30);
 }

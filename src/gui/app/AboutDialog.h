@@ -25,9 +25,6 @@ public slots:
     void onLanguageComboBoxIndexChanged(int index);
     void onAlarmTestChanged(bool checked);
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     QLabel* m_versionLabel;
     QLabel* m_versionValue;

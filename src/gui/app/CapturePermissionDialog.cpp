@@ -7,10 +7,12 @@
 #include "LogFile.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 CapturePermissionDialog::CapturePermissionDialog(QWidget* parent)
@@ -18,6 +20,7 @@ CapturePermissionDialog::CapturePermissionDialog(QWidget* parent)
       m_cancelButton(new QPushButton(vyTr("Cancel"), this))
 {
     setObjectName(QStringLiteral("capturePermissionDialog"));
+    setWindowTitle(vyTr("Capture permission"));
     m_label->setAlignment(Qt::AlignCenter);
     // The explanation is longer than the one line the dialog was made for.
     m_label->setWordWrap(true);
@@ -46,12 +49,91 @@ QString CapturePermissionDialog::text() const
     return m_label->text();
 }
 
-int CapturePermissionDialog::grant(const QString& program)
+CapturePermissionDialog::Outcome CapturePermissionDialog::grant(const QString& program)
 {
-    const int code = QProcess::execute(CapturePermission::grantProgram(),
-                                       CapturePermission::grantArguments(program));
-    qDebug("%s run %d", qPrintable(CapturePermission::grantProgram()), code);
-    return code;
+    Outcome outcome;
+    const QString pkexec = QStandardPaths::findExecutable(CapturePermission::grantProgram());
+    if (pkexec.isEmpty()) {
+        outcome.reason = vyTr("pkexec is not installed (Debian package pkexec or policykit-1)");
+        return outcome;
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    QEventLoop loop;
+    // The password prompt may take a while; the windows keep painting meanwhile.
+    connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+            &QEventLoop::quit);
+    connect(&process, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            loop.quit();
+    });
+    process.start(pkexec, CapturePermission::grantArguments(program));
+    if (process.state() != QProcess::NotRunning)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    const QString errorText = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    VYLOG("%s %s: exit %d %s\n", qPrintable(pkexec),
+          qPrintable(CapturePermission::grantArguments(program).join(QLatin1Char(' '))), process.exitCode(),
+          qPrintable(errorText));
+    if (process.error() == QProcess::FailedToStart) {
+        outcome.reason = vyTr("pkexec could not be started: %1").arg(process.errorString());
+        return outcome;
+    }
+    if (process.exitStatus() != QProcess::NormalExit) {
+        outcome.reason = vyTr("pkexec ended abnormally");
+        return outcome;
+    }
+    switch (process.exitCode()) {
+    case 0:
+        outcome.granted = true;
+        break;
+    case 126:
+        // pkexec's own code for a dismissed or refused password prompt.
+        outcome.reason = vyTr("the administrator password was not given");
+        break;
+    case 127:
+        outcome.reason =
+            errorText.isEmpty() ? vyTr("not authorised, or no authentication agent is running") : errorText;
+        break;
+    default:
+        outcome.reason =
+            errorText.isEmpty() ? vyTr("setcap ended with code %1").arg(process.exitCode()) : errorText;
+        break;
+    }
+    return outcome;
+}
+
+QString CapturePermissionDialog::outcomeText(const Outcome& outcome, const QString& program)
+{
+    if (outcome.granted)
+        return vyTr("Please restart the program");
+    return vyTr("The permission could not be granted: %1.\nTo grant it by hand, run:\n%2")
+        .arg(outcome.reason, CapturePermission::manualCommand(program));
+}
+
+void CapturePermissionDialog::askAndGrant(QWidget* parent)
+{
+    CapturePermissionDialog dialog(parent);
+    dialog.setText(vyTr("The program needs permission to capture network frames. Press Ok to grant it "
+                        "(administrator password required), then restart the program."));
+    if (parent)
+        dialog.centerOn(parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString program = QCoreApplication::applicationFilePath();
+    const Outcome outcome = grant(program);
+
+    AlertDialog notice(parent);
+    notice.setWindowTitle(dialog.windowTitle());
+    notice.setText(outcomeText(outcome, program));
+    // The command must be copyable.
+    for (QLabel* label : notice.findChildren<QLabel*>()) {
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setWordWrap(true);
+    }
+    notice.resize(outcome.granted ? 350 : 640, outcome.granted ? 100 : 180);
+    if (parent)
+        notice.centerOn(parent);
+    notice.exec();
 }
 
 void CapturePermissionDialog::checkAtStartup(const QString& rememberedAdapter)
@@ -62,20 +144,5 @@ void CapturePermissionDialog::checkAtStartup(const QString& rememberedAdapter)
     if (!CapturePermission::isMissing(adapter, &reason))
         return;
     VYLOG("capture not permitted: %s\n", qPrintable(reason));
-
-    CapturePermissionDialog dialog;
-    dialog.setText(vyTr("The program needs permission to capture network frames. Press Ok to grant it "
-                        "(administrator password required), then restart the program."));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QString program = QCoreApplication::applicationFilePath();
-    const int code = grant(program);
-    VYLOG("%s %s run %d\n", qPrintable(CapturePermission::grantProgram()),
-          qPrintable(CapturePermission::grantArguments(program).join(QLatin1Char(' '))), code);
-
-    AlertDialog notice;
-    // A refused password must not read like success.
-    notice.setText(code == 0 ? vyTr("Please restart the program") : vyTr("The permission could not be granted"));
-    notice.resize(350, 100);
-    notice.exec();
+    askAndGrant(nullptr);
 }

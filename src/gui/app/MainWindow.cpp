@@ -22,6 +22,8 @@
 #include "CheckBoxHeaderView.h"
 #include "CommandLogText.h"
 #include "AppConfig.h"
+#include "CapturePermission.h"
+#include "CapturePermissionDialog.h"
 #include "Language.h"
 #include "LogFile.h"
 #include "AdapterDialog.h"
@@ -30,6 +32,9 @@
 #include "ToastView.h"
 
 #include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QDebug>
 #include <QPushButton>
 #include <QTimer>
@@ -62,6 +67,7 @@ const int ButtonWidth = 130;
 const int ButtonHeight = 30;
 const int ButtonXs[] = {10, 150, 290, 430};
 const int TableY = 50;
+const int CaptureBarHeight = 44;
 
 void logCommand(const char* direction, const char* text)
 {
@@ -97,9 +103,71 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_rtpButton, &QPushButton::clicked, this, &MainWindow::onClickRtpButton);
     connect(m_settingButton, &QPushButton::clicked, this, &MainWindow::onClickSettingButton);
 
+    setupCaptureBar();
     m_sdk->setObserver(this);
     openRememberedAdapter();
     QTimer::singleShot(AutoSearchDelayMs, this, &MainWindow::autoSearch);
+}
+
+void MainWindow::setupCaptureBar()
+{
+    // Stays until capture works: without it every search would end in an
+    // empty table that looks like a network without devices.
+    m_captureBar = new QFrame(this);
+    m_captureBar->setObjectName(QStringLiteral("captureBar"));
+    m_captureBar->setAutoFillBackground(true);
+    QPalette palette = m_captureBar->palette();
+    palette.setColor(QPalette::Window, QColor(0xff, 0xf3, 0xcd));
+    palette.setColor(QPalette::WindowText, QColor(0x66, 0x4d, 0x03));
+    m_captureBar->setPalette(palette);
+    m_captureLabel = new QLabel(m_captureBar);
+    m_captureLabel->setWordWrap(true);
+    auto* grant = new QPushButton(vyTr("Grant permission..."), m_captureBar);
+    grant->setObjectName(QStringLiteral("grantButton"));
+    auto* layout = new QHBoxLayout(m_captureBar);
+    layout->setContentsMargins(10, 2, 10, 2);
+    layout->addWidget(m_captureLabel, 1);
+    layout->addWidget(grant);
+    connect(grant, &QPushButton::clicked, this, [this] { CapturePermissionDialog::askAndGrant(this); });
+    m_captureBar->hide();
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("searchStatus"));
+    // Made after the window was shown, so it is not shown along with it.
+    m_statusLabel->show();
+}
+
+void MainWindow::showSearchStatus(int rows)
+{
+    // An empty table alone reads like a fault of the program.
+    if (rows == 0)
+        m_statusLabel->setText(vyTr("No devices answered on %1").arg(m_adapterName));
+    else if (rows == 1)
+        m_statusLabel->setText(vyTr("1 device on %1").arg(m_adapterName));
+    else
+        m_statusLabel->setText(vyTr("%1 devices on %2").arg(rows).arg(m_adapterName));
+}
+
+void MainWindow::updateCaptureState(const Adapter* adapter)
+{
+    const QString name = adapter ? QString::fromUtf8(adapter->pcapName) : QString();
+    m_adapterName = name;
+    m_statusLabel->clear();
+    setWindowTitle(adapter ? vyTr("Devices on %1").arg(name) : vyTr("No network adapter"));
+    QString reason;
+    const bool missing = CapturePermission::isMissing(adapter, &reason);
+    if (missing) {
+        m_captureLabel->setText(
+            vyTr("Searches find no device: this program may not capture network frames%1 (%2). Grant the "
+                 "permission, then restart the program.")
+                .arg(adapter ? vyTr(" on %1").arg(name) : QString(), reason));
+    }
+    m_captureBar->setVisible(missing);
+    layoutChildren();
+}
+
+bool MainWindow::captureMissing() const
+{
+    return !m_captureBar->isHidden();
 }
 
 MainWindow::~MainWindow()
@@ -118,6 +186,7 @@ void MainWindow::openRememberedAdapter()
     else
         VYLOG("no adapter to open\n");
     m_sdk->open(adapter);
+    updateCaptureState(adapter);
 }
 
 void MainWindow::onSendCommand(ProtocolClient*, const char* text)
@@ -258,6 +327,7 @@ void MainWindow::onClickNetworkButton(bool)
         return;
     m_sdk->close();
     m_sdk->open(dialog.selectedAdapter());
+    updateCaptureState(dialog.selectedAdapter());
 }
 
 void MainWindow::onClickSearchButton(bool)
@@ -270,6 +340,7 @@ void MainWindow::onClickSearchButton(bool)
     dialog.centerOn(this);
     dialog.start();
     if (dialog.exec() != QDialog::Accepted) {
+        m_statusLabel->setText(vyTr("Search cancelled"));
         emit searchFinished(0);
         return;
     }
@@ -281,6 +352,7 @@ void MainWindow::onClickSearchButton(bool)
         devices.append(device);
     }
     m_model->setDevices(devices);
+    showSearchStatus(devices.size());
     emit searchFinished(devices.size());
 }
 
@@ -308,18 +380,34 @@ void MainWindow::onClickSettingButton(bool)
 
 void MainWindow::autoSearch()
 {
+    // The bar already says why a search would find nothing.
+    if (captureMissing())
+        return;
     onClickSearchButton(false);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+    layoutChildren();
+}
+
+void MainWindow::layoutChildren()
+{
     const int w = width();
     const int h = height();
     QPushButton* buttons[] = {m_networkButton, m_searchButton, m_rtpButton, m_settingButton};
     for (int i = 0; i < 4; ++i)
         buttons[i]->setGeometry(ButtonXs[i], ButtonY, ButtonWidth, ButtonHeight);
-    m_table->setGeometry(0, TableY, w, h - TableY - PageAreaHeight);
+    const int statusX = ButtonXs[3] + ButtonWidth + 20;
+    if (m_statusLabel)
+        m_statusLabel->setGeometry(statusX, ButtonY, qMax(0, w - statusX - 10), ButtonHeight);
+    int tableY = TableY;
+    if (m_captureBar && captureMissing()) {
+        m_captureBar->setGeometry(0, TableY, w, CaptureBarHeight);
+        tableY += CaptureBarHeight;
+    }
+    m_table->setGeometry(0, tableY, w, h - tableY - PageAreaHeight);
     if (m_currentPage)
         m_currentPage->setGeometry(pageArea());
 }

@@ -6,10 +6,13 @@
 #include <QModelIndex>
 #include <memory>
 
+struct Adapter;
 class DeviceRecord;
 class DeviceTableModel;
 class ProtocolClient;
 class SettingsPage;
+class QFrame;
+class QLabel;
 class QPushButton;
 class CopyingTableView;
 class Toast;
@@ -53,6 +56,8 @@ public:
     // The cached page of kind, or none when it was never shown.
     SettingsPage* cachedPage(PageKind kind) const;
     QRect pageArea() const;
+    // True while the capture bar says that frames cannot be captured.
+    bool captureMissing() const;
 
     // The page a click on column shows; NoPage for columns that remove the page.
     static PageKind pageForColumn(int column);
@@ -79,6 +84,11 @@ private:
     SettingsPage* page(PageKind kind);
     void setCurrentPage(SettingsPage* page);
     void openRememberedAdapter();
+    void setupCaptureBar();
+    // Title and capture bar for the adapter just opened.
+    void updateCaptureState(const Adapter* adapter);
+    void layoutChildren();
+    void showSearchStatus(int rows);
     void applyCellEdit(DeviceRecord* device, int column, const QString& text);
 
     std::unique_ptr<ProtocolClient> m_sdk;
@@ -91,4 +101,8 @@ private:
     SettingsPage* m_currentPage = nullptr;
     SettingsPage* m_pages[PageCount] = {};
     Toast* m_toast;
+    QFrame* m_captureBar = nullptr;
+    QLabel* m_captureLabel = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QString m_adapterName;
 };

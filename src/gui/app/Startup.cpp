@@ -1,50 +1,31 @@
 #include "Startup.h"
 
-#include "CapturePermissionDialog.h"
 #include "AppConfig.h"
+#include "AppPaths.h"
+#include "CapturePermissionDialog.h"
 #include "Language.h"
 #include "LogFile.h"
 
 #include <QApplication>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
-#include <QFont>
-#include <QStandardPaths>
+#include <QIcon>
 
-void Startup::setApplicationFont()
+void Startup::setApplicationIdentity()
 {
-    QFont font;
-    font.setFamily(font.defaultFamily());
-    font.setPointSize(9);
-    QApplication::setFont(font);
-}
-
-QString Startup::logDirectory()
-{
-    const QString besideProgram = QStringLiteral("%1/log").arg(QCoreApplication::applicationDirPath());
-    if (QDir().mkpath(besideProgram) && QFileInfo(besideProgram).isWritable())
-        return besideProgram;
-    const QString perUser =
-        QStringLiteral("%1/log").arg(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
-    QDir().mkpath(perUser);
-    return perUser;
-}
-
-QString Startup::languageDirectory()
-{
-    const QString besideProgram = QStringLiteral("%1/language").arg(QCoreApplication::applicationDirPath());
-    if (QFileInfo(besideProgram).isDir())
-        return besideProgram;
-    const QString installed = QStandardPaths::locate(QStandardPaths::AppDataLocation, QStringLiteral("language"),
-                                                     QStandardPaths::LocateDirectory);
-    return installed.isEmpty() ? besideProgram : installed;
+    QApplication::setApplicationName(QStringLiteral("orvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
+    // Lets the desktop match the windows to their entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Orvane"));
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/orvane-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 }
 
 QString Startup::openLog()
 {
     const QString path = QStringLiteral("%1/%2.log")
-                             .arg(logDirectory(),
+                             .arg(AppPaths::logDirectory(),
                                   QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")));
     return LogFile::open(path) ? path : QString();
 }
@@ -53,7 +34,7 @@ void Startup::loadLanguage()
 {
     AppConfig configure;
     configure.defaults();
-    Language::setDirectory(languageDirectory());
+    Language::setDirectory(AppPaths::languageDirectory());
     if (configure.language().compare(QLatin1String("cn"), Qt::CaseInsensitive) == 0) {
         Language::load(QStringLiteral("cn.txt"));
         qDebug("install cn language");

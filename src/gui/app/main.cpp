@@ -9,8 +9,7 @@ int main(int argc, char* argv[])
     // The icons live in a static library; without this the linker drops them.
     Q_INIT_RESOURCE(resources);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("orvane"));
-    Startup::setApplicationFont();
+    Startup::setApplicationIdentity();
     Startup::openLog();
     Startup::loadLanguage();
     Startup::checkCapturePermission();

@@ -12,6 +12,7 @@ AdapterDialog::AdapterDialog(QWidget* parent)
     : Dialog(parent), m_label(new QLabel(this)), m_comboBox(new QComboBox(this)),
       m_okButton(new QPushButton(this)), m_list(new AdapterList)
 {
+    setWindowTitle(vyTr("Network"));
     m_label->setText(vyTr("Please select network"));
     m_label->setAlignment(Qt::AlignCenter);
     m_okButton->setText(vyTr("OK"));

@@ -4,12 +4,14 @@
 #include "DeviceSearch.h"
 #include "ProtocolClient.h"
 #include "AppConfig.h"
+#include "Language.h"
 
 SearchDialog::SearchDialog(QWidget* parent, ProtocolClient* sdk)
     : ProgressDialog(parent), m_sdk(sdk), m_timeout(DeviceSearch::TimeoutMs),
       m_alarmTest(AppConfig().alarmTest())
 {
     setObjectName(QStringLiteral("searchDialog"));
+    setWindowTitle(vyTr("Search"));
     resize(300, 100);
 }
 

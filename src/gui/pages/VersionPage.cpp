@@ -47,7 +47,9 @@ void VersionPage::onClickFirmwareButton(bool)
 {
     QFileDialog dialog(this);
     dialog.setWindowTitle(vyTr("Select File"));
-    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({vyTr("Firmware images (*.bin *.img *.fw *.upg *.tar *.tgz *.tar.gz *.zip)"),
+                           vyTr("All files (*)")});
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList files = dialog.selectedFiles();

@@ -1,8 +1,35 @@
 #include "Dialog.h"
 
+#include <QScreen>
+
 Dialog::Dialog(QWidget* parent) : QDialog(parent)
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+}
+
+void Dialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Sized for a large screen at scale 1, a dialog may not fit a laptop at a
+    // scale factor of 2: keep it within the screen so that its buttons stay
+    // reachable.
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize room = available.size();
+    if (minimumSize().boundedTo(room) != minimumSize())
+        setMinimumSize(minimumSize().boundedTo(room));
+    if (size() != size().boundedTo(room))
+        resize(size().boundedTo(room));
+    QRect frame = frameGeometry();
+    if (!available.contains(frame)) {
+        frame.moveRight(qMin(frame.right(), available.right()));
+        frame.moveBottom(qMin(frame.bottom(), available.bottom()));
+        frame.moveLeft(qMax(frame.left(), available.left()));
+        frame.moveTop(qMax(frame.top(), available.top()));
+        move(frame.topLeft());
+    }
 }
 
 void Dialog::centerOn(QWidget* widget)

@@ -11,4 +11,7 @@ public:
     explicit Dialog(QWidget* parent = nullptr);
 
     void centerOn(QWidget* widget);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
