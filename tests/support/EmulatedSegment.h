@@ -178,6 +178,10 @@ public:
         d->setMac(deviceMac(k));
         d->setMacText(deviceMac(k));
         d->setIp(deviceIp(k));
+        const QStringList octets = deviceIp(k).split(QLatin1Char('.'));
+        const uint8_t ip[4] = {uint8_t(octets[0].toInt()), uint8_t(octets[1].toInt()),
+                               uint8_t(octets[2].toInt()), uint8_t(octets[3].toInt())};
+        d->setIpBytes(ip);
         d->setAccount(account);
         d->setPassword(password);
         return d;
