@@ -11,7 +11,7 @@ PACKAGES=(
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
     libpulse-dev
     iproute2 procps libcap2-bin policykit-1
-    ffmpeg pulseaudio
+    ffmpeg pulseaudio gcovr
     fonts-dejavu-core fonts-wqy-microhei
 )
 
