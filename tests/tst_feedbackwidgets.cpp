@@ -1,4 +1,3 @@
-#include "PixmapButton.h"
 #include "ProgressDialog.h"
 #include "Toast.h"
 #include "ToastView.h"
@@ -86,9 +85,6 @@ class TestFeedbackWidgets : public QObject
     Q_OBJECT
 
 private slots:
-    void pixmapButtonClicksOnRelease_data();
-    void pixmapButtonClicksOnRelease();
-
     void jobReportsAndClosesAccepted();
     void progressIsTruncatedPercent_data();
     void progressIsTruncatedPercent();
@@ -100,35 +96,6 @@ private slots:
     void secondToastReplacesFirstForFullTime();
     void toastSurvivesItsParent();
 };
-
-void TestFeedbackWidgets::pixmapButtonClicksOnRelease_data()
-{
-    QTest::addColumn<QPoint>("releaseAt");
-
-    QTest::newRow("release on the button") << QPoint(25, 25);
-    QTest::newRow("release after dragging outside") << QPoint(150, 120);
-}
-
-void TestFeedbackWidgets::pixmapButtonClicksOnRelease()
-{
-    QFETCH(QPoint, releaseAt);
-
-    QWidget window;
-    window.resize(200, 200);
-    auto* button = new PixmapButton(&window);
-    button->setGeometry(10, 10, 30, 30);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QSignalSpy clicked(button, &PixmapButton::clicked);
-
-    // Through the window, so that Qt's implicit grab decides who gets the release.
-    QWindow* handle = window.windowHandle();
-    QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, QPoint(25, 25));
-    QTest::mouseMove(handle, releaseAt);
-    QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, releaseAt);
-
-    QCOMPARE(clicked.count(), 1);
-}
 
 void TestFeedbackWidgets::jobReportsAndClosesAccepted()
 {

@@ -31,22 +31,6 @@ private:
     const bool m_brief;
 };
 
-// Tests its stop through the pointer its owner holds, as the RTP threads do.
-class PointerWatchingThread : public WorkerThread
-{
-public:
-    explicit PointerWatchingThread(WorkerThread* const* slot) : m_slot(slot) {}
-    ~PointerWatchingThread() override { ++g_destroyed; }
-    void run() override
-    {
-        while (!shouldStop(*m_slot))
-            msleep(1);
-    }
-
-private:
-    WorkerThread* const* m_slot;
-};
-
 } // namespace
 
 class TestVyThread : public QObject
@@ -108,11 +92,7 @@ void TestVyThread::releaseJoinsAndDestroysOnce_data()
 void TestVyThread::releaseJoinsAndDestroysOnce()
 {
     QFETCH(bool, bodyEnded);
-    WorkerThread* slot = nullptr;
-    if (bodyEnded)
-        slot = new LoopThread(true);
-    else
-        slot = new PointerWatchingThread(&slot);
+    LoopThread* slot = new LoopThread(bodyEnded);
     slot->start();
     if (bodyEnded)
         QTRY_VERIFY(!slot->isRunning());
