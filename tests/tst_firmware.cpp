@@ -512,16 +512,11 @@ void TestFirmware::cli_data()
                              R"j("ok":true,"outcome":"uploaded (HTTP 200)","status":200})j"
                              "\n"
                           << "";
-    QTest::newRow("silent") << QStringList{"--device", EmulatedSegment::deviceMac(Silent), "--http-timeout",
-                                           "1000", "FILE"}
-                            << 1 << line(Silent, "no answer (login)\n") << "no answer";
-    // Nothing is sent for a file that cannot be read, a device that did not answer, or bad usage.
+    // Nothing is sent for a file that cannot be read or for a device that did not answer.
     QTest::newRow("missing file") << QStringList{"--device", one, "missing.bin"} << 2 << ""
                                   << "missing.bin";
     QTest::newRow("unknown device") << QStringList{"--device", "02:00:00:00:09:99", "FILE"} << 2 << ""
                                     << "no device 02:00:00:00:09:99";
-    QTest::newRow("--all and --device") << QStringList{"--all", "--device", one, "FILE"} << 2 << ""
-                                        << "";
 }
 
 void TestFirmware::cli()
