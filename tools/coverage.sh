@@ -13,11 +13,16 @@ root=$PWD
 
 bash tools/install-deps.sh
 build=${BUILD_DIR:-build-coverage}
-export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=true
+# The notes files keep the source paths as the compiler saw them; a cache
+# that rewrites them relative to a base directory, or shares objects between
+# directories, leaves gcovr unable to find the sources.
+unset CCACHE_NOHASHDIR
+export CCACHE_BASEDIR= CCACHE_HASHDIR=true
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DORVANE_WERROR=ON \
     -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage \
     -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage
 
+build_abs=$(cd "$build" && pwd)
 filter=()
 if [ -n "${COVERAGE_TESTS:-}" ]; then
     filter=(-R "$COVERAGE_TESTS")
@@ -39,7 +44,8 @@ status=0
 
 # Sources compiled but never run count as uncovered: gcovr reads the notes
 # files (.gcno) of every object, not only those that wrote counts.
-gcovr --root "$root" --object-directory "$root/$build" \
-    --exclude "$root/tests/" --exclude "$root/bench/" --exclude "$root/build[^/]*/" \
+gcovr --root "$root" --object-directory "$build_abs" \
+    --exclude-directories '.*/CMakeFiles/[0-9][0-9.]*' \
+    --exclude "$root/tests/" --exclude "$root/bench/" --exclude "$build_abs/" \
     --print-summary "$@" | tail -n 3
 exit $status
