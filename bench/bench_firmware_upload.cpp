@@ -2,19 +2,16 @@
 // to ten devices at once. Prints the total time, the throughput and how far
 // this process's peak memory rose over its idle size; the image is streamed
 // from disk, so the rise should stay far below the image's size.
-#include "NetNamespacePair.h"
 #include "DeviceRecord.h"
+#include "EmulatedSegment.h"
 #include "FirmwareJob.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -24,15 +21,6 @@ void quiet(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
     if (type != QtDebugMsg && type != QtInfoMsg)
         fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-QString emulatorPath()
-{
-#ifdef ORVANE_EMULATOR_PATH
-    if (QFile::exists(QStringLiteral(ORVANE_EMULATOR_PATH)))
-        return QStringLiteral(ORVANE_EMULATOR_PATH);
-#endif
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane-emulator"));
 }
 
 // A field of /proc/self/status in KiB.
@@ -97,51 +85,16 @@ int main(int argc, char* argv[])
     }
     const QByteArray expected = digest.result().toHex();
 
-    QStringList batch;
-    for (int k = 1; k <= devices; ++k)
-        batch << QStringLiteral("addr add 198.18.1.%1/15 dev %2")
-                     .arg(k)
-                     .arg(pair.interfaceName(NetNamespacePair::Far));
-    QFile batchFile(dir.filePath(QStringLiteral("addresses")));
-    if (!batchFile.open(QIODevice::WriteOnly) ||
-        batchFile.write(batch.join(QLatin1Char('\n')).toUtf8() + '\n') < 0)
-        return 1;
-    batchFile.close();
-    if (!pair.ip(NetNamespacePair::Far, {QStringLiteral("-batch"), batchFile.fileName()}) ||
-        !pair.ip(NetNamespacePair::Near,
-                 {QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("198.18.0.0/15"),
-                  QStringLiteral("dev"), pair.interfaceName(NetNamespacePair::Near)})) {
-        fprintf(stderr, "%s\n", qPrintable(pair.error()));
-        return 1;
-    }
-
-    const QString ready = dir.filePath(QStringLiteral("ready"));
-    const QString log = dir.filePath(QStringLiteral("emulator.log"));
-    QProcess emulator;
-    emulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    emulator.start(QStringLiteral("ip"),
-                   {QStringLiteral("netns"), QStringLiteral("exec"),
-                    pair.namespaceName(NetNamespacePair::Far), emulatorPath(), QStringLiteral("--interface"),
-                    pair.interfaceName(NetNamespacePair::Far), QStringLiteral("--devices"),
-                    QString::number(devices), QStringLiteral("--web"), QStringLiteral("--log"), log,
-                    QStringLiteral("--ready-file"), ready});
-    emulator.waitForStarted();
-    for (int i = 0; i < 1500 && !QFile::exists(ready) && emulator.state() == QProcess::Running; ++i)
-        QThread::msleep(10);
-    if (!QFile::exists(ready)) {
-        fprintf(stderr, "the emulator did not come up\n");
+    EmulatedSegment segment;
+    QString error;
+    if (!segment.start(pair, "[]", devices, &error, {QStringLiteral("--web")})) {
+        fprintf(stderr, "bench_firmware_upload: %s\n", qPrintable(error));
         return 1;
     }
 
     QList<DeviceRecord*> records;
-    for (int k = 1; k <= devices; ++k) {
-        DeviceRecord* d = DeviceRecord::create();
-        d->setMac(QString::asprintf("02:00:00:00:00:%02x", k));
-        d->setIp(QStringLiteral("198.18.1.%1").arg(k));
-        d->setAccount(QStringLiteral("admin"));
-        d->setPassword(QStringLiteral("admin"));
-        records << d;
-    }
+    for (int k = 1; k <= devices; ++k)
+        records << EmulatedSegment::deviceRecord(k);
 
     auto cpuSeconds = [] {
         rusage usage;
@@ -170,19 +123,14 @@ int main(int argc, char* argv[])
     for (DeviceRecord* d : records)
         d->release();
 
-    emulator.terminate();
-    emulator.waitForFinished(10000);
+    segment.stop();
     int verified = 0;
-    QFile logFile(log);
-    if (logFile.open(QIODevice::ReadOnly)) {
-        const QRegularExpression upload(
-            QStringLiteral(" upload \\S+ parts=1 size=(\\d+) sha256=([0-9a-f]+) "));
-        for (const QString& line : QString::fromUtf8(logFile.readAll()).split(QLatin1Char('\n'))) {
-            const QRegularExpressionMatch m = upload.match(line);
-            if (m.hasMatch() && m.captured(1).toLongLong() == (qint64(sizeMiB) << 20) &&
-                m.captured(2).toLatin1() == expected)
-                ++verified;
-        }
+    const QRegularExpression upload(QStringLiteral("^upload \\S+ parts=1 size=(\\d+) sha256=([0-9a-f]+) "));
+    for (const QString& note : segment.notes()) {
+        const QRegularExpressionMatch m = upload.match(note);
+        if (m.hasMatch() && m.captured(1).toLongLong() == (qint64(sizeMiB) << 20) &&
+            m.captured(2).toLatin1() == expected)
+            ++verified;
     }
 
     const double totalMiB = double(sizeMiB) * devices;

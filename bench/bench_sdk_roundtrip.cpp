@@ -6,12 +6,8 @@
 #include "ProtocolClient.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLoggingCategory>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <sys/resource.h>
@@ -21,40 +17,6 @@ namespace {
 
 // Device 1 never answers; device 2 is a plain one.
 const char DeviceConfig[] = R"([{"misbehave": {"silent": true}}])";
-const uint8_t SilentMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
-const uint8_t SilentIp[4] = {198, 18, 1, 1};
-const uint8_t PlainMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x02};
-const uint8_t PlainIp[4] = {198, 18, 1, 2};
-
-QString emulatorPath()
-{
-#ifdef ORVANE_EMULATOR_PATH
-    if (QFile::exists(QStringLiteral(ORVANE_EMULATOR_PATH)))
-        return QStringLiteral(ORVANE_EMULATOR_PATH);
-#endif
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane-emulator"));
-}
-
-bool startEmulator(QProcess& process, const NetNamespacePair& pair, const QTemporaryDir& dir, int generated)
-{
-    QFile config(dir.filePath(QStringLiteral("devices.json")));
-    if (!config.open(QIODevice::WriteOnly) || config.write(DeviceConfig) < 0)
-        return false;
-    config.close();
-    const QString ready = dir.filePath(QStringLiteral("ready"));
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStringLiteral("ip"),
-                  {QStringLiteral("netns"), QStringLiteral("exec"), pair.namespaceName(NetNamespacePair::Far),
-                   emulatorPath(), QStringLiteral("--interface"), pair.interfaceName(NetNamespacePair::Far),
-                   QStringLiteral("--config"), config.fileName(), QStringLiteral("--devices"),
-                   QString::number(generated), QStringLiteral("--log"), dir.filePath(QStringLiteral("log")),
-                   QStringLiteral("--ready-file"), ready});
-    if (!process.waitForStarted())
-        return false;
-    for (int i = 0; i < 1500 && !QFile::exists(ready) && process.state() == QProcess::Running; ++i)
-        QThread::msleep(10);
-    return QFile::exists(ready);
-}
 
 double seconds(const timeval& t)
 {
@@ -66,14 +28,6 @@ double cpuSeconds(int who)
     rusage usage;
     getrusage(who, &usage);
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-DeviceRecord* record(const uint8_t mac[6], const uint8_t ip[4])
-{
-    DeviceRecord* device = DeviceRecord::create();
-    device->setMacBytes(mac);
-    device->setIpBytes(ip);
-    return device;
 }
 
 } // namespace
@@ -93,10 +47,10 @@ int main(int argc, char** argv)
     Adapter adapter;
     if (!benchNearAdapter(pair, adapter))
         return 1;
-    QTemporaryDir dir;
-    QProcess emulator;
-    if (!dir.isValid() || !startEmulator(emulator, pair, dir, 1)) {
-        fprintf(stderr, "the emulator did not come up (%s)\n", qPrintable(emulatorPath()));
+    EmulatedSegment segment;
+    QString error;
+    if (!segment.start(pair, DeviceConfig, 1, &error)) {
+        fprintf(stderr, "bench_sdk_roundtrip: %s\n", qPrintable(error));
         return 1;
     }
 
@@ -107,8 +61,8 @@ int main(int argc, char** argv)
             NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
             sdk.open(&adapter);
         }
-        DeviceRecord* plain = record(PlainMac, PlainIp);
-        DeviceRecord* silent = record(SilentMac, SilentIp);
+        DeviceRecord* plain = EmulatedSegment::deviceRecord(2);
+        DeviceRecord* silent = EmulatedSegment::deviceRecord(1);
 
         // Until the capture handle is open, commands go out but answers are lost.
         QElapsedTimer warm;
@@ -171,8 +125,5 @@ int main(int argc, char** argv)
         printf("  whole process:  %.2f ms CPU = %.3f %% of one core\n", processCpu * 1000.0,
                100.0 * processCpu / waitWall);
     }
-    emulator.terminate();
-    if (!emulator.waitForFinished(10000))
-        emulator.kill();
     return status;
 }

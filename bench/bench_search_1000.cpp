@@ -7,42 +7,14 @@
 #include "ProtocolClient.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
 
 namespace {
-
-QString emulatorPath()
-{
-#ifdef ORVANE_EMULATOR_PATH
-    if (QFile::exists(QStringLiteral(ORVANE_EMULATOR_PATH)))
-        return QStringLiteral(ORVANE_EMULATOR_PATH);
-#endif
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane-emulator"));
-}
-
-bool startEmulator(QProcess& process, const NetNamespacePair& pair, const QTemporaryDir& dir, int devices)
-{
-    const QString ready = dir.filePath(QStringLiteral("ready"));
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStringLiteral("ip"),
-                  {QStringLiteral("netns"), QStringLiteral("exec"), pair.namespaceName(NetNamespacePair::Far),
-                   emulatorPath(), QStringLiteral("--interface"), pair.interfaceName(NetNamespacePair::Far),
-                   QStringLiteral("--devices"), QString::number(devices), QStringLiteral("--log"),
-                   dir.filePath(QStringLiteral("log")), QStringLiteral("--ready-file"), ready});
-    if (!process.waitForStarted())
-        return false;
-    for (int i = 0; i < 1500 && !QFile::exists(ready) && process.state() == QProcess::Running; ++i)
-        QThread::msleep(10);
-    return QFile::exists(ready);
-}
 
 // kB of a "Vm..." line of /proc/self/status.
 long statusKb(const char* key)
@@ -101,10 +73,10 @@ int main(int argc, char** argv)
     Adapter adapter;
     if (!benchNearAdapter(pair, adapter))
         return 1;
-    QTemporaryDir dir;
-    QProcess emulator;
-    if (!dir.isValid() || !startEmulator(emulator, pair, dir, devices)) {
-        fprintf(stderr, "the emulator did not come up (%s)\n", qPrintable(emulatorPath()));
+    EmulatedSegment segment;
+    QString error;
+    if (!segment.start(pair, "[]", devices, &error)) {
+        fprintf(stderr, "bench_search_1000: %s\n", qPrintable(error));
         return 1;
     }
 
@@ -151,12 +123,10 @@ int main(int argc, char** argv)
             for (DeviceRecord* device : kept)
                 device->release();
         }
-        printf("peak resident memory (VmHWM): %ld kB at start, %ld kB with the protocol client open, %ld kB after the "
+        printf("peak resident memory (VmHWM): %ld kB at start, %ld kB with the protocol client open, %ld kB "
+               "after the "
                "searches; now VmRSS %ld kB\n",
                startKb, openKb, statusKb("VmHWM:"), statusKb("VmRSS:"));
     }
-    emulator.terminate();
-    if (!emulator.waitForFinished(10000))
-        emulator.kill();
     return status;
 }

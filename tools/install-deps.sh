@@ -11,7 +11,7 @@ PACKAGES=(
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
     libpulse-dev
     iproute2 procps libcap2-bin policykit-1 lintian
-    ffmpeg pulseaudio ansible-core
+    ffmpeg pulseaudio ansible-core gcovr
     fonts-dejavu-core fonts-wqy-microhei
 )
 
