@@ -238,6 +238,10 @@ QList<DeviceResult> FirmwareJob::deviceResults() const
         case Outcome::NetworkError:
             r.outcome = DeviceResult::Outcome::NoAnswer;
             break;
+        case Outcome::UploadedNoAnswer:
+            // The file went out whole, but nothing confirmed it: the device may be flashing.
+            r.outcome = DeviceResult::Outcome::NoAnswer;
+            break;
         case Outcome::FileRejected:
             r.outcome = DeviceResult::Outcome::NotSent;
             break;
