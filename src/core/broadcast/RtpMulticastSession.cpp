@@ -33,7 +33,8 @@ void initOrtpOnce()
     std::call_once(once, [] {
         ortp_init();
         // oRTP's own chatter would drown the log; send errors reach the operator through the driver.
-        ortp_set_log_level_mask(ORTP_LOG_DOMAIN, ORTP_FATAL);
+        // Included here, ORTP_LOG_DOMAIN names bctoolbox's domain, not the library's.
+        ortp_set_log_level_mask("ortp", ORTP_FATAL);
     });
 }
 
