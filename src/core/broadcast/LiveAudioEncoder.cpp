@@ -193,6 +193,16 @@ void LiveAudioEncoder::reset()
         r->reset();
 }
 
+void LiveAudioEncoder::flush()
+{
+    if (!isReady())
+        return;
+    if (m_rings[0]->count() > 0)
+        encodeFrame();
+    if (avcodec_send_frame(m_context, nullptr) >= 0)
+        receivePackets();
+}
+
 int LiveAudioEncoder::ringCapacity() const
 {
     return m_rings.empty() ? 0 : m_rings[0]->capacity();

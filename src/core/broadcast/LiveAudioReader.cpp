@@ -90,6 +90,18 @@ void LiveAudioReader::reset()
         m_encoder->reset();
 }
 
+void LiveAudioReader::finishInput()
+{
+    // The capture threads are joined first: the encoder is then touched by this thread alone.
+    if (m_device) {
+        m_device->close();
+        delete m_device;
+        m_device = nullptr;
+    }
+    if (m_encoder)
+        m_encoder->flush();
+}
+
 void LiveAudioReader::close()
 {
     // Joins the capture threads first: nothing feeds the encoder after this.

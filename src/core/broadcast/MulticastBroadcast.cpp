@@ -5,6 +5,7 @@
 #include "LogFile.h"
 #include "RtpMulticastSession.h"
 
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -61,6 +62,15 @@ int MulticastBroadcast::start(const QString& host, int port)
 
 void MulticastBroadcast::stop()
 {
+    if (m_session && m_source && m_source->isRealTime() && !m_failed) {
+        // The send thread hands out what the source still held before the session ends.
+        m_drained = false;
+        m_finishing = true;
+        m_source->finishInput();
+        const int64_t until = RtpMulticastSession::monotonicMs() + MaxDrainMs;
+        while (!m_drained && !m_failed && RtpMulticastSession::monotonicMs() < until)
+            QThread::msleep(2);
+    }
     if (m_session) {
         m_session->stop();
         delete m_session;
@@ -108,9 +118,13 @@ bool MulticastBroadcast::onWantPacket(RtpMulticastSession*, uint32_t)
         // packets go out as soon as they exist.
         if (!m_source->isRealTime() && m_startTime + int64_t(m_sentDuration) > now)
             return false;
+        const bool finishing = m_finishing;
         m_pending = m_source->readPacket();
-        if (!m_pending)
+        if (!m_pending) {
+            if (finishing)
+                m_drained = true;
             return false;
+        }
     }
 
     // A damaged file may report a negative, undefined or absurd duration; it

@@ -24,6 +24,8 @@ public:
     // A packet that the socket refused this many times in a row ends the
     // broadcast; fewer are retried, so a full send buffer loses nothing.
     static constexpr int MaxSendAttempts = 5;
+    // How long a stop waits for the packets a live source still held.
+    static constexpr int MaxDrainMs = 500;
 
     MulticastBroadcast();
     // Stops a run the owner forgot to stop, so no thread outlives the driver.
@@ -83,6 +85,8 @@ private:
     mutable QMutex m_failureLock; // guards m_failure
     QString m_failure;
     std::atomic<bool> m_failed{false};
+    std::atomic<bool> m_finishing{false};
+    std::atomic<bool> m_drained{false};
 
     std::atomic<int64_t> m_sentPackets{0};
     std::atomic<double> m_sentDurationShared{0.0};
