@@ -59,6 +59,13 @@ private:
 class RecordingObserver : public RtpSessionObserver
 {
 public:
+    struct Log
+    {
+        QVector<uint32_t> elapsed;
+        QVector<int64_t> times;
+        QVector<QByteArray> packets, payloads;
+        QVector<uint32_t> timestamps;
+    };
     std::atomic<bool> answer{true};
     std::atomic<int> wantCalls{0};
     std::atomic<int> timeouts{0};
@@ -67,10 +74,10 @@ public:
     {
         ++wantCalls;
         const bool a = answer.load();
+        QMutexLocker lock(&m_lock);
         if (a) {
-            QMutexLocker lock(&m_lock);
-            m_elapsed.append(elapsedMs);
-            m_times.append(RtpMulticastSession::monotonicMs());
+            m_log.elapsed.append(elapsedMs);
+            m_log.times.append(RtpMulticastSession::monotonicMs());
         }
         return a;
     }
@@ -78,45 +85,20 @@ public:
                   int payloadLength, uint32_t timestamp) override
     {
         QMutexLocker lock(&m_lock);
-        m_packets.append(QByteArray(reinterpret_cast<const char*>(packet), packetLength));
-        m_payloads.append(QByteArray(reinterpret_cast<const char*>(payload), payloadLength));
-        m_timestamps.append(timestamp);
+        m_log.packets.append(QByteArray(reinterpret_cast<const char*>(packet), packetLength));
+        m_log.payloads.append(QByteArray(reinterpret_cast<const char*>(payload), payloadLength));
+        m_log.timestamps.append(timestamp);
     }
     void onTimeout(RtpMulticastSession*) override { ++timeouts; }
-
-    QVector<uint32_t> elapsed() const
+    Log log() const
     {
         QMutexLocker lock(&m_lock);
-        return m_elapsed;
-    }
-    QVector<int64_t> times() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_times;
-    }
-    QVector<QByteArray> payloads() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_payloads;
-    }
-    QVector<QByteArray> packets() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_packets;
-    }
-    QVector<uint32_t> timestamps() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_timestamps;
+        return m_log;
     }
 
 private:
-    mutable QMutex m_lock;
-    QVector<uint32_t> m_elapsed;
-    QVector<int64_t> m_times;
-    QVector<QByteArray> m_packets;
-    QVector<QByteArray> m_payloads;
-    QVector<uint32_t> m_timestamps;
+    mutable QMutex m_lock; // guards m_log
+    Log m_log;
 };
 
 // Threads whose body has returned may take a moment to leave the kernel's list.
@@ -460,11 +442,11 @@ void TestRtpSession::sendSchedule()
     RtpMulticastSession session;
     session.setObserver(&observer);
     QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
-    QVERIFY(MulticastCapture::waitFor([&] { return observer.elapsed().size() >= 30; }, 10000));
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.log().elapsed.size() >= 30; }, 10000));
     session.stop();
 
-    const QVector<uint32_t> elapsed = observer.elapsed();
-    const QVector<int64_t> times = observer.times();
+    const QVector<uint32_t> elapsed = observer.log().elapsed;
+    const QVector<int64_t> times = observer.log().times;
     for (int k = 0; k < elapsed.size(); ++k) {
         QCOMPARE(elapsed[k], uint32_t(10 * k));
         // Never ahead of the schedule (one ms of slack for reading the clock twice).
@@ -488,9 +470,9 @@ void TestRtpSession::refusedPacketsDoNotMoveSchedule()
     QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return observer.wantCalls.load() >= 20; }, 10000));
     observer.answer = true;
-    QVERIFY(MulticastCapture::waitFor([&] { return observer.elapsed().size() >= 3; }, 10000));
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.log().elapsed.size() >= 3; }, 10000));
     session.stop();
-    const QVector<uint32_t> elapsed = observer.elapsed();
+    const QVector<uint32_t> elapsed = observer.log().elapsed;
     QCOMPARE(elapsed.mid(0, 3), (QVector<uint32_t>{0, 10, 20}));
 }
 
@@ -560,15 +542,15 @@ void TestRtpSession::receiveThreadDeliversPackets()
                           reinterpret_cast<sockaddr*>(&to), sizeof to),
                  ssize_t(packet.size()));
     }
-    QVERIFY(MulticastCapture::waitFor([&] { return observer.payloads().size() >= count; }, 5000));
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.log().payloads.size() >= count; }, 5000));
     session.stop();
-    const auto payloads = observer.payloads();
-    const auto packets = observer.packets();
+    const auto payloads = observer.log().payloads;
+    const auto packets = observer.log().packets;
     QCOMPARE(payloads.size(), count);
     for (int i = 0; i < count; ++i) {
         QCOMPARE(payloads[i], QByteArray("payload ") + QByteArray::number(i));
         QCOMPARE(packets[i].size(), 12 + payloads[i].size());
-        QCOMPARE(observer.timestamps()[i], 0x11223344u);
+        QCOMPARE(observer.log().timestamps[i], 0x11223344u);
     }
 }
 
