@@ -280,7 +280,8 @@ void TestLiveBroadcast::liveChainEndToEnd()
     }
 }
 
-// Guards the listing that orvane-cli prints: kind, id and name, tab-separated.
+// Guards the listing that orvane-cli prints: kind, id and name, tab-separated,
+// and a failure when no sound server answers.
 void TestLiveBroadcast::cliListsSources()
 {
     const Cli table = runCli(QString(), {"sources"});
@@ -294,6 +295,14 @@ void TestLiveBroadcast::cliListsSources()
     QVERIFY(json.out.contains("\"id\": \"orv_tone\""));
     QCOMPARE(runCli(QString(), {"sources", "--format", "xml"}).rc, 2);
     QCOMPARE(runCli(QString(), {"sources", "--loud"}).rc, 2);
+
+    // No server is not "no endpoints".
+    const QByteArray saved = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/orvane/native");
+    const Cli none = runCli(QString(), {"sources"});
+    qputenv("PULSE_SERVER", saved);
+    QCOMPARE(none.rc, 1);
+    QVERIFY2(none.err.startsWith("orvane-cli sources: no sound server was reached ("), qPrintable(none.err));
 }
 
 void TestLiveBroadcast::cliBroadcastsASource_data()

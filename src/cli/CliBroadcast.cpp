@@ -209,6 +209,11 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
                 break;
             }
         }
+        QString reason;
+        if (!found && !soundServerReachable(&reason)) {
+            err << "orvane-cli broadcast: no sound server was reached (" << reason << ")" << Qt::endl;
+            return 1;
+        }
         if (!found) {
             err << "orvane-cli broadcast: no audio endpoint " << sourceId
                 << " (orvane-cli sources lists them)" << Qt::endl;
@@ -318,6 +323,11 @@ int cliSources(const QStringList& args, QTextStream& out, QTextStream& err)
         return 2;
     }
     const QList<AudioEndpoint> sources = listAudioSources();
+    QString reason;
+    if (sources.isEmpty() && !soundServerReachable(&reason)) {
+        err << "orvane-cli sources: no sound server was reached (" << reason << ")" << Qt::endl;
+        return 1;
+    }
     if (format == QLatin1String("json")) {
         QJsonArray list;
         for (const AudioEndpoint& d : sources)

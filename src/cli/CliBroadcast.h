@@ -15,5 +15,5 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // `orvane-cli sources [--format table|json]`: the audio endpoints a live
 // broadcast can take, capture endpoints (kind 0) first, then render endpoints
-// (kind 1). Returns 0, or 2 for bad usage.
+// (kind 1). Returns 0, 1 when no sound server was reached, or 2 for bad usage.
 int cliSources(const QStringList& args, QTextStream& out, QTextStream& err);

@@ -54,6 +54,16 @@ void onSink(pa_context*, const pa_sink_info* i, int eol, void* user)
 
 } // namespace
 
+bool soundServerReachable(QString* reason)
+{
+    PulseAudioClient client;
+    if (client.connect())
+        return true;
+    if (reason)
+        *reason = QString::fromUtf8(client.error());
+    return false;
+}
+
 QList<AudioEndpoint> getDevices(int dataFlow, int stateMask)
 {
     PulseAudioClient client;

@@ -55,7 +55,11 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
         const QString server = config.rtpServer();
         if (!server.isEmpty())
             m_address->setText(server);
-        m_selector->setDevices(listAudioSources(), config.deviceId());
+        const QList<AudioEndpoint> sources = listAudioSources();
+        m_selector->setDevices(sources, config.deviceId());
+        QString reason;
+        if (sources.isEmpty() && !soundServerReachable(&reason))
+            m_status->setText(QStringLiteral("No sound server was reached (%1): no audio source can be captured.").arg(reason));
         m_playList->setFiles(config.rtpFileList());
         const int tab = config.rtpSourceIndex();
         if (tab >= 0 && tab < 2)
