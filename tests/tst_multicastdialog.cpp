@@ -174,6 +174,8 @@ void TestMulticastDialog::initTestCase()
     QVERIFY(QFile::copy(file("x.mp3"), file("y.mp3")));
     QVERIFY(QFile::copy(file("x.mp3"), file("z.mp3")));
     QVERIFY(makeTone(file("short.mp3"), 0.3));
+    QFile bad(file("bad.mp3"));
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(QByteArray(4000, 'x')) == 4000);
 }
 
 void TestMulticastDialog::init()
@@ -453,25 +455,27 @@ void TestMulticastDialog::doubleClickJumps()
 }
 
 // Guards the insertion rule: a multiple selection goes in after the clicked
-// row, each at the same position.
+// row, each at the same position; a file that cannot be played stays out and
+// is named with the reason when it is added, not at the start.
 void TestMulticastDialog::addAfterPosition()
 {
-    PlaylistWidget list;
-    list.resize(300, 400);
-    list.show();
-    list.setFiles({"/m/first.mp3", "/m/rest.mp3"});
-    list.setFileChooser([] { return QStringList{"/m/a.mp3", "/m/b.mp3"}; });
+    save({"", "", {file("x.mp3"), file("z.mp3")}, 0});
+    BroadcastDialog* d = makeDialog();
+    PlaylistWidget& list = *d->playList();
+    list.setFileChooser([&] { return QStringList{file("y.mp3"), file("bad.mp3"), file("short.mp3")}; });
     std::unique_ptr<QMenu> menu(list.makeContextMenu(rowPoint(&list, 1)));
     QCOMPARE(list.current(), 0);
     list.onClickAddFile();
-    QCOMPARE(list.files(), (QStringList{"/m/first.mp3", "/m/b.mp3", "/m/a.mp3", "/m/rest.mp3"}));
-    QCOMPARE(rowNames(&list), (QStringList{"first.mp3", "b.mp3", "a.mp3", "rest.mp3"}));
+    QCOMPARE(rowNames(&list), (QStringList{"x.mp3", "short.mp3", "y.mp3", "z.mp3"}));
+    const QString refused = "cannot play " + file("bad.mp3") + ": it ";
+    QVERIFY2(toastText(d).startsWith(refused), qPrintable(toastText(d)));
+    QVERIFY(d->statusLabel()->text().startsWith(refused));
 
     // A click on the add row appends.
-    list.setFileChooser([] { return QStringList{"/m/end.mp3"}; });
+    list.setFileChooser([&] { return QStringList{file("y.mp3")}; });
     QListWidget* inner = list.list();
     emit inner->itemClicked(inner->item(inner->count() - 1));
-    QCOMPARE(list.files().last(), QString("/m/end.mp3"));
+    QCOMPARE(list.files().last(), file("y.mp3"));
     // A cancelled dialog changes nothing.
     list.setFileChooser([] { return QStringList{}; });
     emit inner->itemClicked(inner->item(inner->count() - 1));
@@ -619,11 +623,15 @@ void TestMulticastDialog::drops_data()
     QTest::addColumn<QStringList>("paths");
     QTest::addColumn<bool>("running");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("mp3 files") << QStringList{"/m/a.mp3", "/m/b.mp3"} << false << true;
-    QTest::newRow("one of another kind") << QStringList{"/m/a.mp3", "/m/c.wav"} << false << false;
-    QTest::newRow("suffix in capitals") << QStringList{"/m/A.MP3"} << false << false;
-    QTest::newRow("not a local file") << QStringList{"http://example.invalid/a.mp3"} << false << false;
-    QTest::newRow("while broadcasting") << QStringList{"/m/a.mp3"} << true << false;
+    QTest::addColumn<QStringList>("added");
+    QTest::newRow("mp3 files") << QStringList{"@y.mp3", "@z.mp3"} << false << true << QStringList{"@y.mp3", "@z.mp3"};
+    QTest::newRow("a damaged one stays out") << QStringList{"@bad.mp3", "@z.mp3"} << false << true
+                                             << QStringList{"@z.mp3"};
+    QTest::newRow("one of another kind") << QStringList{"@y.mp3", "/m/c.wav"} << false << false << QStringList{};
+    QTest::newRow("suffix in capitals") << QStringList{"/m/A.MP3"} << false << false << QStringList{};
+    QTest::newRow("not a local file") << QStringList{"http://example.invalid/a.mp3"} << false << false
+                                      << QStringList{};
+    QTest::newRow("while broadcasting") << QStringList{"@y.mp3"} << true << false << QStringList{};
 }
 
 // Guards drops anywhere on the dialog reaching the play list, by the play list's rules.
@@ -632,6 +640,11 @@ void TestMulticastDialog::drops()
     QFETCH(QStringList, paths);
     QFETCH(bool, running);
     QFETCH(bool, accepted);
+    QFETCH(QStringList, added);
+    for (QStringList* l : {&paths, &added})
+        for (QString& p : *l)
+            if (p.startsWith('@'))
+                p = file(p.mid(1));
     const QString first = file("x.mp3");
     save({"", "", {first}, 0});
     BroadcastDialog* d = makeDialog();
@@ -644,7 +657,7 @@ void TestMulticastDialog::drops()
     QCOMPARE(enter.isAccepted(), accepted);
     QDropEvent drop(over, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(d, &drop);
-    QCOMPARE(d->playList()->files(), accepted ? QStringList{first} + paths : QStringList{first});
+    QCOMPARE(d->playList()->files(), QStringList{first} + added);
     QVERIFY(saved().files == QStringList{first}); // a drop is saved only with a started broadcast
 }
 

@@ -79,6 +79,10 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
     connect(this, &BroadcastDialog::sendFailedAsync, this, &BroadcastDialog::onSendFailed,
             Qt::QueuedConnection);
     connect(m_playList, &PlaylistWidget::doubleClicked, this, &BroadcastDialog::onDoubleClickFile);
+    connect(m_playList, &PlaylistWidget::filesRefused, this, [this](const QStringList& reasons) {
+        m_status->setText(reasons.join(QLatin1Char('\n')));
+        showMessage(reasons.first());
+    });
     connect(this, &QDialog::rejected, this, &QObject::deleteLater);
     g_instance = this;
 }
