@@ -213,14 +213,7 @@ void TestRtpSession::fragmentsOnTheWire()
                  0);
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 5; }, 5000));
     session.stop();
-    QVERIFY(MulticastCapture::waitFor(
-        [&] {
-            for (const auto& d : capture.rtcp())
-                if (MulticastCapture::rtcpTypes(d.bytes).contains(203))
-                    return true;
-            return false;
-        },
-        5000));
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 5000));
     capture.stop();
 
     const auto rtp = capture.rtp();
