@@ -139,14 +139,12 @@ private slots:
     void doubleClickJumps();
 
     void addAfterPosition();
-    void topSwapsWithTheFirst();
-    void deleteRemovesTheRow();
+    void rowActions_data();
+    void rowActions();
     void contextMenu_data();
     void contextMenu();
     void durations_data();
     void durations();
-    void fileDurations_data();
-    void fileDurations();
     void displayNames_data();
     void displayNames();
     void drops_data();
@@ -482,39 +480,39 @@ void TestMulticastDialog::addAfterPosition()
     QCOMPARE(list.files().size(), 5);
 }
 
-// Guards "Top": the third of x, y, z gives z, y, x; rows keep their colour.
-void TestMulticastDialog::topSwapsWithTheFirst()
+void TestMulticastDialog::rowActions_data()
 {
+    QTest::addColumn<int>("at"); // 1 is the first file
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("Top on the third swaps it with the first") << 3 << "Top" << QStringList{"z.mp3", "y.mp3", "x.mp3"};
+    QTest::newRow("Top on the first does nothing") << 1 << "Top" << QStringList{"x.mp3", "y.mp3", "z.mp3"};
+    QTest::newRow("Delete removes the row") << 2 << "Delete" << QStringList{"x.mp3", "z.mp3"};
+}
+
+// Guards the context-menu actions on the rows; the highlight stays on its
+// position, and goes with a deleted row.
+void TestMulticastDialog::rowActions()
+{
+    QFETCH(int, at);
+    QFETCH(QString, action);
+    QFETCH(QStringList, names);
     PlaylistWidget list;
     list.resize(300, 400);
     list.show();
     list.setFiles({file("x.mp3"), file("y.mp3"), file("z.mp3")});
-    list.setPlaying(2);
-    std::unique_ptr<QMenu> menu(list.makeContextMenu(rowPoint(&list, 3)));
-    QCOMPARE(list.current(), 2);
-    list.onClickTopFile();
-    QCOMPARE(list.files(), (QStringList{file("z.mp3"), file("y.mp3"), file("x.mp3")}));
-    QCOMPARE(rowNames(&list), (QStringList{"z.mp3", "y.mp3", "x.mp3"}));
-    QCOMPARE(row(&list, 0)->nameLabel()->toolTip(), file("z.mp3"));
-    QVERIFY(isRed(row(&list, 2)));
-    QVERIFY(!isRed(row(&list, 0)));
-    // Top on the first file does nothing.
-    menu.reset(list.makeContextMenu(rowPoint(&list, 1)));
-    list.onClickTopFile();
-    QCOMPARE(rowNames(&list), (QStringList{"z.mp3", "y.mp3", "x.mp3"}));
-}
-
-void TestMulticastDialog::deleteRemovesTheRow()
-{
-    PlaylistWidget list;
-    list.resize(300, 400);
-    list.show();
-    list.setFiles({"/m/x.mp3", "/m/y.mp3", "/m/z.mp3"});
-    std::unique_ptr<QMenu> menu(list.makeContextMenu(rowPoint(&list, 2)));
-    list.onClickDeleteFile();
-    QCOMPARE(list.files(), (QStringList{"/m/x.mp3", "/m/z.mp3"}));
-    QCOMPARE(list.list()->count(), 4);
-    QCOMPARE(rowNames(&list), (QStringList{"x.mp3", "z.mp3"}));
+    list.setPlaying(at - 1);
+    std::unique_ptr<QMenu> menu(list.makeContextMenu(rowPoint(&list, at)));
+    QCOMPARE(list.current(), at - 1);
+    if (action == "Top")
+        list.onClickTopFile();
+    else
+        list.onClickDeleteFile();
+    QCOMPARE(rowNames(&list), names);
+    QCOMPARE(list.list()->count(), names.size() + 2);
+    QCOMPARE(row(&list, 0)->nameLabel()->toolTip(), file(names.first()));
+    for (int p = 0; p < names.size(); ++p)
+        QCOMPARE(isRed(row(&list, p)), action == "Top" && p == at - 1);
 }
 
 void TestMulticastDialog::contextMenu_data()
@@ -554,39 +552,29 @@ void TestMulticastDialog::contextMenu()
 void TestMulticastDialog::durations_data()
 {
     QTest::addColumn<double>("seconds");
+    QTest::addColumn<bool>("fromFile"); // a real file of that length in the play list
     QTest::addColumn<QString>("text");
-    QTest::newRow("0") << 0.0 << "00:00";
-    QTest::newRow("59.9 truncated") << 59.9 << "00:59";
-    QTest::newRow("61") << 61.0 << "01:01";
-    QTest::newRow("3600") << 3600.0 << "60:00";
-    QTest::newRow("3600.9") << 3600.9 << "60:00";
-    QTest::newRow("3601") << 3601.0 << "01:00:01";
-    QTest::newRow("7322") << 7322.0 << "02:02:02";
-    QTest::newRow("negative") << -5.0 << "00:00";
+    QTest::newRow("0") << 0.0 << false << "00:00";
+    QTest::newRow("59.9 truncated") << 59.9 << false << "00:59";
+    QTest::newRow("3600.9") << 3600.9 << false << "60:00";
+    QTest::newRow("3601") << 3601.0 << false << "01:00:01";
+    QTest::newRow("7322") << 7322.0 << false << "02:02:02";
+    QTest::newRow("negative") << -5.0 << false << "00:00";
+    QTest::newRow("file of two seconds") << 2.0 << true << "00:02";
+    QTest::newRow("file of an hour and a second") << 3601.5 << true << "01:00:01";
+    QTest::newRow("no such file") << -1.0 << true << "00:00";
 }
 
+// Guards the duration column, for real files read from their audio stream.
 void TestMulticastDialog::durations()
 {
     QFETCH(double, seconds);
+    QFETCH(bool, fromFile);
     QFETCH(QString, text);
-    QCOMPARE(PlaylistWidget::formatDuration(seconds), text);
-}
-
-void TestMulticastDialog::fileDurations_data()
-{
-    QTest::addColumn<double>("seconds");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("two seconds") << 2.0 << "00:02";
-    QTest::newRow("an hour") << 3600.5 << "60:00";
-    QTest::newRow("an hour and a second") << 3601.5 << "01:00:01";
-    QTest::newRow("no such file") << -1.0 << "00:00";
-}
-
-// Guards the duration column for real files, read from their audio stream.
-void TestMulticastDialog::fileDurations()
-{
-    QFETCH(double, seconds);
-    QFETCH(QString, text);
+    if (!fromFile) {
+        QCOMPARE(PlaylistWidget::formatDuration(seconds), text);
+        return;
+    }
     const QString path = file(QStringLiteral("d%1.mp3").arg(seconds));
     if (seconds > 0 && !QFile::exists(path))
         QVERIFY(makeTone(path, seconds, 8000, "8k"));
