@@ -137,6 +137,7 @@ bool makeToneFile(const QString& path, int rate, double seconds, int frequency, 
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                        QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=%3").arg(frequency).arg(rate).arg(seconds),
-                       "-ac", QString::number(channels), "-c:a", "libmp3lame", "-b:a", bitrate, path});
+                       "-ac", QString::number(channels), "-c:a", path.endsWith(".mp2") ? "mp2" : "libmp3lame",
+                       "-b:a", bitrate, path});
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
