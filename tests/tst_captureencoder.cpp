@@ -1,7 +1,7 @@
-#include "CaptureFormat.h"
-#include "LiveAudioEncoder.h"
 #include "AudioPacket.h"
 #include "AudioPacketQueue.h"
+#include "CaptureFormat.h"
+#include "LiveAudioEncoder.h"
 #include "LiveAudioReader.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
 #include "AudioCapture.h"
 #include "AudioCaptureObserver.h"
+#include "AudioEndpoints.h"
 #include "NetNamespacePair.h"
 #include "PulseTestServer.h"
-#include "AudioEndpoints.h"
 
 #include <QMutex>
 #include <QThread>

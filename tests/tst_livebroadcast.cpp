@@ -1,13 +1,13 @@
 #include "AudioCapture.h"
+#include "AudioEndpoints.h"
+#include "AudioPacket.h"
+#include "AudioPacketQueue.h"
+#include "LiveAudioEncoder.h"
+#include "LiveAudioReader.h"
+#include "MulticastBroadcast.h"
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
 #include "PulseTestServer.h"
-#include "LiveAudioEncoder.h"
-#include "AudioPacket.h"
-#include "MulticastBroadcast.h"
-#include "AudioPacketQueue.h"
-#include "LiveAudioReader.h"
-#include "AudioEndpoints.h"
 #include "RtpMulticastSession.h"
 #include "StreamDestination.h"
 #include "StreamReceiver.h"
@@ -19,7 +19,6 @@
 #include <cmath>
 #include <memory>
 #include <thread>
-
 
 namespace {
 
@@ -170,7 +169,8 @@ void TestLiveBroadcast::liveChainEndToEnd()
     {
         QFile f(sdp);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(sessionDescription({Group, GroupPort}, QString(), RtpMulticastSession::MulticastTtl).toUtf8());
+        f.write(
+            sessionDescription({Group, GroupPort}, QString(), RtpMulticastSession::MulticastTtl).toUtf8());
     }
     StreamReceiver ffmpeg(StreamReceiver::Ffmpeg, nearNs(), m_dir.path() + "/live-" + sink + ".wav");
     QVERIFY(ffmpeg.start(Group, GroupPort, sdp));
@@ -213,8 +213,7 @@ void TestLiveBroadcast::liveChainEndToEnd()
     QVERIFY2(std::abs(frames - int(rtp.size()) * 1152) <= 1152, "decoded length differs from what was sent");
     // The capture starts a little after start(); the encoder's delay and the
     // silence that completes its last frame come on top at the end.
-    QVERIFY2(frames / 44100.0 > seconds - 0.3 && frames / 44100.0 < seconds + 0.1,
-             "broadcast length is off");
+    QVERIFY2(frames / 44100.0 > seconds - 0.3 && frames / 44100.0 < seconds + 0.1, "broadcast length is off");
 
     const int from = 4410, to = frames - 2205; // past the encoder's start-up silence
     for (int c = 0; c < 2; ++c) {
@@ -264,7 +263,8 @@ void TestLiveBroadcast::cliBroadcastsASource_data()
     QTest::addColumn<int>("rc");
     QTest::addColumn<QString>("errText");
     QTest::newRow("endpoint") << QStringList{"--source", "orv_tone"} << 0 << QString();
-    QTest::newRow("its monitor, as PulseAudio names it") << QStringList{"--source", "orv_tone.monitor"} << 0 << QString();
+    QTest::newRow("its monitor, as PulseAudio names it")
+        << QStringList{"--source", "orv_tone.monitor"} << 0 << QString();
     QTest::newRow("unknown endpoint")
         << QStringList{"--source", "orv_gone"} << 1 << "no audio endpoint orv_gone";
     QTest::newRow("endpoint and files")
@@ -287,8 +287,10 @@ void TestLiveBroadcast::cliBroadcastsASource()
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
-    const Cli r = runCli(nearNs(), QStringList{"broadcast", "--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort),
-                                               "--duration", "1.5"} + extra);
+    const Cli r =
+        runCli(nearNs(), QStringList{"broadcast", "--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort),
+                                     "--duration", "1.5"} +
+                             extra);
     capture.stop();
     player.stop();
     QCOMPARE(r.rc, rc);

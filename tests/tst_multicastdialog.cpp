@@ -1,15 +1,15 @@
-#include "MulticastCapture.h"
-#include "NetNamespacePair.h"
-#include "PulseTestServer.h"
-#include "MulticastBroadcast.h"
 #include "AppConfig.h"
 #include "AudioSourceSelector.h"
+#include "BroadcastDialog.h"
+#include "MulticastBroadcast.h"
+#include "MulticastCapture.h"
+#include "NetNamespacePair.h"
 #include "PlaylistHeader.h"
 #include "PlaylistItem.h"
 #include "PlaylistTail.h"
 #include "PlaylistView.h"
 #include "PlaylistWidget.h"
-#include "BroadcastDialog.h"
+#include "PulseTestServer.h"
 #include "Toast.h"
 #include "ToastView.h"
 
@@ -211,16 +211,19 @@ void TestMulticastDialog::refusedStarts_data()
     QTest::addColumn<QString>("message");
 
     const QString bad = "Please input correct rtp server", failed = "Start RTP Multicast failed";
-    for (const char* address : {"239.255.0.0", "239.255.0.0:", "239.255.0.0:6000:1", ":6000", "239.255.0.0:abc",
-                                "239.255.0.0:0", "239.255.0.0:70000", "speakers:6000", ""})
+    for (const char* address : {"239.255.0.0", "239.255.0.0:", "239.255.0.0:6000:1", ":6000",
+                                "239.255.0.0:abc", "239.255.0.0:0", "239.255.0.0:70000", "speakers:6000", ""})
         QTest::newRow(qPrintable(QStringLiteral("address \"%1\"").arg(address)))
             << address << 0 << "x.mp3" << QString() << bad;
-    QTest::newRow("empty play list") << "239.255.0.0:6000" << 0 << QString() << QString() << "Please add file";
-    QTest::newRow("None chosen") << "239.255.0.0:6000" << 1 << "x.mp3" << QString() << "Please select audio source";
+    QTest::newRow("empty play list") << "239.255.0.0:6000" << 0 << QString() << QString()
+                                     << "Please add file";
+    QTest::newRow("None chosen") << "239.255.0.0:6000" << 1 << "x.mp3" << QString()
+                                 << "Please select audio source";
     // A file that vanished after the dialog listed it.
-    QTest::newRow("file that cannot be opened") << "239.255.0.0:6000" << 0 << "missing.mp3" << QString() << failed;
-    QTest::newRow("endpoint that cannot be opened") << "239.255.0.0:6000" << 1 << "x.mp3" << "orv_no_such_sink"
-                                                    << failed;
+    QTest::newRow("file that cannot be opened")
+        << "239.255.0.0:6000" << 0 << "missing.mp3" << QString() << failed;
+    QTest::newRow("endpoint that cannot be opened") << "239.255.0.0:6000" << 1 << "x.mp3"
+                                                    << "orv_no_such_sink" << failed;
 }
 
 // Guards the operator's mistakes and a failed start: the message, the
@@ -233,8 +236,8 @@ void TestMulticastDialog::refusedStarts()
     QFETCH(QString, playFile);
     QFETCH(QString, endpoint);
     QFETCH(QString, message);
-    const Saved before{"239.1.1.1:5000", "orv_long_gone", playFile.isEmpty() ? QStringList{} : QStringList{file("x.mp3")},
-                       0};
+    const Saved before{"239.1.1.1:5000", "orv_long_gone",
+                       playFile.isEmpty() ? QStringList{} : QStringList{file("x.mp3")}, 0};
     save(before);
     BroadcastDialog* d = makeDialog();
     QCOMPARE(d->addressEdit()->text(), QString("239.1.1.1:5000"));
@@ -366,7 +369,8 @@ void TestMulticastDialog::fileFailingDuringBroadcastStops()
     QVERIFY(d->startButton()->isEnabled());
     QVERIFY(d->playList()->isEditable());
     QCOMPARE(toastText(d), QString());
-    QVERIFY2(d->statusLabel()->text().contains("cannot play " + doomed), qPrintable(d->statusLabel()->text()));
+    QVERIFY2(d->statusLabel()->text().contains("cannot play " + doomed),
+             qPrintable(d->statusLabel()->text()));
 }
 
 // Guards a broadcast whose packets cannot leave (no multicast route): it
@@ -383,7 +387,8 @@ void TestMulticastDialog::sendFailureStops()
     QVERIFY(d->startButton()->isEnabled());
     QCOMPARE(d->playList()->playing(), -1);
     const QString status = d->statusLabel()->text();
-    QVERIFY2(status.startsWith("RTP Multicast stopped: packets to 239.255.0.0:6000 cannot be sent ("), qPrintable(status));
+    QVERIFY2(status.startsWith("RTP Multicast stopped: packets to 239.255.0.0:6000 cannot be sent ("),
+             qPrintable(status));
     QCOMPARE(toastText(d), status);
 }
 
@@ -450,7 +455,8 @@ void TestMulticastDialog::rowActions_data()
     QTest::addColumn<int>("at"); // 1 is the first file
     QTest::addColumn<QString>("action");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("Top on the third swaps it with the first") << 3 << "Top" << QStringList{"z.mp3", "y.mp3", "x.mp3"};
+    QTest::newRow("Top on the third swaps it with the first")
+        << 3 << "Top" << QStringList{"z.mp3", "y.mp3", "x.mp3"};
     QTest::newRow("Top on the first does nothing") << 1 << "Top" << QStringList{"x.mp3", "y.mp3", "z.mp3"};
     QTest::newRow("Delete removes the row") << 2 << "Delete" << QStringList{"x.mp3", "z.mp3"};
 }
@@ -577,13 +583,15 @@ void TestMulticastDialog::drops_data()
     QTest::addColumn<bool>("running");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QStringList>("added");
-    QTest::newRow("mp3 files") << QStringList{"@y.mp3", "@z.mp3"} << false << true << QStringList{"@y.mp3", "@z.mp3"};
-    QTest::newRow("a damaged one stays out") << QStringList{"@bad.mp3", "@z.mp3"} << false << true
-                                             << QStringList{"@z.mp3"};
-    QTest::newRow("one of another kind") << QStringList{"@y.mp3", "/m/c.wav"} << false << false << QStringList{};
+    QTest::newRow("mp3 files") << QStringList{"@y.mp3", "@z.mp3"} << false << true
+                               << QStringList{"@y.mp3", "@z.mp3"};
+    QTest::newRow("a damaged one stays out")
+        << QStringList{"@bad.mp3", "@z.mp3"} << false << true << QStringList{"@z.mp3"};
+    QTest::newRow("one of another kind")
+        << QStringList{"@y.mp3", "/m/c.wav"} << false << false << QStringList{};
     QTest::newRow("suffix in capitals") << QStringList{"/m/A.MP3"} << false << false << QStringList{};
-    QTest::newRow("not a local file") << QStringList{"http://example.invalid/a.mp3"} << false << false
-                                      << QStringList{};
+    QTest::newRow("not a local file")
+        << QStringList{"http://example.invalid/a.mp3"} << false << false << QStringList{};
     QTest::newRow("while broadcasting") << QStringList{"@y.mp3"} << true << false << QStringList{};
 }
 

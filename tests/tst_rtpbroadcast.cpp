@@ -1,11 +1,11 @@
-#include "AudioRingBuffer.h"
-#include "MulticastCapture.h"
-#include "NetNamespacePair.h"
 #include "AudioPacket.h"
 #include "AudioReader.h"
+#include "AudioRingBuffer.h"
 #include "FileAudioReader.h"
 #include "FileAudioReaderObserver.h"
 #include "MulticastBroadcast.h"
+#include "MulticastCapture.h"
+#include "NetNamespacePair.h"
 #include "RtpMulticastSession.h"
 #include "StreamDestination.h"
 #include "StreamReceiver.h"
@@ -39,7 +39,8 @@ bool makeSilentContainer(const QString& dir, const QString& path)
     return ffmpeg({"-f", "lavfi", "-i", "color=c=black:s=32x32:r=5:d=1", "-f", "lavfi", "-i",
                    "anullsrc=r=44100:cl=stereo:d=0.5", "-map", "0:v", "-map", "1:a", "-c:v", "mjpeg", "-c:a",
                    "libmp3lame", "-f", "matroska", withAudio}) &&
-           ffmpeg({"-i", withAudio, "-map", "0", "-c", "copy", "-bsf:a", "noise=drop=1", "-f", "matroska", path});
+           ffmpeg({"-i", withAudio, "-map", "0", "-c", "copy", "-bsf:a", "noise=drop=1", "-f", "matroska",
+                   path});
 }
 
 QByteArray readAll(const QString& path)
@@ -456,11 +457,11 @@ void TestRtpBroadcast::playListLoops()
 void TestRtpBroadcast::playListEnds_data()
 {
     QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("change"); // what happens once the first file is open
+    QTest::addColumn<QString>("change");      // what happens once the first file is open
     QTest::addColumn<QVector<int>>("failed"); // positions reported as failing to open
 
-    QTest::newRow("the second file vanishes") << QStringList{"tone44.mp3", "doomed.mp3"} << "remove"
-                                              << QVector<int>{1};
+    QTest::newRow("the second file vanishes")
+        << QStringList{"tone44.mp3", "doomed.mp3"} << "remove" << QVector<int>{1};
     // A division by zero once moved the reader past the end of an emptied list.
     QTest::newRow("list emptied while playing") << QStringList{"tone44.mp3"} << "empty" << QVector<int>{};
     // No file with audio: one pass over the list per call, not an endless walk.
@@ -641,7 +642,8 @@ void TestRtpBroadcast::driverOnTheWire()
     const auto rtp = capture.rtp();
     QCOMPARE(int64_t(rtp.size()), m.sentPackets());
     for (int i = 1; i < rtp.size(); ++i) {
-        const auto a = MulticastCapture::parseRtp(rtp[i - 1].bytes), b = MulticastCapture::parseRtp(rtp[i].bytes);
+        const auto a = MulticastCapture::parseRtp(rtp[i - 1].bytes),
+                   b = MulticastCapture::parseRtp(rtp[i].bytes);
         QCOMPARE(uint16_t(b.sequence - a.sequence), uint16_t(1));
         QCOMPARE(b.timestamp - a.timestamp, 2351u);
     }
@@ -804,13 +806,17 @@ void TestRtpBroadcast::cliCommandLine_data()
     QTest::newRow("no destination") << QStringList{f} << 2 << "--to GROUP:PORT is required";
     QTest::newRow("no port") << QStringList{"--to", "239.255.0.1", f} << 2 << "needs a port";
     QTest::newRow("port 0") << QStringList{"--to", "239.255.0.1:0", f} << 2 << "between 1 and 65534";
-    QTest::newRow("port too large") << QStringList{"--to", "239.255.0.1:70000", f} << 2 << "between 1 and 65534";
+    QTest::newRow("port too large") << QStringList{"--to", "239.255.0.1:70000", f} << 2
+                                    << "between 1 and 65534";
     QTest::newRow("port without RTCP room") << QStringList{"--to", "239.255.0.1:65535", f} << 2 << "65534";
-    QTest::newRow("a name for the group") << QStringList{"--to", "speakers:5004", f} << 2 << "not an IPv4 address";
+    QTest::newRow("a name for the group")
+        << QStringList{"--to", "speakers:5004", f} << 2 << "not an IPv4 address";
     QTest::newRow("no file") << QStringList{"--to", to} << 2 << "no file to broadcast";
     QTest::newRow("negative duration") << QStringList{"--to", to, "--duration", "-1", f} << 2 << "--duration";
-    QTest::newRow("duration not a number") << QStringList{"--to", to, "--duration", "ten", f} << 2 << "--duration";
-    QTest::newRow("TTL 0") << QStringList{"--to", to, "--ttl", "0", f} << 2 << "--ttl takes a number from 1 to 255";
+    QTest::newRow("duration not a number")
+        << QStringList{"--to", to, "--duration", "ten", f} << 2 << "--duration";
+    QTest::newRow("TTL 0") << QStringList{"--to", to, "--ttl", "0", f} << 2
+                           << "--ttl takes a number from 1 to 255";
     QTest::newRow("unknown option") << QStringList{"--to", to, "--loud", f} << 2 << "unknown option --loud";
     QTest::newRow("option without value") << QStringList{f, "--to"} << 2 << "--to needs a value";
     QTest::newRow("missing file") << QStringList{"--to", to, "/nonexistent/x.mp3"} << 1 << "cannot read";
@@ -837,7 +843,8 @@ void TestRtpBroadcast::cliCommandLine()
     CliRun run(m_pair->namespaceName(NetNamespacePair::Far), args);
     QVERIFY(run.finish(10000));
     QCOMPARE(run.rc(), rc);
-    QVERIFY2(run.err().startsWith("orvane-cli broadcast: ") && run.err().contains(err), qPrintable(run.err()));
+    QVERIFY2(run.err().startsWith("orvane-cli broadcast: ") && run.err().contains(err),
+             qPrintable(run.err()));
     QCOMPARE(run.err().count('\n'), 1);
     if (rc == 2)
         QVERIFY(run.out().isEmpty());
@@ -883,7 +890,8 @@ void TestRtpBroadcast::independentReceivers_data()
         const QString receiver = kind == StreamReceiver::Ffmpeg ? "ffmpeg" : "GStreamer";
         QTest::newRow(qPrintable(receiver + ", 44.1 kHz")) << kind << "tone10s.mp3" << 44100 << 1;
         QTest::newRow(qPrintable(receiver + ", 1440-byte frames")) << kind << "tone32.mp3" << 32000 << 1;
-        QTest::newRow(qPrintable(receiver + ", 1728-byte frames in pieces")) << kind << "tone32.mp2" << 32000 << 2;
+        QTest::newRow(qPrintable(receiver + ", 1728-byte frames in pieces"))
+            << kind << "tone32.mp2" << 32000 << 2;
     }
 }
 
@@ -963,7 +971,8 @@ void TestRtpBroadcast::cliStops()
     const QString doomed = file("doomed-cli.mp3");
     QFile::remove(doomed);
     QVERIFY(QFile::copy(file("tone44.mp3"), doomed));
-    CliRun run(nearNs(), {"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), file("tone44.mp3"), doomed});
+    CliRun run(nearNs(),
+               {"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), file("tone44.mp3"), doomed});
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 3; }, 5000));
     QVERIFY(!run.done());
     if (terminate)

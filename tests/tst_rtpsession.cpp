@@ -5,9 +5,9 @@
 
 #include <QMutex>
 #include <QScopeGuard>
-#include <cstring>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <cstring>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -149,13 +149,15 @@ bool TestRtpSession::prepareNamespace()
 
 void TestRtpSession::fragmentation_data()
 {
-    QTest::addColumn<int>("frame");          // bytes of the MPEG-audio frame
-    QTest::addColumn<QStringList>("pieces"); // each piece: its 4 header bytes in hex, a space, its frame bytes
+    QTest::addColumn<int>("frame"); // bytes of the MPEG-audio frame
+    QTest::addColumn<QStringList>(
+        "pieces"); // each piece: its 4 header bytes in hex, a space, its frame bytes
 
     QTest::newRow("418 bytes whole") << 418 << QStringList{"00000000 418"};
     QTest::newRow("1440 bytes (32 kHz, 320 kbit/s) whole") << 1440 << QStringList{"00000000 1440"};
     QTest::newRow("1456 bytes fill one packet") << 1456 << QStringList{"00000000 1456"};
-    QTest::newRow("1457 bytes: one byte at offset 1456") << 1457 << QStringList{"00000000 1456", "000005b0 1"};
+    QTest::newRow("1457 bytes: one byte at offset 1456")
+        << 1457 << QStringList{"00000000 1456", "000005b0 1"};
     QTest::newRow("4000 bytes: three pieces")
         << 4000 << QStringList{"00000000 1456", "000005b0 1456", "00000b60 1088"};
     QTest::newRow("beyond the largest offset: refused") << 65536 + 1456 << QStringList{};
@@ -171,12 +173,13 @@ void TestRtpSession::fragmentation()
     const QByteArray payload = payloadOf(frame);
     QVector<QByteArray> got;
     QVector<bool> last;
-    const bool whole = RtpMulticastSession::forEachPiece(
-        reinterpret_cast<const uint8_t*>(payload.constData()), payload.size(), [&](const uint8_t* b, int n, bool l) {
-            got.append(QByteArray(reinterpret_cast<const char*>(b), n));
-            last.append(l);
-            return true;
-        });
+    const bool whole =
+        RtpMulticastSession::forEachPiece(reinterpret_cast<const uint8_t*>(payload.constData()),
+                                          payload.size(), [&](const uint8_t* b, int n, bool l) {
+                                              got.append(QByteArray(reinterpret_cast<const char*>(b), n));
+                                              last.append(l);
+                                              return true;
+                                          });
     QCOMPARE(whole, !pieces.isEmpty());
     if (pieces.isEmpty())
         return;
@@ -250,7 +253,8 @@ void TestRtpSession::whereItGoes_data()
     QTest::newRow("chosen adapter wins over the route") << "near" << Group << true << "veth";
     QTest::newRow("unknown adapter") << "orvnone0" << Group << true << "no network adapter named orvnone0";
     QTest::newRow("no multicast route") << "" << Group << false << "send fails";
-    QTest::newRow("unicast without a route") << "" << "10.0.0.1" << true << "send fails";
+    QTest::newRow("unicast without a route") << ""
+                                             << "10.0.0.1" << true << "send fails";
 }
 
 // Guards that the stream leaves on the chosen adapter whatever the routing
@@ -282,7 +286,8 @@ void TestRtpSession::whereItGoes()
         QVERIFY(near.open(Group, GroupPort));
 
     RtpMulticastSession session;
-    session.setMulticastInterface(adapter == "near" ? m_pair->interfaceName(NetNamespacePair::Near) : adapter);
+    session.setMulticastInterface(adapter == "near" ? m_pair->interfaceName(NetNamespacePair::Near)
+                                                    : adapter);
     const int started = session.start(destination.toLatin1().constData(), 0, GroupPort, 90000, 14, 10);
     if (outcome.startsWith("no network adapter")) {
         QCOMPARE(started, -1);
@@ -291,7 +296,8 @@ void TestRtpSession::whereItGoes()
     }
     QCOMPARE(started, 0);
     const QByteArray payload = payloadOf(400);
-    const int sent = session.sendPacket(reinterpret_cast<const uint8_t*>(payload.constData()), payload.size(), 0);
+    const int sent =
+        session.sendPacket(reinterpret_cast<const uint8_t*>(payload.constData()), payload.size(), 0);
     if (outcome == "send fails") {
         QVERIFY(sent != 0);
         qInfo("refused: %s", strerror(sent));

@@ -1,10 +1,10 @@
 #include "CliBroadcast.h"
 
+#include "AudioEndpoints.h"
 #include "FileAudioReader.h"
 #include "FileAudioReaderObserver.h"
-#include "MulticastBroadcast.h"
 #include "LiveAudioReader.h"
-#include "AudioEndpoints.h"
+#include "MulticastBroadcast.h"
 #include "RtpMulticastSession.h"
 #include "StreamDestination.h"
 
@@ -24,9 +24,9 @@
 
 namespace {
 
-const char Usage[] =
-    "usage: orvane-cli broadcast --to GROUP:PORT [--adapter NAME] [--ttl 1-255] [--duration SECONDS] [--sdp FILE] "
-    "(FILE... | --source ID)";
+const char Usage[] = "usage: orvane-cli broadcast --to GROUP:PORT [--adapter NAME] [--ttl 1-255] [--duration "
+                     "SECONDS] [--sdp FILE] "
+                     "(FILE... | --source ID)";
 const char SourcesUsage[] = "usage: orvane-cli sources [--format table|json]";
 const int PollMs = 20;
 
@@ -203,7 +203,8 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
                                       ? sourceId.chopped(int(strlen(".monitor")))
                                       : QString();
         for (const AudioEndpoint& d : listAudioSources()) {
-            if (d.id == sourceId || (d.kind == AudioEndpoint::Render && !monitorOf.isEmpty() && d.id == monitorOf)) {
+            if (d.id == sourceId ||
+                (d.kind == AudioEndpoint::Render && !monitorOf.isEmpty() && d.id == monitorOf)) {
                 endpoint = d;
                 found = true;
                 break;
@@ -232,13 +233,16 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
     }
 
     if (destination.hasOddPort())
-        err << "orvane-cli broadcast: warning: port " << port << " is odd; RTP belongs on an even port and RTCP on "
+        err << "orvane-cli broadcast: warning: port " << port
+            << " is odd; RTP belongs on an even port and RTCP on "
             << "the next, so some receivers will not find the reports" << Qt::endl;
 
     if (!sdpPath.isEmpty()) {
         QFile sdp(sdpPath);
         if (!sdp.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            sdp.write(sessionDescription(destination, sourceAddressFor(destination, adapter), ttl).toUtf8()) < 0 || !sdp.flush()) {
+            sdp.write(sessionDescription(destination, sourceAddressFor(destination, adapter), ttl).toUtf8()) <
+                0 ||
+            !sdp.flush()) {
             err << "orvane-cli broadcast: cannot write " << sdpPath << Qt::endl;
             return 1;
         }
@@ -268,7 +272,9 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
         multicast.stop();
         report(events, paths.size(), out, err);
         err << "orvane-cli broadcast: cannot start the broadcast to " << group << ":" << port << " ("
-            << (haveSource && why.contains(QLatin1String("audio source")) ? QStringLiteral("the endpoint cannot be captured or encoded") : why)
+            << (haveSource && why.contains(QLatin1String("audio source"))
+                    ? QStringLiteral("the endpoint cannot be captured or encoded")
+                    : why)
             << ")" << Qt::endl;
         return 1;
     }

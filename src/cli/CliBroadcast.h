@@ -4,13 +4,11 @@
 #include <QStringList>
 #include <QTextStream>
 
-// `orvane-cli broadcast --to GROUP:PORT [--adapter NAME] [--ttl N] [--duration SECONDS] [--sdp FILE] FILE...`:
-// broadcasts the files as a looping play list of MP3 audio over RTP until
-// SIGINT/SIGTERM or the duration ends, printing each file as it starts.
-// With `--source ID` instead of files it broadcasts that audio endpoint live.
-// args are the arguments after "broadcast". Returns 0 on success, 1 when the
-// broadcast fails (also when its packets cannot be sent), 2 for bad usage
-// (one line on err).
+// `orvane-cli broadcast --to GROUP:PORT [--adapter NAME] [--ttl N] [--duration SECONDS] [--sdp FILE]
+// FILE...`: broadcasts the files as a looping play list of MP3 audio over RTP until SIGINT/SIGTERM or the
+// duration ends, printing each file as it starts. With `--source ID` instead of files it broadcasts that
+// audio endpoint live. args are the arguments after "broadcast". Returns 0 on success, 1 when the broadcast
+// fails (also when its packets cannot be sent), 2 for bad usage (one line on err).
 int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // `orvane-cli sources [--format table|json]`: the audio endpoints a live

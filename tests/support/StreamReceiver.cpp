@@ -1,12 +1,12 @@
 #include "StreamReceiver.h"
 
 #include <QElapsedTimer>
-#include <functional>
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -27,7 +27,8 @@ bool portOpen(const QString& ns, int port)
     QProcess cat;
     cat.start("ip", {"netns", "exec", ns, "cat", "/proc/net/udp"});
     cat.waitForFinished(5000);
-    return QString::fromLatin1(cat.readAll()).contains(QStringLiteral(":%1 ").arg(port, 4, 16, QLatin1Char('0')).toUpper());
+    return QString::fromLatin1(cat.readAll())
+        .contains(QStringLiteral(":%1 ").arg(port, 4, 16, QLatin1Char('0')).toUpper());
 }
 
 quint32 le32(const char* p)
@@ -65,16 +66,38 @@ bool StreamReceiver::start(const QString& group, int port, const QString& sdpPat
 {
     QFile::remove(m_out);
     if (m_kind == Ffmpeg) {
-        m_process.start("ip", {"netns", "exec", m_ns, "ffmpeg", "-hide_banner", "-loglevel", "warning", "-nostdin",
-                               "-protocol_whitelist", "file,udp,rtp", "-i", sdpPath, "-c:a", "pcm_f32le", "-f",
-                               "wav", "-y", m_out});
+        m_process.start("ip", {"netns", "exec", m_ns, "ffmpeg", "-hide_banner", "-loglevel", "warning",
+                               "-nostdin", "-protocol_whitelist", "file,udp,rtp", "-i", sdpPath, "-c:a",
+                               "pcm_f32le", "-f", "wav", "-y", m_out});
     } else {
-        m_process.start("ip", {"netns", "exec", m_ns, "gst-launch-1.0", "-q", "-e", "udpsrc",
-                               "address=" + group, QStringLiteral("port=%1").arg(port),
-                               "caps=application/x-rtp,media=audio,clock-rate=90000,encoding-name=MPA,payload=14",
-                               "!", "rtpjitterbuffer", "!", "rtpmpadepay", "!", "mpegaudioparse", "!",
-                               "mpg123audiodec", "!", "audioconvert", "!", "audio/x-raw,format=F32LE", "!", "wavenc",
-                               "!", "filesink", "location=" + m_out});
+        m_process.start("ip",
+                        {"netns",
+                         "exec",
+                         m_ns,
+                         "gst-launch-1.0",
+                         "-q",
+                         "-e",
+                         "udpsrc",
+                         "address=" + group,
+                         QStringLiteral("port=%1").arg(port),
+                         "caps=application/x-rtp,media=audio,clock-rate=90000,encoding-name=MPA,payload=14",
+                         "!",
+                         "rtpjitterbuffer",
+                         "!",
+                         "rtpmpadepay",
+                         "!",
+                         "mpegaudioparse",
+                         "!",
+                         "mpg123audiodec",
+                         "!",
+                         "audioconvert",
+                         "!",
+                         "audio/x-raw,format=F32LE",
+                         "!",
+                         "wavenc",
+                         "!",
+                         "filesink",
+                         "location=" + m_out});
     }
     return m_process.waitForStarted(10000) && waitFor([&] { return portOpen(m_ns, port); }, 15000);
 }
@@ -131,13 +154,16 @@ double toneFrequency(const QVector<float>& s, int channels, int channel, int fro
     return crossings / 2.0 / (double(to - from) / rate);
 }
 
-bool makeToneFile(const QString& path, int rate, double seconds, int frequency, const QString& bitrate, int channels)
+bool makeToneFile(const QString& path, int rate, double seconds, int frequency, const QString& bitrate,
+                  int channels)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                       QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=%3").arg(frequency).arg(rate).arg(seconds),
-                       "-ac", QString::number(channels), "-c:a", path.endsWith(".mp2") ? "mp2" : "libmp3lame",
-                       "-b:a", bitrate, path});
+    p.start(
+        "ffmpeg",
+        {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+         QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=%3").arg(frequency).arg(rate).arg(seconds),
+         "-ac", QString::number(channels), "-c:a", path.endsWith(".mp2") ? "mp2" : "libmp3lame", "-b:a",
+         bitrate, path});
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }

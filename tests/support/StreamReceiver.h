@@ -11,7 +11,11 @@
 class StreamReceiver
 {
 public:
-    enum Kind { Ffmpeg, GStreamer };
+    enum Kind
+    {
+        Ffmpeg,
+        GStreamer
+    };
 
     StreamReceiver(Kind kind, const QString& ns, const QString& outPath);
     ~StreamReceiver();
@@ -42,5 +46,5 @@ private:
 // Frequency of a tone from its zero crossings in samples [from, to) of one channel.
 double toneFrequency(const QVector<float>& samples, int channels, int channel, int from, int to, int rate);
 // Makes a sine tone MP3 (MPEG-1 layer II for a .mp2 path) with ffmpeg.
-bool makeToneFile(const QString& path, int rate, double seconds, int frequency, const QString& bitrate = "128k",
-                  int channels = 2);
+bool makeToneFile(const QString& path, int rate, double seconds, int frequency,
+                  const QString& bitrate = "128k", int channels = 2);

@@ -3,8 +3,8 @@
 // monitors). id = the server's name, name = its description.
 #include "AudioEndpoints.h"
 
-#include "PulseAudioClient.h"
 #include "LogFile.h"
+#include "PulseAudioClient.h"
 
 #include <pulse/context.h>
 #include <pulse/introspect.h>

@@ -26,7 +26,8 @@ QString FileAudioReader::problemWith(const QString& path)
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVCodecParameters* par = format->streams[i]->codecpar;
         if (par->codec_type == AVMEDIA_TYPE_AUDIO &&
-            (par->codec_id == AV_CODEC_ID_MP3 || par->codec_id == AV_CODEC_ID_MP2 || par->codec_id == AV_CODEC_ID_MP1)) {
+            (par->codec_id == AV_CODEC_ID_MP3 || par->codec_id == AV_CODEC_ID_MP2 ||
+             par->codec_id == AV_CODEC_ID_MP1)) {
             audio = int(i);
             break;
         }

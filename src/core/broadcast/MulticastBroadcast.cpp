@@ -28,7 +28,8 @@ void MulticastBroadcast::setReader(AudioReader* reader)
 int MulticastBroadcast::start(const QString& host, int port)
 {
     if (!m_source || m_used) {
-        m_startError = m_used ? QStringLiteral("the broadcast already ran") : QStringLiteral("no audio source");
+        m_startError =
+            m_used ? QStringLiteral("the broadcast already ran") : QStringLiteral("no audio source");
         return -1;
     }
     if (port < 1 || port > 65535) {
@@ -129,7 +130,8 @@ bool MulticastBroadcast::onWantPacket(RtpMulticastSession*, uint32_t)
 
     // A damaged file may report a negative, undefined or absurd duration; it
     // must not pull the schedule back or overflow the timestamp arithmetic.
-    double duration = std::isfinite(m_pending->duration) && m_pending->duration > 0.0 ? m_pending->duration : 0.0;
+    double duration =
+        std::isfinite(m_pending->duration) && m_pending->duration > 0.0 ? m_pending->duration : 0.0;
     duration = std::min(duration, MaxPacketDurationMs);
     const auto increment = uint32_t(int64_t(double(m_clockRate) * duration / 1000.0));
     const int error = m_session ? m_session->sendPacket(m_pending->data(), m_pending->size(), increment) : 0;

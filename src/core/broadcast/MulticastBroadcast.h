@@ -41,7 +41,10 @@ public:
     void setTtl(int ttl) { m_ttl = ttl; }
     // Called once, on the send thread, when packets can no longer be sent;
     // the text names the cause. Set before start.
-    void setFailureHandler(std::function<void(const QString&)> handler) { m_failureHandler = std::move(handler); }
+    void setFailureHandler(std::function<void(const QString&)> handler)
+    {
+        m_failureHandler = std::move(handler);
+    }
 
     // 0 on success; negative when there is no source, a run was already made,
     // the source cannot open, or the session cannot start (startError() says why).

@@ -97,7 +97,7 @@ bool RtpMulticastSession::isPortValid(int port)
 }
 
 int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinationPort, int clockRate,
-                        int payloadType, int intervalMs)
+                               int payloadType, int intervalMs)
 {
     if (m_started)
         return -1;
@@ -174,7 +174,8 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
         rtp_session_set_multicast_loopback(m_rtp, 1);
         const int rtcpPort = destinationPort + RtcpPortOffset;
         if (rtp_session_set_remote_addr_full(m_rtp, host, destinationPort, host, rtcpPort) < 0) {
-            m_startError = QStringLiteral("cannot address %1:%2").arg(QString::fromUtf8(host)).arg(destinationPort);
+            m_startError =
+                QStringLiteral("cannot address %1:%2").arg(QString::fromUtf8(host)).arg(destinationPort);
             VYLOG("rtp session create %d\n", -3);
             destroyLocked();
             return -1;
@@ -224,7 +225,8 @@ bool RtpMulticastSession::applyInterfaceLocked()
     }
     for (const int fd : {int(rtp_session_get_rtp_socket(m_rtp)), int(rtp_session_get_rtcp_socket(m_rtp))}) {
         if (fd >= 0 && setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &request, sizeof request) != 0) {
-            m_startError = QStringLiteral("cannot send on %1: %2").arg(m_interface, QString::fromLocal8Bit(strerror(errno)));
+            m_startError = QStringLiteral("cannot send on %1: %2")
+                               .arg(m_interface, QString::fromLocal8Bit(strerror(errno)));
             return false;
         }
     }
@@ -372,7 +374,8 @@ void RtpMulticastSession::waitForData(int timeoutMs)
     {
         QMutexLocker lock(&m_rtpLock);
         if (m_rtp) {
-            for (const int fd : {int(rtp_session_get_rtp_socket(m_rtp)), int(rtp_session_get_rtcp_socket(m_rtp))}) {
+            for (const int fd :
+                 {int(rtp_session_get_rtp_socket(m_rtp)), int(rtp_session_get_rtcp_socket(m_rtp))}) {
                 if (fd >= 0)
                     fds[count++] = pollfd{fd, POLLIN, 0};
             }

@@ -82,7 +82,8 @@ public:
     // that carries the piece's offset into the frame. Only the last piece
     // carries the marker bit and the timestamp increment. A frame whose last
     // piece would start beyond the largest offset is refused whole.
-    template <typename Deliver> static bool forEachPiece(const uint8_t* payload, int length, Deliver&& deliver);
+    template <typename Deliver>
+    static bool forEachPiece(const uint8_t* payload, int length, Deliver&& deliver);
 
     // Thread bodies; self is the thread that runs them.
     void runSendLoop(WorkerThread* self);

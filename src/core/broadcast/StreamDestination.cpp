@@ -58,7 +58,8 @@ QString sourceAddressFor(const StreamDestination& destination, const QString& in
             return QString();
         QString found;
         for (ifaddrs* i = list; i && found.isEmpty(); i = i->ifa_next) {
-            if (i->ifa_addr && i->ifa_addr->sa_family == AF_INET && interfaceName == QLatin1String(i->ifa_name) &&
+            if (i->ifa_addr && i->ifa_addr->sa_family == AF_INET &&
+                interfaceName == QLatin1String(i->ifa_name) &&
                 inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof text))
                 found = QString::fromLatin1(text);
         }

@@ -8,13 +8,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-AudioSourceSelector::AudioSourceSelector(QWidget* parent)
-    : QFrame(parent), m_layout(new QVBoxLayout(this))
-{
-}
+AudioSourceSelector::AudioSourceSelector(QWidget* parent) : QFrame(parent), m_layout(new QVBoxLayout(this)) {}
 
-void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices,
-                                         const QString& rememberedId)
+void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices, const QString& rememberedId)
 {
     m_devices = devices;
     while (QLayoutItem* item = m_layout->takeAt(0)) {
@@ -32,7 +28,8 @@ void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices,
     for (int i = 0; i < m_devices.size(); ++i) {
         const AudioEndpoint& d = m_devices.at(i);
         // Sinks often share a description ("Null Output"); their names tell them apart.
-        const QString text = d.name == d.id || d.id.isEmpty() ? d.name : QStringLiteral("%1 (%2)").arg(d.name, d.id);
+        const QString text =
+            d.name == d.id || d.id.isEmpty() ? d.name : QStringLiteral("%1 (%2)").arg(d.name, d.id);
         auto* button = new QRadioButton(text, this);
         button->setIcon(QIcon(d.kind == AudioEndpoint::Render
                                   ? QStringLiteral(":/resources/audio.png")

@@ -1,17 +1,17 @@
 #include "BroadcastDialog.h"
 
-#include "FileAudioReader.h"
-#include "MulticastBroadcast.h"
-#include "LiveAudioReader.h"
 #include "AppConfig.h"
 #include "AudioEndpoints.h"
 #include "AudioSourceSelector.h"
-#include "PlaylistWidget.h"
+#include "FileAudioReader.h"
 #include "Language.h"
-#include "Toast.h"
-#include "ToastView.h"
+#include "LiveAudioReader.h"
+#include "MulticastBroadcast.h"
+#include "PlaylistWidget.h"
 #include "RtpMulticastSession.h"
 #include "StreamDestination.h"
+#include "Toast.h"
+#include "ToastView.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -59,7 +59,9 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
         m_selector->setDevices(sources, config.deviceId());
         QString reason;
         if (sources.isEmpty() && !soundServerReachable(&reason))
-            m_status->setText(QStringLiteral("No sound server was reached (%1): no audio source can be captured.").arg(reason));
+            m_status->setText(
+                QStringLiteral("No sound server was reached (%1): no audio source can be captured.")
+                    .arg(reason));
         m_playList->setFiles(config.rtpFileList());
         const int tab = config.rtpSourceIndex();
         if (tab >= 0 && tab < 2)
@@ -74,8 +76,7 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
     // (Start, a double-click) must not delete its reader under that call.
     connect(this, &BroadcastDialog::stopAsync, this, &BroadcastDialog::onStopWithReason,
             Qt::QueuedConnection);
-    connect(this, &BroadcastDialog::updateFilePlayingAysnc, this,
-            &BroadcastDialog::onUpdateFilePlaying);
+    connect(this, &BroadcastDialog::updateFilePlayingAysnc, this, &BroadcastDialog::onUpdateFilePlaying);
     connect(this, &BroadcastDialog::sendFailedAsync, this, &BroadcastDialog::onSendFailed,
             Qt::QueuedConnection);
     connect(m_playList, &PlaylistWidget::doubleClicked, this, &BroadcastDialog::onDoubleClickFile);
@@ -190,18 +191,20 @@ void BroadcastDialog::onClickStartButton(bool)
     const int run = ++m_run;
     m_driver->setFailureHandler([this, run](const QString& cause) { emit sendFailedAsync(run, cause); });
     if (m_driver->start(host, port) < 0) {
-        m_status->setText(QStringLiteral("%1: %2").arg(vyTr("Start RTP Multicast failed"), m_driver->startError()));
+        m_status->setText(
+            QStringLiteral("%1: %2").arg(vyTr("Start RTP Multicast failed"), m_driver->startError()));
         showMessage(vyTr("Start RTP Multicast failed"));
         stopBroadcast();
         setRunning(false);
         return;
     }
     m_destination = destination.text();
-    m_status->setText(destination.hasOddPort()
-                          ? QStringLiteral("Sending to %1. The port is odd: RTP belongs on an even port and RTCP "
-                                           "on the next, so some receivers will not find the reports.")
-                                .arg(m_destination)
-                          : QStringLiteral("Sending to %1.").arg(m_destination));
+    m_status->setText(
+        destination.hasOddPort()
+            ? QStringLiteral("Sending to %1. The port is odd: RTP belongs on an even port and RTCP "
+                             "on the next, so some receivers will not find the reports.")
+                  .arg(m_destination)
+            : QStringLiteral("Sending to %1.").arg(m_destination));
 
     {
         AppConfig config;
@@ -230,7 +233,8 @@ void BroadcastDialog::onSendFailed(int run, const QString& cause)
     if (run != m_run || !m_driver)
         return;
     onStop();
-    const QString text = QStringLiteral("RTP Multicast stopped: packets to %1 cannot be sent (%2)").arg(m_destination, cause);
+    const QString text =
+        QStringLiteral("RTP Multicast stopped: packets to %1 cannot be sent (%2)").arg(m_destination, cause);
     m_status->setText(text);
     showMessage(text);
 }
@@ -272,7 +276,8 @@ void BroadcastDialog::onFileOpened(FileAudioReader*, int position, const QString
 
 void BroadcastDialog::onFileOpenFailed(FileAudioReader*, int, const QString& path)
 {
-    emit stopAsync(QStringLiteral("RTP Multicast stopped: cannot play %1 (no such file or no audio in it)").arg(path));
+    emit stopAsync(
+        QStringLiteral("RTP Multicast stopped: cannot play %1 (no such file or no audio in it)").arg(path));
 }
 
 void BroadcastDialog::closeEvent(QCloseEvent* event)

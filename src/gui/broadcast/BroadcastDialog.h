@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileAudioReaderObserver.h"
 #include "Dialog.h"
+#include "FileAudioReaderObserver.h"
 
 class QLabel;
 class QSpinBox;

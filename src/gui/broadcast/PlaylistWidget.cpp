@@ -2,11 +2,11 @@
 
 #include "FileAudioReader.h"
 
+#include "Language.h"
 #include "PlaylistHeader.h"
 #include "PlaylistItem.h"
 #include "PlaylistTail.h"
 #include "PlaylistView.h"
-#include "Language.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
