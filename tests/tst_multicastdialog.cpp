@@ -10,6 +10,7 @@
 #include "PlaylistView.h"
 #include "PlaylistWidget.h"
 #include "PulseTestServer.h"
+#include "StreamReceiver.h"
 #include "Toast.h"
 #include "ToastView.h"
 
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -31,17 +31,6 @@ namespace {
 
 const char Group[] = "239.255.0.0";
 const int GroupPort = 6000;
-
-bool makeTone(const QString& path, double seconds, int rate = 44100, const char* bitrate = "128k")
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start("ffmpeg",
-            {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             QStringLiteral("sine=frequency=1000:sample_rate=%1:duration=%2").arg(rate).arg(seconds), "-c:a",
-             "libmp3lame", "-b:a", bitrate, path});
-    return p.waitForFinished(60000) && p.exitCode() == 0;
-}
 
 QString toastText(BroadcastDialog* d)
 {
@@ -166,10 +155,10 @@ void TestMulticastDialog::initTestCase()
     Q_INIT_RESOURCE(resources);
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(m_dir.isValid());
-    QVERIFY(makeTone(file("x.mp3"), 2.0));
+    QVERIFY(makeToneFile(file("x.mp3"), 44100, 2.0, 1000, "128k", 1));
     QVERIFY(QFile::copy(file("x.mp3"), file("y.mp3")));
     QVERIFY(QFile::copy(file("x.mp3"), file("z.mp3")));
-    QVERIFY(makeTone(file("short.mp3"), 0.3));
+    QVERIFY(makeToneFile(file("short.mp3"), 44100, 0.3, 1000, "128k", 1));
     QFile bad(file("bad.mp3"));
     QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(QByteArray(4000, 'x')) == 4000);
 }
@@ -548,7 +537,7 @@ void TestMulticastDialog::durations()
     }
     const QString path = file(QStringLiteral("d%1.mp3").arg(seconds));
     if (seconds > 0 && !QFile::exists(path))
-        QVERIFY(makeTone(path, seconds, 8000, "8k"));
+        QVERIFY(makeToneFile(path, 8000, seconds, 1000, "8k", 1));
     PlaylistWidget list;
     list.setFiles({path});
     QCOMPARE(row(&list, 0)->durationLabel()->text(), text);

@@ -16,7 +16,6 @@
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <functional>
 #include <memory>
 #include <thread>
