@@ -71,6 +71,7 @@ void MulticastBroadcast::stop()
         const int64_t until = RtpMulticastSession::monotonicMs() + MaxDrainMs;
         while (!m_drained && !m_failed && RtpMulticastSession::monotonicMs() < until)
             QThread::msleep(2);
+        QThread::msleep(ByeAfterDrainMs);
     }
     if (m_session) {
         m_session->stop();

@@ -26,6 +26,9 @@ public:
     static constexpr int MaxSendAttempts = 5;
     // How long a stop waits for the packets a live source still held.
     static constexpr int MaxDrainMs = 500;
+    // Between those last packets and the BYE: a receiver reads RTP and RTCP on
+    // two sockets and would otherwise take the BYE before the last frames.
+    static constexpr int ByeAfterDrainMs = 30;
 
     MulticastBroadcast();
     // Stops a run the owner forgot to stop, so no thread outlives the driver.
