@@ -1,7 +1,7 @@
-#include "CaptureFormat.h"
-#include "LiveAudioEncoder.h"
 #include "AudioPacket.h"
 #include "AudioPacketQueue.h"
+#include "CaptureFormat.h"
+#include "LiveAudioEncoder.h"
 #include "LiveAudioReader.h"
 
 #include <QtTest>
@@ -130,7 +130,6 @@ private slots:
     void encodesToStereo44k();
     void setupFailures_data();
     void setupFailures();
-    void oneSecondRings();
     void resetDropsBufferedAudio();
     void shortBlocksAreRefused();
 };
@@ -222,28 +221,37 @@ void TestCaptureEncoder::encodesToStereo44k()
     const int total = int(seconds * rate);
     const int bps = av_get_bytes_per_sample(AVSampleFormat(format));
     QVector<QByteArray> payloads;
-    for (int at = 0; at < total; at += blockFrames) {
-        const int n = std::min(blockFrames, total - at);
-        const QByteArray block = sine(format, rate, channels, n, at, 1000.0);
-        QCOMPARE(block.size(), n * channels * bps);
-        e.feed(reinterpret_cast<const uint8_t*>(block.constData()), n, block.size());
+    const auto take = [&](bool flushed) {
         while (AudioPacket* p = e.packets()->pop()) {
             QCOMPARE(p->payloadType, 14);
             QCOMPARE(p->sampleRate, 44100);
             QCOMPARE(p->channels, 2);
-            QVERIFY2(std::fabs(p->duration - FrameMs) < 0.001, qPrintable(QString::number(p->duration)));
+            // The flushed frames may play shorter: the encoder leaves its padding out.
+            QVERIFY2(flushed ? p->duration <= FrameMs + 0.001 : std::fabs(p->duration - FrameMs) < 0.001,
+                     qPrintable(QString::number(p->duration)));
             const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
             QCOMPARE(payload.left(4), QByteArray(4, 0));
             QCOMPARE(uchar(payload.at(4)), uchar(0xFF)); // MPEG audio sync
             payloads.append(payload);
             delete p;
         }
+    };
+    for (int at = 0; at < total; at += blockFrames) {
+        const int n = std::min(blockFrames, total - at);
+        const QByteArray block = sine(format, rate, channels, n, at, 1000.0);
+        QCOMPARE(block.size(), n * channels * bps);
+        e.feed(reinterpret_cast<const uint8_t*>(block.constData()), n, block.size());
+        take(false);
         QVERIFY(e.ringCount() < e.ringCapacity());
     }
-    // What the encoder still holds back is at most a couple of frames plus one partial frame.
+    e.flush(); // the end of input, as at a stop
+    take(true);
+    // After the flush all that was fed is out, with the encoder's delay and the last frame's padding on top.
     const double sentMs = payloads.size() * FrameMs;
     qInfo("%d packets, %.1f ms of %.1f ms fed", int(payloads.size()), sentMs, seconds * 1000);
-    QVERIFY2(sentMs > seconds * 1000 - 4 * FrameMs && sentMs <= seconds * 1000 + FrameMs, "audio was lost");
+    // libshine cannot be flushed: its last partial frame stays behind.
+    const double lostMs = encoder == "libshine" ? FrameMs : 0.0;
+    QVERIFY2(sentMs >= seconds * 1000 - lostMs && sentMs <= seconds * 1000 + 3 * FrameMs, "audio was lost");
 
     const Decoded d = decode(payloads);
     QVERIFY(d.ok);
@@ -300,19 +308,6 @@ void TestCaptureEncoder::setupFailures()
     QVERIFY(!e.packets());
     const QByteArray block(4800, 0);
     e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 600, block.size()); // harmless
-}
-
-// Guards the backlog bound: each ring holds one second of its samples.
-void TestCaptureEncoder::oneSecondRings()
-{
-    LiveAudioEncoder e;
-    QVERIFY(e.setup(48000, 0, 2, AV_SAMPLE_FMT_FLT, 44100, 0, 2, 14));
-    const int bps = av_get_bytes_per_sample(AVSampleFormat(e.outputFormat()));
-    const bool planar = av_sample_fmt_is_planar(AVSampleFormat(e.outputFormat()));
-    QCOMPARE(e.ringCapacity(), 44100 * bps * (planar ? 1 : 2));
-    e.teardown();
-    QVERIFY(!e.isReady());
-    QCOMPARE(e.ringCapacity(), 0);
 }
 
 void TestCaptureEncoder::resetDropsBufferedAudio()

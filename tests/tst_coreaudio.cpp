@@ -1,8 +1,8 @@
 #include "AudioCapture.h"
 #include "AudioCaptureObserver.h"
+#include "AudioEndpoints.h"
 #include "NetNamespacePair.h"
 #include "PulseTestServer.h"
-#include "AudioEndpoints.h"
 
 #include <QMutex>
 #include <QThread>
@@ -132,11 +132,14 @@ void TestAudioCapture::listingWithoutServer()
     QElapsedTimer t;
     t.start();
     const QList<AudioEndpoint> none = listAudioSources();
+    QString reason;
+    const bool reachable = soundServerReachable(&reason);
     AudioCapture device;
     device.setDevice("orv_s16", 1);
     const bool opened = device.open();
     qputenv("PULSE_SERVER", saved);
     QVERIFY(none.isEmpty());
+    QVERIFY(!reachable && !reason.isEmpty());
     QVERIFY(!opened);
     QVERIFY(t.elapsed() < 10000);
 }

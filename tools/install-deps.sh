@@ -12,6 +12,7 @@ PACKAGES=(
     libpulse-dev
     iproute2 procps libcap2-bin policykit-1 lintian
     ffmpeg pulseaudio ansible-core gcovr
+    gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
     fonts-dejavu-core fonts-wqy-microhei
 )
 

@@ -1,11 +1,12 @@
 #include "CliBroadcast.h"
 
+#include "AudioEndpoints.h"
 #include "FileAudioReader.h"
 #include "FileAudioReaderObserver.h"
-#include "MulticastBroadcast.h"
 #include "LiveAudioReader.h"
-#include "AudioEndpoints.h"
+#include "MulticastBroadcast.h"
 #include "RtpMulticastSession.h"
+#include "StreamDestination.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -17,16 +18,16 @@
 #include <QThread>
 #include <QVector>
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cmath>
 #include <atomic>
 #include <csignal>
-#include <netinet/in.h>
+#include <cstring>
 
 namespace {
 
-const char Usage[] =
-    "usage: orvane-cli broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] (FILE... | --source ID)";
+const char Usage[] = "usage: orvane-cli broadcast --to GROUP:PORT [--adapter NAME] [--ttl 1-255] [--duration "
+                     "SECONDS] [--sdp FILE] "
+                     "(FILE... | --source ID)";
 const char SourcesUsage[] = "usage: orvane-cli sources [--format table|json]";
 const int PollMs = 20;
 
@@ -111,12 +112,6 @@ private:
     QVector<Event> m_events;
 };
 
-bool isMulticast(const QString& address)
-{
-    in_addr a{};
-    return inet_pton(AF_INET, address.toUtf8().constData(), &a) == 1 && IN_MULTICAST(ntohl(a.s_addr));
-}
-
 int usageError(QTextStream& err, const QString& problem)
 {
     err << "orvane-cli broadcast: " << problem << " (" << Usage << ")" << Qt::endl;
@@ -141,26 +136,10 @@ bool report(PlayListEvents& events, int fileCount, QTextStream& out, QTextStream
 
 } // namespace
 
-QString broadcastSdp(const QString& group, int port)
-{
-    const QString connection =
-        isMulticast(group) ? QStringLiteral("%1/%2").arg(group).arg(RtpMulticastSession::MulticastTtl) : group;
-    QString sdp;
-    QTextStream s(&sdp);
-    s << "v=0\r\n"
-      << "o=- " << QDateTime::currentSecsSinceEpoch() << " 1 IN IP4 " << group << "\r\n"
-      << "s=Orvane broadcast\r\n"
-      << "c=IN IP4 " << connection << "\r\n"
-      << "t=0 0\r\n"
-      << "m=audio " << port << " RTP/AVP " << FileAudioReader::PayloadType << "\r\n"
-      << "a=rtpmap:" << FileAudioReader::PayloadType << " MPA/" << MulticastBroadcast::ClockRate << "\r\n";
-    s.flush();
-    return sdp;
-}
-
 int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    QString to, sdpPath, sourceId;
+    QString to, sdpPath, sourceId, adapter;
+    int ttl = RtpMulticastSession::MulticastTtl;
     bool haveSource = false;
     double duration = 0.0;
     bool haveDuration = false;
@@ -177,7 +156,7 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
             continue;
         }
         if (a != QLatin1String("--to") && a != QLatin1String("--duration") && a != QLatin1String("--sdp") &&
-            a != QLatin1String("--source"))
+            a != QLatin1String("--source") && a != QLatin1String("--adapter") && a != QLatin1String("--ttl"))
             return usageError(err, QStringLiteral("unknown option %1").arg(a));
         if (i + 1 >= args.size())
             return usageError(err, QStringLiteral("%1 needs a value").arg(a));
@@ -189,6 +168,13 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
             haveSource = true;
         } else if (a == QLatin1String("--sdp")) {
             sdpPath = value;
+        } else if (a == QLatin1String("--adapter")) {
+            adapter = value;
+        } else if (a == QLatin1String("--ttl")) {
+            bool ok = false;
+            ttl = value.toInt(&ok, 10);
+            if (!ok || ttl < 1 || ttl > 255)
+                return usageError(err, QStringLiteral("--ttl takes a number from 1 to 255"));
         } else {
             bool ok = false;
             duration = value.toDouble(&ok);
@@ -199,16 +185,12 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     if (to.isEmpty())
         return usageError(err, QStringLiteral("--to GROUP:PORT is required"));
-    const int colon = to.lastIndexOf(QLatin1Char(':'));
-    const QString group = to.left(colon);
-    bool portOk = false;
-    const int port = colon > 0 ? to.mid(colon + 1).toInt(&portOk) : 0;
-    in_addr parsed{};
-    if (colon <= 0 || inet_pton(AF_INET, group.toUtf8().constData(), &parsed) != 1)
-        return usageError(err, QStringLiteral("--to needs an IPv4 address and a port, not \"%1\"").arg(to));
-    // RTCP takes the port after the RTP one.
-    if (!portOk || port < 1 || port > 65534)
-        return usageError(err, QStringLiteral("the port of --to must lie between 1 and 65534"));
+    StreamDestination destination;
+    const QString problem = StreamDestination::parse(to, &destination);
+    if (!problem.isEmpty())
+        return usageError(err, QStringLiteral("--to: %1").arg(problem));
+    const QString group = destination.address;
+    const int port = destination.port;
     if (haveSource && !files.isEmpty())
         return usageError(err, QStringLiteral("--source broadcasts an endpoint, not files"));
     if (haveSource && sourceId.isEmpty())
@@ -220,12 +202,22 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
     AudioEndpoint endpoint;
     if (haveSource) {
         bool found = false;
+        // PulseAudio's own tools name what plays on a sink by its monitor, "s1.monitor".
+        const QString monitorOf = sourceId.endsWith(QLatin1String(".monitor"))
+                                      ? sourceId.chopped(int(strlen(".monitor")))
+                                      : QString();
         for (const AudioEndpoint& d : listAudioSources()) {
-            if (d.id == sourceId) {
+            if (d.id == sourceId ||
+                (d.kind == AudioEndpoint::Render && !monitorOf.isEmpty() && d.id == monitorOf)) {
                 endpoint = d;
                 found = true;
                 break;
             }
+        }
+        QString reason;
+        if (!found && !soundServerReachable(&reason)) {
+            err << "orvane-cli broadcast: no sound server was reached (" << reason << ")" << Qt::endl;
+            return 1;
         }
         if (!found) {
             err << "orvane-cli broadcast: no audio endpoint " << sourceId
@@ -244,10 +236,17 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
         paths.append(info.absoluteFilePath());
     }
 
+    if (destination.hasOddPort())
+        err << "orvane-cli broadcast: warning: port " << port
+            << " is odd; RTP belongs on an even port and RTCP on "
+            << "the next, so some receivers will not find the reports" << Qt::endl;
+
     if (!sdpPath.isEmpty()) {
         QFile sdp(sdpPath);
         if (!sdp.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            sdp.write(broadcastSdp(group, port).toUtf8()) < 0 || !sdp.flush()) {
+            sdp.write(sessionDescription(destination, sourceAddressFor(destination, adapter), ttl).toUtf8()) <
+                0 ||
+            !sdp.flush()) {
             err << "orvane-cli broadcast: cannot write " << sdpPath << Qt::endl;
             return 1;
         }
@@ -270,11 +269,17 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
         out << "broadcasting " << paths.size() << (paths.size() == 1 ? " file" : " files") << " to " << group
             << ":" << port << Qt::endl;
     }
+    multicast.setInterface(adapter);
+    multicast.setTtl(ttl);
     if (multicast.start(group, port) < 0) {
+        const QString why = multicast.startError();
         multicast.stop();
         report(events, paths.size(), out, err);
-        err << "orvane-cli broadcast: cannot start the broadcast to " << group << ":" << port
-            << (haveSource ? " (the endpoint cannot be captured or encoded)" : "") << Qt::endl;
+        err << "orvane-cli broadcast: cannot start the broadcast to " << group << ":" << port << " ("
+            << (haveSource && why.contains(QLatin1String("audio source"))
+                    ? QStringLiteral("the endpoint cannot be captured or encoded")
+                    : why)
+            << ")" << Qt::endl;
         return 1;
     }
 
@@ -286,15 +291,23 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
             ok = false;
             break;
         }
+        if (!multicast.failure().isEmpty())
+            break;
         const int64_t now = RtpMulticastSession::monotonicMs();
         if (haveDuration && now >= end)
             break;
         const int64_t nap = haveDuration ? std::min<int64_t>(PollMs, end - now) : PollMs;
         QThread::msleep(static_cast<unsigned long>(std::max<int64_t>(nap, 1)));
     }
+    const QString failure = multicast.failure();
     multicast.stop();
     if (!report(events, paths.size(), out, err))
         ok = false;
+    if (!failure.isEmpty()) {
+        err << "orvane-cli broadcast: packets to " << group << ":" << port << " cannot be sent: " << failure
+            << Qt::endl;
+        ok = false;
+    }
     const double seconds = double(RtpMulticastSession::monotonicMs() - begin) / 1000.0;
     if (g_stopSignal != 0)
         out << "interrupted" << Qt::endl;
@@ -325,6 +338,11 @@ int cliSources(const QStringList& args, QTextStream& out, QTextStream& err)
         return 2;
     }
     const QList<AudioEndpoint> sources = listAudioSources();
+    QString reason;
+    if (sources.isEmpty() && !soundServerReachable(&reason)) {
+        err << "orvane-cli sources: no sound server was reached (" << reason << ")" << Qt::endl;
+        return 1;
+    }
     if (format == QLatin1String("json")) {
         QJsonArray list;
         for (const AudioEndpoint& d : sources)

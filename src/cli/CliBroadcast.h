@@ -4,18 +4,14 @@
 #include <QStringList>
 #include <QTextStream>
 
-// `orvane-cli broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] FILE...`:
-// broadcasts the files as a looping play list of MP3 audio over RTP until
-// SIGINT/SIGTERM or the duration ends, printing each file as it starts.
-// With `--source ID` instead of files it broadcasts that audio endpoint live.
-// args are the arguments after "broadcast". Returns 0 on success, 1 when the
-// broadcast fails, 2 for bad usage (one line on err).
+// `orvane-cli broadcast --to GROUP:PORT [--adapter NAME] [--ttl N] [--duration SECONDS] [--sdp FILE]
+// FILE...`: broadcasts the files as a looping play list of MP3 audio over RTP until SIGINT/SIGTERM or the
+// duration ends, printing each file as it starts. With `--source ID` instead of files it broadcasts that
+// audio endpoint live. args are the arguments after "broadcast". Returns 0 on success, 1 when the broadcast
+// fails (also when its packets cannot be sent), 2 for bad usage (one line on err).
 int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err);
-
-// The session description a receiver needs for the stream sent to group:port.
-QString broadcastSdp(const QString& group, int port);
 
 // `orvane-cli sources [--format table|json]`: the audio endpoints a live
 // broadcast can take, capture endpoints (kind 0) first, then render endpoints
-// (kind 1). Returns 0, or 2 for bad usage.
+// (kind 1). Returns 0, 1 when no sound server was reached, or 2 for bad usage.
 int cliSources(const QStringList& args, QTextStream& out, QTextStream& err);

@@ -24,7 +24,8 @@ void usage(QTextStream& out)
            "  adapters [--format table|json|csv]\n"
            "  search [--adapter NAME] [--timeout MS] [--alarm-test] [--any-model] [--format table|json|csv]\n"
         << cliDeviceCommandsHelp() << cliFirmwareHelp() << cliPlanHelp()
-        << "  broadcast --to GROUP:PORT [--duration SECONDS] [--sdp FILE] (FILE... | --source ID)\n"
+        << "  broadcast --to GROUP:PORT [--adapter NAME] [--ttl 1-255] [--duration SECONDS] [--sdp FILE]\n"
+           "            (FILE... | --source ID)\n"
            "  sources [--format table|json]\n\n"
            "Device commands also take --adapter, --timeout (search time) and --format table|json.\n"
            "Exit status: 0 success, 1 the device failed or did not answer, 2 bad usage, unknown device\n"

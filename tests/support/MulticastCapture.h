@@ -83,6 +83,14 @@ public:
         QMutexLocker lock(&m_lock);
         return m_got[1];
     }
+    // Whether an RTCP packet of the type (200 SR, 203 BYE, ...) arrived.
+    bool sawRtcp(int type) const
+    {
+        for (const Datagram& d : rtcp())
+            if (rtcpTypes(d.bytes).contains(type))
+                return true;
+        return false;
+    }
     // CPU time the listening thread used, known after stop().
     int64_t cpuNs() const { return m_cpuNs.load(); }
     int rtpCount() const

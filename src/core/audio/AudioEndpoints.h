@@ -30,3 +30,6 @@ constexpr int ActiveEndpointsOnly = 1;
 QList<AudioEndpoint> getDevices(int dataFlow, int stateMask);
 // Capture endpoints (kind 0) first, then render endpoints (kind 1).
 QList<AudioEndpoint> listAudioSources();
+// Whether the sound server answers; without it no list holds anything, and
+// an empty list must not read as "no endpoints". reason says why not.
+bool soundServerReachable(QString* reason);

@@ -3,8 +3,8 @@
 // monitors). id = the server's name, name = its description.
 #include "AudioEndpoints.h"
 
-#include "PulseAudioClient.h"
 #include "LogFile.h"
+#include "PulseAudioClient.h"
 
 #include <pulse/context.h>
 #include <pulse/introspect.h>
@@ -53,6 +53,16 @@ void onSink(pa_context*, const pa_sink_info* i, int eol, void* user)
 }
 
 } // namespace
+
+bool soundServerReachable(QString* reason)
+{
+    PulseAudioClient client;
+    if (client.connect())
+        return true;
+    if (reason)
+        *reason = QString::fromUtf8(client.error());
+    return false;
+}
 
 QList<AudioEndpoint> getDevices(int dataFlow, int stateMask)
 {

@@ -18,6 +18,10 @@ public:
     // The next packet, owned by the caller, or null when none is available now.
     virtual AudioPacket* readPacket();
     virtual void reset();
+    // Stops taking input and turns what is still buffered into packets, which
+    // readPacket() then hands out: a live source's last moments are not lost
+    // at a stop. Called from the owner's thread while packets are being read.
+    virtual void finishInput() {}
     virtual int payloadType();
     // Ends a read in progress soon, from any thread; nothing is read afterwards.
     virtual void interrupt();

@@ -16,6 +16,37 @@ FileAudioReader::~FileAudioReader()
     closeFileLocked();
 }
 
+QString FileAudioReader::problemWith(const QString& path)
+{
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) != 0)
+        return QStringLiteral("it cannot be opened as audio");
+    QString problem = QStringLiteral("it holds no MPEG audio");
+    int audio = -1;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVCodecParameters* par = format->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_AUDIO &&
+            (par->codec_id == AV_CODEC_ID_MP3 || par->codec_id == AV_CODEC_ID_MP2 ||
+             par->codec_id == AV_CODEC_ID_MP1)) {
+            audio = int(i);
+            break;
+        }
+    }
+    AVPacket* packet = audio >= 0 ? av_packet_alloc() : nullptr;
+    // The first frame must be there: a file cut short or filled with something else has none.
+    for (int reads = 0; packet && reads < 100 && av_read_frame(format, packet) >= 0; ++reads) {
+        const bool found = packet->stream_index == audio && packet->size > 0;
+        av_packet_unref(packet);
+        if (found) {
+            problem.clear();
+            break;
+        }
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+    return problem;
+}
+
 void FileAudioReader::setFiles(const QStringList& files)
 {
     QMutexLocker hold(&m_lock);

@@ -44,6 +44,10 @@ public:
     void interrupt() override;
 
     void setFiles(const QStringList& files);
+    // Why the file cannot be played, in plain words, or empty when it opens
+    // and gives MPEG audio: a play list should refuse it when it is added,
+    // not fail at the start.
+    static QString problemWith(const QString& path);
     void setObserver(FileAudioReaderObserver* observer) { m_observer = observer; }
     bool openIndex(int position);
 

@@ -1,8 +1,8 @@
 #include "LiveAudioEncoder.h"
 
-#include "AudioRingBuffer.h"
 #include "AudioPacket.h"
 #include "AudioPacketQueue.h"
+#include "AudioRingBuffer.h"
 #include "LogFile.h"
 
 #include <cstring>
@@ -37,8 +37,8 @@ const char* LiveAudioEncoder::encoderName() const
 }
 
 bool LiveAudioEncoder::setup(int inputRate, uint64_t inputLayout, int inputChannels, int inputFormat,
-                            int outputRate, uint64_t outputLayout, int outputChannels, int payloadType,
-                            const char* encoderName)
+                             int outputRate, uint64_t outputLayout, int outputChannels, int payloadType,
+                             const char* encoderName)
 {
     teardown();
     if (payloadType != Mp3PayloadType || inputRate <= 0 || inputChannels <= 0 || inputFormat < 0 ||
@@ -191,6 +191,16 @@ void LiveAudioEncoder::reset()
         m_packets->clear();
     for (AudioRingBuffer* r : m_rings)
         r->reset();
+}
+
+void LiveAudioEncoder::flush()
+{
+    if (!isReady())
+        return;
+    if (m_rings[0]->count() > 0)
+        encodeFrame();
+    if (avcodec_send_frame(m_context, nullptr) >= 0)
+        receivePackets();
 }
 
 int LiveAudioEncoder::ringCapacity() const

@@ -42,6 +42,10 @@ public:
     void teardown();
     // Drops waiting packets and buffered samples.
     void reset();
+    // At the end of input: the samples short of a whole frame go out padded
+    // with silence, then the frames the encoder still holds. Nothing can be
+    // fed afterwards.
+    void flush();
 
     AudioPacketQueue* packets() const { return m_packets; }
     bool isReady() const { return m_payloadType >= 0; }

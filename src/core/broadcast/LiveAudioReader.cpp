@@ -1,8 +1,8 @@
 #include "LiveAudioReader.h"
 
 #include "AudioCapture.h"
-#include "LiveAudioEncoder.h"
 #include "AudioPacketQueue.h"
+#include "LiveAudioEncoder.h"
 #include "LogFile.h"
 
 extern "C" {
@@ -24,8 +24,7 @@ int LiveAudioReader::sampleFormatOf(const CaptureFormat& f)
             return AV_SAMPLE_FMT_DBL;
         return AV_SAMPLE_FMT_NONE;
     }
-    if (f.formatTag == CaptureFormat::TagPcm ||
-        (extensible && f.subFormat == CaptureFormat::SubFormatPcm)) {
+    if (f.formatTag == CaptureFormat::TagPcm || (extensible && f.subFormat == CaptureFormat::SubFormatPcm)) {
         switch (f.bitsPerSample) {
         case 32:
             return AV_SAMPLE_FMT_S32;
@@ -88,6 +87,18 @@ void LiveAudioReader::reset()
 {
     if (m_encoder)
         m_encoder->reset();
+}
+
+void LiveAudioReader::finishInput()
+{
+    // The capture threads are joined first: the encoder is then touched by this thread alone.
+    if (m_device) {
+        m_device->close();
+        delete m_device;
+        m_device = nullptr;
+    }
+    if (m_encoder)
+        m_encoder->flush();
 }
 
 void LiveAudioReader::close()

@@ -29,6 +29,7 @@ public:
     bool isRealTime() override { return true; }
     AudioPacket* readPacket() override;
     void reset() override;
+    void finishInput() override;
     int payloadType() override { return PayloadType; }
 
     void setDevice(const AudioEndpoint& device) { m_deviceInfo = device; }

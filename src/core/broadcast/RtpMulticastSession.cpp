@@ -8,10 +8,17 @@
 #include "RtpSessionObserver.h"
 
 #include <QRandomGenerator>
+#include <QSysInfo>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <mutex>
+#include <net/if.h>
 #include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <ortp/ortp.h>
 
@@ -25,8 +32,9 @@ void initOrtpOnce()
     static std::once_flag once;
     std::call_once(once, [] {
         ortp_init();
-        // oRTP's own chatter (warnings about every unknown packet) would drown the log.
-        ortp_set_log_level_mask(ORTP_LOG_DOMAIN, ORTP_ERROR | ORTP_FATAL);
+        // oRTP's own chatter would drown the log; send errors reach the operator through the driver.
+        // Included here, ORTP_LOG_DOMAIN names bctoolbox's domain, not the library's.
+        ortp_set_log_level_mask("ortp", ORTP_FATAL);
     });
 }
 
@@ -89,7 +97,7 @@ bool RtpMulticastSession::isPortValid(int port)
 }
 
 int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinationPort, int clockRate,
-                        int payloadType, int intervalMs)
+                               int payloadType, int intervalMs)
 {
     if (m_started)
         return -1;
@@ -99,7 +107,12 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
     // inet_addr would turn a mistyped address into 255.255.255.255 and send there.
     in_addr destination{};
     if (!host || inet_pton(AF_INET, host, &destination) != 1) {
+        m_startError = QStringLiteral("%1 is not an IPv4 address").arg(QString::fromUtf8(host ? host : ""));
         VYLOG("rtp destination %s is not an IPv4 address\n", host ? host : "(null)");
+        return -1;
+    }
+    if (m_ttl < 1 || m_ttl > 255) {
+        m_startError = QStringLiteral("the TTL %1 is not between 1 and 255").arg(m_ttl);
         return -1;
     }
     if (clockRate <= 0 || payloadType < 0 || payloadType > 127 || destinationPort == 0 ||
@@ -120,8 +133,10 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
                 break;
             }
         }
-        if (port == 0)
+        if (port == 0) {
+            m_startError = QStringLiteral("no free local port pair");
             return -1;
+        }
     }
 
     m_interval = intervalMs >= 1 ? intervalMs : DefaultIntervalMs;
@@ -131,6 +146,7 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
         QMutexLocker lock(&m_rtpLock);
         m_rtp = bindSession(port);
         if (!m_rtp) {
+            m_startError = QStringLiteral("local port %1 is in use").arg(port);
             VYLOG("rtp session create %d\n", -1);
             return -1;
         }
@@ -153,15 +169,26 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
         }
         rtp_session_enable_jitter_buffer(m_rtp, FALSE);
         rtp_session_set_symmetric_rtp(m_rtp, FALSE);
-        rtp_session_set_multicast_ttl(m_rtp, MulticastTtl);
+        rtp_session_set_multicast_ttl(m_rtp, m_ttl);
         // Accept own packets: a receiver on this host hears the group too.
         rtp_session_set_multicast_loopback(m_rtp, 1);
         const int rtcpPort = destinationPort + RtcpPortOffset;
         if (rtp_session_set_remote_addr_full(m_rtp, host, destinationPort, host, rtcpPort) < 0) {
+            m_startError =
+                QStringLiteral("cannot address %1:%2").arg(QString::fromUtf8(host)).arg(destinationPort);
             VYLOG("rtp session create %d\n", -3);
             destroyLocked();
             return -1;
         }
+        if (!applyInterfaceLocked()) {
+            destroyLocked();
+            return -1;
+        }
+        // Without its own CNAME every sender would report the library's
+        // default, and receivers could not tell two of them apart.
+        const QByteArray cname = (m_cname.isEmpty() ? defaultCanonicalName() : m_cname).toUtf8();
+        rtp_session_set_source_description(m_rtp, cname.constData(), nullptr, nullptr, nullptr, nullptr,
+                                           "orvane", nullptr);
         // Random starting points, as RTP asks, so that a receiver tells a new stream from an old one.
         m_timestamp = QRandomGenerator::global()->generate();
         rtp_session_set_seq_number(m_rtp, uint16_t(QRandomGenerator::global()->generate()));
@@ -176,26 +203,68 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
     return 0;
 }
 
-void RtpMulticastSession::sendPacket(const uint8_t* payload, int length, uint32_t timestampIncrement)
+QString RtpMulticastSession::defaultCanonicalName()
+{
+    QString user = QString::fromLocal8Bit(qgetenv("USER"));
+    if (const passwd* pw = getpwuid(geteuid()))
+        user = QString::fromLocal8Bit(pw->pw_name);
+    if (user.isEmpty())
+        user = QStringLiteral("orvane");
+    return user + QLatin1Char('@') + QSysInfo::machineHostName();
+}
+
+bool RtpMulticastSession::applyInterfaceLocked()
+{
+    if (m_interface.isEmpty())
+        return true;
+    ip_mreqn request{};
+    request.imr_ifindex = int(if_nametoindex(m_interface.toLocal8Bit().constData()));
+    if (request.imr_ifindex == 0) {
+        m_startError = QStringLiteral("no network adapter named %1").arg(m_interface);
+        return false;
+    }
+    for (const int fd : {int(rtp_session_get_rtp_socket(m_rtp)), int(rtp_session_get_rtcp_socket(m_rtp))}) {
+        if (fd >= 0 && setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &request, sizeof request) != 0) {
+            m_startError = QStringLiteral("cannot send on %1: %2")
+                               .arg(m_interface, QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+    }
+    return true;
+}
+
+int RtpMulticastSession::sendPacket(const uint8_t* payload, int length, uint32_t timestampIncrement)
 {
     QMutexLocker lock(&m_rtpLock);
     if (!m_rtp)
-        return;
-    forEachPiece(payload, length, [&](const uint8_t* bytes, int n, bool last) {
-        sendPieceLocked(bytes, n, last, timestampIncrement);
+        return ENOTCONN;
+    const uint16_t sequence = rtp_session_get_seq_number(m_rtp);
+    int error = 0;
+    const bool whole = forEachPiece(payload, length, [&](const uint8_t* bytes, int n, bool last) {
+        error = sendPieceLocked(bytes, n, last);
+        return error == 0;
     });
+    if (!whole && error == 0)
+        error = EMSGSIZE;
+    if (error != 0) {
+        rtp_session_set_seq_number(m_rtp, sequence);
+        return error;
+    }
+    m_timestamp += timestampIncrement;
+    return 0;
 }
 
-void RtpMulticastSession::sendPieceLocked(const uint8_t* bytes, int length, bool last, uint32_t increment)
+int RtpMulticastSession::sendPieceLocked(const uint8_t* bytes, int length, bool last)
 {
     mblk_t* m = rtp_session_create_packet(m_rtp, RTP_FIXED_HEADER_SIZE, bytes, size_t(length));
     if (!m)
-        return;
+        return ENOMEM;
     rtp_set_markbit(m, last ? 1 : 0);
-    // Send errors are not fatal to a broadcast: the next packet tries again.
-    rtp_session_sendm_with_ts(m_rtp, m, m_timestamp);
-    if (last)
-        m_timestamp += increment;
+    rtp_session_clear_send_error_code(m_rtp);
+    if (rtp_session_sendm_with_ts(m_rtp, m, m_timestamp) >= 0)
+        return 0;
+    const int error = rtp_session_get_last_send_error_code(m_rtp);
+    return error > 0 ? error : EIO;
 }
 
 void RtpMulticastSession::stop()
@@ -305,7 +374,8 @@ void RtpMulticastSession::waitForData(int timeoutMs)
     {
         QMutexLocker lock(&m_rtpLock);
         if (m_rtp) {
-            for (const int fd : {int(rtp_session_get_rtp_socket(m_rtp)), int(rtp_session_get_rtcp_socket(m_rtp))}) {
+            for (const int fd :
+                 {int(rtp_session_get_rtp_socket(m_rtp)), int(rtp_session_get_rtcp_socket(m_rtp))}) {
                 if (fd >= 0)
                     fds[count++] = pollfd{fd, POLLIN, 0};
             }

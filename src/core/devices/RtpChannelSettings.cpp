@@ -1,6 +1,7 @@
 #include "RtpChannelSettings.h"
 
 #include "DeviceReply.h"
+#include "StreamDestination.h"
 
 #include <cjson/cJSON.h>
 
@@ -25,15 +26,9 @@ RtpChannelSettings RtpChannelSettings::fromEndpointText(const QString& text)
 {
     RtpChannelSettings s;
     s.enable = 1;
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0) {
-        s.rtpIP = text;
-        return s;
-    }
-    s.rtpIP = text.left(colon);
-    bool ok = false;
-    const int port = text.mid(colon + 1).toInt(&ok, 10);
-    s.rtpPort = ok && port >= 0 && port <= MaxPort ? port : 0;
+    const EndpointText e = EndpointText::split(text);
+    s.rtpIP = e.address;
+    s.rtpPort = e.port > 0 ? e.port : 0;
     return s;
 }
 

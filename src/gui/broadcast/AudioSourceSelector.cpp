@@ -8,13 +8,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-AudioSourceSelector::AudioSourceSelector(QWidget* parent)
-    : QFrame(parent), m_layout(new QVBoxLayout(this))
-{
-}
+AudioSourceSelector::AudioSourceSelector(QWidget* parent) : QFrame(parent), m_layout(new QVBoxLayout(this)) {}
 
-void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices,
-                                         const QString& rememberedId)
+void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices, const QString& rememberedId)
 {
     m_devices = devices;
     while (QLayoutItem* item = m_layout->takeAt(0)) {
@@ -31,11 +27,14 @@ void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices,
     m_layout->addWidget(new QLabel(vyTr("Please select audio source"), this));
     for (int i = 0; i < m_devices.size(); ++i) {
         const AudioEndpoint& d = m_devices.at(i);
-        auto* button = new QRadioButton(d.name, this);
+        // Sinks often share a description ("Null Output"); their names tell them apart.
+        const QString text =
+            d.name == d.id || d.id.isEmpty() ? d.name : QStringLiteral("%1 (%2)").arg(d.name, d.id);
+        auto* button = new QRadioButton(text, this);
         button->setIcon(QIcon(d.kind == AudioEndpoint::Render
                                   ? QStringLiteral(":/resources/audio.png")
                                   : QStringLiteral(":/resources/microphone.png")));
-        button->setToolTip(d.name);
+        button->setToolTip(text);
         button->setCheckable(true);
         m_group->addButton(button, i);
         m_layout->addWidget(button);

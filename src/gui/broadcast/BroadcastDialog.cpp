@@ -1,13 +1,15 @@
 #include "BroadcastDialog.h"
 
-#include "FileAudioReader.h"
-#include "MulticastBroadcast.h"
-#include "LiveAudioReader.h"
 #include "AppConfig.h"
 #include "AudioEndpoints.h"
 #include "AudioSourceSelector.h"
-#include "PlaylistWidget.h"
+#include "FileAudioReader.h"
 #include "Language.h"
+#include "LiveAudioReader.h"
+#include "MulticastBroadcast.h"
+#include "PlaylistWidget.h"
+#include "RtpMulticastSession.h"
+#include "StreamDestination.h"
 #include "Toast.h"
 #include "ToastView.h"
 
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 
 namespace {
@@ -28,8 +31,12 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
     : Dialog(parent), m_title(new QLabel(vyTr("RTP Multicast"), this)),
       m_addressLabel(new QLabel(vyTr("RTP address"), this)), m_address(new QLineEdit(this)),
       m_tabs(new QTabWidget(this)), m_selector(new AudioSourceSelector), m_playList(new PlaylistWidget),
-      m_start(new QPushButton(vyTr("Start"), this)), m_stop(new QPushButton(vyTr("Stop"), this))
+      m_start(new QPushButton(vyTr("Start"), this)), m_stop(new QPushButton(vyTr("Stop"), this)),
+      m_ttlLabel(new QLabel(vyTr("TTL"), this)), m_ttl(new QSpinBox(this)), m_status(new QLabel(this))
 {
+    m_ttl->setRange(1, 255);
+    m_ttl->setValue(RtpMulticastSession::MulticastTtl);
+    m_status->setWordWrap(true);
     setWindowTitle(vyTr("RTP Multicast"));
     m_title->setAlignment(Qt::AlignCenter);
     m_address->setPlaceholderText(vyTr("eg. 239.255.0.0:6000"));
@@ -48,7 +55,13 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
         const QString server = config.rtpServer();
         if (!server.isEmpty())
             m_address->setText(server);
-        m_selector->setDevices(listAudioSources(), config.deviceId());
+        const QList<AudioEndpoint> sources = listAudioSources();
+        m_selector->setDevices(sources, config.deviceId());
+        QString reason;
+        if (sources.isEmpty() && !soundServerReachable(&reason))
+            m_status->setText(
+                QStringLiteral("No sound server was reached (%1): no audio source can be captured.")
+                    .arg(reason));
         m_playList->setFiles(config.rtpFileList());
         const int tab = config.rtpSourceIndex();
         if (tab >= 0 && tab < 2)
@@ -61,11 +74,16 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
     connect(m_stop, &QPushButton::clicked, this, &BroadcastDialog::onClickStopButton);
     // Always queued: a file that fails to open inside a call on this thread
     // (Start, a double-click) must not delete its reader under that call.
-    connect(this, &BroadcastDialog::stopAsync, this, &BroadcastDialog::onStop,
+    connect(this, &BroadcastDialog::stopAsync, this, &BroadcastDialog::onStopWithReason,
             Qt::QueuedConnection);
-    connect(this, &BroadcastDialog::updateFilePlayingAysnc, this,
-            &BroadcastDialog::onUpdateFilePlaying);
+    connect(this, &BroadcastDialog::updateFilePlayingAysnc, this, &BroadcastDialog::onUpdateFilePlaying);
+    connect(this, &BroadcastDialog::sendFailedAsync, this, &BroadcastDialog::onSendFailed,
+            Qt::QueuedConnection);
     connect(m_playList, &PlaylistWidget::doubleClicked, this, &BroadcastDialog::onDoubleClickFile);
+    connect(m_playList, &PlaylistWidget::filesRefused, this, [this](const QStringList& reasons) {
+        m_status->setText(reasons.join(QLatin1Char('\n')));
+        showMessage(reasons.first());
+    });
     connect(this, &QDialog::rejected, this, &QObject::deleteLater);
     g_instance = this;
 }
@@ -99,11 +117,14 @@ void BroadcastDialog::resizeEvent(QResizeEvent* event)
     const int w = width(), h = height();
     m_title->setGeometry((w - 300) / 2, 15, 300, 30);
     m_addressLabel->setGeometry(10, 55, 120, 20);
-    m_address->setGeometry(140, 55, 220, 20);
+    m_address->setGeometry(140, 55, 160, 20);
+    m_ttlLabel->setGeometry(w - 110, 55, 40, 20);
+    m_ttl->setGeometry(w - 70, 55, 60, 20);
     m_tabs->setGeometry(10, 85, w - 20, h - 180);
     const int x0 = (w / 2 - 150) / 2;
     m_start->setGeometry(x0, h - 80, 150, 30);
     m_stop->setGeometry(x0 + w / 2, h - 80, 150, 30);
+    m_status->setGeometry(10, h - 45, w - 20, 40);
 }
 
 void BroadcastDialog::showMessage(const QString& text)
@@ -116,6 +137,7 @@ void BroadcastDialog::showMessage(const QString& text)
 void BroadcastDialog::setRunning(bool running)
 {
     m_address->setEnabled(!running);
+    m_ttl->setEnabled(!running);
     m_playList->setEditable(!running);
     m_start->setEnabled(!running);
     m_stop->setEnabled(running);
@@ -129,20 +151,15 @@ void BroadcastDialog::onClickStartButton(bool)
     const QStringList files = m_playList->files();
     const AudioEndpoint endpoint = m_selector->selectedDevice();
 
-    const QStringList parts = text.split(QLatin1Char(':'));
-    QString host;
-    int port = 0;
-    if (parts.size() == 2) {
-        host = parts.at(0);
-        bool ok = false;
-        port = parts.at(1).toInt(&ok, 10);
-        if (!ok)
-            port = 0;
-    }
-    if (host.isEmpty() || port == 0) {
+    StreamDestination destination;
+    const QString problem = StreamDestination::parse(text, &destination);
+    if (!problem.isEmpty()) {
+        m_status->setText(problem);
         showMessage(vyTr("Please input correct rtp server"));
         return;
     }
+    const QString host = destination.address;
+    const int port = destination.port;
 
     const int tab = m_tabs->currentIndex();
     AudioReader* source = nullptr;
@@ -167,12 +184,27 @@ void BroadcastDialog::onClickStartButton(bool)
     }
     m_driver = new MulticastBroadcast;
     m_driver->setReader(source);
+    // The stream leaves on the adapter the program talks to the devices on,
+    // not wherever the routing table would send multicast.
+    m_driver->setInterface(AppConfig().network());
+    m_driver->setTtl(m_ttl->value());
+    const int run = ++m_run;
+    m_driver->setFailureHandler([this, run](const QString& cause) { emit sendFailedAsync(run, cause); });
     if (m_driver->start(host, port) < 0) {
+        m_status->setText(
+            QStringLiteral("%1: %2").arg(vyTr("Start RTP Multicast failed"), m_driver->startError()));
         showMessage(vyTr("Start RTP Multicast failed"));
         stopBroadcast();
         setRunning(false);
         return;
     }
+    m_destination = destination.text();
+    m_status->setText(
+        destination.hasOddPort()
+            ? QStringLiteral("Sending to %1. The port is odd: RTP belongs on an even port and RTCP "
+                             "on the next, so some receivers will not find the reports.")
+                  .arg(m_destination)
+            : QStringLiteral("Sending to %1.").arg(m_destination));
 
     {
         AppConfig config;
@@ -196,9 +228,27 @@ void BroadcastDialog::stopBroadcast()
     }
 }
 
+void BroadcastDialog::onSendFailed(int run, const QString& cause)
+{
+    if (run != m_run || !m_driver)
+        return;
+    onStop();
+    const QString text =
+        QStringLiteral("RTP Multicast stopped: packets to %1 cannot be sent (%2)").arg(m_destination, cause);
+    m_status->setText(text);
+    showMessage(text);
+}
+
 void BroadcastDialog::onClickStopButton(bool)
 {
     onStop();
+    m_status->clear();
+}
+
+void BroadcastDialog::onStopWithReason(const QString& reason)
+{
+    onStop();
+    m_status->setText(reason);
 }
 
 void BroadcastDialog::onStop()
@@ -224,9 +274,10 @@ void BroadcastDialog::onFileOpened(FileAudioReader*, int position, const QString
     emit updateFilePlayingAysnc(position, path);
 }
 
-void BroadcastDialog::onFileOpenFailed(FileAudioReader*, int, const QString&)
+void BroadcastDialog::onFileOpenFailed(FileAudioReader*, int, const QString& path)
 {
-    emit stopAsync();
+    emit stopAsync(
+        QStringLiteral("RTP Multicast stopped: cannot play %1 (no such file or no audio in it)").arg(path));
 }
 
 void BroadcastDialog::closeEvent(QCloseEvent* event)

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "FileAudioReaderObserver.h"
 #include "Dialog.h"
+#include "FileAudioReaderObserver.h"
 
 class QLabel;
+class QSpinBox;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -48,18 +49,24 @@ public:
     QPushButton* startButton() const { return m_start; }
     QPushButton* stopButton() const { return m_stop; }
     Toast* toast() const { return m_toast; }
+    QSpinBox* ttlBox() const { return m_ttl; }
+    // What the last start or run ended with, in plain words; empty when all went well.
+    QLabel* statusLabel() const { return m_status; }
     MulticastBroadcast* driver() const { return m_driver; }
 
 signals:
-    void stopAsync();
+    void stopAsync(QString reason);
     void updateFilePlayingAysnc(int position, QString file);
+    void sendFailedAsync(int run, QString cause);
 
 public slots:
     void onClickStartButton(bool checked);
     void onClickStopButton(bool checked);
     void onDoubleClickFile(int position);
     void onStop();
+    void onStopWithReason(const QString& reason);
     void onUpdateFilePlaying(int position, QString file);
+    void onSendFailed(int run, const QString& cause);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -81,6 +88,11 @@ private:
     PlaylistWidget* m_playList;
     QPushButton* m_start;
     QPushButton* m_stop;
+    QLabel* m_ttlLabel;
+    QSpinBox* m_ttl;
+    QLabel* m_status;
+    int m_run = 0; // tells a late failure notice of an earlier run from one of this run
+    QString m_destination;
     Toast* m_toast = nullptr;
     MulticastBroadcast* m_driver = nullptr;
     FileAudioReader* m_fileSource = nullptr;

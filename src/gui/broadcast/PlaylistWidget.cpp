@@ -1,10 +1,12 @@
 #include "PlaylistWidget.h"
 
+#include "FileAudioReader.h"
+
+#include "Language.h"
 #include "PlaylistHeader.h"
 #include "PlaylistItem.h"
 #include "PlaylistTail.h"
 #include "PlaylistView.h"
-#include "Language.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -197,12 +199,30 @@ void PlaylistWidget::onClickAddFile()
         insertFiles(chosen);
 }
 
+namespace {
+QStringList playable(const QStringList& paths, QStringList* refused)
+{
+    QStringList ok;
+    for (const QString& p : paths) {
+        const QString problem = FileAudioReader::problemWith(p);
+        if (problem.isEmpty())
+            ok.append(p);
+        else
+            refused->append(QStringLiteral("cannot play %1: %2").arg(p, problem));
+    }
+    return ok;
+}
+} // namespace
+
 void PlaylistWidget::insertFiles(const QStringList& paths)
 {
+    QStringList refused;
     const int at = m_current < 0 ? m_files.size() : std::min(m_current + 1, int(m_files.size()));
-    for (const QString& p : paths)
+    for (const QString& p : playable(paths, &refused))
         m_files.insert(at, p);
     rebuild();
+    if (!refused.isEmpty())
+        emit filesRefused(refused);
 }
 
 void PlaylistWidget::onClickDeleteFile()
@@ -276,13 +296,14 @@ int PlaylistWidget::addDropped(const QMimeData* mime)
 {
     if (!mime || !mime->hasUrls())
         return 0;
-    int added = 0;
-    for (const QUrl& url : mime->urls()) {
-        if (isLocalMp3(url)) {
-            m_files.append(url.toLocalFile());
-            ++added;
-        }
-    }
+    QStringList local, refused;
+    for (const QUrl& url : mime->urls())
+        if (isLocalMp3(url))
+            local.append(url.toLocalFile());
+    const QStringList ok = playable(local, &refused);
+    m_files += ok;
     rebuild();
-    return added;
+    if (!refused.isEmpty())
+        emit filesRefused(refused);
+    return ok.size();
 }

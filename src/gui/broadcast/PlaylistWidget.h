@@ -40,12 +40,13 @@ public:
     QMenu* makeContextMenu(const QPoint& pos);
     // Replaces the file dialog of onClickAddFile (tests, scripted use).
     void setFileChooser(std::function<QStringList()> chooser) { m_chooser = std::move(chooser); }
-    // Inserts paths as onClickAddFile does after current.
+    // Inserts paths as onClickAddFile does after current; files that cannot
+    // be played are left out and reported through filesRefused.
     void insertFiles(const QStringList& paths);
 
     // Drop rules: accepted only when every URL is a local .mp3 file.
     static bool acceptsDrop(const QMimeData* mime);
-    // Appends every local .mp3 file of the drop; returns how many.
+    // Appends every playable local .mp3 file of the drop; returns how many.
     int addDropped(const QMimeData* mime);
 
     // Seconds of the file's best audio stream, else of the container, else 0.
@@ -59,6 +60,8 @@ public:
 
 signals:
     void doubleClicked(int position);
+    // Files that were not added, each with why ("cannot play PATH: REASON").
+    void filesRefused(const QStringList& reasons);
 
 public slots:
     void onClickLocationFile();

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// A receiver that knows nothing of the sender: ffmpeg on the broadcast's
+// session description, or GStreamer's rtpmpadepay pipeline on the group. It
+// runs in a network namespace and decodes to 32-bit float samples.
+class StreamReceiver
+{
+public:
+    enum Kind
+    {
+        Ffmpeg,
+        GStreamer
+    };
+
+    StreamReceiver(Kind kind, const QString& ns, const QString& outPath);
+    ~StreamReceiver();
+    StreamReceiver(const StreamReceiver&) = delete;
+    StreamReceiver& operator=(const StreamReceiver&) = delete;
+
+    // ffmpeg reads sdpPath; GStreamer listens on group:port. True once its socket is open.
+    bool start(const QString& group, int port, const QString& sdpPath);
+    // ffmpeg ends at the BYE by itself; GStreamer is told to finish (end of stream).
+    // True when it ended cleanly within the time.
+    bool finish(int timeoutMs);
+    QString log() const { return m_log; }
+
+    // Interleaved samples and their layout as decoded.
+    QVector<float> samples() const;
+    int rate() const { return m_rate; }
+    int channels() const { return m_channels; }
+
+    static bool available(Kind kind);
+
+private:
+    Kind m_kind;
+    QString m_ns, m_out, m_log;
+    int m_rate = 0, m_channels = 0;
+    QProcess m_process;
+};
+
+// Frequency of a tone from its zero crossings in samples [from, to) of one channel.
+double toneFrequency(const QVector<float>& samples, int channels, int channel, int from, int to, int rate);
+// Makes a sine tone MP3 (MPEG-1 layer II for a .mp2 path) with ffmpeg.
+bool makeToneFile(const QString& path, int rate, double seconds, int frequency,
+                  const QString& bitrate = "128k", int channels = 2);
