@@ -12,6 +12,7 @@ const char KeyDeviceId[] = "device id";
 const char KeyRtpServer[] = "rtp server";
 const char KeyRtpSourceIndex[] = "rtp source index";
 const char KeyRtpFileList[] = "rtp file list";
+const char KeyPlanFolder[] = "plan folder";
 } // namespace
 
 AppConfig::AppConfig(QObject* parent) : QObject(parent), m_settings(filePath(), QSettings::IniFormat)
@@ -68,6 +69,9 @@ void AppConfig::setAlarmTest(int value) { m_settings.setValue(QLatin1String(KeyA
 
 QString AppConfig::network() const { return text(KeyNetwork); }
 void AppConfig::setNetwork(const QString& value) { m_settings.setValue(QLatin1String(KeyNetwork), value); }
+
+QString AppConfig::planFolder() const { return text(KeyPlanFolder); }
+void AppConfig::setPlanFolder(const QString& value) { m_settings.setValue(QLatin1String(KeyPlanFolder), value); }
 
 QString AppConfig::deviceId() const { return text(KeyDeviceId); }
 void AppConfig::setDeviceId(const QString& value) { m_settings.setValue(QLatin1String(KeyDeviceId), value); }

@@ -34,6 +34,9 @@ public:
     void setRtpServer(const QString& value);
 
     int rtpSourceIndex() const;
+    // Where plans were last exported or read from.
+    QString planFolder() const;
+    void setPlanFolder(const QString& value);
     void setRtpSourceIndex(int value);
 
     QStringList rtpFileList() const;

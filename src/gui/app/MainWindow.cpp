@@ -1,3 +1,4 @@
+#include "PlanActions.h"
 #include "MainWindow.h"
 
 #include "BroadcastDialog.h"
@@ -36,6 +37,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QDebug>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -65,7 +67,7 @@ const PageFactory PageFactories[MainWindow::PageCount] = {
 const int ButtonY = 10;
 const int ButtonWidth = 130;
 const int ButtonHeight = 30;
-const int ButtonXs[] = {10, 150, 290, 430};
+const int ButtonXs[] = {10, 150, 290, 430, 570};
 const int TableY = 50;
 const int CaptureBarHeight = 44;
 
@@ -81,7 +83,8 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), m_sdk(new ProtocolClient), m_networkButton(new QPushButton(vyTr("Network"), this)),
       m_searchButton(new QPushButton(vyTr("Search"), this)),
       m_rtpButton(new QPushButton(vyTr("RTP Multicast"), this)),
-      m_settingButton(new QPushButton(vyTr("Settings"), this)), m_table(new CopyingTableView(this)),
+      m_settingButton(new QPushButton(vyTr("Settings"), this)), m_plansButton(new QPushButton(vyTr("Plans"), this)),
+      m_table(new CopyingTableView(this)),
       m_model(new DeviceTableModel(m_table)), m_toast(new Toast(this))
 {
     setObjectName(QStringLiteral("mainWindow"));
@@ -89,6 +92,14 @@ MainWindow::MainWindow(QWidget* parent)
     m_searchButton->setObjectName(QStringLiteral("searchButton"));
     m_rtpButton->setObjectName(QStringLiteral("rtpButton"));
     m_settingButton->setObjectName(QStringLiteral("settingButton"));
+    m_plansButton->setObjectName(QStringLiteral("plansButton"));
+    // A site as a file: the listed devices out, a plan in.
+    auto* plans = new QMenu(m_plansButton);
+    plans->addAction(vyTr("Export..."), this, [this] { PlanActions::exportDevices(this, m_model->devices()); });
+    plans->addAction(vyTr("Apply plan..."), this, [this] {
+        PlanActions::applyPlan(this, *m_sdk, m_model->devices(), [this] { m_model->refresh(); });
+    });
+    m_plansButton->setMenu(plans);
     m_table->setObjectName(QStringLiteral("deviceTable"));
 
     resize(1000, 700);
@@ -396,10 +407,10 @@ void MainWindow::layoutChildren()
 {
     const int w = width();
     const int h = height();
-    QPushButton* buttons[] = {m_networkButton, m_searchButton, m_rtpButton, m_settingButton};
-    for (int i = 0; i < 4; ++i)
+    QPushButton* buttons[] = {m_networkButton, m_searchButton, m_rtpButton, m_settingButton, m_plansButton};
+    for (int i = 0; i < 5; ++i)
         buttons[i]->setGeometry(ButtonXs[i], ButtonY, ButtonWidth, ButtonHeight);
-    const int statusX = ButtonXs[3] + ButtonWidth + 20;
+    const int statusX = ButtonXs[4] + ButtonWidth + 20;
     if (m_statusLabel)
         m_statusLabel->setGeometry(statusX, ButtonY, qMax(0, w - statusX - 10), ButtonHeight);
     int tableY = TableY;

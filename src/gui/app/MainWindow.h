@@ -96,6 +96,7 @@ private:
     QPushButton* m_searchButton;
     QPushButton* m_rtpButton;
     QPushButton* m_settingButton;
+    QPushButton* m_plansButton;
     CopyingTableView* m_table;
     DeviceTableModel* m_model;
     SettingsPage* m_currentPage = nullptr;

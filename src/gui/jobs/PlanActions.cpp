@@ -14,22 +14,19 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMutex>
-#include <QSettings>
 #include <QStandardPaths>
 
 namespace {
 
-const char* const FolderKey = "plans/folder";
-
 QString lastFolder()
 {
-    const QString folder = QSettings().value(QLatin1String(FolderKey)).toString();
+    const QString folder = AppConfig().planFolder();
     return folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : folder;
 }
 
 void rememberFolder(const QString& file)
 {
-    QSettings().setValue(QLatin1String(FolderKey), QFileInfo(file).absolutePath());
+    AppConfig().setPlanFolder(QFileInfo(file).absolutePath());
 }
 
 void warn(QWidget* parent, const QString& title, const QString& text)
