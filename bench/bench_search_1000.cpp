@@ -84,18 +84,18 @@ int main(int argc, char** argv)
     {
         Arrivals arrivals;
         arrivals.clock.start();
-        ProtocolClient sdk;
-        sdk.setObserver(&arrivals);
+        ProtocolClient client;
+        client.setObserver(&arrivals);
         {
             NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
-            sdk.open(&adapter);
+            client.open(&adapter);
         }
         // Until the capture handle is open, the answers are lost.
         QElapsedTimer warm;
         warm.start();
         while (arrivals.count() == 0 && warm.elapsed() < 20000) {
             QList<DeviceRecord*> found;
-            sdk.search(found, 300, false);
+            client.search(found, 300, false);
             for (DeviceRecord* device : qAsConst(found))
                 device->release();
         }
@@ -107,7 +107,7 @@ int main(int argc, char** argv)
         for (int round = 1; round <= rounds; ++round) {
             arrivals.reset();
             QList<DeviceRecord*> found;
-            sdk.search(found, DeviceSearch::TimeoutMs, false);
+            client.search(found, DeviceSearch::TimeoutMs, false);
             QSet<QString> macs;
             for (const DeviceRecord* device : qAsConst(found))
                 macs.insert(device->mac());

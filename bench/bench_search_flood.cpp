@@ -47,12 +47,12 @@ int main(int argc, char** argv)
     if (!benchNearAdapter(pair, adapter))
         return 1;
 
-    ProtocolClient sdk;
+    ProtocolClient client;
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
-        sdk.open(&adapter);
+        client.open(&adapter);
     }
-    if (!sdk.waitUntilCaptureOpen(5000)) {
+    if (!client.waitUntilCaptureOpen(5000)) {
         fprintf(stderr, "the capture did not open\n");
         return 1;
     }
@@ -96,7 +96,7 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     QList<DeviceRecord*> found;
-    sdk.search(found, timeoutMs, false);
+    client.search(found, timeoutMs, false);
     const qint64 searchMs = timer.elapsed();
     const long sentDuringSearch = sent.load();
     const long searchKb = statusKb("VmHWM:");
@@ -104,7 +104,7 @@ int main(int argc, char** argv)
     const qint64 acceptedMs = timer.elapsed();
     stop.store(true);
     flooder.join();
-    const ProtocolClient::SearchSummary s = sdk.lastSearch();
+    const ProtocolClient::SearchSummary s = client.lastSearch();
 
     printf("search of %d ms under a flood of search answers from %s over veth\n", timeoutMs,
            sameMac ? "one MAC" : "a new MAC each");

@@ -103,12 +103,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    ProtocolClient sdk;
+    ProtocolClient client;
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
-        sdk.open(&adapter);
+        client.open(&adapter);
     }
-    if (!EmulatedSegment::waitForDevices(sdk, DeviceCount)) {
+    if (!EmulatedSegment::waitForDevices(client, DeviceCount)) {
         fprintf(stderr, "bench_setall_name: not every device answered the search\n");
         return 1;
     }
@@ -117,8 +117,8 @@ int main(int argc, char** argv)
     auto* table = new CopyingTableView(&window);
     table->setGeometry(0, 50, 1000, 350);
     auto* model = new DeviceTableModel(table);
-    model->setDevices(DeviceSearch::run(sdk, 1000, false));
-    auto* page = new NamePage(&window, &sdk, model);
+    model->setDevices(DeviceSearch::run(client, 1000, false));
+    auto* page = new NamePage(&window, &client, model);
     page->setGeometry(0, 400, 1000, 300);
     window.show();
     page->setCurrentDevice(model->deviceAt(0));

@@ -50,9 +50,9 @@ struct Screen
         model = new DeviceTableModel(table);
         window.show();
     }
-    template <typename Page> Page* addPage(ProtocolClient* sdk)
+    template <typename Page> Page* addPage(ProtocolClient* client)
     {
-        auto* page = new Page(&window, sdk, model);
+        auto* page = new Page(&window, client, model);
         page->setGeometry(0, 400, 1000, 300);
         page->show();
         return page;
@@ -199,7 +199,7 @@ private:
     void stopWebSegment();
 
     std::unique_ptr<NetNamespacePair> m_pair;
-    std::unique_ptr<ProtocolClient> m_sdk;
+    std::unique_ptr<ProtocolClient> m_client;
     EmulatedSegment m_segment;
     QProcess m_webEmulator;
     QTemporaryDir m_dir;
@@ -219,16 +219,16 @@ void TestDevicePages::initTestCase()
     }
     m_pair.reset(new NetNamespacePair);
     QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
-    m_sdk.reset(new ProtocolClient);
+    m_client.reset(new ProtocolClient);
     QString error;
-    QVERIFY2(EmulatedSegment::openNear(*m_sdk, *m_pair, &error), qPrintable(error));
+    QVERIFY2(EmulatedSegment::openNear(*m_client, *m_pair, &error), qPrintable(error));
 }
 
 void TestDevicePages::cleanupTestCase()
 {
     m_segment.stop();
     stopWebSegment();
-    m_sdk.reset();
+    m_client.reset();
     m_pair.reset();
 }
 
@@ -274,9 +274,9 @@ bool TestDevicePages::showDevices(Screen& screen, const QByteArray& config, int 
         qWarning("%s", qPrintable(error));
         return false;
     }
-    if (!EmulatedSegment::waitForDevices(*m_sdk, expectedRows))
+    if (!EmulatedSegment::waitForDevices(*m_client, expectedRows))
         return false;
-    screen.model->setDevices(DeviceSearch::run(*m_sdk, 500, false));
+    screen.model->setDevices(DeviceSearch::run(*m_client, 500, false));
     return screen.model->rowCount() == expectedRows;
 }
 
@@ -375,7 +375,7 @@ void TestDevicePages::volumesShown()
     device->setValue(QStringLiteral("outVolume"), out);
     device->setValue(QStringLiteral("autoMute"), autoMute);
     screen.model->setDevices({device});
-    auto* page = screen.addPage<VolumePage>(m_sdk.get());
+    auto* page = screen.addPage<VolumePage>(m_client.get());
     page->setCurrentDevice(device);
 
     QCOMPARE(labelText(page, "deviceLabel"), QStringLiteral("Current Device Hall-UID9"));
@@ -441,7 +441,7 @@ void TestDevicePages::muteRemembersTheValue()
     DeviceRecord* device = screen.model->deviceAt(0);
     if (!remembered.isEmpty())
         device->setValue(key, remembered);
-    auto* page = screen.addPage<VolumePage>(m_sdk.get());
+    auto* page = screen.addPage<VolumePage>(m_client.get());
     auto* mute = page->findChild<PixmapButton*>(button);
     auto* s = page->findChild<QSlider*>(slider);
     const QString labelName = button == QLatin1String("audioButton") ? "outputLabel" : "inputLabel";
@@ -477,7 +477,7 @@ void TestDevicePages::audioTest()
 {
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 2, 2));
-    auto* page = screen.addPage<VolumePage>(m_sdk.get());
+    auto* page = screen.addPage<VolumePage>(m_client.get());
     press(page, "testButton");
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(m_segment.commands(QStringLiteral("PlayVolume")).isEmpty());
@@ -498,7 +498,7 @@ void TestDevicePages::sipReadFillsTheFields()
                       QJsonObject{{"sip0", sipJson(b)}, {"sip1", sipJson(SipAccountSettings())}}};
     Screen screen;
     QVERIFY(showDevices(screen, QJsonDocument(config).toJson(), 0, 2));
-    auto* page = screen.addPage<SipPage>(m_sdk.get());
+    auto* page = screen.addPage<SipPage>(m_client.get());
 
     page->setCurrentDevice(screen.model->deviceAt(0));
     QCOMPARE(destinations(m_segment.commands(QStringLiteral("GetSipSettings"))), screen.macsOf({0}));
@@ -551,7 +551,7 @@ void TestDevicePages::sipWriteAndSummary()
     QVERIFY(showDevices(screen, "[]", 2, 2));
     for (int row = 0; row < 2; ++row)
         screen.model->deviceAt(row)->setField(QStringLiteral("sipInfo"), QStringLiteral("old@host"));
-    auto* page = screen.addPage<SipPage>(m_sdk.get());
+    auto* page = screen.addPage<SipPage>(m_client.get());
     page->setCurrentDevice(screen.model->deviceAt(1));
     for (int i = 0; i < 5; ++i) {
         edit(page, QStringLiteral("%1%2Edit").arg(SipKeys[i]).arg(1))->setText(first.at(i));
@@ -583,7 +583,7 @@ void TestDevicePages::rtpReadFillsTheEdits()
                        {"rtp9", QJsonObject{{"enable", 0}, {"rtpIP", "239.0.0.10"}, {"rtpPort", 6010}}}};
     Screen screen;
     QVERIFY(showDevices(screen, QJsonDocument(QJsonArray{device, QJsonObject{}}).toJson(), 0, 2));
-    auto* page = screen.addPage<RtpChannelsPage>(m_sdk.get());
+    auto* page = screen.addPage<RtpChannelsPage>(m_client.get());
     QVERIFY(page->channels().isEmpty());
     page->setCurrentDevice(screen.model->deviceAt(0));
     QCOMPARE(destinations(m_segment.commands(QStringLiteral("GetRtpSettings"))), screen.macsOf({0}));
@@ -602,7 +602,7 @@ void TestDevicePages::rtpWriteSendsTheEditsAndSummary()
 {
     Screen screen;
     QVERIFY(showDevices(screen, "[]", 3, 3));
-    auto* page = screen.addPage<RtpChannelsPage>(m_sdk.get());
+    auto* page = screen.addPage<RtpChannelsPage>(m_client.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     // A channel that is not ADDRESS:PORT stops the whole write before anything is sent.
     for (const char* bad : {"hello", "239.0.0.2", "239.0.0.2:0", "239.0.0.2:70000", "a:b:7"}) {
@@ -645,7 +645,7 @@ void TestDevicePages::rtpSetBeforeAnyReadSendsValidJson()
     QVERIFY(showDevices(screen, R"([{"misbehave":{"delayMs":250}}])", 0, 1));
     DeviceRecord* device = screen.model->deviceAt(0);
     device->setField(QStringLiteral("rtpInfo"), QStringLiteral("239.9.9.9:9"));
-    auto* page = screen.addPage<RtpChannelsPage>(m_sdk.get());
+    auto* page = screen.addPage<RtpChannelsPage>(m_client.get());
     bool closed = false;
     {
         // The operator closes the first read before the device answers.
@@ -678,7 +678,7 @@ void TestDevicePages::firmwareNeedsAFile()
     Screen screen;
     DeviceRecord* device = DeviceRecord::create();
     screen.model->setDevices({device});
-    auto* page = screen.addPage<VersionPage>(m_sdk.get());
+    auto* page = screen.addPage<VersionPage>(m_client.get());
     press(page, "setButton");
     QCOMPARE(toastText(page), QString());
     page->setCurrentDevice(device);
@@ -759,16 +759,16 @@ void TestDevicePages::firmwareOutcomeIsShown()
     QVERIFY(startWebSegment(R"([{}, {"misbehave":{"refuseLogin":true}}, {"misbehave":{"webOff":true}},
                                 {"misbehave":{"webSilent":true}}])",
                             4));
-    QVERIFY(EmulatedSegment::waitForDevices(*m_sdk, 4));
+    QVERIFY(EmulatedSegment::waitForDevices(*m_client, 4));
     Screen screen;
-    screen.model->setDevices(DeviceSearch::run(*m_sdk, 500, false));
+    screen.model->setDevices(DeviceSearch::run(*m_client, 500, false));
     QCOMPARE(screen.model->rowCount(), 4);
     QTemporaryFile image;
     QVERIFY(image.open());
     image.write(QByteArray(64 * 1024, 'F'));
     image.flush();
 
-    auto* page = screen.addPage<VersionPage>(m_sdk.get());
+    auto* page = screen.addPage<VersionPage>(m_client.get());
     page->setCurrentDevice(screen.model->deviceAt(0));
     page->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->setText(image.fileName());
 

@@ -87,7 +87,7 @@ void TestLogAndLanguage::levelFilterAndFile()
     QVERIFY(LogFile::open(path));
     LogFile::write("x/y.cpp", "f", 1, 1, "below the minimum\n");
     LogFile::write("x/y.cpp", "f", 2, 2, "at the minimum\n");
-    VYLOG("usual %d\n", 5);
+    ORVANE_LOG("usual %d\n", 5);
     LogFile::close();
     const QByteArray text = readAll(path);
     QVERIFY(!text.contains("below the minimum"));
@@ -99,14 +99,14 @@ void TestLogAndLanguage::levelFilterAndFile()
 
     // Opening again starts a fresh file.
     QVERIFY(LogFile::open(path));
-    VYLOG("second\n");
+    ORVANE_LOG("second\n");
     LogFile::close();
     QCOMPARE(readAll(path).count('\n'), 1);
 
     // A log that cannot be opened leaves the program running without one.
     QVERIFY(!LogFile::open(QStringLiteral("/nonexistent-dir/for/sure/x.log")));
     QVERIFY(!LogFile::isOpen());
-    VYLOG("still fine %d\n", 1);
+    ORVANE_LOG("still fine %d\n", 1);
     LogFile::close();
 }
 
@@ -121,7 +121,7 @@ void TestLogAndLanguage::threadsDoNotInterleave()
         threads.emplace_back([t] {
             const QByteArray body(200, char('a' + t));
             for (int i = 0; i < 500; ++i)
-                VYLOG("<%s>\n", body.constData());
+                ORVANE_LOG("<%s>\n", body.constData());
         });
     }
     for (auto& th : threads)
@@ -177,10 +177,10 @@ void TestLogAndLanguage::fileRules()
               "After = blank\n");
     QVERIFY(Language::load(QStringLiteral("cn")));
     QCOMPARE(Language::translate(QStringLiteral("Search")), QString::fromUtf8("\xe6\x90\x9c\xe7\xb4\xa2"));
-    QCOMPARE(vyTr("Set"), QStringLiteral("Second"));
-    QCOMPARE(vyTr("Network"), QString::fromUtf8("\xe7\xbd\x91\xe7\xbb\x9c"));
-    QCOMPARE(vyTr("a"), QStringLiteral("a"));
-    QCOMPARE(vyTr("After"), QStringLiteral("After"));
+    QCOMPARE(translated("Set"), QStringLiteral("Second"));
+    QCOMPARE(translated("Network"), QString::fromUtf8("\xe7\xbd\x91\xe7\xbb\x9c"));
+    QCOMPARE(translated("a"), QStringLiteral("a"));
+    QCOMPARE(translated("After"), QStringLiteral("After"));
     QCOMPARE(Language::table().size(), 3);
 
     writeFile(dir.filePath(QStringLiteral("en.txt")), "One = 1\nTwo = 2\n\nThree = 3\n");
@@ -190,7 +190,7 @@ void TestLogAndLanguage::fileRules()
     QVERIFY(!Language::load(QStringLiteral("de")));
     QVERIFY(Language::table().isEmpty());
     QCOMPARE(Language::currentFile(), QStringLiteral("de"));
-    QCOMPARE(vyTr("One"), QStringLiteral("One"));
+    QCOMPARE(translated("One"), QStringLiteral("One"));
 }
 
 void TestLogAndLanguage::hostileFiles_data()
@@ -219,7 +219,7 @@ void TestLogAndLanguage::hostileFiles()
     Language::setDirectory(dir.path());
     writeFile(dir.filePath(QStringLiteral("x.txt")), content);
     QCOMPARE(Language::load(QStringLiteral("x")), loaded);
-    QCOMPARE(vyTr("Search"), value);
+    QCOMPARE(translated("Search"), value);
 }
 
 void TestLogAndLanguage::shippedLanguageFiles()

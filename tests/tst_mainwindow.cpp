@@ -320,7 +320,7 @@ void TestMainWindow::logHasOneLinePerCommandWithPasswordsMasked()
     QTest::mouseClick(window->currentPage()->findChild<QPushButton*>(QStringLiteral("setAllButton")),
                       Qt::LeftButton);
     QCOMPARE(tableColumn(*window, DeviceTableModel::NameColumn), (QStringList{"Hall", "Hall", "Hall"}));
-    QCOMPARE(window->sdk()->setAccountPassword(window->model()->deviceAt(1), QStringLiteral("tech"),
+    QCOMPARE(window->client()->setAccountPassword(window->model()->deviceAt(1), QStringLiteral("tech"),
                                                QStringLiteral("s3cret")),
              0);
     // Replies are logged on the capture thread; let the last one land.

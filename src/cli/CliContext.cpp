@@ -13,13 +13,13 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-CliContext::CliContext(QTextStream& out, QTextStream& err) : m_out(out), m_err(err), m_sdk(new ProtocolClient) {}
+CliContext::CliContext(QTextStream& out, QTextStream& err) : m_out(out), m_err(err), m_client(new ProtocolClient) {}
 
 CliContext::~CliContext()
 {
     for (DeviceRecord* d : m_devices)
         d->release();
-    m_sdk->close();
+    m_client->close();
 }
 
 int CliContext::fail(int status, const QString& message)
@@ -61,10 +61,10 @@ bool CliContext::openAdapter(const QString& requested)
         fail(CliUsage, QStringLiteral("cannot open adapter %1: %2").arg(QString::fromUtf8(m_adapter->pcapName), error));
         return false;
     }
-    m_sdk->open(m_adapter);
+    m_client->open(m_adapter);
     // The adapter opens on the capture engine's own thread; a search begun
     // before that would lose part of its time.
-    m_sdk->waitUntilCaptureOpen(3000);
+    m_client->waitUntilCaptureOpen(3000);
     return true;
 }
 
@@ -72,14 +72,14 @@ void CliContext::search(int timeoutMs, bool alarmTest, bool anyModel)
 {
     for (DeviceRecord* d : m_devices)
         d->release();
-    m_devices = DeviceSearch::run(*m_sdk, timeoutMs, alarmTest, anyModel);
+    m_devices = DeviceSearch::run(*m_client, timeoutMs, alarmTest, anyModel);
     // Whatever the segment did wrong is said, not hidden in the list.
     for (const DeviceRecord* d : qAsConst(m_devices)) {
         if (d->hasForeignMacClaim())
             m_err << QStringLiteral("warning: %1 answered naming the MAC %2; it is listed and addressed as %1\n")
                          .arg(d->mac(), d->claimedMac());
     }
-    const ProtocolClient::SearchSummary summary = m_sdk->lastSearch();
+    const ProtocolClient::SearchSummary summary = m_client->lastSearch();
     if (summary.overflow > 0)
         m_err << QStringLiteral("warning: %1 answers came after %2 devices and were counted, not kept\n")
                      .arg(summary.overflow)

@@ -40,7 +40,7 @@ public:
     bool openAdapter(const QString& requested);
     // The exit status for the last openAdapter that failed.
     int openFailure() const { return m_openFailure; }
-    ProtocolClient& sdk() { return *m_sdk; }
+    ProtocolClient& client() { return *m_client; }
     const Adapter* adapter() const { return m_adapter; }
 
     // Searches and keeps the accepted devices (sorted by MAC).
@@ -78,7 +78,7 @@ private:
     int m_openFailure = CliUsage;
     std::unique_ptr<AdapterList> m_adapters;
     const Adapter* m_adapter = nullptr;
-    std::unique_ptr<ProtocolClient> m_sdk;
+    std::unique_ptr<ProtocolClient> m_client;
     QList<DeviceRecord*> m_devices;
 };
 

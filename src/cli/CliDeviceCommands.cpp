@@ -481,7 +481,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
             addresses << a;
             plan.append({d->mac(), a.ip});
         }
-        const AddressConflicts conflicts = AddressConflicts::find(ctx.sdk(), plan, listed);
+        const AddressConflicts conflicts = AddressConflicts::find(ctx.client(), plan, listed);
         for (const QString& line : conflicts.lines)
             err << "orvane-cli: " << line << "\n";
         if (!conflicts.isEmpty() && !p.isSet(QStringLiteral("skip-conflicts")))
@@ -500,7 +500,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     for (const DeviceTasks::StaticAddress& a : addresses)
         ips << a.ip;
     auto read = std::make_shared<QMap<int, Values>>();
-    DeviceJob job(ctx.sdk(), taskFor(request, targets.size(), addresses, macs, read), targets);
+    DeviceJob job(ctx.client(), taskFor(request, targets.size(), addresses, macs, read), targets);
 
     int failures = 0;
     // The job runs here, so each device is reported as soon as it is done.

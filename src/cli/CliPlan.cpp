@@ -82,7 +82,7 @@ int cliExport(const QStringList& args, QTextStream& out, QTextStream& err)
         for (int c = 0; c < ProvisioningPlan::RtpChannels; ++c)
             rtp << RtpChannelSettings();
         bool read = true;
-        if (full && (ctx.sdk().getSipSettings(d, sip[0], sip[1]) != 0 || ctx.sdk().getRtpSettings(d, rtp) != 0)) {
+        if (full && (ctx.client().getSipSettings(d, sip[0], sip[1]) != 0 || ctx.client().getRtpSettings(d, rtp) != 0)) {
             err << d->mac() << ": SIP accounts or RTP channels could not be read; its row leaves them empty\n";
             status = CliDeviceFailed;
             read = false;
@@ -129,7 +129,7 @@ int cliApply(const QStringList& args, QTextStream& out, QTextStream& err)
         return CliUsage;
     ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")));
 
-    PlanApply apply(ctx.sdk(), plan, ctx.devices());
+    PlanApply apply(ctx.client(), plan, ctx.devices());
     errors = apply.check();
     if (!errors.isEmpty()) {
         for (const QString& e : errors)

@@ -109,7 +109,7 @@ Adapter adapter()
 // With a frame sink the protocol client never touches a wire: each command is answered on
 // the spot by the frame under test and then by a well-formed "fail" with the
 // command's id, which ends the wait without a timeout.
-ProtocolClient& sdk()
+ProtocolClient& client()
 {
     static ProtocolClient* instance = [] {
         ProtocolClient* s = new ProtocolClient();
@@ -173,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // The same frame through the protocol client's receive queue and its waits.
-    ProtocolClient& s = sdk();
+    ProtocolClient& s = client();
     const Adapter own = adapter();
     g_frame = frame;
     DeviceRecord* device = DeviceRecord::create();

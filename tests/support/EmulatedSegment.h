@@ -206,26 +206,26 @@ public:
         return true;
     }
 
-    // Opens sdk on the near end, its capture threads inside the near namespace.
-    static bool openNear(ProtocolClient& sdk, const NetNamespacePair& pair, QString* error)
+    // Opens client on the near end, its capture threads inside the near namespace.
+    static bool openNear(ProtocolClient& client, const NetNamespacePair& pair, QString* error)
     {
         Adapter adapter;
         if (!nearAdapter(pair, &adapter, error))
             return false;
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
-        sdk.open(&adapter);
+        client.open(&adapter);
         return true;
     }
 
     // A capture handle opens asynchronously and replies before that are lost:
     // search until `count` devices answer. The records are released.
-    static bool waitForDevices(ProtocolClient& sdk, int count)
+    static bool waitForDevices(ProtocolClient& client, int count)
     {
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < 15000) {
             QList<DeviceRecord*> found;
-            sdk.search(found, 300, false);
+            client.search(found, 300, false);
             const int n = found.size();
             for (DeviceRecord* d : qAsConst(found))
                 d->release();

@@ -197,7 +197,7 @@ void AudioCapture::readAvailable(int waitMs)
         // The server went away or killed the stream: nothing more will come.
         if (b && !b->brokenLogged) {
             b->brokenLogged = true;
-            VYLOG("capture stream lost\n");
+            ORVANE_LOG("capture stream lost\n");
         }
         WorkerThread::msleep(static_cast<unsigned long>(waitMs));
         if (b)

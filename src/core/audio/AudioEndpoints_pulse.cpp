@@ -68,7 +68,7 @@ QList<AudioEndpoint> getDevices(int dataFlow, int stateMask)
 {
     PulseAudioClient client;
     if (!client.connect()) {
-        VYLOG("cannot reach the sound server: %s\n", client.error());
+        ORVANE_LOG("cannot reach the sound server: %s\n", client.error());
         return {};
     }
     Listing listing;
@@ -78,16 +78,16 @@ QList<AudioEndpoint> getDevices(int dataFlow, int stateMask)
                            ? pa_context_get_source_info_list(client.context(), onSource, &listing)
                            : pa_context_get_sink_info_list(client.context(), onSink, &listing);
     if (!op) {
-        VYLOG("endpoint list request failure\n");
+        ORVANE_LOG("endpoint list request failure\n");
         return {};
     }
     if (!client.runUntil([&] { return listing.done; }, PulseAudioClient::RequestTimeoutMs))
-        VYLOG("endpoint list request timed out\n");
+        ORVANE_LOG("endpoint list request timed out\n");
     pa_operation_cancel(op);
     pa_operation_unref(op);
     // The callbacks can no longer run: the operation is cancelled before listing goes.
     if (listing.devices.isEmpty())
-        VYLOG("collections count == 0\n");
+        ORVANE_LOG("collections count == 0\n");
     return listing.devices;
 }
 

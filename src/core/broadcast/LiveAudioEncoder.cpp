@@ -43,13 +43,13 @@ bool LiveAudioEncoder::setup(int inputRate, uint64_t inputLayout, int inputChann
     teardown();
     if (payloadType != Mp3PayloadType || inputRate <= 0 || inputChannels <= 0 || inputFormat < 0 ||
         inputFormat >= AV_SAMPLE_FMT_NB) {
-        VYLOG("no encoder for payload type %d from rate %d, %d channels, format %d\n", payloadType, inputRate,
+        ORVANE_LOG("no encoder for payload type %d from rate %d, %d channels, format %d\n", payloadType, inputRate,
               inputChannels, inputFormat);
         return false;
     }
     m_codec = encoderName ? avcodec_find_encoder_by_name(encoderName) : avcodec_find_encoder(AV_CODEC_ID_MP3);
     if (!m_codec || m_codec->id != AV_CODEC_ID_MP3) {
-        VYLOG("no MP3 encoder %s\n", encoderName ? encoderName : "");
+        ORVANE_LOG("no MP3 encoder %s\n", encoderName ? encoderName : "");
         m_codec = nullptr;
         return false;
     }
@@ -102,7 +102,7 @@ bool LiveAudioEncoder::setup(int inputRate, uint64_t inputLayout, int inputChann
             av_opt_set_int(m_context->priv_data, "reservoir", 0, 0);
         ok = avcodec_open2(m_context, m_codec, nullptr) >= 0;
         if (!ok)
-            VYLOG("avcodec_open2 failure (%s, %d Hz, %d channels)\n", m_codec->name, rate,
+            ORVANE_LOG("avcodec_open2 failure (%s, %d Hz, %d channels)\n", m_codec->name, rate,
                   outLayout.nb_channels);
     }
 
@@ -132,7 +132,7 @@ bool LiveAudioEncoder::setup(int inputRate, uint64_t inputLayout, int inputChann
                                      AVSampleFormat(inputFormat), inputRate, 0, nullptr) >= 0 &&
                  swr_init(m_resampler) >= 0;
             if (!ok)
-                VYLOG("resampler set-up failure (%d Hz, %d channels, format %d)\n", inputRate, inputChannels,
+                ORVANE_LOG("resampler set-up failure (%d Hz, %d channels, format %d)\n", inputRate, inputChannels,
                       inputFormat);
         }
     }

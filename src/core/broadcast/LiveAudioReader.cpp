@@ -50,7 +50,7 @@ bool LiveAudioReader::open()
         return false;
     }
     if (!m_encoder) {
-        VYLOG("endpoint %s opened, but its audio cannot be encoded\n", qPrintable(m_deviceInfo.id));
+        ORVANE_LOG("endpoint %s opened, but its audio cannot be encoded\n", qPrintable(m_deviceInfo.id));
         close();
         return false;
     }

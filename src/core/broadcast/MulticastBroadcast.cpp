@@ -145,7 +145,7 @@ bool MulticastBroadcast::onWantPacket(RtpMulticastSession*, uint32_t)
         if (++m_attempts < MaxSendAttempts)
             return false;
         const QString cause = QString::fromLocal8Bit(strerror(error));
-        VYLOG("rtp send failed %d times: %s\n", m_attempts, qPrintable(cause));
+        ORVANE_LOG("rtp send failed %d times: %s\n", m_attempts, qPrintable(cause));
         {
             QMutexLocker lock(&m_failureLock);
             m_failure = cause;
@@ -160,7 +160,7 @@ bool MulticastBroadcast::onWantPacket(RtpMulticastSession*, uint32_t)
     m_pending = nullptr;
     m_sentDuration += duration;
     if (!m_logged || now - m_lastLogTime >= LogIntervalMs) {
-        VYLOG("duration = %.3lf, time = %lld, timestamp = %u\n", m_sentDuration,
+        ORVANE_LOG("duration = %.3lf, time = %lld, timestamp = %u\n", m_sentDuration,
               static_cast<long long>(now - m_startTime), increment);
         m_logged = true;
         m_lastLogTime = now;

@@ -84,14 +84,14 @@ bool RtpMulticastSession::isPortValid(int port)
     bool valid = false;
     if (port > 0 && port < 65535) {
         RtpSession* s = bindSession(port);
-        VYLOG("Create cost = %lld\n", static_cast<long long>(wallMs() - begin));
+        ORVANE_LOG("Create cost = %lld\n", static_cast<long long>(wallMs() - begin));
         if (s) {
             valid = true;
             rtp_session_destroy(s);
-            VYLOG("Destroy cost = %lld\n", static_cast<long long>(wallMs() - begin));
+            ORVANE_LOG("Destroy cost = %lld\n", static_cast<long long>(wallMs() - begin));
         }
     }
-    VYLOG("%d port is %s, cost %lld\n", port, valid ? "valid" : "invalid",
+    ORVANE_LOG("%d port is %s, cost %lld\n", port, valid ? "valid" : "invalid",
           static_cast<long long>(wallMs() - begin));
     return valid;
 }
@@ -108,7 +108,7 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
     in_addr destination{};
     if (!host || inet_pton(AF_INET, host, &destination) != 1) {
         m_startError = QStringLiteral("%1 is not an IPv4 address").arg(QString::fromUtf8(host ? host : ""));
-        VYLOG("rtp destination %s is not an IPv4 address\n", host ? host : "(null)");
+        ORVANE_LOG("rtp destination %s is not an IPv4 address\n", host ? host : "(null)");
         return -1;
     }
     if (m_ttl < 1 || m_ttl > 255) {
@@ -117,7 +117,7 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
     }
     if (clockRate <= 0 || payloadType < 0 || payloadType > 127 || destinationPort == 0 ||
         destinationPort == 65535) {
-        VYLOG("rtp session arguments refused: clock %d, payload type %d, port %u\n", clockRate, payloadType,
+        ORVANE_LOG("rtp session arguments refused: clock %d, payload type %d, port %u\n", clockRate, payloadType,
               unsigned(destinationPort));
         return -1;
     }
@@ -147,7 +147,7 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
         m_rtp = bindSession(port);
         if (!m_rtp) {
             m_startError = QStringLiteral("local port %1 is in use").arg(port);
-            VYLOG("rtp session create %d\n", -1);
+            ORVANE_LOG("rtp session create %d\n", -1);
             return -1;
         }
         m_localPort = port;
@@ -163,7 +163,7 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
         rtp_profile_set_payload(m_profile, payloadType, payload_type_clone(&model));
         rtp_session_set_profile(m_rtp, m_profile);
         if (rtp_session_set_payload_type(m_rtp, payloadType) < 0) {
-            VYLOG("rtp session create %d\n", -2);
+            ORVANE_LOG("rtp session create %d\n", -2);
             destroyLocked();
             return -1;
         }
@@ -176,7 +176,7 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
         if (rtp_session_set_remote_addr_full(m_rtp, host, destinationPort, host, rtcpPort) < 0) {
             m_startError =
                 QStringLiteral("cannot address %1:%2").arg(QString::fromUtf8(host)).arg(destinationPort);
-            VYLOG("rtp session create %d\n", -3);
+            ORVANE_LOG("rtp session create %d\n", -3);
             destroyLocked();
             return -1;
         }
@@ -194,7 +194,7 @@ int RtpMulticastSession::start(const char* host, int portBase, uint16_t destinat
         rtp_session_set_seq_number(m_rtp, uint16_t(QRandomGenerator::global()->generate()));
     }
     if (IN_MULTICAST(ntohl(destination.s_addr)))
-        VYLOG("support multicasting\n");
+        ORVANE_LOG("support multicasting\n");
 
     m_sendThread = new RtpSendThread(this);
     m_sendThread->start();

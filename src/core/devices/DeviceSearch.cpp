@@ -31,9 +31,9 @@ QList<DeviceRecord*> DeviceSearch::accept(const QList<DeviceRecord*>& found, boo
     return kept;
 }
 
-QList<DeviceRecord*> DeviceSearch::run(ProtocolClient& sdk, int timeoutMs, bool alarmTest, bool anyModel)
+QList<DeviceRecord*> DeviceSearch::run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel)
 {
     QList<DeviceRecord*> found;
-    sdk.search(found, timeoutMs, alarmTest);
+    client.search(found, timeoutMs, alarmTest);
     return accept(found, anyModel);
 }

@@ -18,6 +18,6 @@ public:
     // Takes over the references of found: records that are kept are returned
     // (one reference each), the rest are released. anyModel keeps other models too.
     static QList<DeviceRecord*> accept(const QList<DeviceRecord*>& found, bool anyModel = false);
-    // One search on sdk followed by accept().
-    static QList<DeviceRecord*> run(ProtocolClient& sdk, int timeoutMs, bool alarmTest, bool anyModel = false);
+    // One search on client followed by accept().
+    static QList<DeviceRecord*> run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel = false);
 };

@@ -193,7 +193,7 @@ void DeviceJob::run()
             m_results.append(result);
         }
         if (!result.succeeded())
-            VYLOG("%s on %s: %s (%s)\n", qPrintable(m_task.title), qPrintable(result.mac),
+            ORVANE_LOG("%s on %s: %s (%s)\n", qPrintable(m_task.title), qPrintable(result.mac),
                   qPrintable(DeviceResult::outcomeText(result.outcome)), qPrintable(result.detail));
         emit deviceFinished(result);
     }

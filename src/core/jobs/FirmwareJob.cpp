@@ -114,7 +114,7 @@ void FirmwareJob::finishLocked()
             r.result.outcome = FirmwareUploadThread::Outcome::Cancelled;
     }
     for (const Upload& r : qAsConst(m_results))
-        VYLOG("firmware %s\n", qPrintable(resultLine(r)));
+        ORVANE_LOG("firmware %s\n", qPrintable(resultLine(r)));
 }
 
 bool FirmwareJob::run(const std::function<bool()>& isStopped)

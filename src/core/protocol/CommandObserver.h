@@ -8,6 +8,6 @@ class CommandObserver
 {
 public:
     virtual ~CommandObserver() = default;
-    virtual void onSendCommand(ProtocolClient* sdk, const char* text) = 0;
-    virtual void onRecvCommand(ProtocolClient* sdk, const char* text) = 0;
+    virtual void onSendCommand(ProtocolClient* client, const char* text) = 0;
+    virtual void onRecvCommand(ProtocolClient* client, const char* text) = 0;
 };

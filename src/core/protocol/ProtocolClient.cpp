@@ -146,7 +146,7 @@ bool ProtocolClient::sendCommand(const uint8_t mac[6], const uint8_t ip[4], cons
     }
     RawFrame* frame = CommandFrame::build(ownMac, ownIp, mac, ip, text, length);
     if (!frame) {
-        VYLOG("command text of %d bytes does not fit into a frame, not sent\n", length);
+        ORVANE_LOG("command text of %d bytes does not fit into a frame, not sent\n", length);
         return false;
     }
     if (sink)
@@ -313,7 +313,7 @@ void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool a
     }
     summary.devices = devices.size();
     if (summary.overflow || summary.refused || summary.foreignClaims)
-        VYLOG("search: %d devices; %d answers beyond %d devices not kept, %d refused for naming a key twice, "
+        ORVANE_LOG("search: %d devices; %d answers beyond %d devices not kept, %d refused for naming a key twice, "
               "%d naming a MAC other than their own\n",
               summary.devices, summary.overflow, MaxSearchDevices, summary.refused, summary.foreignClaims);
     QMutexLocker lock(&m_mutex);
@@ -332,7 +332,7 @@ bool ProtocolClient::fits(const char* method, int length, int limit)
         return true;
     // A command cut short would reach the device as broken JSON or, worse, as a
     // shorter value that parses; refuse it whole. The text itself may hold a password.
-    VYLOG("%s not sent: its text of %d bytes exceeds %d bytes\n", method, length, limit);
+    ORVANE_LOG("%s not sent: its text of %d bytes exceeds %d bytes\n", method, length, limit);
     m_lastOutcome.store(Outcome::NotSent);
     return false;
 }

@@ -56,7 +56,7 @@ void Language::refuse(const QString& path, const QString& why)
 {
     const QString message = QStringLiteral("language file %1 not used: %2; the built-in English stands").arg(path, why);
     qWarning("%s", qPrintable(message));
-    VYLOG("%s\n", message.toUtf8().constData());
+    ORVANE_LOG("%s\n", message.toUtf8().constData());
 }
 
 bool Language::load(const QString& name)

@@ -26,11 +26,11 @@ private:
     static void refuse(const QString& path, const QString& why);
 };
 
-inline QString vyTr(const char* text)
+inline QString translated(const char* text)
 {
     return Language::translate(QString::fromUtf8(text));
 }
-inline QString vyTr(const QString& text)
+inline QString translated(const QString& text)
 {
     return Language::translate(text);
 }

@@ -27,4 +27,4 @@ public:
                           const char* function, int line, int level, const char* format, va_list args);
 };
 
-#define VYLOG(...) LogFile::write(__FILE__, __FUNCTION__, __LINE__, 5, __VA_ARGS__)
+#define ORVANE_LOG(...) LogFile::write(__FILE__, __FUNCTION__, __LINE__, 5, __VA_ARGS__)

@@ -16,7 +16,7 @@ namespace {
 
 QLabel* makeLabel(const char* word, QWidget* parent)
 {
-    auto* label = new QLabel(QStringLiteral("%1 : ").arg(vyTr(word)), parent);
+    auto* label = new QLabel(QStringLiteral("%1 : ").arg(translated(word)), parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
 }
@@ -38,7 +38,7 @@ AboutDialog::AboutDialog(QWidget* parent)
       m_alarmTestCheckBox(new QCheckBox(this))
 {
     setObjectName(QStringLiteral("aboutDialog"));
-    setWindowTitle(vyTr("Settings"));
+    setWindowTitle(translated("Settings"));
     // A layout rather than fixed places: the desktop's font decides the sizes.
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -47,15 +47,15 @@ AboutDialog::AboutDialog(QWidget* parent)
     form->addRow(m_languageLabel, m_languageComboBox);
     form->addRow(m_alarmTestLabel, m_alarmTestCheckBox);
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* close = buttons->addButton(vyTr("Close"), QDialogButtonBox::RejectRole);
+    QPushButton* close = buttons->addButton(translated("Close"), QDialogButtonBox::RejectRole);
     close->setObjectName(QStringLiteral("closeButton"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addStretch();
     layout->addWidget(buttons);
-    m_languageComboBox->addItem(vyTr("English"));
-    m_languageComboBox->addItem(vyTr("Simple Chinese"));
+    m_languageComboBox->addItem(translated("English"));
+    m_languageComboBox->addItem(translated("Simple Chinese"));
     {
         AppConfig configure;
         m_languageComboBox->setCurrentIndex(
@@ -79,7 +79,7 @@ void AboutDialog::onLanguageComboBoxIndexChanged(int index)
     AlertDialog alert(over);
     alert.setObjectName(QStringLiteral("restartNotice"));
     alert.resize(350, 100);
-    alert.setText(vyTr("Language settings will take effect after restart"));
+    alert.setText(translated("Language settings will take effect after restart"));
     alert.centerOn(over);
     alert.exec();
 }

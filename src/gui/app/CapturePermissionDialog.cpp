@@ -16,11 +16,11 @@
 #include <QVBoxLayout>
 
 CapturePermissionDialog::CapturePermissionDialog(QWidget* parent)
-    : Dialog(parent), m_label(new QLabel(this)), m_okButton(new QPushButton(vyTr("Ok"), this)),
-      m_cancelButton(new QPushButton(vyTr("Cancel"), this))
+    : Dialog(parent), m_label(new QLabel(this)), m_okButton(new QPushButton(translated("Ok"), this)),
+      m_cancelButton(new QPushButton(translated("Cancel"), this))
 {
     setObjectName(QStringLiteral("capturePermissionDialog"));
-    setWindowTitle(vyTr("Capture permission"));
+    setWindowTitle(translated("Capture permission"));
     m_label->setAlignment(Qt::AlignCenter);
     // The explanation is longer than the one line the dialog was made for.
     m_label->setWordWrap(true);
@@ -54,7 +54,7 @@ CapturePermissionDialog::Outcome CapturePermissionDialog::grant(const QString& p
     Outcome outcome;
     const QString pkexec = QStandardPaths::findExecutable(CapturePermission::grantProgram());
     if (pkexec.isEmpty()) {
-        outcome.reason = vyTr("pkexec is not installed (Debian package pkexec or policykit-1)");
+        outcome.reason = translated("pkexec is not installed (Debian package pkexec or policykit-1)");
         return outcome;
     }
     QProcess process;
@@ -71,15 +71,15 @@ CapturePermissionDialog::Outcome CapturePermissionDialog::grant(const QString& p
     if (process.state() != QProcess::NotRunning)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     const QString errorText = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-    VYLOG("%s %s: exit %d %s\n", qPrintable(pkexec),
+    ORVANE_LOG("%s %s: exit %d %s\n", qPrintable(pkexec),
           qPrintable(CapturePermission::grantArguments(program).join(QLatin1Char(' '))), process.exitCode(),
           qPrintable(errorText));
     if (process.error() == QProcess::FailedToStart) {
-        outcome.reason = vyTr("pkexec could not be started: %1").arg(process.errorString());
+        outcome.reason = translated("pkexec could not be started: %1").arg(process.errorString());
         return outcome;
     }
     if (process.exitStatus() != QProcess::NormalExit) {
-        outcome.reason = vyTr("pkexec ended abnormally");
+        outcome.reason = translated("pkexec ended abnormally");
         return outcome;
     }
     switch (process.exitCode()) {
@@ -88,15 +88,15 @@ CapturePermissionDialog::Outcome CapturePermissionDialog::grant(const QString& p
         break;
     case 126:
         // pkexec's own code for a dismissed or refused password prompt.
-        outcome.reason = vyTr("the administrator password was not given");
+        outcome.reason = translated("the administrator password was not given");
         break;
     case 127:
         outcome.reason =
-            errorText.isEmpty() ? vyTr("not authorised, or no authentication agent is running") : errorText;
+            errorText.isEmpty() ? translated("not authorised, or no authentication agent is running") : errorText;
         break;
     default:
         outcome.reason =
-            errorText.isEmpty() ? vyTr("setcap ended with code %1").arg(process.exitCode()) : errorText;
+            errorText.isEmpty() ? translated("setcap ended with code %1").arg(process.exitCode()) : errorText;
         break;
     }
     return outcome;
@@ -105,15 +105,15 @@ CapturePermissionDialog::Outcome CapturePermissionDialog::grant(const QString& p
 QString CapturePermissionDialog::outcomeText(const Outcome& outcome, const QString& program)
 {
     if (outcome.granted)
-        return vyTr("Please restart the program");
-    return vyTr("The permission could not be granted: %1.\nTo grant it by hand, run:\n%2")
+        return translated("Please restart the program");
+    return translated("The permission could not be granted: %1.\nTo grant it by hand, run:\n%2")
         .arg(outcome.reason, CapturePermission::manualCommand(program));
 }
 
 void CapturePermissionDialog::askAndGrant(QWidget* parent)
 {
     CapturePermissionDialog dialog(parent);
-    dialog.setText(vyTr("The program needs permission to capture network frames. Press Ok to grant it "
+    dialog.setText(translated("The program needs permission to capture network frames. Press Ok to grant it "
                         "(administrator password required), then restart the program."));
     if (parent)
         dialog.centerOn(parent);
@@ -143,6 +143,6 @@ void CapturePermissionDialog::checkAtStartup(const QString& rememberedAdapter)
     QString reason;
     if (!CapturePermission::isMissing(adapter, &reason))
         return;
-    VYLOG("capture not permitted: %s\n", qPrintable(reason));
+    ORVANE_LOG("capture not permitted: %s\n", qPrintable(reason));
     askAndGrant(nullptr);
 }

@@ -46,9 +46,9 @@ namespace {
 using PageFactory = SettingsPage* (*)(QWidget*, ProtocolClient*, DeviceTableModel*);
 
 template <typename Page>
-SettingsPage* makePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
+SettingsPage* makePage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
 {
-    return new Page(parent, sdk, model);
+    return new Page(parent, client, model);
 }
 
 // Indexed by MainWindow::PageKind; a page that does not exist yet stays empty
@@ -74,16 +74,16 @@ const int CaptureBarHeight = 44;
 void logCommand(const char* direction, const char* text)
 {
     const QByteArray line = CommandLogText::fromCommand(text);
-    VYLOG("%s %s\n", direction, line.constData());
+    ORVANE_LOG("%s %s\n", direction, line.constData());
 }
 
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), m_sdk(new ProtocolClient), m_networkButton(new QPushButton(vyTr("Network"), this)),
-      m_searchButton(new QPushButton(vyTr("Search"), this)),
-      m_rtpButton(new QPushButton(vyTr("RTP Multicast"), this)),
-      m_settingButton(new QPushButton(vyTr("Settings"), this)), m_plansButton(new QPushButton(vyTr("Plans"), this)),
+    : QMainWindow(parent), m_client(new ProtocolClient), m_networkButton(new QPushButton(translated("Network"), this)),
+      m_searchButton(new QPushButton(translated("Search"), this)),
+      m_rtpButton(new QPushButton(translated("RTP Multicast"), this)),
+      m_settingButton(new QPushButton(translated("Settings"), this)), m_plansButton(new QPushButton(translated("Plans"), this)),
       m_table(new CopyingTableView(this)),
       m_model(new DeviceTableModel(m_table)), m_toast(new Toast(this))
 {
@@ -95,9 +95,9 @@ MainWindow::MainWindow(QWidget* parent)
     m_plansButton->setObjectName(QStringLiteral("plansButton"));
     // A site as a file: the listed devices out, a plan in.
     auto* plans = new QMenu(m_plansButton);
-    plans->addAction(vyTr("Export..."), this, [this] { PlanActions::exportDevices(this, m_model->devices()); });
-    plans->addAction(vyTr("Apply plan..."), this, [this] {
-        PlanActions::applyPlan(this, *m_sdk, m_model->devices(), [this] { m_model->refresh(); });
+    plans->addAction(translated("Export..."), this, [this] { PlanActions::exportDevices(this, m_model->devices()); });
+    plans->addAction(translated("Apply plan..."), this, [this] {
+        PlanActions::applyPlan(this, *m_client, m_model->devices(), [this] { m_model->refresh(); });
     });
     m_plansButton->setMenu(plans);
     m_table->setObjectName(QStringLiteral("deviceTable"));
@@ -115,7 +115,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_settingButton, &QPushButton::clicked, this, &MainWindow::onClickSettingButton);
 
     setupCaptureBar();
-    m_sdk->setObserver(this);
+    m_client->setObserver(this);
     openRememberedAdapter();
     QTimer::singleShot(AutoSearchDelayMs, this, &MainWindow::autoSearch);
 }
@@ -133,7 +133,7 @@ void MainWindow::setupCaptureBar()
     m_captureBar->setPalette(palette);
     m_captureLabel = new QLabel(m_captureBar);
     m_captureLabel->setWordWrap(true);
-    auto* grant = new QPushButton(vyTr("Grant permission..."), m_captureBar);
+    auto* grant = new QPushButton(translated("Grant permission..."), m_captureBar);
     grant->setObjectName(QStringLiteral("grantButton"));
     auto* layout = new QHBoxLayout(m_captureBar);
     layout->setContentsMargins(10, 2, 10, 2);
@@ -151,11 +151,11 @@ void MainWindow::showSearchStatus(int rows)
 {
     // An empty table alone reads like a fault of the program.
     if (rows == 0)
-        m_statusLabel->setText(vyTr("No devices answered on %1").arg(m_adapterName));
+        m_statusLabel->setText(translated("No devices answered on %1").arg(m_adapterName));
     else if (rows == 1)
-        m_statusLabel->setText(vyTr("1 device on %1").arg(m_adapterName));
+        m_statusLabel->setText(translated("1 device on %1").arg(m_adapterName));
     else
-        m_statusLabel->setText(vyTr("%1 devices on %2").arg(rows).arg(m_adapterName));
+        m_statusLabel->setText(translated("%1 devices on %2").arg(rows).arg(m_adapterName));
 }
 
 void MainWindow::updateCaptureState(const Adapter* adapter)
@@ -163,14 +163,14 @@ void MainWindow::updateCaptureState(const Adapter* adapter)
     const QString name = adapter ? QString::fromUtf8(adapter->pcapName) : QString();
     m_adapterName = name;
     m_statusLabel->clear();
-    setWindowTitle(adapter ? vyTr("Devices on %1").arg(name) : vyTr("No network adapter"));
+    setWindowTitle(adapter ? translated("Devices on %1").arg(name) : translated("No network adapter"));
     QString reason;
     const bool missing = CapturePermission::isMissing(adapter, &reason);
     if (missing) {
         m_captureLabel->setText(
-            vyTr("Searches find no device: this program may not capture network frames%1 (%2). Grant the "
+            translated("Searches find no device: this program may not capture network frames%1 (%2). Grant the "
                  "permission, then restart the program.")
-                .arg(adapter ? vyTr(" on %1").arg(name) : QString(), reason));
+                .arg(adapter ? translated(" on %1").arg(name) : QString(), reason));
     }
     m_captureBar->setVisible(missing);
     layoutChildren();
@@ -184,8 +184,8 @@ bool MainWindow::captureMissing() const
 MainWindow::~MainWindow()
 {
     // The receive thread calls back into this window; it must be gone first.
-    m_sdk->close();
-    m_sdk->setObserver(nullptr);
+    m_client->close();
+    m_client->setObserver(nullptr);
 }
 
 void MainWindow::openRememberedAdapter()
@@ -193,10 +193,10 @@ void MainWindow::openRememberedAdapter()
     const std::unique_ptr<AdapterList> adapters = AdapterList::listAdapters();
     const Adapter* adapter = adapters ? adapters->choose(AppConfig().network()) : nullptr;
     if (adapter)
-        VYLOG("open adapter %s\n", adapter->pcapName);
+        ORVANE_LOG("open adapter %s\n", adapter->pcapName);
     else
-        VYLOG("no adapter to open\n");
-    m_sdk->open(adapter);
+        ORVANE_LOG("no adapter to open\n");
+    m_client->open(adapter);
     updateCaptureState(adapter);
 }
 
@@ -251,7 +251,7 @@ SettingsPage* MainWindow::page(PageKind kind)
     if (kind < 0 || kind >= PageCount)
         return nullptr;
     if (!m_pages[kind] && PageFactories[kind]) {
-        m_pages[kind] = PageFactories[kind](this, m_sdk.get(), m_model);
+        m_pages[kind] = PageFactories[kind](this, m_client.get(), m_model);
         m_pages[kind]->hide();
     }
     return m_pages[kind];
@@ -283,7 +283,7 @@ void MainWindow::onClickTableViewIndex(const QModelIndex& index)
     const int column = index.column();
     if (column == DeviceTableModel::PlayColumn) {
         if (DeviceRecord* device = m_model->deviceAt(index.row())) {
-            runDeviceJob(this, *m_sdk, DeviceTasks::playTestSound(), {device}, {});
+            runDeviceJob(this, *m_client, DeviceTasks::playTestSound(), {device}, {});
         }
         return;
     }
@@ -320,13 +320,13 @@ void MainWindow::applyCellEdit(DeviceRecord* device, int column, const QString& 
     DeviceTableModel* model = m_model;
     auto refresh = [model] { model->refresh(); };
     if (column == DeviceTableModel::NameColumn) {
-        runDeviceJob(this, *m_sdk, DeviceTasks::setName({text}), {device}, refresh);
+        runDeviceJob(this, *m_client, DeviceTasks::setName({text}), {device}, refresh);
         return;
     }
     // A new MAC moves the device, so the operator confirms it as on the MAC page.
     const DeviceJob::Task task = DeviceTasks::setMac({text});
-    if (confirmDeviceJob(this, vyTr(task.title), {device}, false))
-        runDeviceJob(this, *m_sdk, task, {device}, refresh);
+    if (confirmDeviceJob(this, translated(task.title), {device}, false))
+        runDeviceJob(this, *m_client, task, {device}, refresh);
 }
 
 void MainWindow::onClickNetworkButton(bool)
@@ -336,8 +336,8 @@ void MainWindow::onClickNetworkButton(bool)
     dialog.centerOn(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_sdk->close();
-    m_sdk->open(dialog.selectedAdapter());
+    m_client->close();
+    m_client->open(dialog.selectedAdapter());
     updateCaptureState(dialog.selectedAdapter());
 }
 
@@ -347,11 +347,11 @@ void MainWindow::onClickSearchButton(bool)
     m_model->clear();
     m_model->refresh();
 
-    SearchDialog dialog(this, m_sdk.get());
+    SearchDialog dialog(this, m_client.get());
     dialog.centerOn(this);
     dialog.start();
     if (dialog.exec() != QDialog::Accepted) {
-        m_statusLabel->setText(vyTr("Search cancelled"));
+        m_statusLabel->setText(translated("Search cancelled"));
         emit searchFinished(0);
         return;
     }

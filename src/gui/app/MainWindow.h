@@ -46,10 +46,10 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    void onSendCommand(ProtocolClient* sdk, const char* text) override;
-    void onRecvCommand(ProtocolClient* sdk, const char* text) override;
+    void onSendCommand(ProtocolClient* client, const char* text) override;
+    void onRecvCommand(ProtocolClient* client, const char* text) override;
 
-    ProtocolClient* sdk() const { return m_sdk.get(); }
+    ProtocolClient* client() const { return m_client.get(); }
     DeviceTableModel* model() const { return m_model; }
     CopyingTableView* tableView() const { return m_table; }
     SettingsPage* currentPage() const { return m_currentPage; }
@@ -91,7 +91,7 @@ private:
     void showSearchStatus(int rows);
     void applyCellEdit(DeviceRecord* device, int column, const QString& text);
 
-    std::unique_ptr<ProtocolClient> m_sdk;
+    std::unique_ptr<ProtocolClient> m_client;
     QPushButton* m_networkButton;
     QPushButton* m_searchButton;
     QPushButton* m_rtpButton;

@@ -24,7 +24,7 @@ void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices, const 
     m_group = new QButtonGroup(this);
     m_selected = -1;
 
-    m_layout->addWidget(new QLabel(vyTr("Please select audio source"), this));
+    m_layout->addWidget(new QLabel(translated("Please select audio source"), this));
     for (int i = 0; i < m_devices.size(); ++i) {
         const AudioEndpoint& d = m_devices.at(i);
         // Sinks often share a description ("Null Output"); their names tell them apart.
@@ -43,7 +43,7 @@ void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices, const 
             m_selected = i;
         }
     }
-    auto* none = new QRadioButton(vyTr("None"), this);
+    auto* none = new QRadioButton(translated("None"), this);
     none->setIcon(QIcon(QStringLiteral(":/resources/unavailable.png")));
     m_group->addButton(none, int(m_devices.size()));
     m_layout->addWidget(none);

@@ -28,20 +28,20 @@ BroadcastDialog* g_instance = nullptr;
 } // namespace
 
 BroadcastDialog::BroadcastDialog(QWidget* parent)
-    : Dialog(parent), m_title(new QLabel(vyTr("RTP Multicast"), this)),
-      m_addressLabel(new QLabel(vyTr("RTP address"), this)), m_address(new QLineEdit(this)),
+    : Dialog(parent), m_title(new QLabel(translated("RTP Multicast"), this)),
+      m_addressLabel(new QLabel(translated("RTP address"), this)), m_address(new QLineEdit(this)),
       m_tabs(new QTabWidget(this)), m_selector(new AudioSourceSelector), m_playList(new PlaylistWidget),
-      m_start(new QPushButton(vyTr("Start"), this)), m_stop(new QPushButton(vyTr("Stop"), this)),
-      m_ttlLabel(new QLabel(vyTr("TTL"), this)), m_ttl(new QSpinBox(this)), m_status(new QLabel(this))
+      m_start(new QPushButton(translated("Start"), this)), m_stop(new QPushButton(translated("Stop"), this)),
+      m_ttlLabel(new QLabel(translated("TTL"), this)), m_ttl(new QSpinBox(this)), m_status(new QLabel(this))
 {
     m_ttl->setRange(1, 255);
     m_ttl->setValue(RtpMulticastSession::MulticastTtl);
     m_status->setWordWrap(true);
-    setWindowTitle(vyTr("RTP Multicast"));
+    setWindowTitle(translated("RTP Multicast"));
     m_title->setAlignment(Qt::AlignCenter);
-    m_address->setPlaceholderText(vyTr("eg. 239.255.0.0:6000"));
-    m_tabs->addTab(m_playList, vyTr("Audio Medias"));
-    m_tabs->addTab(m_selector, vyTr("Audio Source"));
+    m_address->setPlaceholderText(translated("eg. 239.255.0.0:6000"));
+    m_tabs->addTab(m_playList, translated("Audio Medias"));
+    m_tabs->addTab(m_selector, translated("Audio Source"));
     // Drops land on the dialog wherever they fall and go to the play list.
     setAcceptDrops(true);
     m_address->setAcceptDrops(false);
@@ -155,7 +155,7 @@ void BroadcastDialog::onClickStartButton(bool)
     const QString problem = StreamDestination::parse(text, &destination);
     if (!problem.isEmpty()) {
         m_status->setText(problem);
-        showMessage(vyTr("Please input correct rtp server"));
+        showMessage(translated("Please input correct rtp server"));
         return;
     }
     const QString host = destination.address;
@@ -165,7 +165,7 @@ void BroadcastDialog::onClickStartButton(bool)
     AudioReader* source = nullptr;
     if (tab == MediaTab) {
         if (files.isEmpty()) {
-            showMessage(vyTr("Please add file"));
+            showMessage(translated("Please add file"));
             return;
         }
         auto* reader = new FileAudioReader;
@@ -175,7 +175,7 @@ void BroadcastDialog::onClickStartButton(bool)
         source = reader;
     } else {
         if (endpoint.id.isEmpty()) {
-            showMessage(vyTr("Please select audio source"));
+            showMessage(translated("Please select audio source"));
             return;
         }
         auto* reader = new LiveAudioReader;
@@ -192,8 +192,8 @@ void BroadcastDialog::onClickStartButton(bool)
     m_driver->setFailureHandler([this, run](const QString& cause) { emit sendFailedAsync(run, cause); });
     if (m_driver->start(host, port) < 0) {
         m_status->setText(
-            QStringLiteral("%1: %2").arg(vyTr("Start RTP Multicast failed"), m_driver->startError()));
-        showMessage(vyTr("Start RTP Multicast failed"));
+            QStringLiteral("%1: %2").arg(translated("Start RTP Multicast failed"), m_driver->startError()));
+        showMessage(translated("Start RTP Multicast failed"));
         stopBroadcast();
         setRunning(false);
         return;

@@ -6,7 +6,7 @@
 #include <QLabel>
 
 PlaylistHeader::PlaylistHeader(QWidget* parent)
-    : QWidget(parent), m_name(new QLabel(vyTr("Name"), this)), m_duration(new QLabel(vyTr("Duration"), this))
+    : QWidget(parent), m_name(new QLabel(translated("Name"), this)), m_duration(new QLabel(translated("Duration"), this))
 {
     setObjectName(QStringLiteral("PlaylistHeader"));
     // A plain QWidget paints no style-sheet background without this.

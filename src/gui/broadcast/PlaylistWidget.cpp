@@ -164,12 +164,12 @@ QMenu* PlaylistWidget::makeContextMenu(const QPoint& pos)
     m_current = item ? m_list->row(item) - 1 : -1;
     auto* menu = new QMenu(this);
     if (isFilePosition(m_current)) {
-        menu->addAction(vyTr("Open In Explorer"), this, &PlaylistWidget::onClickLocationFile);
-        menu->addAction(vyTr("Top"), this, &PlaylistWidget::onClickTopFile);
+        menu->addAction(translated("Open In Explorer"), this, &PlaylistWidget::onClickLocationFile);
+        menu->addAction(translated("Top"), this, &PlaylistWidget::onClickTopFile);
     }
-    menu->addAction(vyTr("Add"), this, &PlaylistWidget::onClickAddFile);
+    menu->addAction(translated("Add"), this, &PlaylistWidget::onClickAddFile);
     if (isFilePosition(m_current))
-        menu->addAction(vyTr("Delete"), this, &PlaylistWidget::onClickDeleteFile);
+        menu->addAction(translated("Delete"), this, &PlaylistWidget::onClickDeleteFile);
     return menu;
 }
 

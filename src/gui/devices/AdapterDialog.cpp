@@ -12,10 +12,10 @@ AdapterDialog::AdapterDialog(QWidget* parent)
     : Dialog(parent), m_label(new QLabel(this)), m_comboBox(new QComboBox(this)),
       m_okButton(new QPushButton(this)), m_list(new AdapterList)
 {
-    setWindowTitle(vyTr("Network"));
-    m_label->setText(vyTr("Please select network"));
+    setWindowTitle(translated("Network"));
+    m_label->setText(translated("Please select network"));
     m_label->setAlignment(Qt::AlignCenter);
-    m_okButton->setText(vyTr("OK"));
+    m_okButton->setText(translated("OK"));
     connect(m_okButton, &QPushButton::clicked, this, &AdapterDialog::onClickOkButton);
     connect(m_comboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &AdapterDialog::onComoBoxIndexChanged);

@@ -136,7 +136,7 @@ QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount ||
         !Columns[section].header)
         return QVariant();
-    return vyTr(Columns[section].header);
+    return translated(Columns[section].header);
 }
 
 Qt::ItemFlags DeviceTableModel::flags(const QModelIndex& index) const

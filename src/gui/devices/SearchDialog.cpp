@@ -6,12 +6,12 @@
 #include "AppConfig.h"
 #include "Language.h"
 
-SearchDialog::SearchDialog(QWidget* parent, ProtocolClient* sdk)
-    : ProgressDialog(parent), m_sdk(sdk), m_timeout(DeviceSearch::TimeoutMs),
+SearchDialog::SearchDialog(QWidget* parent, ProtocolClient* client)
+    : ProgressDialog(parent), m_client(client), m_timeout(DeviceSearch::TimeoutMs),
       m_alarmTest(AppConfig().alarmTest())
 {
     setObjectName(QStringLiteral("searchDialog"));
-    setWindowTitle(vyTr("Search"));
+    setWindowTitle(translated("Search"));
     resize(300, 100);
 }
 
@@ -32,8 +32,8 @@ void SearchDialog::releaseFound()
 void SearchDialog::run()
 {
     releaseFound();
-    if (m_sdk)
-        m_found = DeviceSearch::run(*m_sdk, m_timeout, m_alarmTest != 0);
+    if (m_client)
+        m_found = DeviceSearch::run(*m_client, m_timeout, m_alarmTest != 0);
     emit workFinished();
 }
 
@@ -41,6 +41,6 @@ void SearchDialog::abortWork()
 {
     // Closing the dialog ends the collecting at once instead of freezing the
     // window until the search time is over; the table stays empty either way.
-    if (m_sdk)
-        m_sdk->cancelWait();
+    if (m_client)
+        m_client->cancelWait();
 }

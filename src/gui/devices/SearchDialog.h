@@ -14,7 +14,7 @@ class SearchDialog : public ProgressDialog
     Q_OBJECT
 
 public:
-    SearchDialog(QWidget* parent, ProtocolClient* sdk);
+    SearchDialog(QWidget* parent, ProtocolClient* client);
     ~SearchDialog() override;
 
     void run() override;
@@ -30,7 +30,7 @@ public:
 private:
     void releaseFound();
 
-    ProtocolClient* m_sdk;
+    ProtocolClient* m_client;
     QList<DeviceRecord*> m_found; // written by the worker, read after it has ended
     int m_timeout;
     int m_alarmTest;

@@ -11,10 +11,10 @@
 
 JobDialog::JobDialog(QWidget* parent, DeviceJob* job)
     : Dialog(parent), m_job(job), m_text(new QLabel(this)), m_device(new QLabel(this)),
-      m_bar(new QProgressBar(this)), m_cancel(new QPushButton(vyTr("Cancel"), this))
+      m_bar(new QProgressBar(this)), m_cancel(new QPushButton(translated("Cancel"), this))
 {
     setObjectName(QStringLiteral("jobDialog"));
-    setWindowTitle(vyTr(job->title()));
+    setWindowTitle(translated(job->title()));
     m_text->setObjectName(QStringLiteral("progressText"));
     m_device->setObjectName(QStringLiteral("deviceText"));
     m_cancel->setObjectName(QStringLiteral("cancelButton"));
@@ -51,7 +51,7 @@ void JobDialog::showProgress(int done, int total, const QString& current)
 {
     if (m_job->isCancelled())
         return;
-    m_text->setText(DeviceJob::progressText(vyTr(m_job->title()), qMin(done + 1, total), total));
+    m_text->setText(DeviceJob::progressText(translated(m_job->title()), qMin(done + 1, total), total));
     m_device->setText(current);
     m_bar->setValue(done);
 }
@@ -64,7 +64,7 @@ void JobDialog::reject()
     }
     m_job->cancel();
     m_cancel->setEnabled(false);
-    m_text->setText(vyTr("Stopping after the current device"));
+    m_text->setText(translated("Stopping after the current device"));
 }
 
 bool runDeviceJob(QWidget* parent, ProtocolClient& client, const DeviceJob::Task& task,
@@ -85,7 +85,7 @@ bool runDeviceJob(QWidget* parent, ProtocolClient& client, const DeviceJob::Task
         const bool allTook = job->successCount() == results.size();
         if (allTook && results.size() == 1)
             return true;
-        ResultListDialog list(parent, vyTr(task.title), results);
+        ResultListDialog list(parent, translated(task.title), results);
         list.centerOn(parent);
         if (list.exec() != ResultListDialog::Retry || allTook)
             return allTook;

@@ -3,7 +3,7 @@
 #include "DeviceRecord.h"
 #include "ProtocolClient.h"
 
-PageJob::PageJob(QWidget* parent, ProtocolClient* sdk) : ProgressDialog(parent), m_sdk(sdk)
+PageJob::PageJob(QWidget* parent, ProtocolClient* client) : ProgressDialog(parent), m_client(client)
 {
     setObjectName(QStringLiteral("settingJob"));
 }
@@ -16,8 +16,8 @@ PageJob::~PageJob()
 
 void PageJob::abortWork()
 {
-    if (m_sdk)
-        m_sdk->cancelWait();
+    if (m_client)
+        m_client->cancelWait();
 }
 
 void PageJob::setDevices(const QList<DeviceRecord*>& devices)

@@ -19,7 +19,7 @@ class PageJob : public ProgressDialog
     Q_OBJECT
 
 public:
-    PageJob(QWidget* parent, ProtocolClient* sdk);
+    PageJob(QWidget* parent, ProtocolClient* client);
     ~PageJob() override;
 
     void abortWork() override;
@@ -27,11 +27,11 @@ public:
     // Each record is retained for the job's life.
     void setDevices(const QList<DeviceRecord*>& devices);
     QList<DeviceRecord*> devices() const { return m_devices; }
-    ProtocolClient* sdk() const { return m_sdk; }
+    ProtocolClient* client() const { return m_client; }
 
 private:
     void releaseDevices();
 
-    ProtocolClient* m_sdk;
+    ProtocolClient* m_client;
     QList<DeviceRecord*> m_devices;
 };

@@ -39,9 +39,9 @@ void warn(QWidget* parent, const QString& title, const QString& text)
 
 void PlanActions::exportDevices(QWidget* parent, const QList<DeviceRecord*>& devices)
 {
-    QString filter = vyTr("CSV (*.csv)");
-    const QString path = QFileDialog::getSaveFileName(parent, vyTr("Export"), lastFolder() + QStringLiteral("/devices.csv"),
-                                                      vyTr("CSV (*.csv)") + QStringLiteral(";;") + vyTr("JSON (*.json)"),
+    QString filter = translated("CSV (*.csv)");
+    const QString path = QFileDialog::getSaveFileName(parent, translated("Export"), lastFolder() + QStringLiteral("/devices.csv"),
+                                                      translated("CSV (*.csv)") + QStringLiteral(";;") + translated("JSON (*.json)"),
                                                       &filter);
     if (path.isEmpty())
         return;
@@ -54,14 +54,14 @@ void PlanActions::exportDevices(QWidget* parent, const QList<DeviceRecord*>& dev
     const QByteArray data = json ? ProvisioningPlan::toJson(columns, rows) : ProvisioningPlan::toCsv(columns, rows);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush())
-        warn(parent, vyTr("Export"), vyTr("%1 could not be written: %2").arg(path, file.errorString()));
+        warn(parent, translated("Export"), translated("%1 could not be written: %2").arg(path, file.errorString()));
 }
 
 void PlanActions::applyPlan(QWidget* parent, ProtocolClient& client, const QList<DeviceRecord*>& listed,
                             const std::function<void()>& refresh)
 {
-    const QString path = QFileDialog::getOpenFileName(parent, vyTr("Apply plan"), lastFolder(),
-                                                      vyTr("Plans (*.csv *.json)"));
+    const QString path = QFileDialog::getOpenFileName(parent, translated("Apply plan"), lastFolder(),
+                                                      translated("Plans (*.csv *.json)"));
     if (path.isEmpty())
         return;
     rememberFolder(path);
@@ -76,8 +76,8 @@ void PlanActions::applyPlan(QWidget* parent, ProtocolClient& client, const QList
     if (errors.isEmpty())
         errors = apply.check();
     if (!errors.isEmpty()) {
-        warn(parent, vyTr("Apply plan"),
-             vyTr("The plan was not applied; nothing was sent.") + QStringLiteral("\n\n") + errors.join(QLatin1Char('\n')));
+        warn(parent, translated("Apply plan"),
+             translated("The plan was not applied; nothing was sent.") + QStringLiteral("\n\n") + errors.join(QLatin1Char('\n')));
         return;
     }
 
@@ -91,7 +91,7 @@ void PlanActions::applyPlan(QWidget* parent, ProtocolClient& client, const QList
             PlanApply::Result missing;
             missing.mac = row.mac;
             missing.outcome = PlanApply::Outcome::Missing;
-            missing.detail = vyTr("not found by the search");
+            missing.detail = translated("not found by the search");
             preview << missing;
         }
     }

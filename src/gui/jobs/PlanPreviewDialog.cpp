@@ -20,9 +20,9 @@ QString shown(const QString& column, const QString& value)
 PlanPreviewDialog::PlanPreviewDialog(const QList<PlanApply::Result>& preview, QWidget* parent)
     : Dialog(parent), m_tree(new QTreeWidget(this))
 {
-    setWindowTitle(vyTr("Apply plan"));
+    setWindowTitle(translated("Apply plan"));
     m_tree->setColumnCount(3);
-    m_tree->setHeaderLabels({vyTr("Device"), vyTr("Current"), vyTr("Planned")});
+    m_tree->setHeaderLabels({translated("Device"), translated("Current"), translated("Planned")});
     int changed = 0;
     for (const PlanApply::Result& r : preview) {
         auto* device = new QTreeWidgetItem(m_tree);
@@ -49,12 +49,12 @@ PlanPreviewDialog::PlanPreviewDialog(const QList<PlanApply::Result>& preview, QW
     m_tree->expandAll();
     m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
-    auto* summary = new QLabel(vyTr("%1 of %2 devices would change. Untick a device to leave it as it is.")
+    auto* summary = new QLabel(translated("%1 of %2 devices would change. Untick a device to leave it as it is.")
                                    .arg(changed)
                                    .arg(preview.size()),
                                this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(vyTr("Apply"));
+    buttons->button(QDialogButtonBox::Ok)->setText(translated("Apply"));
     buttons->button(QDialogButtonBox::Ok)->setEnabled(changed > 0);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

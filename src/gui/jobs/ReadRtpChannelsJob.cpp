@@ -3,8 +3,8 @@
 #include "DeviceRecord.h"
 #include "ProtocolClient.h"
 
-ReadRtpChannelsJob::ReadRtpChannelsJob(QWidget* parent, ProtocolClient* sdk)
-    : PageJob(parent, sdk)
+ReadRtpChannelsJob::ReadRtpChannelsJob(QWidget* parent, ProtocolClient* client)
+    : PageJob(parent, client)
 {
     setObjectName(QStringLiteral("rtpReadJob"));
 }
@@ -26,7 +26,7 @@ void ReadRtpChannelsJob::run()
         channels.append(RtpChannelSettings());
     const QList<DeviceRecord*> targets = devices();
     if (!targets.isEmpty())
-        sdk()->getRtpSettings(targets.first(), channels);
+        client()->getRtpSettings(targets.first(), channels);
     m_channels = channels;
     emit workFinished();
 }

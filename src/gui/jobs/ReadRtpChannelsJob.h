@@ -11,7 +11,7 @@ class ReadRtpChannelsJob : public PageJob
     Q_OBJECT
 
 public:
-    ReadRtpChannelsJob(QWidget* parent, ProtocolClient* sdk);
+    ReadRtpChannelsJob(QWidget* parent, ProtocolClient* client);
     ~ReadRtpChannelsJob() override;
 
     // device is retained for the job's life.

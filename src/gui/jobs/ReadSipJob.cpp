@@ -3,8 +3,8 @@
 #include "DeviceRecord.h"
 #include "ProtocolClient.h"
 
-ReadSipJob::ReadSipJob(QWidget* parent, ProtocolClient* sdk, DeviceRecord* device)
-    : ProgressDialog(parent), m_sdk(sdk), m_device(device)
+ReadSipJob::ReadSipJob(QWidget* parent, ProtocolClient* client, DeviceRecord* device)
+    : ProgressDialog(parent), m_client(client), m_device(device)
 {
     setObjectName(QStringLiteral("sipReadJob"));
     if (m_device)
@@ -22,13 +22,13 @@ void ReadSipJob::run()
 {
     m_account1.clear();
     m_account2.clear();
-    if (m_sdk && m_device)
-        m_sdk->getSipSettings(m_device, m_account1, m_account2);
+    if (m_client && m_device)
+        m_client->getSipSettings(m_device, m_account1, m_account2);
     emit workFinished();
 }
 
 void ReadSipJob::abortWork()
 {
-    if (m_sdk)
-        m_sdk->cancelWait();
+    if (m_client)
+        m_client->cancelWait();
 }

@@ -14,7 +14,7 @@ class ReadSipJob : public ProgressDialog
 
 public:
     // device is retained for the job's life.
-    ReadSipJob(QWidget* parent, ProtocolClient* sdk, DeviceRecord* device);
+    ReadSipJob(QWidget* parent, ProtocolClient* client, DeviceRecord* device);
     ~ReadSipJob() override;
 
     void run() override;
@@ -27,7 +27,7 @@ public:
     SipAccountSettings account2() const { return m_account2; }
 
 private:
-    ProtocolClient* m_sdk;
+    ProtocolClient* m_client;
     DeviceRecord* m_device;
     // Written by the worker only, read after it has been stopped.
     SipAccountSettings m_account1;

@@ -22,23 +22,23 @@ ResultListDialog::ResultListDialog(QWidget* parent, const QString& title, const 
     int succeeded = 0;
     for (const DeviceResult& r : results)
         succeeded += r.succeeded() ? 1 : 0;
-    auto* summary = new QLabel(QStringLiteral("%1: %2").arg(title, vyTr("%1 of %2 succeeded")
+    auto* summary = new QLabel(QStringLiteral("%1: %2").arg(title, translated("%1 of %2 succeeded")
                                                                        .arg(succeeded)
                                                                        .arg(results.size())),
                                this);
     summary->setObjectName(QStringLiteral("summaryText"));
     m_list->setObjectName(QStringLiteral("resultList"));
     m_list->setRootIsDecorated(false);
-    m_list->setHeaderLabels({vyTr("Name"), vyTr("MAC"), vyTr("Result")});
+    m_list->setHeaderLabels({translated("Name"), translated("MAC"), translated("Result")});
     for (const DeviceResult& r : results)
         new QTreeWidgetItem(m_list, {r.name, r.mac, outcomeLine(r)});
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     auto* buttons = new QDialogButtonBox(this);
-    auto* retry = buttons->addButton(vyTr("Retry failed"), QDialogButtonBox::ActionRole);
+    auto* retry = buttons->addButton(translated("Retry failed"), QDialogButtonBox::ActionRole);
     retry->setObjectName(QStringLiteral("retryButton"));
     retry->setVisible(succeeded < results.size());
-    auto* ok = buttons->addButton(vyTr("OK"), QDialogButtonBox::AcceptRole);
+    auto* ok = buttons->addButton(translated("OK"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("okButton"));
     connect(retry, &QPushButton::clicked, this, [this] { done(Retry); });
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -52,8 +52,8 @@ ResultListDialog::ResultListDialog(QWidget* parent, const QString& title, const 
 
 QString ResultListDialog::outcomeLine(const DeviceResult& result)
 {
-    const QString outcome = vyTr(DeviceResult::outcomeText(result.outcome));
-    return result.detail.isEmpty() ? outcome : QStringLiteral("%1 (%2)").arg(outcome, vyTr(result.detail));
+    const QString outcome = translated(DeviceResult::outcomeText(result.outcome));
+    return result.detail.isEmpty() ? outcome : QStringLiteral("%1 (%2)").arg(outcome, translated(result.detail));
 }
 
 bool confirmDeviceJob(QWidget* parent, const QString& title, const QList<DeviceRecord*>& devices, bool wholeTable)
@@ -65,14 +65,14 @@ bool confirmDeviceJob(QWidget* parent, const QString& title, const QList<DeviceR
     }
     QString list = names.join(QStringLiteral(", "));
     if (devices.size() > NamesShown)
-        list += QLatin1Char(' ') + vyTr("and %1 more").arg(devices.size() - NamesShown);
+        list += QLatin1Char(' ') + translated("and %1 more").arg(devices.size() - NamesShown);
     QStringList lines;
     if (wholeTable)
-        lines << vyTr("No row is ticked: this applies to all %1 listed devices.").arg(devices.size());
+        lines << translated("No row is ticked: this applies to all %1 listed devices.").arg(devices.size());
     lines << QStringLiteral("%1 %2: %3")
                  .arg(devices.size())
-                 .arg(vyTr(devices.size() == 1 ? "device" : "devices"), list)
-          << vyTr("Continue?");
+                 .arg(translated(devices.size() == 1 ? "device" : "devices"), list)
+          << translated("Continue?");
 
     Dialog dialog(parent);
     dialog.setObjectName(QStringLiteral("confirmDialog"));
@@ -81,9 +81,9 @@ bool confirmDeviceJob(QWidget* parent, const QString& title, const QList<DeviceR
     text->setObjectName(QStringLiteral("confirmText"));
     text->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(&dialog);
-    auto* ok = buttons->addButton(vyTr("OK"), QDialogButtonBox::AcceptRole);
+    auto* ok = buttons->addButton(translated("OK"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("okButton"));
-    auto* cancel = buttons->addButton(vyTr("Cancel"), QDialogButtonBox::RejectRole);
+    auto* cancel = buttons->addButton(translated("Cancel"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);

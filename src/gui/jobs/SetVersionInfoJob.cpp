@@ -10,8 +10,8 @@ const char* const OutcomePhrases[] = {"uploaded",      "upload refused", "login 
                                       "network error", "file not sent",  "cancelled"};
 } // namespace
 
-SetVersionInfoJob::SetVersionInfoJob(QWidget* parent, ProtocolClient* sdk)
-    : PageJob(parent, sdk)
+SetVersionInfoJob::SetVersionInfoJob(QWidget* parent, ProtocolClient* client)
+    : PageJob(parent, client)
 {
 }
 
@@ -72,7 +72,7 @@ QString SetVersionInfoJob::translatedLine(const QString& line)
     for (const char* phrase : OutcomePhrases) {
         const QString english = QLatin1String(phrase);
         if (line.midRef(start).startsWith(english))
-            return line.left(start) + vyTr(english) + line.mid(start + english.size());
+            return line.left(start) + translated(english) + line.mid(start + english.size());
     }
     return line;
 }

@@ -16,7 +16,7 @@ class SetVersionInfoJob : public PageJob
     Q_OBJECT
 
 public:
-    SetVersionInfoJob(QWidget* parent, ProtocolClient* sdk);
+    SetVersionInfoJob(QWidget* parent, ProtocolClient* client);
     ~SetVersionInfoJob() override;
 
     void setLists(const QList<DeviceRecord*>& devices, const QString& file);

@@ -46,8 +46,8 @@ const int StaticIndex = 1;
 
 } // namespace
 
-IpPage::IpPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
-    : SettingsPage(parent, sdk, model), m_headerLabel(new QLabel(this)), m_modeLabel(new QLabel(this)),
+IpPage::IpPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
+    : SettingsPage(parent, client, model), m_headerLabel(new QLabel(this)), m_modeLabel(new QLabel(this)),
       m_modeComboBox(new QComboBox(this)), m_setButton(new QPushButton(this)), m_setAllButton(new QPushButton(this))
 {
     setObjectName(QStringLiteral("ipPage"));
@@ -55,17 +55,17 @@ IpPage::IpPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
     m_modeComboBox->setObjectName(QStringLiteral("modeComboBox"));
     m_setButton->setObjectName(QStringLiteral("setButton"));
     m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
-    m_modeLabel->setText(vyTr("Please select IP mode"));
-    m_modeComboBox->addItem(vyTr("DHCP"));
-    m_modeComboBox->addItem(vyTr("Static"));
+    m_modeLabel->setText(translated("Please select IP mode"));
+    m_modeComboBox->addItem(translated("DHCP"));
+    m_modeComboBox->addItem(translated("Static"));
     m_modeComboBox->setCurrentIndex(StaticIndex);
     for (int row = 0; row < RowCount; ++row) {
-        m_labels[row] = new QLabel(vyTr(Rows[row].label), this);
+        m_labels[row] = new QLabel(translated(Rows[row].label), this);
         m_edits[row] = new QLineEdit(this);
         m_edits[row]->setObjectName(QLatin1String(Rows[row].objectName));
     }
-    m_setButton->setText(vyTr("Set"));
-    m_setAllButton->setText(vyTr("Set All"));
+    m_setButton->setText(translated("Set"));
+    m_setAllButton->setText(translated("Set All"));
     connect(m_modeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &IpPage::onComboBoxIndexChanged);
     connect(m_setButton, &QPushButton::clicked, this, &IpPage::onClickSetButton);
@@ -82,7 +82,7 @@ void IpPage::showDevice(DeviceRecord* device)
         onComboBoxIndexChanged(m_modeComboBox->currentIndex());
         return;
     }
-    m_headerLabel->setText(QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    m_headerLabel->setText(QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
     m_edits[IpRow]->setText(device->ip());
     m_edits[GatewayRow]->setText(device->gateway());
     m_edits[NetmaskRow]->setText(device->netmask());
@@ -113,7 +113,7 @@ bool IpPage::checkRows()
     for (int row = 0; row < RowCount; ++row) {
         const QString text = m_edits[row]->text();
         if (!(isOptional(row) && text.isEmpty()) && !BatchRules::isValidAddress(text)) {
-            showToast(vyTr(Rows[row].error));
+            showToast(translated(Rows[row].error));
             return false;
         }
     }
@@ -134,15 +134,15 @@ QList<DeviceRecord*> IpPage::withoutConflicts(const QList<DeviceRecord*>& device
         for (const DeviceRecord* d : m_model->devices())
             listed.append({d->mac(), d->ip(), d->name()});
     // One probe round for the whole batch: a quarter of a second, not one wait per device.
-    const AddressConflicts conflicts = AddressConflicts::find(*m_sdk, plan, listed);
+    const AddressConflicts conflicts = AddressConflicts::find(*m_client, plan, listed);
     if (conflicts.isEmpty())
         return devices;
     const bool some = conflicts.devices.size() < devices.size();
-    QMessageBox box(QMessageBox::Warning, vyTr("Address conflict"),
-                    vyTr("These addresses are already in use:") + QStringLiteral("\n\n") +
+    QMessageBox box(QMessageBox::Warning, translated("Address conflict"),
+                    translated("These addresses are already in use:") + QStringLiteral("\n\n") +
                         conflicts.lines.join(QLatin1Char('\n')),
                     QMessageBox::Cancel, jobParent());
-    QPushButton* skip = some ? box.addButton(vyTr("Skip these devices"), QMessageBox::AcceptRole) : nullptr;
+    QPushButton* skip = some ? box.addButton(translated("Skip these devices"), QMessageBox::AcceptRole) : nullptr;
     box.exec();
     if (!skip || box.clickedButton() != skip)
         return {};

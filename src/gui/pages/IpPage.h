@@ -24,7 +24,7 @@ public:
         RowCount
     };
 
-    IpPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    IpPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
 

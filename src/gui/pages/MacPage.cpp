@@ -10,8 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-MacPage::MacPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
-    : SettingsPage(parent, sdk, model), m_deviceLabel(new QLabel(this)), m_promptLabel(new QLabel(this)),
+MacPage::MacPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
+    : SettingsPage(parent, client, model), m_deviceLabel(new QLabel(this)), m_promptLabel(new QLabel(this)),
       m_valueEdit(new QLineEdit(this)), m_setButton(new QPushButton(this)), m_setAllButton(new QPushButton(this))
 {
     setObjectName(QStringLiteral("macPage"));
@@ -19,9 +19,9 @@ MacPage::MacPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
     m_valueEdit->setObjectName(QStringLiteral("macEdit"));
     m_setButton->setObjectName(QStringLiteral("setButton"));
     m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
-    m_promptLabel->setText(vyTr("Please input device mac"));
-    m_setButton->setText(vyTr("Set"));
-    m_setAllButton->setText(vyTr("Set All"));
+    m_promptLabel->setText(translated("Please input device mac"));
+    m_setButton->setText(translated("Set"));
+    m_setAllButton->setText(translated("Set All"));
     connect(m_setButton, &QPushButton::clicked, this, &MacPage::onClickSetButton);
     connect(m_setAllButton, &QPushButton::clicked, this, &MacPage::onClickSetAllButton);
 }
@@ -33,7 +33,7 @@ void MacPage::showDevice(DeviceRecord* device)
         m_valueEdit->clear();
         return;
     }
-    m_deviceLabel->setText(QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    m_deviceLabel->setText(QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
     m_valueEdit->setText(device->mac());
 }
 
@@ -43,7 +43,7 @@ void MacPage::onClickSetButton(bool)
         return;
     const QString mac = m_valueEdit->text();
     if (mac.isEmpty()) {
-        showToast(vyTr("Please input device mac"));
+        showToast(translated("Please input device mac"));
         return;
     }
     if (!checkPlan({currentDevice()}, {mac}))
@@ -60,7 +60,7 @@ void MacPage::onClickSetAllButton(bool)
     // The counter works on a 31-character buffer; a longer text is no MAC
     // address anyway, and counting it up would run past the buffer.
     if (mac.isEmpty() || mac.size() > BatchRules::MaxMacTextLength) {
-        showToast(vyTr("Please input device mac"));
+        showToast(translated("Please input device mac"));
         return;
     }
     const QList<DeviceRecord*> devices = targetDevices();

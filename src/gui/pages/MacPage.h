@@ -13,7 +13,7 @@ class MacPage : public SettingsPage
     Q_OBJECT
 
 public:
-    MacPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    MacPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
 

@@ -19,10 +19,10 @@ const int RightButtonX = 390;
 const int DefaultLabelWidth = 60;
 } // namespace
 
-MaintenancePage::MaintenancePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
-    : SettingsPage(parent, sdk, model), m_deviceLabel(new QLabel(this)),
-      m_accountLabel(new QLabel(vyTr("Account"), this)), m_accountEdit(new QLineEdit(this)),
-      m_passwordLabel(new QLabel(vyTr("Password"), this)), m_passwordEdit(new QLineEdit(this)),
+MaintenancePage::MaintenancePage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
+    : SettingsPage(parent, client, model), m_deviceLabel(new QLabel(this)),
+      m_accountLabel(new QLabel(translated("Account"), this)), m_accountEdit(new QLineEdit(this)),
+      m_passwordLabel(new QLabel(translated("Password"), this)), m_passwordEdit(new QLineEdit(this)),
       m_loginSetButton(makeButton("loginSetButton", "Set")),
       m_loginSetAllButton(makeButton("loginSetAllButton", "Set All")),
       m_restoreButton(makeButton("restoreButton", "Restore")),
@@ -47,7 +47,7 @@ MaintenancePage::MaintenancePage(QWidget* parent, ProtocolClient* sdk, DeviceTab
 
 QPushButton* MaintenancePage::makeButton(const char* name, const char* text)
 {
-    auto* button = new QPushButton(vyTr(text), this);
+    auto* button = new QPushButton(translated(text), this);
     button->setObjectName(QLatin1String(name));
     return button;
 }
@@ -67,7 +67,7 @@ void MaintenancePage::showDevice(DeviceRecord* device)
         return;
     }
     m_deviceLabel->setText(
-        QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+        QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
     m_accountEdit->setText(device->account());
 }
 
@@ -88,11 +88,11 @@ void MaintenancePage::runLogin(const QList<DeviceRecord*>& devices, bool setAll)
     const QString account = m_accountEdit->text();
     const QString password = m_passwordEdit->text();
     if (account.isEmpty()) {
-        showToast(vyTr("Please input account"));
+        showToast(translated("Please input account"));
         return;
     }
     if (password.isEmpty()) {
-        showToast(vyTr("Please input password"));
+        showToast(translated("Please input password"));
         return;
     }
     runTask(DeviceTasks::setWebAccount(account, passwordDigest(password)), devices, setAll);

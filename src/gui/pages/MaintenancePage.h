@@ -13,7 +13,7 @@ class MaintenancePage : public SettingsPage
     Q_OBJECT
 
 public:
-    MaintenancePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    MaintenancePage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
 

@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-NamePage::NamePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
-    : SettingsPage(parent, sdk, model), m_deviceLabel(new QLabel(this)), m_promptLabel(new QLabel(this)),
+NamePage::NamePage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
+    : SettingsPage(parent, client, model), m_deviceLabel(new QLabel(this)), m_promptLabel(new QLabel(this)),
       m_valueEdit(new QLineEdit(this)), m_previewLabel(new QLabel(this)), m_setButton(new QPushButton(this)),
       m_setAllButton(new QPushButton(this))
 {
@@ -19,9 +19,9 @@ NamePage::NamePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model
     m_valueEdit->setObjectName(QStringLiteral("nameEdit"));
     m_setButton->setObjectName(QStringLiteral("setButton"));
     m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
-    m_promptLabel->setText(vyTr("Please input device name"));
-    m_setButton->setText(vyTr("Set"));
-    m_setAllButton->setText(vyTr("Set All"));
+    m_promptLabel->setText(translated("Please input device name"));
+    m_setButton->setText(translated("Set"));
+    m_setAllButton->setText(translated("Set All"));
     connect(m_setButton, &QPushButton::clicked, this, &NamePage::onClickSetButton);
     connect(m_setAllButton, &QPushButton::clicked, this, &NamePage::onClickSetAllButton);
     m_previewLabel->setObjectName(QStringLiteral("numberingPreview"));
@@ -38,7 +38,7 @@ void NamePage::updatePreview()
         m_previewLabel->clear();
         return;
     }
-    m_previewLabel->setText(vyTr("Set All: %1 ... %2")
+    m_previewLabel->setText(translated("Set All: %1 ... %2")
                                 .arg(BatchRules::numbered(pattern, 0), BatchRules::numbered(pattern, count - 1)));
 }
 
@@ -49,7 +49,7 @@ void NamePage::showDevice(DeviceRecord* device)
         m_valueEdit->clear();
         return;
     }
-    m_deviceLabel->setText(QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    m_deviceLabel->setText(QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
     m_valueEdit->setText(device->name());
 }
 
@@ -59,7 +59,7 @@ void NamePage::onClickSetButton(bool)
         return;
     const QString name = m_valueEdit->text();
     if (name.isEmpty()) {
-        showToast(vyTr("Please input device name"));
+        showToast(translated("Please input device name"));
         return;
     }
     runTask(DeviceTasks::setName({name}), {currentDevice()}, false);
@@ -71,7 +71,7 @@ void NamePage::onClickSetAllButton(bool)
         return;
     const QString name = m_valueEdit->text();
     if (name.isEmpty()) {
-        showToast(vyTr("Please input device name"));
+        showToast(translated("Please input device name"));
         return;
     }
     const QList<DeviceRecord*> devices = targetDevices();

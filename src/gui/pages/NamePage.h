@@ -12,7 +12,7 @@ class NamePage : public SettingsPage
     Q_OBJECT
 
 public:
-    NamePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    NamePage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
 

@@ -18,8 +18,8 @@ const int LabelXs[2] = {10, 360};
 const int EditOffset = 40;
 } // namespace
 
-RtpChannelsPage::RtpChannelsPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
-    : SettingsPage(parent, sdk, model), m_header(new QLabel(this))
+RtpChannelsPage::RtpChannelsPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
+    : SettingsPage(parent, client, model), m_header(new QLabel(this))
 {
     setObjectName(QStringLiteral("rtpPage"));
     m_header->setObjectName(QStringLiteral("deviceLabel"));
@@ -29,8 +29,8 @@ RtpChannelsPage::RtpChannelsPage(QWidget* parent, ProtocolClient* sdk, DeviceTab
         // "rtpEdit1" to "rtpEdit10", as the rows are numbered on screen.
         m_edits[i]->setObjectName(QStringLiteral("rtpEdit%1").arg(i + 1));
     }
-    m_setButton = new QPushButton(vyTr("Set"), this);
-    m_setAllButton = new QPushButton(vyTr("Set All"), this);
+    m_setButton = new QPushButton(translated("Set"), this);
+    m_setAllButton = new QPushButton(translated("Set All"), this);
     m_setButton->setObjectName(QStringLiteral("setButton"));
     m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
     connect(m_setButton, &QPushButton::clicked, this, &RtpChannelsPage::onClickSetButton);
@@ -43,10 +43,10 @@ void RtpChannelsPage::showDevice(DeviceRecord* device)
         m_header->clear();
         return;
     }
-    m_header->setText(QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    m_header->setText(QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
     if (m_readJob)
         return;
-    std::unique_ptr<ReadRtpChannelsJob> job(new ReadRtpChannelsJob(jobParent(), m_sdk));
+    std::unique_ptr<ReadRtpChannelsJob> job(new ReadRtpChannelsJob(jobParent(), m_client));
     job->setDevice(device);
     m_readJob = job.get();
     job->centerOn(jobParent());
@@ -72,7 +72,7 @@ bool RtpChannelsPage::readEdits()
     for (int i = 0; i < ChannelCount; ++i) {
         const QString why = BatchRules::checkRtpEndpoint(m_edits[i]->text().trimmed());
         if (!why.isEmpty()) {
-            showToast(QStringLiteral("%1 %2: %3").arg(vyTr("Channel")).arg(i + 1).arg(why));
+            showToast(QStringLiteral("%1 %2: %3").arg(translated("Channel")).arg(i + 1).arg(why));
             return false;
         }
     }

@@ -19,7 +19,7 @@ class RtpChannelsPage : public SettingsPage
 public:
     static constexpr int ChannelCount = 10;
 
-    RtpChannelsPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    RtpChannelsPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
 

@@ -9,8 +9,8 @@
 #include "ToastView.h"
 
 
-SettingsPage::SettingsPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
-    : RoundedWidget(parent), m_sdk(sdk), m_model(model)
+SettingsPage::SettingsPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
+    : RoundedWidget(parent), m_client(client), m_model(model)
 {
 }
 
@@ -58,17 +58,17 @@ QWidget* SettingsPage::jobParent() const
 
 bool SettingsPage::runTask(const DeviceJob::Task& task, const QList<DeviceRecord*>& devices, bool setAll, bool ask)
 {
-    if (!m_sdk || devices.isEmpty())
+    if (!m_client || devices.isEmpty())
         return false;
     const bool wholeTable = setAll && m_model && m_model->checkedDevices().isEmpty();
-    if ((setAll || ask) && !confirmDeviceJob(jobParent(), vyTr(task.title), devices, wholeTable))
+    if ((setAll || ask) && !confirmDeviceJob(jobParent(), translated(task.title), devices, wholeTable))
         return false;
     DeviceTableModel* model = m_model;
-    const bool allTook = runDeviceJob(jobParent(), *m_sdk, task, devices, [model] {
+    const bool allTook = runDeviceJob(jobParent(), *m_client, task, devices, [model] {
         if (model)
             model->refresh();
     });
     if (allTook && devices.size() == 1)
-        showToast(QStringLiteral("%1: %2").arg(vyTr(task.title), vyTr("ok")));
+        showToast(QStringLiteral("%1: %2").arg(translated(task.title), translated("ok")));
     return allTook;
 }

@@ -20,7 +20,7 @@ class SettingsPage : public RoundedWidget
 public:
     static constexpr int ToastMs = 2000;
 
-    SettingsPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    SettingsPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
     ~SettingsPage() override;
 
     void setCurrentDevice(DeviceRecord* device);
@@ -47,7 +47,7 @@ protected:
     // Where jobs open: the main window while the page is shown.
     QWidget* jobParent() const;
 
-    ProtocolClient* m_sdk;
+    ProtocolClient* m_client;
     DeviceTableModel* m_model;
 
 private:

@@ -22,15 +22,15 @@ const int EditOffset = 130;
 const int RowYs[SipPage::FieldCount] = {70, 100, 130, 160, 190};
 } // namespace
 
-SipPage::SipPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
-    : SettingsPage(parent, sdk, model), m_header(new QLabel(this))
+SipPage::SipPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
+    : SettingsPage(parent, client, model), m_header(new QLabel(this))
 {
     setObjectName(QStringLiteral("sipPage"));
     m_header->setObjectName(QStringLiteral("deviceLabel"));
     buildColumn(m_columns[0], 1);
     buildColumn(m_columns[1], 2);
-    m_setButton = new QPushButton(vyTr("Set"), this);
-    m_setAllButton = new QPushButton(vyTr("Set All"), this);
+    m_setButton = new QPushButton(translated("Set"), this);
+    m_setAllButton = new QPushButton(translated("Set All"), this);
     m_setButton->setObjectName(QStringLiteral("setButton"));
     m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
     connect(m_setButton, &QPushButton::clicked, this, &SipPage::onClickSetButton);
@@ -39,9 +39,9 @@ SipPage::SipPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
 
 void SipPage::buildColumn(Column& column, int number)
 {
-    column.title = new QLabel(QStringLiteral("%1 %2").arg(vyTr("Sip Account")).arg(number), this);
+    column.title = new QLabel(QStringLiteral("%1 %2").arg(translated("Sip Account")).arg(number), this);
     for (int i = 0; i < FieldCount; ++i) {
-        column.labels[i] = new QLabel(vyTr(FieldNames[i]), this);
+        column.labels[i] = new QLabel(translated(FieldNames[i]), this);
         column.edits[i] = new QLineEdit(this);
         // "account1Edit", "serverPort2Edit", ...
         column.edits[i]->setObjectName(
@@ -74,13 +74,13 @@ void SipPage::showDevice(DeviceRecord* device)
         m_header->clear();
         return;
     }
-    m_header->setText(QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+    m_header->setText(QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
     if (m_readJob)
         return;
     m_account1.clear();
     m_account2.clear();
     std::unique_ptr<ReadSipJob> job(
-        new ReadSipJob(jobParent(), m_sdk, device));
+        new ReadSipJob(jobParent(), m_client, device));
     m_readJob = job.get();
     job->centerOn(jobParent());
     job->start();
@@ -111,7 +111,7 @@ void SipPage::runWrite(const QList<DeviceRecord*>& devices, bool setAll)
     for (const Column& column : m_columns) {
         const QString port = column.edits[4]->text();
         if (!port.isEmpty() && !BatchRules::isValidPort(port.toInt())) {
-            showToast(vyTr("The server port must be a number from 1 to 65535"));
+            showToast(translated("The server port must be a number from 1 to 65535"));
             return;
         }
     }

@@ -17,7 +17,7 @@ class SipPage : public SettingsPage
 public:
     static constexpr int FieldCount = 5;
 
-    SipPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    SipPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
 

@@ -15,12 +15,12 @@ namespace {
 const char UpgradeTitle[] = "Upgrading firmware";
 } // namespace
 
-VersionPage::VersionPage(QWidget* parent, ProtocolClient* sdk,
+VersionPage::VersionPage(QWidget* parent, ProtocolClient* client,
                                                        DeviceTableModel* model)
-    : SettingsPage(parent, sdk, model), m_deviceLabel(new QLabel(this)),
-      m_promptLabel(new QLabel(vyTr("Please select firmware file"), this)), m_fileEdit(new QLineEdit(this)),
-      m_selectButton(new QPushButton(vyTr("Select"), this)), m_setButton(new QPushButton(vyTr("Set"), this)),
-      m_setAllButton(new QPushButton(vyTr("Set All"), this))
+    : SettingsPage(parent, client, model), m_deviceLabel(new QLabel(this)),
+      m_promptLabel(new QLabel(translated("Please select firmware file"), this)), m_fileEdit(new QLineEdit(this)),
+      m_selectButton(new QPushButton(translated("Select"), this)), m_setButton(new QPushButton(translated("Set"), this)),
+      m_setAllButton(new QPushButton(translated("Set All"), this))
 {
     setObjectName(QStringLiteral("versionPage"));
     m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
@@ -40,16 +40,16 @@ void VersionPage::showDevice(DeviceRecord* device)
         return;
     }
     m_deviceLabel->setText(
-        QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+        QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
 }
 
 void VersionPage::onClickFirmwareButton(bool)
 {
     QFileDialog dialog(this);
-    dialog.setWindowTitle(vyTr("Select File"));
+    dialog.setWindowTitle(translated("Select File"));
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({vyTr("Firmware images (*.bin *.img *.fw *.upg *.tar *.tgz *.tar.gz *.zip)"),
-                           vyTr("All files (*)")});
+    dialog.setNameFilters({translated("Firmware images (*.bin *.img *.fw *.upg *.tar *.tgz *.tar.gz *.zip)"),
+                           translated("All files (*)")});
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList files = dialog.selectedFiles();
@@ -73,20 +73,20 @@ void VersionPage::runUpgrade(const QList<DeviceRecord*>& devices, bool setAll)
 {
     const QString file = m_fileEdit->text();
     if (file.isEmpty()) {
-        showToast(vyTr("Please input upgrade server address"));
+        showToast(translated("Please input upgrade server address"));
         return;
     }
-    if (devices.isEmpty() || !confirmDeviceJob(jobParent(), vyTr(UpgradeTitle), devices,
+    if (devices.isEmpty() || !confirmDeviceJob(jobParent(), translated(UpgradeTitle), devices,
                                                setAll && m_model && m_model->checkedDevices().isEmpty()))
         return;
     QList<DeviceRecord*> targets = devices;
     while (!targets.isEmpty()) {
         QList<DeviceResult> results;
         {
-            SetVersionInfoJob job(jobParent(), m_sdk);
+            SetVersionInfoJob job(jobParent(), m_client);
             job.setLists(targets, file);
-            job.setWindowTitle(vyTr(UpgradeTitle));
-            job.setMessage(vyTr(UpgradeTitle));
+            job.setWindowTitle(translated(UpgradeTitle));
+            job.setMessage(translated(UpgradeTitle));
             job.centerOn(jobParent());
             job.start();
             job.exec();
@@ -99,7 +99,7 @@ void VersionPage::runUpgrade(const QList<DeviceRecord*>& devices, bool setAll)
         }
         // A dialog rather than a toast: with many devices the operator has to be
         // able to read every line, and a failed upgrade must not pass unnoticed.
-        ResultListDialog list(jobParent(), vyTr("Firmware upgrade result"), results);
+        ResultListDialog list(jobParent(), translated("Firmware upgrade result"), results);
         list.centerOn(jobParent());
         if (list.exec() != ResultListDialog::Retry)
             return;

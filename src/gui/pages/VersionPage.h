@@ -15,7 +15,7 @@ class VersionPage : public SettingsPage
     Q_OBJECT
 
 public:
-    VersionPage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    VersionPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
 

@@ -49,15 +49,15 @@ PixmapButton* makeMuteButton(QWidget* parent, const char* name)
 
 } // namespace
 
-VolumePage::VolumePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model)
-    : SettingsPage(parent, sdk, model), m_titleLabel(new QLabel(this)),
-      m_testButton(new QPushButton(vyTr("Audio test"), this)), m_inputLabel(new QLabel(this)),
+VolumePage::VolumePage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
+    : SettingsPage(parent, client, model), m_titleLabel(new QLabel(this)),
+      m_testButton(new QPushButton(translated("Audio test"), this)), m_inputLabel(new QLabel(this)),
       m_microphoneButton(makeMuteButton(this, "microphoneButton")),
       m_inputSlider(makeSlider(this, "inputSlider")), m_outputLabel(new QLabel(this)),
       m_audioButton(makeMuteButton(this, "audioButton")), m_outputSlider(makeSlider(this, "outputSlider")),
-      m_autoMuteLabel(new QLabel(QStringLiteral("%1 : ").arg(vyTr("Auto Mutex")), this)),
-      m_autoMuteBox(new QCheckBox(this)), m_setButton(new QPushButton(vyTr("Set"), this)),
-      m_setAllButton(new QPushButton(vyTr("Set All"), this))
+      m_autoMuteLabel(new QLabel(QStringLiteral("%1 : ").arg(translated("Auto Mutex")), this)),
+      m_autoMuteBox(new QCheckBox(this)), m_setButton(new QPushButton(translated("Set"), this)),
+      m_setAllButton(new QPushButton(translated("Set All"), this))
 {
     setObjectName(QStringLiteral("audioPage"));
     m_titleLabel->setObjectName(QStringLiteral("deviceLabel"));
@@ -82,7 +82,7 @@ VolumePage::VolumePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* m
 
 void VolumePage::showValue(QLabel* label, PixmapButton* button, const char* name, int value)
 {
-    label->setText(QStringLiteral("%1 : %2").arg(vyTr(name)).arg(value));
+    label->setText(QStringLiteral("%1 : %2").arg(translated(name)).arg(value));
     button->setAlternate(value == 0);
 }
 
@@ -92,7 +92,7 @@ void VolumePage::showDevice(DeviceRecord* device)
     int output = 0;
     if (device) {
         m_titleLabel->setText(
-            QStringLiteral("%1 %2-%3").arg(vyTr("Current Device"), device->name(), device->uid()));
+            QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
         input = device->intValue(MicVolumeKey);
         output = device->intValue(OutVolumeKey);
         m_autoMuteBox->setChecked(device->autoMute() != 0);

@@ -19,7 +19,7 @@ public:
     static constexpr int MaxVolume = 100;
     static constexpr int IconWidth = 20;
 
-    VolumePage(QWidget* parent, ProtocolClient* sdk, DeviceTableModel* model);
+    VolumePage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
 

@@ -10,7 +10,7 @@ WaitDialog::WaitDialog(QWidget* parent) : Dialog(parent)
 {
     // Minimised, a modal job would leave the main window blocked with nothing to show why.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setWindowTitle(vyTr("Please wait"));
+    setWindowTitle(translated("Please wait"));
     // A stopped job may still emit workFinished() on its way out, and that queued signal
     // arrives after the dialog has been rejected, possibly after a new job started.
     // The relay runs on the emitting thread and stamps the signal with the job that

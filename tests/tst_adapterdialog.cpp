@@ -24,7 +24,7 @@ std::unique_ptr<AdapterList> threeAdapters()
 }
 } // namespace
 
-class TestNetworkDialog : public QObject
+class TestAdapterDialog : public QObject
 {
     Q_OBJECT
 private slots:
@@ -35,12 +35,12 @@ private slots:
     void okWithoutAdaptersChangesNothing();
 };
 
-void TestNetworkDialog::initTestCase()
+void TestAdapterDialog::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
 }
 
-void TestNetworkDialog::entriesAndPreselection()
+void TestAdapterDialog::entriesAndPreselection()
 {
     AdapterDialog dialog;
     dialog.setList(threeAdapters());
@@ -57,7 +57,7 @@ void TestNetworkDialog::entriesAndPreselection()
     QCOMPARE(again.findChild<QComboBox*>()->currentIndex(), 0);
 }
 
-void TestNetworkDialog::okStoresTheChoice()
+void TestAdapterDialog::okStoresTheChoice()
 {
     AdapterDialog dialog;
     dialog.setList(threeAdapters());
@@ -68,7 +68,7 @@ void TestNetworkDialog::okStoresTheChoice()
     QCOMPARE(AppConfig().network(), QStringLiteral("eth1"));
 }
 
-void TestNetworkDialog::okWithoutAdaptersChangesNothing()
+void TestAdapterDialog::okWithoutAdaptersChangesNothing()
 {
     {
         AppConfig c;
@@ -83,5 +83,5 @@ void TestNetworkDialog::okWithoutAdaptersChangesNothing()
     QCOMPARE(AppConfig().network(), QStringLiteral("keep"));
 }
 
-QTEST_MAIN(TestNetworkDialog)
-#include "tst_networkdialog.moc"
+QTEST_MAIN(TestAdapterDialog)
+#include "tst_adapterdialog.moc"

@@ -296,4 +296,4 @@ void TestAudioCapture::closeJoinsBothThreads()
 }
 
 QTEST_GUILESS_MAIN(TestAudioCapture)
-#include "tst_coreaudio.moc"
+#include "tst_audiocapture.moc"

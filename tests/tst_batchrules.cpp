@@ -8,7 +8,7 @@
 
 #include <QtTest>
 
-class TestSettingRules : public QObject
+class TestBatchRules : public QObject
 {
     Q_OBJECT
 private slots:
@@ -30,7 +30,7 @@ private slots:
     void probeFindsTheHolder();
 };
 
-void TestSettingRules::addressCheck_data()
+void TestBatchRules::addressCheck_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
@@ -46,14 +46,14 @@ void TestSettingRules::addressCheck_data()
     QTest::newRow("letters") << "a.b.c.d" << false;
 }
 
-void TestSettingRules::addressCheck()
+void TestBatchRules::addressCheck()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QCOMPARE(BatchRules::isValidAddress(text), valid);
 }
 
-void TestSettingRules::staticAddress_data()
+void TestBatchRules::staticAddress_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("netmask");
@@ -75,7 +75,7 @@ void TestSettingRules::staticAddress_data()
     QTest::newRow("bad gateway text") << "192.168.1.10" << "255.255.255.0" << "192.168.1" << false;
 }
 
-void TestSettingRules::staticAddress()
+void TestBatchRules::staticAddress()
 {
     QFETCH(QString, address);
     QFETCH(QString, netmask);
@@ -85,7 +85,7 @@ void TestSettingRules::staticAddress()
     QVERIFY2(why.isEmpty() == accepted, qPrintable(why));
 }
 
-void TestSettingRules::consecutiveAddresses_data()
+void TestBatchRules::consecutiveAddresses_data()
 {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("netmask");
@@ -102,7 +102,7 @@ void TestSettingRules::consecutiveAddresses_data()
     QTest::newRow("bad mask") << "192.168.1.5" << "255.0.255.0" << 1 << QStringList{};
 }
 
-void TestSettingRules::consecutiveAddresses()
+void TestBatchRules::consecutiveAddresses()
 {
     QFETCH(QString, first);
     QFETCH(QString, netmask);
@@ -113,7 +113,7 @@ void TestSettingRules::consecutiveAddresses()
     QCOMPARE(error.isEmpty(), !expected.isEmpty());
 }
 
-void TestSettingRules::macCheck_data()
+void TestBatchRules::macCheck_data()
 {
     QTest::addColumn<QString>("mac");
     QTest::addColumn<bool>("accepted");
@@ -129,14 +129,14 @@ void TestSettingRules::macCheck_data()
     QTest::newRow("empty") << "" << false;
 }
 
-void TestSettingRules::macCheck()
+void TestBatchRules::macCheck()
 {
     QFETCH(QString, mac);
     QFETCH(bool, accepted);
     QCOMPARE(BatchRules::checkMac(mac).isEmpty(), accepted);
 }
 
-void TestSettingRules::macSuccessor_data()
+void TestBatchRules::macSuccessor_data()
 {
     QTest::addColumn<QString>("mac");
     QTest::addColumn<QString>("next");
@@ -151,7 +151,7 @@ void TestSettingRules::macSuccessor_data()
     QTest::newRow("empty") << "" << "";
 }
 
-void TestSettingRules::macSuccessor()
+void TestBatchRules::macSuccessor()
 {
     QFETCH(QString, mac);
     QFETCH(QString, next);
@@ -159,7 +159,7 @@ void TestSettingRules::macSuccessor()
 }
 
 // What a device receives instead of the typed password: never the password itself.
-void TestSettingRules::passwordDigest_data()
+void TestBatchRules::passwordDigest_data()
 {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("digest");
@@ -170,14 +170,14 @@ void TestSettingRules::passwordDigest_data()
     QTest::newRow("JSON characters") << R"("quote\back)" << "2a0b602915a5d609a0601b433f38cc56";
 }
 
-void TestSettingRules::passwordDigest()
+void TestBatchRules::passwordDigest()
 {
     QFETCH(QString, password);
     QFETCH(QString, digest);
     QCOMPARE(BatchRules::passwordDigest(password), digest);
 }
 
-void TestSettingRules::numbering_data()
+void TestBatchRules::numbering_data()
 {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QStringList>("expected");
@@ -189,7 +189,7 @@ void TestSettingRules::numbering_data()
     QTest::newRow("not a pattern") << "{m} {n:x}" << QStringList{"{m} {n:x}"};
 }
 
-void TestSettingRules::numbering()
+void TestBatchRules::numbering()
 {
     QFETCH(QString, pattern);
     QFETCH(QStringList, expected);
@@ -198,7 +198,7 @@ void TestSettingRules::numbering()
 }
 
 // An address or MAC that another listed device holds is refused; the device's own is not a conflict.
-void TestSettingRules::conflicts()
+void TestBatchRules::conflicts()
 {
     const QList<BatchRules::Holder> listed = {{"02:00:00:00:00:01", "198.18.1.1", "Hall"},
                                               {"02:00:00:00:00:02", "198.18.1.8", "Gate"}};
@@ -210,7 +210,7 @@ void TestSettingRules::conflicts()
 
 // The probe against a real host: the far namespace's kernel answers for its own
 // address, nobody for a free one, and one window covers the whole batch.
-void TestSettingRules::probeFindsTheHolder()
+void TestBatchRules::probeFindsTheHolder()
 {
     ORVANE_REQUIRE_NETNS();
     NetNamespacePair pair;
@@ -250,5 +250,5 @@ void TestSettingRules::probeFindsTheHolder()
     client.close();
 }
 
-QTEST_GUILESS_MAIN(TestSettingRules)
-#include "tst_settingrules.moc"
+QTEST_GUILESS_MAIN(TestBatchRules)
+#include "tst_batchrules.moc"

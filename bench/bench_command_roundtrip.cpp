@@ -40,7 +40,7 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 1000;
     QString reason;
     if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_sdk_roundtrip: %s\n", qPrintable(reason));
+        fprintf(stderr, "bench_command_roundtrip: %s\n", qPrintable(reason));
         return 2;
     }
     NetNamespacePair pair;
@@ -50,16 +50,16 @@ int main(int argc, char** argv)
     EmulatedSegment segment;
     QString error;
     if (!segment.start(pair, DeviceConfig, 1, &error)) {
-        fprintf(stderr, "bench_sdk_roundtrip: %s\n", qPrintable(error));
+        fprintf(stderr, "bench_command_roundtrip: %s\n", qPrintable(error));
         return 1;
     }
 
     int status = 0;
     {
-        ProtocolClient sdk;
+        ProtocolClient client;
         {
             NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
-            sdk.open(&adapter);
+            client.open(&adapter);
         }
         DeviceRecord* plain = EmulatedSegment::deviceRecord(2);
         DeviceRecord* silent = EmulatedSegment::deviceRecord(1);
@@ -67,10 +67,10 @@ int main(int argc, char** argv)
         // Until the capture handle is open, commands go out but answers are lost.
         QElapsedTimer warm;
         warm.start();
-        while (sdk.playVolume(plain) != 0 && warm.elapsed() < 20000) {
+        while (client.playVolume(plain) != 0 && warm.elapsed() < 20000) {
         }
         for (int i = 0; i < 50; ++i)
-            sdk.setDeviceVolume(plain, 5, 5, 0);
+            client.setDeviceVolume(plain, 5, 5, 0);
 
         std::vector<double> micros;
         micros.reserve(size_t(rounds));
@@ -81,7 +81,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < rounds; ++i) {
             QElapsedTimer timer;
             timer.start();
-            const int result = sdk.setDeviceVolume(plain, i % 10, 9 - i % 10, i & 1);
+            const int result = client.setDeviceVolume(plain, i % 10, 9 - i % 10, i & 1);
             const double us = double(timer.nsecsElapsed()) / 1000.0;
             if (result != 0)
                 ++failed;
@@ -97,7 +97,7 @@ int main(int argc, char** argv)
         const double processBefore = cpuSeconds(RUSAGE_SELF);
         QElapsedTimer wait;
         wait.start();
-        const int silentResult = sdk.playVolume(silent);
+        const int silentResult = client.playVolume(silent);
         const double waitWall = double(wait.nsecsElapsed()) / 1e9;
         const double threadCpu = cpuSeconds(RUSAGE_THREAD) - threadBefore;
         const double processCpu = cpuSeconds(RUSAGE_SELF) - processBefore;

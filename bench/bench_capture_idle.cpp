@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     const int seconds = argc > 1 ? atoi(argv[1]) : 10;
     QString reason;
     if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_qpcap_idle: %s\n", qPrintable(reason));
+        fprintf(stderr, "bench_capture_idle: %s\n", qPrintable(reason));
         return 2;
     }
     NetNamespacePair pair;

@@ -33,7 +33,7 @@ private:
 
 } // namespace
 
-class TestVyThread : public QObject
+class TestWorkerThread : public QObject
 {
     Q_OBJECT
 private slots:
@@ -46,7 +46,7 @@ private slots:
     void stopWaitDeleteLeavesNoThread();
 };
 
-void TestVyThread::nullAndStopFlags()
+void TestWorkerThread::nullAndStopFlags()
 {
     LoopThread* none = nullptr;
     WorkerThread::release(none);
@@ -58,7 +58,7 @@ void TestVyThread::nullAndStopFlags()
     QVERIFY(WorkerThread::shouldStop(&t));
 }
 
-void TestVyThread::stopBeforeStartIsForgotten()
+void TestWorkerThread::stopBeforeStartIsForgotten()
 {
     LoopThread* t = new LoopThread;
     t->stop();
@@ -69,7 +69,7 @@ void TestVyThread::stopBeforeStartIsForgotten()
     QCOMPARE(g_destroyed.load(), 1);
 }
 
-void TestVyThread::endsByItselfAndCanStartAgain()
+void TestWorkerThread::endsByItselfAndCanStartAgain()
 {
     LoopThread t(true);
     for (int round = 0; round < 2; ++round) {
@@ -82,14 +82,14 @@ void TestVyThread::endsByItselfAndCanStartAgain()
     }
 }
 
-void TestVyThread::releaseJoinsAndDestroysOnce_data()
+void TestWorkerThread::releaseJoinsAndDestroysOnce_data()
 {
     QTest::addColumn<bool>("bodyEnded");
     QTest::newRow("still running") << false;
     QTest::newRow("body already ended") << true;
 }
 
-void TestVyThread::releaseJoinsAndDestroysOnce()
+void TestWorkerThread::releaseJoinsAndDestroysOnce()
 {
     QFETCH(bool, bodyEnded);
     LoopThread* slot = new LoopThread(bodyEnded);
@@ -105,7 +105,7 @@ void TestVyThread::releaseJoinsAndDestroysOnce()
     QVERIFY(timer.elapsed() < 2000);
 }
 
-void TestVyThread::stopWaitDeleteLeavesNoThread()
+void TestWorkerThread::stopWaitDeleteLeavesNoThread()
 {
     const int before = settledThreadCount();
     for (int i = 0; i < 20; ++i) {
@@ -120,5 +120,5 @@ void TestVyThread::stopWaitDeleteLeavesNoThread()
     QTRY_VERIFY(processThreadCount() <= before);
 }
 
-QTEST_GUILESS_MAIN(TestVyThread)
-#include "tst_vythread.moc"
+QTEST_GUILESS_MAIN(TestWorkerThread)
+#include "tst_workerthread.moc"

@@ -352,4 +352,4 @@ void TestCaptureEngine::replyToTheFirstFrameIsNotLost()
 }
 
 QTEST_GUILESS_MAIN(TestCaptureEngine)
-#include "tst_qpcap.moc"
+#include "tst_captureengine.moc"

@@ -129,7 +129,7 @@ struct DeviceRef
 class Found
 {
 public:
-    Found(ProtocolClient& sdk, int timeoutMs = SearchMs) { sdk.search(m_devices, timeoutMs, false); }
+    Found(ProtocolClient& client, int timeoutMs = SearchMs) { client.search(m_devices, timeoutMs, false); }
     ~Found()
     {
         for (DeviceRecord* device : qAsConst(m_devices))
@@ -268,8 +268,8 @@ private:
     QProcess m_process;
 };
 
-// Opens sdk on the near end of pair, its capture threads inside the near namespace.
-bool openNear(ProtocolClient& sdk, const NetNamespacePair& pair, QString* error)
+// Opens client on the near end of pair, its capture threads inside the near namespace.
+bool openNear(ProtocolClient& client, const NetNamespacePair& pair, QString* error)
 {
     NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
     RawPacketSocket probe;
@@ -285,17 +285,17 @@ bool openNear(ProtocolClient& sdk, const NetNamespacePair& pair, QString* error)
     const uint8_t mask[4] = {255, 255, 255, 0};
     memcpy(adapter.ip, ip, 4);
     memcpy(adapter.mask, mask, 4);
-    sdk.open(&adapter);
+    client.open(&adapter);
     return true;
 }
 
 // A capture handle opens asynchronously; until it does, replies are lost.
-bool waitUntilDevicesAnswer(ProtocolClient& sdk)
+bool waitUntilDevicesAnswer(ProtocolClient& client)
 {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 15000) {
-        Found found(sdk, 200);
+        Found found(client, 200);
         if (!found.all().isEmpty())
             return true;
     }
@@ -345,8 +345,8 @@ using Observe = std::function<QString(ProtocolClient&, const EmulatorProcess&, D
 
 Observe searched(std::function<QString(const DeviceRecord*)> field)
 {
-    return [field](ProtocolClient& sdk, const EmulatorProcess&, DeviceRecord* device) {
-        Found found(sdk);
+    return [field](ProtocolClient& client, const EmulatorProcess&, DeviceRecord* device) {
+        Found found(client);
         const QList<DeviceRecord*> records = found.from(macOf(device));
         return records.size() == 1 ? field(records.first())
                                    : QStringLiteral("%1 search replies").arg(records.size());
@@ -365,9 +365,9 @@ Observe methodsReceived()
 
 Observe sipRead()
 {
-    return [](ProtocolClient& sdk, const EmulatorProcess&, DeviceRecord* device) {
+    return [](ProtocolClient& client, const EmulatorProcess&, DeviceRecord* device) {
         SipAccountSettings first, second;
-        if (sdk.getSipSettings(device, first, second) != 0)
+        if (client.getSipSettings(device, first, second) != 0)
             return QStringLiteral("GetSipSettings failed");
         return sipText(first) + QStringLiteral(" / ") + sipText(second);
     };
@@ -375,11 +375,11 @@ Observe sipRead()
 
 Observe rtpRead()
 {
-    return [](ProtocolClient& sdk, const EmulatorProcess&, DeviceRecord* device) {
+    return [](ProtocolClient& client, const EmulatorProcess&, DeviceRecord* device) {
         QList<RtpChannelSettings> channels;
         for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
             channels.append(RtpChannelSettings());
-        if (sdk.getRtpSettings(device, channels) != 0)
+        if (client.getRtpSettings(device, channels) != 0)
             return QStringLiteral("GetRtpSettings failed");
         return rtpText(channels);
     };
@@ -390,7 +390,7 @@ Observe rtpRead()
 Q_DECLARE_METATYPE(Command)
 Q_DECLARE_METATYPE(Observe)
 
-class TestSdkEmulator : public QObject
+class TestWireFormat : public QObject
 {
     Q_OBJECT
 private slots:
@@ -410,11 +410,11 @@ private slots:
 private:
     std::unique_ptr<NetNamespacePair> m_pair;
     std::unique_ptr<EmulatorProcess> m_emulator;
-    std::unique_ptr<ProtocolClient> m_sdk;
+    std::unique_ptr<ProtocolClient> m_client;
     Recorder m_recorder;
 };
 
-void TestSdkEmulator::initTestCase()
+void TestWireFormat::initTestCase()
 {
     // Every frame would otherwise be echoed as a debug line.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
@@ -424,21 +424,21 @@ void TestSdkEmulator::initTestCase()
     m_emulator = std::make_unique<EmulatorProcess>();
     QString error;
     QVERIFY2(m_emulator->start(*m_pair, DeviceConfig, PlainCount, &error), qPrintable(error));
-    m_sdk = std::make_unique<ProtocolClient>();
-    m_sdk->setObserver(&m_recorder);
-    QVERIFY2(openNear(*m_sdk, *m_pair, &error), qPrintable(error));
-    QVERIFY2(waitUntilDevicesAnswer(*m_sdk), "no device answered a search");
+    m_client = std::make_unique<ProtocolClient>();
+    m_client->setObserver(&m_recorder);
+    QVERIFY2(openNear(*m_client, *m_pair, &error), qPrintable(error));
+    QVERIFY2(waitUntilDevicesAnswer(*m_client), "no device answered a search");
 }
 
-void TestSdkEmulator::cleanupTestCase()
+void TestWireFormat::cleanupTestCase()
 {
     // The capture threads go before the namespace that holds their interface.
-    m_sdk.reset();
+    m_client.reset();
     m_emulator.reset();
     m_pair.reset();
 }
 
-void TestSdkEmulator::everyOperationReachesTheDevice_data()
+void TestWireFormat::everyOperationReachesTheDevice_data()
 {
     QTest::addColumn<int>("number");
     QTest::addColumn<Command>("command");
@@ -448,17 +448,17 @@ void TestSdkEmulator::everyOperationReachesTheDevice_data()
     int k = FirstPlain;
     const QString awkwardName = QStringLiteral("Hall \"7\" \\ \u00e9\u4e2d");
     QTest::newRow("SetName, quotes and non-ASCII")
-        << k++ << Command([awkwardName](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setName(d, awkwardName); })
+        << k++ << Command([awkwardName](ProtocolClient& client, DeviceRecord* d) { return client.setName(d, awkwardName); })
         << searched([](const DeviceRecord* d) { return d->name(); }) << awkwardName;
     QTest::newRow("SetSN") << k++
-                           << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setSN(d, "SN-ABC-0013"); })
+                           << Command([](ProtocolClient& client, DeviceRecord* d) { return client.setSN(d, "SN-ABC-0013"); })
                            << searched([](const DeviceRecord* d) { return d->sn(); }) << "SN-ABC-0013";
-    QTest::newRow("SetIp dhcp") << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setIpDhcp(d); })
+    QTest::newRow("SetIp dhcp") << k++ << Command([](ProtocolClient& client, DeviceRecord* d) { return client.setIpDhcp(d); })
                                 << searched([](const DeviceRecord* d) { return d->ipMode(); }) << "dhcp";
     // The device answers from its new address from then on.
     QTest::newRow("SetIp static")
-        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) {
-               return sdk.setIpStatic(d, "198.18.2.15", "198.18.2.254", "255.255.255.0", "198.18.2.53", "");
+        << k++ << Command([](ProtocolClient& client, DeviceRecord* d) {
+               return client.setIpStatic(d, "198.18.2.15", "198.18.2.254", "255.255.255.0", "198.18.2.53", "");
            })
         << searched([](const DeviceRecord* d) {
                return QStringList{ipText(ipOf(d)), d->ipMode(), d->ip(), d->gateway(), d->netmask(), d->dns1(),
@@ -467,14 +467,14 @@ void TestSdkEmulator::everyOperationReachesTheDevice_data()
            })
         << "198.18.2.15|static|198.18.2.15|198.18.2.254|255.255.255.0|198.18.2.53|";
     QTest::newRow("SetServer")
-        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setServer(d, "198.18.3.3", 8088); })
+        << k++ << Command([](ProtocolClient& client, DeviceRecord* d) { return client.setServer(d, "198.18.3.3", 8088); })
         << searched([](const DeviceRecord* d) {
                return d->value(QStringLiteral("serverIp")) + ':' + d->value(QStringLiteral("serverPort"));
            })
         << "198.18.3.3:8088";
     QTest::newRow("SetDeviceInfo")
-        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) {
-               return sdk.setDeviceInfo(d, "0571", "1017", "Gate 17", 3, "A1", "B2", "C3", "D4");
+        << k++ << Command([](ProtocolClient& client, DeviceRecord* d) {
+               return client.setDeviceInfo(d, "0571", "1017", "Gate 17", 3, "A1", "B2", "C3", "D4");
            })
         << searched([](const DeviceRecord* d) {
                QStringList parts{d->name()};
@@ -485,10 +485,10 @@ void TestSdkEmulator::everyOperationReachesTheDevice_data()
            })
         << "Gate 17|0571|1017|3|A1|B2|C3|D4";
     QTest::newRow("PlayVolume") << k++
-                                << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.playVolume(d); })
+                                << Command([](ProtocolClient& client, DeviceRecord* d) { return client.playVolume(d); })
                                 << methodsReceived() << "PlayVolume";
     QTest::newRow("SetDeviceVolume")
-        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setDeviceVolume(d, 3, 9, 1); })
+        << k++ << Command([](ProtocolClient& client, DeviceRecord* d) { return client.setDeviceVolume(d, 3, 9, 1); })
         << searched([](const DeviceRecord* d) {
                return QStringLiteral("%1 %2 %3")
                    .arg(d->value(QStringLiteral("micVolume")), d->value(QStringLiteral("outVolume")))
@@ -496,37 +496,37 @@ void TestSdkEmulator::everyOperationReachesTheDevice_data()
            })
         << "3 9 1";
     QTest::newRow("SetAccountPassword")
-        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) {
-               return sdk.setAccountPassword(d, "operator", QStringLiteral("pa\"ss\\w0rd"));
+        << k++ << Command([](ProtocolClient& client, DeviceRecord* d) {
+               return client.setAccountPassword(d, "operator", QStringLiteral("pa\"ss\\w0rd"));
            })
         << searched([](const DeviceRecord* d) { return d->account() + '|' + d->password(); })
         << "operator|pa\"ss\\w0rd";
     QTest::newRow("SetSipSettings")
-        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) {
-               return sdk.setSipSettings(d, sip("2001", "s\"cret", "Front", "198.18.6.6", "5061"),
+        << k++ << Command([](ProtocolClient& client, DeviceRecord* d) {
+               return client.setSipSettings(d, sip("2001", "s\"cret", "Front", "198.18.6.6", "5061"),
                                          sip("2002", "x", "", "198.18.6.7", "5062"));
            })
         << sipRead() << "2001|s\"cret|Front|198.18.6.6|5061 / 2002|x||198.18.6.7|5062";
-    QTest::newRow("GetSipSettings") << int(Preset) << Command([](ProtocolClient& sdk, DeviceRecord* d) {
+    QTest::newRow("GetSipSettings") << int(Preset) << Command([](ProtocolClient& client, DeviceRecord* d) {
         SipAccountSettings first, second;
-        return sdk.getSipSettings(d, first, second);
+        return client.getSipSettings(d, first, second);
     }) << sipRead() << "1011|pw11|Desk|198.18.5.5|5070 / ||||5060";
     QTest::newRow("SetRtpSettings")
-        << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.setRtpSettings(d, tenChannels()); })
+        << k++ << Command([](ProtocolClient& client, DeviceRecord* d) { return client.setRtpSettings(d, tenChannels()); })
         << rtpRead() << rtpText(tenChannels());
-    QTest::newRow("GetRtpSettings") << int(Preset) << Command([](ProtocolClient& sdk, DeviceRecord* d) {
+    QTest::newRow("GetRtpSettings") << int(Preset) << Command([](ProtocolClient& client, DeviceRecord* d) {
         QList<RtpChannelSettings> channels;
         for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
             channels.append(RtpChannelSettings());
-        return sdk.getRtpSettings(d, channels);
+        return client.getRtpSettings(d, channels);
     }) << rtpRead() << "3:1,239.1.2.3,5004";
-    QTest::newRow("reboot") << k++ << Command([](ProtocolClient& sdk, DeviceRecord* d) { return sdk.reboot(d); })
+    QTest::newRow("reboot") << k++ << Command([](ProtocolClient& client, DeviceRecord* d) { return client.reboot(d); })
                             << methodsReceived() << "reboot";
     const int resetNumber = k++;
-    QTest::newRow("ResetDefault") << resetNumber << Command([](ProtocolClient& sdk, DeviceRecord* d) {
-        if (sdk.setName(d, "Temporary") != 0 || sdk.setDeviceVolume(d, 1, 1, 1) != 0)
+    QTest::newRow("ResetDefault") << resetNumber << Command([](ProtocolClient& client, DeviceRecord* d) {
+        if (client.setName(d, "Temporary") != 0 || client.setDeviceVolume(d, 1, 1, 1) != 0)
             return -2;
-        return sdk.resetDefault(d);
+        return client.resetDefault(d);
     }) << searched([](const DeviceRecord* d) {
         return d->name() + '|' + d->value(QStringLiteral("micVolume"));
     }) << QStringLiteral("Device %1|5").arg(resetNumber);
@@ -534,7 +534,7 @@ void TestSdkEmulator::everyOperationReachesTheDevice_data()
 }
 
 // Each row works on a device of its own, found by a search as the program finds it.
-void TestSdkEmulator::everyOperationReachesTheDevice()
+void TestWireFormat::everyOperationReachesTheDevice()
 {
     QFETCH(int, number);
     QFETCH(Command, command);
@@ -543,7 +543,7 @@ void TestSdkEmulator::everyOperationReachesTheDevice()
 
     DeviceRecord* device = nullptr;
     {
-        Found found(*m_sdk);
+        Found found(*m_client);
         const QList<DeviceRecord*> records = found.of(number);
         QCOMPARE(records.size(), 1);
         device = records.first();
@@ -555,20 +555,20 @@ void TestSdkEmulator::everyOperationReachesTheDevice()
         ~Release() { d->release(); }
     } release{device};
 
-    QCOMPARE(command(*m_sdk, device), 0);
-    QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::Success);
-    QCOMPARE(observe(*m_sdk, *m_emulator, device), expected);
+    QCOMPARE(command(*m_client, device), 0);
+    QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Success);
+    QCOMPARE(observe(*m_client, *m_emulator, device), expected);
 }
 
-void TestSdkEmulator::setMacMovesTheDevice()
+void TestWireFormat::setMacMovesTheDevice()
 {
     const int number = FirstPlain + PlainCount - 1;
     const QString oldMac = macText(deviceMac(number));
     const QString newMac = QStringLiteral("02:00:00:00:7e:%1").arg(number, 2, 16, QLatin1Char('0'));
     DeviceRef ref(number);
-    QCOMPARE(m_sdk->setMac(ref.device, newMac), 0);
+    QCOMPARE(m_client->setMac(ref.device, newMac), 0);
     {
-        Found found(*m_sdk);
+        Found found(*m_client);
         QCOMPARE(found.from(oldMac).size(), 0);
         QCOMPARE(found.from(newMac).size(), 1);
         QCOMPARE(found.from(newMac).first()->mac(), newMac);
@@ -577,14 +577,14 @@ void TestSdkEmulator::setMacMovesTheDevice()
     QCOMPARE(macOf(ref.device), newMac);
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(m_sdk->playVolume(ref.device), 0);
+    QCOMPARE(m_client->playVolume(ref.device), 0);
     QVERIFY(timer.elapsed() < PromptMs);
     QCOMPARE(m_emulator->commandsTo(newMac).size(), 1);
     QCOMPARE(m_emulator->commandsTo(newMac).first().value(QStringLiteral("method")).toString(),
              QStringLiteral("PlayVolume"));
 }
 
-void TestSdkEmulator::misbehavingDevices_data()
+void TestWireFormat::misbehavingDevices_data()
 {
     QTest::addColumn<int>("number");
     QTest::addColumn<int>("result");
@@ -611,7 +611,7 @@ void TestSdkEmulator::misbehavingDevices_data()
     QTest::newRow("silent") << int(Silent) << -1 << int(O::NoAnswer) << true << 0 << "" << -1;
 }
 
-void TestSdkEmulator::misbehavingDevices()
+void TestWireFormat::misbehavingDevices()
 {
     QFETCH(int, number);
     QFETCH(int, result);
@@ -623,7 +623,7 @@ void TestSdkEmulator::misbehavingDevices()
 
     const qint64 since = m_recorder.now();
     {
-        Found found(*m_sdk);
+        Found found(*m_client);
         const QList<DeviceRecord*> records = found.of(number);
         QCOMPARE(records.size(), searchRecords);
         for (const DeviceRecord* record : records) {
@@ -636,12 +636,12 @@ void TestSdkEmulator::misbehavingDevices()
     }
 
     DeviceRef ref(number);
-    const uint32_t id = m_sdk->nextId();
+    const uint32_t id = m_client->nextId();
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(m_sdk->playVolume(ref.device), result);
+    QCOMPARE(m_client->playVolume(ref.device), result);
     const qint64 elapsed = timer.elapsed();
-    QCOMPARE(int(m_sdk->lastOutcome()), outcome);
+    QCOMPARE(int(m_client->lastOutcome()), outcome);
     if (timesOut)
         QVERIFY2(elapsed >= TimeoutLowMs && elapsed < TimeoutHighMs, qPrintable(QString::number(elapsed)));
     else
@@ -668,14 +668,14 @@ void TestSdkEmulator::misbehavingDevices()
         QCOMPARE(m_emulator->commandsTo(macText(deviceMac(number))).size(), 1);
 }
 
-void TestSdkEmulator::cancelEndsTheWaitAtOnce_data()
+void TestWireFormat::cancelEndsTheWaitAtOnce_data()
 {
     QTest::addColumn<bool>("search");
     QTest::newRow("command") << false;
     QTest::newRow("search") << true;
 }
 
-void TestSdkEmulator::cancelEndsTheWaitAtOnce()
+void TestWireFormat::cancelEndsTheWaitAtOnce()
 {
     QFETCH(bool, search);
     DeviceRef silent(Silent);
@@ -683,18 +683,18 @@ void TestSdkEmulator::cancelEndsTheWaitAtOnce()
     timer.start();
     std::thread canceller([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(CancelAfterMs));
-        m_sdk->cancelWait();
+        m_client->cancelWait();
     });
     int result = 0;
     int found = 0;
     if (search) {
         QList<DeviceRecord*> devices;
-        m_sdk->search(devices, 20000, false);
+        m_client->search(devices, 20000, false);
         found = devices.size();
         for (DeviceRecord* device : qAsConst(devices))
             device->release();
     } else {
-        result = m_sdk->playVolume(silent.device);
+        result = m_client->playVolume(silent.device);
     }
     const qint64 elapsed = timer.elapsed();
     canceller.join();
@@ -703,27 +703,27 @@ void TestSdkEmulator::cancelEndsTheWaitAtOnce()
         QVERIFY(found > 0);
     } else {
         QCOMPARE(result, -1);
-        QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::Cancelled);
+        QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
     }
     // The cancel belongs to that wait only.
     DeviceRef plain(FirstPlain + PlainCount - 2);
-    QCOMPARE(m_sdk->playVolume(plain.device), 0);
+    QCOMPARE(m_client->playVolume(plain.device), 0);
 }
 
 // A success that arrives after its command gave up must not be taken for the
 // answer to the command waiting at that moment.
-void TestSdkEmulator::lateReplyIsNotTakenForTheNextCommand()
+void TestWireFormat::lateReplyIsNotTakenForTheNextCommand()
 {
     DeviceRef late(Late);
     DeviceRef silent(Silent);
-    const uint32_t lateId = m_sdk->nextId();
+    const uint32_t lateId = m_client->nextId();
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(m_sdk->playVolume(late.device), -1);
-    QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
+    QCOMPARE(m_client->playVolume(late.device), -1);
+    QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
     const qint64 nextStart = m_recorder.now();
-    QCOMPARE(m_sdk->playVolume(silent.device), -1);
-    QCOMPARE(m_sdk->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
+    QCOMPARE(m_client->playVolume(silent.device), -1);
+    QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
     const qint64 nextEnd = m_recorder.now();
     QVERIFY(timer.elapsed() >= 2 * TimeoutLowMs);
 
@@ -738,7 +738,7 @@ void TestSdkEmulator::lateReplyIsNotTakenForTheNextCommand()
     QVERIFY(lateSeen);
 }
 
-void TestSdkEmulator::thousandDevicesAnswerOneSearch()
+void TestWireFormat::thousandDevicesAnswerOneSearch()
 {
     const int count = 1000;
     NetNamespacePair pair;
@@ -746,11 +746,11 @@ void TestSdkEmulator::thousandDevicesAnswerOneSearch()
     EmulatorProcess emulator;
     QString error;
     QVERIFY2(emulator.start(pair, "[]", count, &error), qPrintable(error));
-    ProtocolClient sdk;
-    QVERIFY2(openNear(sdk, pair, &error), qPrintable(error));
-    QVERIFY2(waitUntilDevicesAnswer(sdk), "no device answered a search");
+    ProtocolClient client;
+    QVERIFY2(openNear(client, pair, &error), qPrintable(error));
+    QVERIFY2(waitUntilDevicesAnswer(client), "no device answered a search");
 
-    const Found found(sdk, 3000);
+    const Found found(client, 3000);
     QCOMPARE(found.all().size(), count);
     QSet<QString> macs;
     for (const DeviceRecord* device : found.all()) {
@@ -773,5 +773,5 @@ void TestSdkEmulator::thousandDevicesAnswerOneSearch()
         device->release();
 }
 
-QTEST_GUILESS_MAIN(TestSdkEmulator)
-#include "tst_sdkemulator.moc"
+QTEST_GUILESS_MAIN(TestWireFormat)
+#include "tst_wireformat.moc"

@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? atoi(argv[1]) : 1000;
     QString reason;
     if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_qpcap_roundtrip: %s\n", qPrintable(reason));
+        fprintf(stderr, "bench_capture_roundtrip: %s\n", qPrintable(reason));
         return 2;
     }
     NetNamespacePair pair;

@@ -34,12 +34,12 @@ Adapter testAdapter()
     return adapter;
 }
 
-void inject(ProtocolClient& sdk, const QByteArray& text, const uint8_t* fromMac = DeviceMac,
+void inject(ProtocolClient& client, const QByteArray& text, const uint8_t* fromMac = DeviceMac,
             const uint8_t* toMac = OwnMac)
 {
     RawFrame* frame = CommandFrame::build(fromMac, DeviceIp, toMac, OwnIp, text.constData(), text.size());
     QVERIFY(frame);
-    sdk.onPacket(frame);
+    client.onPacket(frame);
     frame->release();
 }
 
@@ -56,11 +56,11 @@ int idOf(const QByteArray& text)
 // answer on the sending thread, before the protocol client starts waiting.
 struct FakeWire
 {
-    using Responder = std::function<void(ProtocolClient& sdk, int id, const QByteArray& text)>;
+    using Responder = std::function<void(ProtocolClient& client, int id, const QByteArray& text)>;
 
-    explicit FakeWire(ProtocolClient& sdk) : sdk(sdk)
+    explicit FakeWire(ProtocolClient& client) : client(client)
     {
-        sdk.setFrameSink([this](RawFrame* frame) {
+        client.setFrameSink([this](RawFrame* frame) {
             const QByteArray text(CommandFrame::text(*frame));
             {
                 QMutexLocker lock(&mutex);
@@ -69,10 +69,10 @@ struct FakeWire
             }
             frame->release();
             if (responder)
-                responder(this->sdk, idOf(text), text);
+                responder(this->client, idOf(text), text);
         });
         const Adapter adapter = testAdapter();
-        sdk.open(&adapter);
+        client.open(&adapter);
     }
 
     int count()
@@ -91,7 +91,7 @@ struct FakeWire
         return frames.isEmpty() ? QByteArray() : frames.last();
     }
 
-    ProtocolClient& sdk;
+    ProtocolClient& client;
     Responder responder;
     QMutex mutex; // guards frames and texts
     QList<QByteArray> frames;
@@ -100,8 +100,8 @@ struct FakeWire
 
 FakeWire::Responder answer(const char* pattern)
 {
-    return [pattern](ProtocolClient& sdk, int id, const QByteArray&) {
-        inject(sdk, QString::asprintf(pattern, id).toUtf8());
+    return [pattern](ProtocolClient& client, int id, const QByteArray&) {
+        inject(client, QString::asprintf(pattern, id).toUtf8());
     };
 }
 
@@ -151,7 +151,7 @@ QByteArray printedChannel(int i)
 Q_DECLARE_METATYPE(Command)
 Q_DECLARE_METATYPE(Outcome)
 
-class TestOrvaneSDK : public QObject
+class TestProtocolClient : public QObject
 {
     Q_OBJECT
 private slots:
@@ -181,25 +181,25 @@ private slots:
 
 // Devices know ids counting from 0 after each open; what was queued before
 // the open must not answer the new commands.
-void TestOrvaneSDK::idsCountFromZeroAfterOpen()
+void TestProtocolClient::idsCountFromZeroAfterOpen()
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
-    QCOMPARE(sdk.reboot(d.device), 0);
-    QCOMPARE(sdk.reboot(d.device), 0);
+    QCOMPARE(client.reboot(d.device), 0);
+    QCOMPARE(client.reboot(d.device), 0);
     QCOMPARE(idOf(wire.texts.value(0)), 0);
     QCOMPARE(idOf(wire.texts.value(1)), 1);
-    inject(sdk, "{\"id\":0,\"result\":\"success\"}");
+    inject(client, "{\"id\":0,\"result\":\"success\"}");
     const Adapter adapter = testAdapter();
-    sdk.open(&adapter);
+    client.open(&adapter);
     wire.responder = answer("{\"id\":%d,\"result\":\"fail\"}");
-    QCOMPARE(sdk.playVolume(d.device), -1);
+    QCOMPARE(client.playVolume(d.device), -1);
     QCOMPARE(idOf(wire.lastText()), 0);
 }
 
-void TestOrvaneSDK::commandTexts_data()
+void TestProtocolClient::commandTexts_data()
 {
     QTest::addColumn<Command>("command");
     QTest::addColumn<QByteArray>("text");
@@ -259,16 +259,16 @@ void TestOrvaneSDK::commandTexts_data()
     row("ResetDefault", [](S& s, D d) { return s.resetDefault(d); }, R"({"id":0,"method":"ResetDefault"})");
 }
 
-void TestOrvaneSDK::commandTexts()
+void TestProtocolClient::commandTexts()
 {
     QFETCH(Command, command);
     QFETCH(QByteArray, text);
     QFETCH(bool, broadcast);
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
-    QCOMPARE(command(sdk, d.device), 0);
+    QCOMPARE(command(client, d.device), 0);
     QCOMPARE(wire.count(), 1);
     QCOMPARE(wire.lastText(), text);
 
@@ -293,7 +293,7 @@ enum Sender
     ToOtherMac    // the device's MAC, but sent to another host (seen through promiscuous capture)
 };
 
-void TestOrvaneSDK::replies_data()
+void TestProtocolClient::replies_data()
 {
     QTest::addColumn<QByteArray>("reply"); // %1 stands for the command's id
     QTest::addColumn<int>("sender");
@@ -341,13 +341,13 @@ void TestOrvaneSDK::replies_data()
         << Ignored;
 }
 
-void TestOrvaneSDK::replies()
+void TestProtocolClient::replies()
 {
     QFETCH(QByteArray, reply);
     QFETCH(int, sender);
     QFETCH(Outcome, outcome);
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = [&](ProtocolClient& s, int id, const QByteArray&) {
         const QByteArray text = QString::fromLatin1(reply).arg(id).toLatin1();
         inject(s, text, sender == FromOwnMac ? OwnMac : sender == FromOtherMac ? OtherMac : DeviceMac,
@@ -358,14 +358,14 @@ void TestOrvaneSDK::replies()
     DeviceRef d;
     QElapsedTimer timer;
     timer.start();
-    const int result = sdk.setName(d.device, "Hall");
+    const int result = client.setName(d.device, "Hall");
     QCOMPARE(result, outcome == Success ? 0 : -1);
-    QCOMPARE(sdk.lastOutcome(),
+    QCOMPARE(client.lastOutcome(),
              outcome == Success ? ProtocolClient::Outcome::Success : ProtocolClient::Outcome::Failed);
     QVERIFY2(timer.elapsed() < PromptMs, "the reply was not taken");
 }
 
-void TestOrvaneSDK::escapedTextsParseBack_data()
+void TestProtocolClient::escapedTextsParseBack_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("unchanged"); // plain texts go out exactly as typed
@@ -381,15 +381,15 @@ void TestOrvaneSDK::escapedTextsParseBack_data()
     QTest::newRow("template-looking") << "%s %d \",\"method\":\"reboot" << false;
 }
 
-void TestOrvaneSDK::escapedTextsParseBack()
+void TestProtocolClient::escapedTextsParseBack()
 {
     QFETCH(QString, name);
     QFETCH(bool, unchanged);
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
-    QCOMPARE(sdk.setName(d.device, name), 0);
+    QCOMPARE(client.setName(d.device, name), 0);
     const QByteArray text = wire.lastText();
     cJSON* json = cJSON_Parse(text.constData());
     QVERIFY2(json, text.constData());
@@ -400,7 +400,7 @@ void TestOrvaneSDK::escapedTextsParseBack()
     QCOMPARE(text.contains(name.toUtf8()), unchanged);
 }
 
-void TestOrvaneSDK::overlongTextsAreNotSent_data()
+void TestProtocolClient::overlongTextsAreNotSent_data()
 {
     QTest::addColumn<Command>("command");
     QTest::addColumn<bool>("sent");
@@ -431,20 +431,20 @@ void TestOrvaneSDK::overlongTextsAreNotSent_data()
     }) << false;
 }
 
-void TestOrvaneSDK::overlongTextsAreNotSent()
+void TestProtocolClient::overlongTextsAreNotSent()
 {
     QFETCH(Command, command);
     QFETCH(bool, sent);
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
-    QCOMPARE(sdk.playVolume(d.device), 0); // ids of two digits would not change the room
+    QCOMPARE(client.playVolume(d.device), 0); // ids of two digits would not change the room
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(command(sdk, d.device), sent ? 0 : -1);
+    QCOMPARE(command(client, d.device), sent ? 0 : -1);
     QVERIFY(timer.elapsed() < PromptMs);
-    QCOMPARE(sdk.lastOutcome(), sent ? ProtocolClient::Outcome::Success : ProtocolClient::Outcome::NotSent);
+    QCOMPARE(client.lastOutcome(), sent ? ProtocolClient::Outcome::Success : ProtocolClient::Outcome::NotSent);
     QCOMPARE(wire.count(), sent ? 2 : 1);
     if (sent) {
         QCOMPARE(wire.lastText().size(), ProtocolClient::MaxCommandLength);
@@ -454,27 +454,27 @@ void TestOrvaneSDK::overlongTextsAreNotSent()
     }
 }
 
-void TestOrvaneSDK::silentDeviceTimesOut()
+void TestProtocolClient::silentDeviceTimesOut()
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = [](ProtocolClient& s, int id, const QByteArray&) {
         inject(s, "{\"id\":" + QByteArray::number(id + 1) + ",\"result\":\"success\"}");
     };
     DeviceRef d;
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(sdk.reboot(d.device), -1);
+    QCOMPARE(client.reboot(d.device), -1);
     const qint64 elapsed = timer.elapsed();
     QVERIFY2(elapsed >= ProtocolClient::ReplyTimeoutMs - 1, qPrintable(QString::number(elapsed)));
     QVERIFY(elapsed < ProtocolClient::ReplyTimeoutMs + PromptMs);
-    QCOMPARE(sdk.lastOutcome(), ProtocolClient::Outcome::NoAnswer);
+    QCOMPARE(client.lastOutcome(), ProtocolClient::Outcome::NoAnswer);
 }
 
-void TestOrvaneSDK::cancelWaitFromAnotherThread()
+void TestProtocolClient::cancelWaitFromAnotherThread()
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk); // no responder: the device stays silent
+    ProtocolClient client;
+    FakeWire wire(client); // no responder: the device stays silent
     DeviceRef d;
     for (int round = 0; round < 20; ++round) {
         std::atomic<int> result{1};
@@ -482,38 +482,38 @@ void TestOrvaneSDK::cancelWaitFromAnotherThread()
         std::thread worker([&] {
             QElapsedTimer timer;
             timer.start();
-            result = sdk.setName(d.device, "Hall");
+            result = client.setName(d.device, "Hall");
             elapsed = timer.elapsed();
         });
         // The flag exists from the wait's start; a cancel before that is the next job's business.
-        QTRY_VERIFY_WITH_TIMEOUT(sdk.isWaiting(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(client.isWaiting(), 2000);
         if (round % 2)
             QThread::usleep(static_cast<unsigned long>(round * 150));
-        sdk.cancelWait();
+        client.cancelWait();
         worker.join();
         QCOMPARE(result.load(), -1);
         QVERIFY2(elapsed.load() < PromptMs, qPrintable(QString::number(elapsed.load())));
-        QCOMPARE(sdk.lastOutcome(), ProtocolClient::Outcome::Cancelled);
-        QVERIFY(!sdk.isWaiting());
+        QCOMPARE(client.lastOutcome(), ProtocolClient::Outcome::Cancelled);
+        QVERIFY(!client.isWaiting());
     }
 }
 
-void TestOrvaneSDK::cancelBeforeTheWaitBegins()
+void TestProtocolClient::cancelBeforeTheWaitBegins()
 {
     // The operator closes the job while the frame is on its way out, before the
     // wait has started: the command must not sit out its 3000 ms.
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = [](ProtocolClient& s, int, const QByteArray&) { s.cancelWait(); };
     DeviceRef d;
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(sdk.setName(d.device, "Hall"), -1);
+    QCOMPARE(client.setName(d.device, "Hall"), -1);
     QVERIFY2(timer.elapsed() < PromptMs, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(sdk.lastOutcome(), ProtocolClient::Outcome::Cancelled);
+    QCOMPARE(client.lastOutcome(), ProtocolClient::Outcome::Cancelled);
     // The next command is not affected by the old cancel.
     wire.responder = answer(R"({"id":%d,"result":"success"})");
-    QCOMPARE(sdk.setName(d.device, "Hall"), 0);
+    QCOMPARE(client.setName(d.device, "Hall"), 0);
 }
 
 QStringList debugLines;
@@ -522,12 +522,12 @@ void keepDebugLine(QtMsgType, const QMessageLogContext&, const QString& line)
     debugLines << line;
 }
 
-void TestOrvaneSDK::observerAndDebugSeeTrafficWithoutSecrets()
+void TestProtocolClient::observerAndDebugSeeTrafficWithoutSecrets()
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     RecordingObserver observer;
-    sdk.setObserver(&observer);
+    client.setObserver(&observer);
     wire.responder = [](ProtocolClient& s, int id, const QByteArray&) {
         inject(s, "{\"id\":" + QByteArray::number(id) + ",\"result\":\"success\"}", OwnMac);
         RawFrame* arp = CommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, "", 0);
@@ -541,7 +541,7 @@ void TestOrvaneSDK::observerAndDebugSeeTrafficWithoutSecrets()
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
     debugLines.clear();
     const QtMessageHandler previous = qInstallMessageHandler(keepDebugLine);
-    const int result = sdk.setAccountPassword(d.device, "admin", "0cc175b9c0f1b6a831c399e269772661");
+    const int result = client.setAccountPassword(d.device, "admin", "0cc175b9c0f1b6a831c399e269772661");
     qInstallMessageHandler(previous);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     QCOMPARE(result, 0);
@@ -554,14 +554,14 @@ void TestOrvaneSDK::observerAndDebugSeeTrafficWithoutSecrets()
              qPrintable(debugLines.join('\n')));
 
     // Closed, or opened on no adapter, nothing goes out.
-    sdk.close();
-    QVERIFY(!sdk.isOpen());
-    QVERIFY(!sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2));
-    sdk.open(nullptr);
-    QVERIFY(!sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2));
+    client.close();
+    QVERIFY(!client.isOpen());
+    QVERIFY(!client.sendCommand(DeviceMac, DeviceIp, "{}", 2));
+    client.open(nullptr);
+    QVERIFY(!client.sendCommand(DeviceMac, DeviceIp, "{}", 2));
     QCOMPARE(wire.count(), 1);
     QCOMPARE(observer.sent.size(), 1);
-    sdk.setObserver(nullptr);
+    client.setObserver(nullptr);
 }
 
 // One answer a search meets: who sends it, to whom, and its text (%1: the search's id).
@@ -574,7 +574,7 @@ struct Answer
 using Answers = QList<Answer>;
 Q_DECLARE_METATYPE(Answers)
 
-void TestOrvaneSDK::search_data()
+void TestProtocolClient::search_data()
 {
     QTest::addColumn<Answers>("answers");
     QTest::addColumn<int>("timeoutMs");
@@ -611,14 +611,14 @@ void TestOrvaneSDK::search_data()
                                           << QList<int>{ProtocolClient::MaxSearchDevices, 0, 3, 0, 0};
 }
 
-void TestOrvaneSDK::search()
+void TestProtocolClient::search()
 {
     QFETCH(Answers, answers);
     QFETCH(int, timeoutMs);
     QFETCH(QStringList, listed);
     QFETCH(QList<int>, summary);
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = [&answers](ProtocolClient& s, int id, const QByteArray&) {
         for (const Answer& answer : answers) {
             uint8_t mac[6] = {0x02, 0xee, 0, 0, uint8_t(answer.sender >> 8), uint8_t(answer.sender)};
@@ -630,7 +630,7 @@ void TestOrvaneSDK::search()
     list.append(nullptr); // whatever the caller left there is dropped
     QElapsedTimer timer;
     timer.start();
-    sdk.search(list, timeoutMs, false);
+    client.search(list, timeoutMs, false);
     const qint64 elapsed = timer.elapsed();
     // A search lasts its time, however much arrives, and not much longer.
     QVERIFY2(elapsed >= timeoutMs - 1 && elapsed < timeoutMs + PromptMs, qPrintable(QString::number(elapsed)));
@@ -640,33 +640,33 @@ void TestOrvaneSDK::search()
         device->release();
     }
     QCOMPARE(names, listed);
-    const ProtocolClient::SearchSummary got = sdk.lastSearch();
+    const ProtocolClient::SearchSummary got = client.lastSearch();
     QCOMPARE((QList<int>{got.devices, got.duplicates, got.overflow, got.refused, got.foreignClaims}), summary);
 }
 
-void TestOrvaneSDK::searchEndsOnCancel()
+void TestProtocolClient::searchEndsOnCancel()
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     QList<DeviceRecord*> list;
     std::atomic<qint64> elapsed{0};
     std::thread worker([&] {
         QElapsedTimer timer;
         timer.start();
-        sdk.search(list, 20000, false);
+        client.search(list, 20000, false);
         elapsed = timer.elapsed();
     });
-    QTRY_VERIFY_WITH_TIMEOUT(sdk.isWaiting(), 2000);
-    sdk.cancelWait();
+    QTRY_VERIFY_WITH_TIMEOUT(client.isWaiting(), 2000);
+    client.cancelWait();
     worker.join();
     QVERIFY(list.isEmpty());
     QVERIFY2(elapsed.load() < PromptMs, qPrintable(QString::number(elapsed.load())));
 }
 
-void TestOrvaneSDK::getSipSettings()
+void TestProtocolClient::getSipSettings()
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder =
         answer("{\"id\":%d,\"result\":\"fail\",\"SIP0\":{\"serverHost\":\"10.0.0.1\","
                "\"ServerPort\":\"5060\",\"account\":\"101\",\"password\":5,\"displayName\":\"Hall\"}}");
@@ -675,7 +675,7 @@ void TestOrvaneSDK::getSipSettings()
     first.password = "old";
     SipAccountSettings second;
     second.account = "kept";
-    QCOMPARE(sdk.getSipSettings(d.device, first, second), -1);
+    QCOMPARE(client.getSipSettings(d.device, first, second), -1);
     QCOMPARE(first.serverHost, QStringLiteral("10.0.0.1"));
     QCOMPARE(first.serverPort, QStringLiteral("5060"));
     QCOMPARE(first.account, QStringLiteral("101"));
@@ -684,10 +684,10 @@ void TestOrvaneSDK::getSipSettings()
     QCOMPARE(second.account, QStringLiteral("kept")); // no sip1 object
 }
 
-void TestOrvaneSDK::getRtpSettings()
+void TestProtocolClient::getRtpSettings()
 {
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\","
                             "\"rtp0\":{\"enable\":1,\"rtpIP\":\"239.1.1.1\",\"rtpPort\":5004},"
                             "\"rtp1\":{\"rtpIP\":7,\"rtpPort\":\"6000\"},"
@@ -695,7 +695,7 @@ void TestOrvaneSDK::getRtpSettings()
                             "\"rtp10\":{\"enable\":1,\"rtpIP\":\"239.10.10.10\",\"rtpPort\":1}}");
     DeviceRef d;
     QList<RtpChannelSettings> list = channels(12);
-    QCOMPARE(sdk.getRtpSettings(d.device, list), 0);
+    QCOMPARE(client.getRtpSettings(d.device, list), 0);
     QCOMPARE(list[0], RtpChannelSettings(1, "239.1.1.1", 5004));
     QCOMPARE(list[1], RtpChannelSettings());
     for (int i = 2; i < 9; ++i)
@@ -705,7 +705,7 @@ void TestOrvaneSDK::getRtpSettings()
     QCOMPARE(list[11], channels(12)[11]);
 }
 
-void TestOrvaneSDK::setRtpSettings_data()
+void TestProtocolClient::setRtpSettings_data()
 {
     QTest::addColumn<int>("count");
     QTest::newRow("empty, as before a first read") << 0;
@@ -716,14 +716,14 @@ void TestOrvaneSDK::setRtpSettings_data()
 }
 
 // Valid JSON whatever the list length: a comma between channels, none after the last.
-void TestOrvaneSDK::setRtpSettings()
+void TestProtocolClient::setRtpSettings()
 {
     QFETCH(int, count);
-    ProtocolClient sdk;
-    FakeWire wire(sdk);
+    ProtocolClient client;
+    FakeWire wire(client);
     wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
     DeviceRef d;
-    QCOMPARE(sdk.setRtpSettings(d.device, channels(count)), 0);
+    QCOMPARE(client.setRtpSettings(d.device, channels(count)), 0);
     QByteArray expected = "{\"id\":0,\"method\":\"SetRtpSettings\"";
     for (int i = 0; i < qMin(count, 10); ++i)
         expected += ",\"rtp" + QByteArray::number(i) + "\":" + printedChannel(i);
@@ -735,18 +735,18 @@ void TestOrvaneSDK::setRtpSettings()
 
 // Without a sink the protocol client drives the real capture engine; an adapter that does
 // not exist must still open and close cleanly.
-void TestOrvaneSDK::captureEngineStartsAndStops()
+void TestProtocolClient::captureEngineStartsAndStops()
 {
-    ProtocolClient sdk;
+    ProtocolClient client;
     const Adapter adapter = testAdapter();
-    QCOMPARE(sdk.open(&adapter), 0);
-    QVERIFY(sdk.isOpen());
-    sdk.sendCommand(DeviceMac, DeviceIp, "{}", 2);
+    QCOMPARE(client.open(&adapter), 0);
+    QVERIFY(client.isOpen());
+    client.sendCommand(DeviceMac, DeviceIp, "{}", 2);
     QThread::msleep(150);
-    sdk.close();
-    QVERIFY(!sdk.isOpen());
-    QCOMPARE(sdk.open(&adapter), 0);
+    client.close();
+    QVERIFY(!client.isOpen());
+    QCOMPARE(client.open(&adapter), 0);
 }
 
-QTEST_GUILESS_MAIN(TestOrvaneSDK)
-#include "tst_orvanesdk.moc"
+QTEST_GUILESS_MAIN(TestProtocolClient)
+#include "tst_protocolclient.moc"
