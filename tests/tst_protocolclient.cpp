@@ -579,27 +579,32 @@ void TestProtocolClient::search_data()
     QTest::addColumn<Answers>("answers");
     QTest::addColumn<int>("timeoutMs");
     QTest::addColumn<QStringList>("listed"); // "name" or "name claims MAC", in arrival order
-    QTest::addColumn<QList<int>>("summary"); // devices, duplicates, overflow, refused, foreignClaims
+    QTest::addColumn<QList<int>>("summary"); // devices, duplicates, overflow, refused, foreignClaims, sharedMacs
 
     const QByteArray a = "{\"id\":%1,\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}";
     const QByteArray b = "{\"id\":\"%1\",\"method\":\"search\",\"name\":\"B\"}";
-    QTest::newRow("no time, nothing listed") << Answers{{0, a}} << 0 << QStringList() << QList<int>{0, 0, 0, 0, 0};
+    QTest::newRow("no time, nothing listed") << Answers{{0, a}} << 0 << QStringList() << QList<int>{0, 0, 0, 0, 0, 0};
     QTest::newRow("first answer of each sender, the rest dropped on arrival")
         << Answers{{0, a}, {0, "{\"id\":%1,\"method\":\"Search\",\"name\":\"capital\"}"},
                    {0, "{\"id\":9%1,\"method\":\"search\",\"name\":\"stale\"}"},
                    {1, "{\"id\":%1,\"method\":\"search\""}, {1, b}, {0, a}, {1, b}}
-        << 300 << QStringList{"A", "B"} << QList<int>{2, 3, 0, 0, 0};
+        << 300 << QStringList{"A", "B"} << QList<int>{2, 3, 0, 0, 0, 0};
     // A host claiming the device's MAC is listed under its own, marked, and
     // the device itself is still there to be addressed.
     QTest::newRow("claimed MAC")
         << Answers{{1, "{\"id\":%1,\"method\":\"search\",\"name\":\"F\",\"mac\":\"00:1a:2b:3c:4d:5e\"}"},
                    {0, "{\"id\":%1,\"method\":\"search\",\"name\":\"A\",\"mac\":\"00-1A-2B-3C-4D-5E\"}"}}
-        << 300 << QStringList{"F claims 00:1a:2b:3c:4d:5e", "A"} << QList<int>{2, 0, 0, 0, 1};
+        << 300 << QStringList{"F claims 00:1a:2b:3c:4d:5e", "A"} << QList<int>{2, 0, 0, 0, 1, 0};
     QTest::newRow("duplicate keys refused")
         << Answers{{0, "{\"id\":%1,\"method\":\"search\",\"mac\":\"x\",\"MAC\":\"y\"}"}, {1, b}} << 300
-        << QStringList{"B"} << QList<int>{1, 0, 0, 1, 0};
+        << QStringList{"B"} << QList<int>{1, 0, 0, 1, 0, 0};
+    // Two devices given one MAC both answer: one row, marked, since a command reaches both.
+    QTest::newRow("one MAC, two devices")
+        << Answers{{0, "{\"id\":%1,\"method\":\"search\",\"name\":\"A\",\"uid\":\"U1\"}"},
+                   {0, "{\"id\":%1,\"method\":\"search\",\"name\":\"A2\",\"uid\":\"U2\"}"}}
+        << 300 << QStringList{"A shares its MAC"} << QList<int>{1, 1, 0, 0, 0, 1};
     QTest::newRow("wrong destination") << Answers{{0, a, false}, {1, b}} << 300 << QStringList{"B"}
-                                       << QList<int>{1, 0, 0, 0, 0};
+                                       << QList<int>{1, 0, 0, 0, 0, 0};
     Answers flood;
     QStringList kept;
     for (int i = 0; i < ProtocolClient::MaxSearchDevices + 3; ++i) {
@@ -608,7 +613,7 @@ void TestProtocolClient::search_data()
             kept << QStringLiteral("B");
     }
     QTest::newRow("flood beyond the cap") << flood << 1500 << kept
-                                          << QList<int>{ProtocolClient::MaxSearchDevices, 0, 3, 0, 0};
+                                          << QList<int>{ProtocolClient::MaxSearchDevices, 0, 3, 0, 0, 0};
 }
 
 void TestProtocolClient::search()
@@ -636,12 +641,14 @@ void TestProtocolClient::search()
     QVERIFY2(elapsed >= timeoutMs - 1 && elapsed < timeoutMs + PromptMs, qPrintable(QString::number(elapsed)));
     QStringList names;
     for (DeviceRecord* device : list) {
-        names << (device->hasForeignMacClaim() ? device->name() + " claims " + device->claimedMac() : device->name());
+        names << (device->hasForeignMacClaim() ? device->name() + " claims " + device->claimedMac()
+                  : device->sharesMac()          ? device->name() + " shares its MAC"
+                                                 : device->name());
         device->release();
     }
     QCOMPARE(names, listed);
     const ProtocolClient::SearchSummary got = client.lastSearch();
-    QCOMPARE((QList<int>{got.devices, got.duplicates, got.overflow, got.refused, got.foreignClaims}), summary);
+    QCOMPARE((QList<int>{got.devices, got.duplicates, got.overflow, got.refused, got.foreignClaims, got.sharedMacs}), summary);
 }
 
 void TestProtocolClient::searchEndsOnCancel()

@@ -75,6 +75,9 @@ void CliContext::search(int timeoutMs, bool alarmTest, bool anyModel)
     m_devices = DeviceSearch::run(*m_client, timeoutMs, alarmTest, anyModel);
     // Whatever the segment did wrong is said, not hidden in the list.
     for (const DeviceRecord* d : qAsConst(m_devices)) {
+        if (d->sharesMac())
+            m_err << QStringLiteral("warning: two devices answered from %1; a command to it reaches both\n")
+                         .arg(d->mac());
         if (d->hasForeignMacClaim())
             m_err << QStringLiteral("warning: %1 answered naming the MAC %2; it is listed and addressed as %1\n")
                          .arg(d->mac(), d->claimedMac());

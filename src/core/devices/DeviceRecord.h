@@ -103,6 +103,10 @@ public:
     // device named); empty otherwise.
     QString claimedMac() const;
     bool hasForeignMacClaim() const { return !claimedMac().isEmpty(); }
+    // Set by a search that heard this MAC answer as two devices (another UID
+    // or address): commands to it would reach both.
+    bool sharesMac() const { return m_sharesMac.load(); }
+    void setSharesMac(bool shared) { m_sharesMac.store(shared); }
 
     // Sorting orders for the table: names naturally ("Device 2" before
     // "Device 10") without regard to case, addresses and MACs by their value.
@@ -128,6 +132,7 @@ private:
 
     std::atomic<uint32_t> m_references{1};
     std::atomic<bool> m_checked{false};
+    std::atomic<bool> m_sharesMac{false};
 
     mutable QMutex m_mutex; // guards m_mac, m_ip, m_texts, m_others, m_claimedMac
     uint8_t m_mac[6] = {};

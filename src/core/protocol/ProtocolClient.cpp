@@ -16,6 +16,7 @@
 #include <QDebug>
 #include <QLoggingCategory>
 #include <QMutexLocker>
+#include <QHash>
 #include <QSet>
 #include <cjson/cJSON.h>
 #include <climits>
@@ -283,7 +284,23 @@ void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool a
     SearchSummary summary;
     // Duplicates are dropped as they arrive: a device (or a host posing as
     // many) answering without pause must not grow the list until the deadline.
-    QSet<quint64> senders;
+    // For each sender, its record and what identified the first answer, so that
+    // two devices configured with one MAC are told from one device answering twice.
+    struct Seen
+    {
+        DeviceRecord* device = nullptr;
+        QString uid;
+        uint32_t ip = 0;
+    };
+    QHash<quint64, Seen> senders;
+    auto ipOf = [](const DeviceReply& r) {
+        const uint8_t* ip = r.ip();
+        return uint32_t(ip[0]) << 24 | uint32_t(ip[1]) << 16 | uint32_t(ip[2]) << 8 | ip[3];
+    };
+    auto uidOf = [](const DeviceReply& r) {
+        const cJSON* uid = r.member("uid");
+        return cJSON_IsString(uid) && uid->valuestring ? QString::fromUtf8(uid->valuestring) : QString();
+    };
     while (RawFrame* frame = nextReplyFrame(deadline)) {
         std::unique_ptr<DeviceReply> reply = DeviceReply::fromFrame(*frame);
         frame->release();
@@ -296,8 +313,13 @@ void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool a
         quint64 sender = 0;
         for (int i = 0; i < 6; ++i)
             sender = (sender << 8) | reply->mac()[i];
-        if (senders.contains(sender)) {
+        const auto seen = senders.constFind(sender);
+        if (seen != senders.constEnd()) {
             ++summary.duplicates;
+            if (!seen->device->sharesMac() && (seen->uid != uidOf(*reply) || seen->ip != ipOf(*reply))) {
+                seen->device->setSharesMac(true);
+                ++summary.sharedMacs;
+            }
             continue;
         }
         if (devices.size() >= MaxSearchDevices) {
@@ -305,13 +327,15 @@ void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool a
             continue;
         }
         if (DeviceRecord* device = DeviceRecord::makeDevice(reply.get())) {
-            senders.insert(sender);
+            senders.insert(sender, Seen{device, uidOf(*reply), ipOf(*reply)});
             devices.append(device);
             if (device->hasForeignMacClaim())
                 ++summary.foreignClaims;
         }
     }
     summary.devices = devices.size();
+    if (summary.sharedMacs)
+        ORVANE_LOG("search: %d MAC(s) answered as two devices\n", summary.sharedMacs);
     if (summary.overflow || summary.refused || summary.foreignClaims)
         ORVANE_LOG("search: %d devices; %d answers beyond %d devices not kept, %d refused for naming a key twice, "
               "%d naming a MAC other than their own\n",

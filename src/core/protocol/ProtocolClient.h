@@ -48,6 +48,7 @@ public:
         int overflow = 0;      // answers beyond MaxSearchDevices
         int refused = 0;       // texts naming a key twice
         int foreignClaims = 0; // records whose text names a MAC other than the sender's
+        int sharedMacs = 0;    // MACs that answered as two devices (another UID or address)
     };
 
     // Why the last device command returned what it did, for front ends that

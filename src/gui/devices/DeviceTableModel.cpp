@@ -98,6 +98,13 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const
                 .arg(device->mac(), claimed);
         return QStringLiteral("%1 (reply names %2)").arg(device->mac(), claimed);
     }
+    if (column == MacColumn && (role == Qt::DisplayRole || role == Qt::ToolTipRole) && device->sharesMac()) {
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("Two devices answered from %1. A command to it reaches both: give one of them "
+                                  "another MAC.")
+                .arg(device->mac());
+        return QStringLiteral("%1 (two devices)").arg(device->mac());
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return QVariant();
     switch (column) {
