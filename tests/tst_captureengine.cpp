@@ -157,7 +157,9 @@ void TestCaptureEngine::framesQueuedBeforeOpenGoOutOnceOpen()
 
     const QList<QByteArray> texts = receiveCommandTexts(far, 3, 5000);
     QCOMPARE(texts, (QList<QByteArray>{"{\"id\":0}", "{\"id\":1}", "{\"id\":2}"}));
-    QVERIFY(pcap.isOpen());
+    // The send thread may hand out the queued frames a moment before the
+    // engine records itself as open.
+    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
     // Sent once: nothing follows.
     QVERIFY(receiveCommandTexts(far, 1, 300).isEmpty());
     pcap.stop();
