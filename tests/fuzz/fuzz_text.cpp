@@ -49,10 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(!line.contains('\n'), "a log line spans two lines");
 
     const QString text = QString::fromUtf8(bytes);
-    if (BatchRules::isValidAddress(text)) {
-        const QString next = BatchRules::nextAddress(text);
-        require(next.isEmpty() || BatchRules::isValidAddress(next), "the next address is no address");
+    // Text as an address, a mask and a count of devices: every address handed
+    // out is a host of the subnet, never its network or broadcast address.
+    const QStringList parts = text.split(QLatin1Char(' '));
+    if (parts.size() >= 2) {
+        QString why;
+        const QStringList planned = BatchRules::consecutiveAddresses(parts.at(0), parts.at(1), int(size % 300), &why);
+        for (const QString& address : planned)
+            require(BatchRules::checkStaticAddress(address, parts.at(1), QString()).isEmpty(),
+                    "a batch handed out an address outside its subnet's hosts");
     }
+    BatchRules::checkMac(text.left(64));
+    BatchRules::checkRtpEndpoint(text.left(64));
+    BatchRules::numbered(text.left(256), int(size % 1000));
     BatchRules::macSuccessor(text.left(64));
     HttpClient::sessionFromCookie(bytes);
     FirmwareUploadThread::isLoginAccepted(bytes);
