@@ -31,9 +31,10 @@ QList<DeviceRecord*> DeviceSearch::accept(const QList<DeviceRecord*>& found, boo
     return kept;
 }
 
-QList<DeviceRecord*> DeviceSearch::run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel)
+QList<DeviceRecord*> DeviceSearch::run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel,
+                                       const std::function<bool(const DeviceRecord&, int)>& progress)
 {
     QList<DeviceRecord*> found;
-    client.search(found, timeoutMs, alarmTest);
+    client.search(found, timeoutMs, alarmTest, progress);
     return accept(found, anyModel);
 }

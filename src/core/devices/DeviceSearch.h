@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 class DeviceRecord;
 class ProtocolClient;
@@ -18,6 +19,7 @@ public:
     // Takes over the references of found: records that are kept are returned
     // (one reference each), the rest are released. anyModel keeps other models too.
     static QList<DeviceRecord*> accept(const QList<DeviceRecord*>& found, bool anyModel = false);
-    // One search on client followed by accept().
-    static QList<DeviceRecord*> run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel = false);
+    // One search on client followed by accept(); progress as ProtocolClient::search takes it.
+    static QList<DeviceRecord*> run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel = false,
+                                    const std::function<bool(const DeviceRecord&, int)>& progress = {});
 };

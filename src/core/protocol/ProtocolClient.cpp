@@ -269,7 +269,8 @@ void ProtocolClient::onPacket(RawFrame* frame)
     m_replies.push(frame);
 }
 
-void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool alarmTest)
+void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool alarmTest,
+                            const SearchProgress& progress)
 {
     devices.clear();
     const unsigned cancels = m_cancels.load();
@@ -331,6 +332,8 @@ void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool a
             devices.append(device);
             if (device->hasForeignMacClaim())
                 ++summary.foreignClaims;
+            if (progress && !progress(*device, devices.size()))
+                break;
         }
     }
     summary.devices = devices.size();

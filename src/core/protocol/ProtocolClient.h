@@ -110,10 +110,15 @@ public:
     // The capture engine's callback for each received frame.
     void onPacket(RawFrame* frame) override;
 
+    // Called on the searching thread with each record as it is added and the
+    // number listed so far; returning false ends the search there, so a caller
+    // waiting for known devices need not sit out the whole time.
+    using SearchProgress = std::function<bool(const DeviceRecord& added, int listed)>;
+
     // Collects a record for the first search reply of each sender MAC (at most
-    // MaxSearchDevices) until timeoutMs has passed (no deadline when negative)
-    // or cancelWait() is called. Records hold one reference each.
-    void search(QList<DeviceRecord*>& devices, int timeoutMs, bool alarmTest);
+    // MaxSearchDevices) until timeoutMs has passed (no deadline when negative),
+    // cancelWait() is called or progress returns false. Records hold one reference each.
+    void search(QList<DeviceRecord*>& devices, int timeoutMs, bool alarmTest, const SearchProgress& progress = {});
     // What the last search met; read it on the thread that searched.
     SearchSummary lastSearch() const;
 
