@@ -199,12 +199,11 @@ void BroadcastDialog::onClickStartButton(bool)
         return;
     }
     m_destination = destination.text();
-    m_status->setText(
-        destination.hasOddPort()
-            ? translated("Sending to %1. The port is odd: RTP belongs on an even port and RTCP "
-                         "on the next, so some receivers will not find the reports.")
-                  .arg(m_destination)
-            : translated("Sending to %1.").arg(m_destination));
+    m_status->setText(destination.hasOddPort()
+                          ? translated("Sending to %1. The port is odd: RTP belongs on an even port and RTCP "
+                                       "on the next, so some receivers will not find the reports.")
+                                .arg(m_destination)
+                          : translated("Sending to %1.").arg(m_destination));
 
     {
         AppConfig config;
@@ -277,7 +276,8 @@ void BroadcastDialog::onFileFailed(int run, int position, const QString& path)
 {
     if (run != m_run)
         return;
-    const QString why = translated("%1 yields no audio (it is missing, damaged or not MPEG audio).").arg(path);
+    const QString why =
+        translated("%1 yields no audio (it is missing, damaged or not MPEG audio).").arg(path);
     if (!m_driver) {
         // The start itself failed on this file; its message is already shown.
         if (!m_status->text().contains(path))
@@ -302,8 +302,8 @@ void BroadcastDialog::onFileFailed(int run, int position, const QString& path)
         showMessage(text);
         return;
     }
-    const QString text = translated("Skipped %1: it yields no audio (it is missing, damaged or not MPEG audio).")
-                             .arg(path);
+    const QString text =
+        translated("Skipped %1: it yields no audio (it is missing, damaged or not MPEG audio).").arg(path);
     m_status->setText(text);
     showMessage(text);
     // A file that would not open leaves the reader on it with nothing to read; one

@@ -95,7 +95,7 @@ private:
     QLabel* m_ttlLabel;
     QSpinBox* m_ttl;
     QLabel* m_status;
-    int m_run = 0; // tells a late failure notice of an earlier run from one of this run
+    int m_run = 0;           // tells a late failure notice of an earlier run from one of this run
     QSet<int> m_failedFiles; // play-list positions that gave no audio in this run
     QString m_destination;
     Toast* m_toast = nullptr;
