@@ -178,7 +178,6 @@ void TestMulticastDialog::refusedStarts()
     QVERIFY(!message.endsWith("failed") || d->statusLabel()->text().startsWith(message + ": "));
     if (name == "missing.mp3")
         QTRY_VERIFY(d->statusLabel()->text().contains(file(name) + " yields no audio"));
-    QCoreApplication::processEvents();
     QVERIFY(!d->isRunning() && !d->stopButton()->isEnabled() && d->playList()->playing() == -1);
     QVERIFY(d->startButton()->isEnabled() && d->addressEdit()->isEnabled() && d->playList()->isEditable());
     QCOMPARE(saved(), before);
@@ -312,8 +311,7 @@ void TestMulticastDialog::editPlayList()
     QCOMPARE(rowNames(&list), QString("x short y z"));
     QCOMPARE(row(&list, 2)->durationLabel()->text() + row(&list, 1)->durationLabel()->text(), "00:0200:00");
     const QString refused = "cannot play " + file("bad.mp3") + ": it ";
-    QVERIFY2(toastText(d).startsWith(refused), qPrintable(toastText(d)));
-    QVERIFY(d->statusLabel()->text().startsWith(refused));
+    QVERIFY(toastText(d).startsWith(refused) && d->statusLabel()->text().startsWith(refused));
     // A click on the add row appends; a cancelled chooser changes nothing.
     QListWidget* inner = list.list();
     for (const QStringList& chosen : {files({"@y.mp3"}), QStringList{}}) {
@@ -331,7 +329,9 @@ void TestMulticastDialog::editPlayList()
     QCOMPARE(rowNames(&list), QString("y x z y"));
     QCOMPARE(row(&list, 0)->nameLabel()->toolTip(), file("y.mp3"));
     QCOMPARE(PlaylistWidget::formatDuration(3600.9) + PlaylistWidget::formatDuration(3601), "60:0001:00:01");
-    QCOMPARE(PlaylistWidget::displayName("C:\\m\\b.mp3") + PlaylistWidget::displayName("a\\b/c"), "b.mp3c");
+    const char* const names[][2]{{"C:\\m\\b.mp3", "b.mp3"}, {"a\\b/c", "c"}, {"p", "p"}, {"/m/", "/m/"}};
+    for (const auto& name : names) // either separator, none, one at the end
+        QCOMPARE(PlaylistWidget::displayName(name[0]), QString(name[1]));
 
     // Dropped file lists and whether the drop is taken; the last while broadcasting.
     const QPair<QStringList, bool> drops[]{{{"@bad.mp3", "@z.mp3"}, true}, {{"@y.mp3", "/m/c.wav"}, false},
