@@ -279,9 +279,11 @@ void BroadcastDialog::onFileFailed(int run, int position, const QString& path)
     const QString why =
         translated("%1 yields no audio (it is missing, damaged or not MPEG audio).").arg(path);
     if (!m_driver) {
-        // The start itself failed on this file; its message is already shown.
-        if (!m_status->text().contains(path))
-            m_status->setText(m_status->text() + QLatin1Char('\n') + why);
+        // The start itself failed on this file: its message says so, this names the file.
+        // After a stop, a notice that was still on its way says nothing more.
+        const QString status = m_status->text();
+        if (status.startsWith(translated("Start RTP Multicast failed")) && !status.contains(path))
+            m_status->setText(status + QLatin1Char('\n') + why);
         return;
     }
     if (!m_fileSource)
