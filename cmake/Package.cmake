@@ -4,7 +4,7 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Orvane developers <orvane@example.org>")
+set(CPACK_PACKAGE_CONTACT "Orvane project <maintainers@orvane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set up networked intercom and PA terminals")
 # The summary above is its first line; CPack wraps and indents the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

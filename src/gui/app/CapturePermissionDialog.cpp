@@ -106,8 +106,10 @@ QString CapturePermissionDialog::outcomeText(const Outcome& outcome, const QStri
 {
     if (outcome.granted)
         return translated("Please restart the program");
-    return translated("The permission could not be granted: %1.\nTo grant it by hand, run:\n%2")
-        .arg(outcome.reason, CapturePermission::manualCommand(program));
+    // One line per table entry: a language file has no way to write a line break.
+    return QStringLiteral("%1\n%2\n%3")
+        .arg(translated("The permission could not be granted: %1.").arg(outcome.reason),
+             translated("To grant it by hand, run:"), CapturePermission::manualCommand(program));
 }
 
 void CapturePermissionDialog::askAndGrant(QWidget* parent)

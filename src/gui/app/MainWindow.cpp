@@ -167,10 +167,14 @@ void MainWindow::updateCaptureState(const Adapter* adapter)
     QString reason;
     const bool missing = CapturePermission::isMissing(adapter, &reason);
     if (missing) {
+        // Whole sentences, so that a language table can order their parts as it needs.
         m_captureLabel->setText(
-            translated("Searches find no device: this program may not capture network frames%1 (%2). Grant the "
-                 "permission, then restart the program.")
-                .arg(adapter ? translated(" on %1").arg(name) : QString(), reason));
+            adapter ? translated("Searches find no device: this program may not capture network frames on %1 (%2). "
+                                 "Grant the permission, then restart the program.")
+                          .arg(name, reason)
+                    : translated("Searches find no device: this program may not capture network frames (%1). Grant "
+                                 "the permission, then restart the program.")
+                          .arg(reason));
     }
     m_captureBar->setVisible(missing);
     layoutChildren();

@@ -60,8 +60,7 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
         QString reason;
         if (sources.isEmpty() && !soundServerReachable(&reason))
             m_status->setText(
-                QStringLiteral("No sound server was reached (%1): no audio source can be captured.")
-                    .arg(reason));
+                translated("No sound server was reached (%1): no audio source can be captured.").arg(reason));
         m_playList->setFiles(config.rtpFileList());
         const int tab = config.rtpSourceIndex();
         if (tab >= 0 && tab < 2)
@@ -72,12 +71,12 @@ BroadcastDialog::BroadcastDialog(QWidget* parent)
 
     connect(m_start, &QPushButton::clicked, this, &BroadcastDialog::onClickStartButton);
     connect(m_stop, &QPushButton::clicked, this, &BroadcastDialog::onClickStopButton);
-    // Always queued: a file that fails to open inside a call on this thread
-    // (Start, a double-click) must not delete its reader under that call.
-    connect(this, &BroadcastDialog::stopAsync, this, &BroadcastDialog::onStopWithReason,
-            Qt::QueuedConnection);
     connect(this, &BroadcastDialog::updateFilePlayingAysnc, this, &BroadcastDialog::onUpdateFilePlaying);
     connect(this, &BroadcastDialog::sendFailedAsync, this, &BroadcastDialog::onSendFailed,
+            Qt::QueuedConnection);
+    // Always queued: a file that fails to open inside a call on this thread
+    // (Start, a double-click) must not delete or move its reader under that call.
+    connect(this, &BroadcastDialog::fileFailedAsync, this, &BroadcastDialog::onFileFailed,
             Qt::QueuedConnection);
     connect(m_playList, &PlaylistWidget::doubleClicked, this, &BroadcastDialog::onDoubleClickFile);
     connect(m_playList, &PlaylistWidget::filesRefused, this, [this](const QStringList& reasons) {
@@ -189,6 +188,7 @@ void BroadcastDialog::onClickStartButton(bool)
     m_driver->setInterface(AppConfig().network());
     m_driver->setTtl(m_ttl->value());
     const int run = ++m_run;
+    m_failedFiles.clear();
     m_driver->setFailureHandler([this, run](const QString& cause) { emit sendFailedAsync(run, cause); });
     if (m_driver->start(host, port) < 0) {
         m_status->setText(
@@ -199,12 +199,11 @@ void BroadcastDialog::onClickStartButton(bool)
         return;
     }
     m_destination = destination.text();
-    m_status->setText(
-        destination.hasOddPort()
-            ? QStringLiteral("Sending to %1. The port is odd: RTP belongs on an even port and RTCP "
-                             "on the next, so some receivers will not find the reports.")
-                  .arg(m_destination)
-            : QStringLiteral("Sending to %1.").arg(m_destination));
+    m_status->setText(destination.hasOddPort()
+                          ? translated("Sending to %1. The port is odd: RTP belongs on an even port and RTCP "
+                                       "on the next, so some receivers will not find the reports.")
+                                .arg(m_destination)
+                          : translated("Sending to %1.").arg(m_destination));
 
     {
         AppConfig config;
@@ -234,7 +233,7 @@ void BroadcastDialog::onSendFailed(int run, const QString& cause)
         return;
     onStop();
     const QString text =
-        QStringLiteral("RTP Multicast stopped: packets to %1 cannot be sent (%2)").arg(m_destination, cause);
+        translated("RTP Multicast stopped: packets to %1 cannot be sent (%2)").arg(m_destination, cause);
     m_status->setText(text);
     showMessage(text);
 }
@@ -243,12 +242,6 @@ void BroadcastDialog::onClickStopButton(bool)
 {
     onStop();
     m_status->clear();
-}
-
-void BroadcastDialog::onStopWithReason(const QString& reason)
-{
-    onStop();
-    m_status->setText(reason);
 }
 
 void BroadcastDialog::onStop()
@@ -274,10 +267,51 @@ void BroadcastDialog::onFileOpened(FileAudioReader*, int position, const QString
     emit updateFilePlayingAysnc(position, path);
 }
 
-void BroadcastDialog::onFileOpenFailed(FileAudioReader*, int, const QString& path)
+void BroadcastDialog::onFileOpenFailed(FileAudioReader*, int position, const QString& path)
 {
-    emit stopAsync(
-        QStringLiteral("RTP Multicast stopped: cannot play %1 (no such file or no audio in it)").arg(path));
+    emit fileFailedAsync(m_run, position, path);
+}
+
+void BroadcastDialog::onFileFailed(int run, int position, const QString& path)
+{
+    if (run != m_run)
+        return;
+    const QString why =
+        translated("%1 yields no audio (it is missing, damaged or not MPEG audio).").arg(path);
+    if (!m_driver) {
+        // The start itself failed on this file: its message says so, this names the file.
+        // After a stop, a notice that was still on its way says nothing more.
+        const QString status = m_status->text();
+        if (status.startsWith(translated("Start RTP Multicast failed")) && !status.contains(path))
+            m_status->setText(status + QLatin1Char('\n') + why);
+        return;
+    }
+    if (!m_fileSource)
+        return;
+    m_failedFiles.insert(position);
+    const QStringList files = m_playList->files();
+    int next = -1;
+    for (int step = 1; step <= files.size() && next < 0; ++step) {
+        const int candidate = (position + step) % files.size();
+        if (!m_failedFiles.contains(candidate))
+            next = candidate;
+    }
+    if (next < 0) {
+        const QString text = translated("RTP Multicast stopped: no file in the play list yields audio (%1).")
+                                 .arg(files.join(QStringLiteral(", ")));
+        onStop();
+        m_status->setText(text);
+        showMessage(text);
+        return;
+    }
+    const QString text =
+        translated("Skipped %1: it yields no audio (it is missing, damaged or not MPEG audio).").arg(path);
+    m_status->setText(text);
+    showMessage(text);
+    // A file that would not open leaves the reader on it with nothing to read; one
+    // that opened and ended silent was already left behind by the reader itself.
+    if (m_fileSource->index() == position)
+        m_fileSource->openIndex(next);
 }
 
 void BroadcastDialog::closeEvent(QCloseEvent* event)

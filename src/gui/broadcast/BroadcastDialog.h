@@ -3,6 +3,8 @@
 #include "Dialog.h"
 #include "FileAudioReaderObserver.h"
 
+#include <QSet>
+
 class QLabel;
 class QSpinBox;
 class QLineEdit;
@@ -55,18 +57,20 @@ public:
     MulticastBroadcast* driver() const { return m_driver; }
 
 signals:
-    void stopAsync(QString reason);
     void updateFilePlayingAysnc(int position, QString file);
     void sendFailedAsync(int run, QString cause);
+    void fileFailedAsync(int run, int position, QString path);
 
 public slots:
     void onClickStartButton(bool checked);
     void onClickStopButton(bool checked);
     void onDoubleClickFile(int position);
     void onStop();
-    void onStopWithReason(const QString& reason);
     void onUpdateFilePlaying(int position, QString file);
     void onSendFailed(int run, const QString& cause);
+    // A play-list file that cannot be opened or ends without one frame of
+    // audio: named, then passed over while another file may still play.
+    void onFileFailed(int run, int position, const QString& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -91,7 +95,8 @@ private:
     QLabel* m_ttlLabel;
     QSpinBox* m_ttl;
     QLabel* m_status;
-    int m_run = 0; // tells a late failure notice of an earlier run from one of this run
+    int m_run = 0;           // tells a late failure notice of an earlier run from one of this run
+    QSet<int> m_failedFiles; // play-list positions that gave no audio in this run
     QString m_destination;
     Toast* m_toast = nullptr;
     MulticastBroadcast* m_driver = nullptr;

@@ -51,7 +51,11 @@ void JobDialog::showProgress(int done, int total, const QString& current)
 {
     if (m_job->isCancelled())
         return;
-    m_text->setText(DeviceJob::progressText(translated(m_job->title()), qMin(done + 1, total), total));
+    // The same line as DeviceJob::progressText, through the language table.
+    m_text->setText(translated("%1: %2 of %3")
+                        .arg(translated(m_job->title()))
+                        .arg(qMin(done + 1, total))
+                        .arg(total));
     m_device->setText(current);
     m_bar->setValue(done);
 }

@@ -5,9 +5,16 @@
 
 namespace {
 // The outcome texts of the upload threads that the language files translate;
-// what follows them (an HTTP status, the phase) stays as it is.
-const char* const OutcomePhrases[] = {"uploaded",      "upload refused", "login refused", "no answer",
-                                      "network error", "file not sent",  "cancelled"};
+// what follows them (an HTTP status, the phase) stays as it is. A phrase that
+// begins with another comes before it.
+const char* const OutcomePhrases[] = {"uploaded, no answer afterwards (it may be flashing)",
+                                      "uploaded",
+                                      "upload refused",
+                                      "login refused",
+                                      "no answer",
+                                      "network error",
+                                      "file not sent",
+                                      "cancelled"};
 } // namespace
 
 SetVersionInfoJob::SetVersionInfoJob(QWidget* parent, ProtocolClient* client)
