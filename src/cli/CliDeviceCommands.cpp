@@ -343,6 +343,8 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         return ctx.fail(CliUsage, QStringLiteral("%1 needs a non-empty value").arg(command));
     if (command == QLatin1String("set-account") && request.positional.at(1).isEmpty())
         return ctx.fail(CliUsage, QStringLiteral("set-account needs a non-empty password"));
+    if (command == QLatin1String("set-mac") && !BatchRules::checkMac(request.positional.first()).isEmpty())
+        return ctx.fail(CliUsage, BatchRules::checkMac(request.positional.first()));
 
     if (command == QLatin1String("set-ip")) {
         const bool dhcp = p.isSet(QStringLiteral("dhcp"));
