@@ -1,34 +1,12 @@
 // Wall time of one `orvane-cli set-name --device MAC` against a segment of 20
 // emulated devices, with the default search time: what a script of
 // single-device commands waits for each of them.
+#include "CliRunner.h"
 #include "EmulatedSegment.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <algorithm>
-
-namespace {
-qint64 run(const NetNamespacePair& pair, const QStringList& args, const QString& home, int* status)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
-    p.setProcessEnvironment(env);
-    QElapsedTimer timer;
-    timer.start();
-    p.start(QStringLiteral("ip"), QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
-                                              pair.namespaceName(NetNamespacePair::Near),
-                                              QStringLiteral(ORVANE_CLI_PATH)} +
-                                      args +
-                                      QStringList{QStringLiteral("--adapter"),
-                                                  pair.interfaceName(NetNamespacePair::Near)});
-    p.waitForFinished(60000);
-    *status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return timer.elapsed();
-}
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -51,13 +29,19 @@ int main(int argc, char** argv)
         QList<qint64> times;
         int status = 0;
         for (int i = 0; i < rounds; ++i) {
-            const QStringList target = all ? QStringList{QStringLiteral("--all")}
-                                           : QStringList{QStringLiteral("--device"), EmulatedSegment::deviceMac(7)};
-            times << run(pair, QStringList{QStringLiteral("set-name")} + target + QStringList{QStringLiteral("Room")},
-                         home.path(), &status);
+            const QStringList target =
+                all ? QStringList{QStringLiteral("--all")}
+                    : QStringList{QStringLiteral("--device"), EmulatedSegment::deviceMac(7)};
+            const CliRun r = runNear(pair, home.path(),
+                                     QStringList{QStringLiteral("set-name")} + target +
+                                         QStringList{QStringLiteral("Room"), QStringLiteral("--adapter"),
+                                                     pair.interfaceName(NetNamespacePair::Near)});
+            times << r.ms;
+            status = r.status;
         }
         std::sort(times.begin(), times.end());
-        printf("set-name %s, 20 devices, default search time: median %lld ms wall (min %lld, max %lld), exit %d\n",
+        printf("set-name %s, 20 devices, default search time: median %lld ms wall (min %lld, max %lld), exit "
+               "%d\n",
                all ? "--all" : "--device MAC", static_cast<long long>(times.at(rounds / 2)),
                static_cast<long long>(times.first()), static_cast<long long>(times.last()), status);
     }

@@ -1,18 +1,13 @@
 // orvane-cli against emulated devices across a veth pair: exit statuses, usage
 // errors found before any search, the JSON shape, secrets from standard input
 // and files, searches that end when the named devices have answered, batches.
+#include "CliRunner.h"
 #include "EmulatedSegment.h"
 
 #include <QtTest>
 
 namespace {
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-    qint64 ms = 0;
-};
+using Run = CliRun;
 const QString Mac1 = EmulatedSegment::deviceMac(1);
 const QString Mac3 = EmulatedSegment::deviceMac(3);
 const QString Mac4 = EmulatedSegment::deviceMac(4); // fails every command
@@ -20,13 +15,9 @@ const QString Mac4 = EmulatedSegment::deviceMac(4); // fails every command
 const QStringList LongSearch{"--timeout", "20000"};
 const QStringList ShortSearch{"--timeout", "600"};
 
-QJsonObject top(const Run& r)
-{
-    return QJsonDocument::fromJson(r.out.toUtf8()).object();
-}
 QJsonObject device(const Run& r, int i)
 {
-    return top(r).value("devices").toArray().at(i).toObject();
+    return r.json().value("devices").toArray().at(i).toObject();
 }
 } // namespace
 
@@ -64,30 +55,7 @@ void TestCli::initTestCase()
 
 Run TestCli::cli(const QStringList& args, const QByteArray& input)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // A profile of its own, so that no remembered adapter of the machine applies.
-    env.insert("HOME", m_dir.path());
-    env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-    p.setProcessEnvironment(env);
-    QElapsedTimer timer;
-    timer.start();
-    p.start("ip", QStringList{"netns", "exec", m_pair->namespaceName(NetNamespacePair::Near),
-                              QStringLiteral(ORVANE_CLI_PATH)} +
-                      args);
-    p.write(input);
-    p.closeWriteChannel();
-    Run r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.ms = timer.elapsed();
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runNear(*m_pair, m_dir.path(), args, input);
 }
 
 void TestCli::usageErrors_data()
@@ -163,9 +131,9 @@ void TestCli::jsonShape()
     Run r = cli(QStringList{"search", "--format", "json"} + ShortSearch);
     QCOMPARE(r.status, 0);
     QVERIFY2(r.err.isEmpty(), qPrintable(r.err)); // no library chatter without --verbose
-    QCOMPARE(top(r).value("version").toInt(), 1);
-    QCOMPARE(top(r).value("command").toString(), "search");
-    QCOMPARE(top(r).value("devices").toArray().size(), 4); // device 5 is of another model
+    QCOMPARE(r.json().value("version").toInt(), 1);
+    QCOMPARE(r.json().value("command").toString(), "search");
+    QCOMPARE(r.json().value("devices").toArray().size(), 4); // device 5 is of another model
     const QJsonObject first = device(r, 0);
     QCOMPARE(first.value("mac").toString(), Mac1);
     QCOMPARE(first.value("outcome").toString(), QStringLiteral("listed"));
@@ -180,16 +148,16 @@ void TestCli::jsonShape()
     r = cli(QStringList{"play", "--device", Mac4 + QLatin1Char(',') + Mac1, "--format", "json"} + LongSearch);
     QCOMPARE(r.status, 1);
     QVERIFY2(r.ms < 10000, "a search for named devices ends when they have answered");
-    QCOMPARE(top(r).value("version").toInt(), 1);
-    QCOMPARE(top(r).value("devices").toArray().size(), 2);
+    QCOMPARE(r.json().value("version").toInt(), 1);
+    QCOMPARE(r.json().value("devices").toArray().size(), 2);
     QCOMPARE(device(r, 0).value("outcome").toString(), "ok");
     QCOMPARE(device(r, 1).value("mac").toString(), Mac4);
     QCOMPARE(device(r, 1).value("outcome").toString(), "failed");
     QCOMPARE(r.err.trimmed(), QString("orvane-cli play: %1: failed").arg(Mac4));
 
     r = cli({"adapters", "--format", "json"});
-    QCOMPARE(top(r).value("version").toInt(), 1);
-    const QJsonObject adapter = top(r).value("adapters").toArray().first().toObject();
+    QCOMPARE(r.json().value("version").toInt(), 1);
+    const QJsonObject adapter = r.json().value("adapters").toArray().first().toObject();
     QCOMPARE(adapter.value("name").toString(), m_pair->interfaceName(NetNamespacePair::Near));
     QVERIFY(adapter.value("chosen").toBool());
 }
