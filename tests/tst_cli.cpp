@@ -222,8 +222,10 @@ void TestCli::batchesCountUpInMacOrder()
                                    "02:00:00:00:00:03  set-mac  06:1a:2b:3c:4d:ff  ok\n"
                                    "02:00:00:00:00:04  set-mac  06:1a:2b:3c:4e:00  failed\n"));
 
-    r = cli(QStringList{"search", "--format", "csv"} + ShortSearch);
+    r = cli(QStringList{"search", "--any-model", "--format", "csv"} + ShortSearch);
     QVERIFY2(r.out.contains(QLatin1String("06:1a:2b:3c:4d:fe,198.18.7.255")), qPrintable(r.out));
+    QCOMPARE(r.out.count('\n'), 6); // the header and all five
+    QVERIFY(cli({"adapters"}).out.contains(m_pair->interfaceName(NetNamespacePair::Near)));
 
     // --all takes every accepted device the search finds.
     r = cli(QStringList{"play", "--all"} + ShortSearch);
