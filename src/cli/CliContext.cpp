@@ -193,25 +193,23 @@ DeviceRecord* CliContext::findDevice(const QString& mac) const
     return nullptr;
 }
 
-QCommandLineOption CliContext::option(const QString& name, const QString& help, const QString& value)
+QCommandLineOption CliContext::option(const QString& name, const QString& value)
 {
-    return value.isEmpty() ? QCommandLineOption(name, help) : QCommandLineOption(name, help, value);
+    return value.isEmpty() ? QCommandLineOption(name) : QCommandLineOption(name, QString(), value);
 }
 
 void CliContext::addCommonOptions(QCommandLineParser& p)
 {
-    p.addOption(option(QStringLiteral("adapter"), QStringLiteral("Adapter (interface) name."), QStringLiteral("NAME")));
-    p.addOption(
-        option(QStringLiteral("timeout"), QStringLiteral("Search time in ms (default 2000)."), QStringLiteral("MS")));
-    p.addOption(option(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
-    p.addOption(option(QStringLiteral("any-model"), QStringLiteral("Also list devices of other models.")));
+    p.addOption(option(QStringLiteral("adapter"), QStringLiteral("NAME")));
+    p.addOption(option(QStringLiteral("timeout"), QStringLiteral("MS")));
+    p.addOption(option(QStringLiteral("format"), QStringLiteral("FORMAT")));
+    p.addOption(option(QStringLiteral("any-model")));
 }
 
 void CliContext::addTargetOptions(QCommandLineParser& p)
 {
-    p.addOption(option(QStringLiteral("device"), QStringLiteral("MAC of a device; repeat or separate with commas."),
-                       QStringLiteral("MAC")));
-    p.addOption(option(QStringLiteral("all"), QStringLiteral("Every device the search finds.")));
+    p.addOption(option(QStringLiteral("device"), QStringLiteral("MAC")));
+    p.addOption(option(QStringLiteral("all")));
 }
 
 bool CliContext::wantedMacs(const QCommandLineParser& p, QStringList* wanted)

@@ -53,8 +53,8 @@ public:
 
     static bool parseFormat(const QString& text, CliFormat* format);
 
-    // Options shared by the subcommands that talk to devices.
-    static QCommandLineOption option(const QString& name, const QString& help, const QString& value = QString());
+    // An option taking value (a flag without); what it means is said in CliHelp.
+    static QCommandLineOption option(const QString& name, const QString& value = QString());
     // --adapter, --timeout, --format, --any-model
     static void addCommonOptions(QCommandLineParser& parser);
     // --device MAC... and --all

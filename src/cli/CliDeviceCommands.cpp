@@ -62,7 +62,7 @@ int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     CliContext ctx(QStringLiteral("adapters"), out, err);
     QCommandLineParser p;
-    p.addOption(CliContext::option(QStringLiteral("format"), QString(), QStringLiteral("FORMAT")));
+    p.addOption(CliContext::option(QStringLiteral("format"), QStringLiteral("FORMAT")));
     int status = CliOk;
     CliFormat format = CliFormat::Table;
     if (!ctx.parse(p, args, &status) || !readFormat(p, ctx, &format, &status))
@@ -107,7 +107,7 @@ int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err)
     CliContext ctx(QStringLiteral("search"), out, err);
     QCommandLineParser p;
     CliContext::addCommonOptions(p);
-    p.addOption(CliContext::option(QStringLiteral("alarm-test"), QString()));
+    p.addOption(CliContext::option(QStringLiteral("alarm-test")));
     int status = CliOk;
     int timeout = 0;
     CliFormat format = CliFormat::Table;
@@ -258,28 +258,25 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     CliContext::addCommonOptions(p);
     CliContext::addTargetOptions(p);
     if (command == QLatin1String("set-ip")) {
-        p.addOption(CliContext::option(QStringLiteral("dhcp"), QStringLiteral("Switch to DHCP.")));
-        p.addOption(CliContext::option(QStringLiteral("skip-conflicts"),
-                                       QStringLiteral("Leave out devices whose address another host holds.")));
+        p.addOption(CliContext::option(QStringLiteral("dhcp")));
+        p.addOption(CliContext::option(QStringLiteral("skip-conflicts")));
         for (const char* name : {"ip", "gateway", "netmask", "dns1", "dns2"})
-            p.addOption(CliContext::option(QString::fromLatin1(name), QStringLiteral("Address."), QStringLiteral("ADDRESS")));
+            p.addOption(CliContext::option(QString::fromLatin1(name), QStringLiteral("ADDRESS")));
     } else if (command == QLatin1String("volume")) {
-        p.addOption(CliContext::option(QStringLiteral("mic"), QStringLiteral("Input volume."), QStringLiteral("N")));
-        p.addOption(CliContext::option(QStringLiteral("out"), QStringLiteral("Output volume."), QStringLiteral("N")));
-        p.addOption(CliContext::option(QStringLiteral("auto-mute"), QStringLiteral("0 or 1."), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("mic"), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("out"), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("auto-mute"), QStringLiteral("N")));
     } else if (command == QLatin1String("sip-set")) {
         for (const QString& n : {QStringLiteral("1"), QStringLiteral("2")}) {
             for (const char* field : {"account", "password", "display-name", "server-host", "server-port"})
-                p.addOption(CliContext::option(QString::fromLatin1(field) + n, QString(), QStringLiteral("TEXT")));
-            p.addOption(CliContext::option(QStringLiteral("password%1-file").arg(n), QString(), QStringLiteral("FILE")));
+                p.addOption(CliContext::option(QString::fromLatin1(field) + n, QStringLiteral("TEXT")));
+            p.addOption(CliContext::option(QStringLiteral("password%1-file").arg(n), QStringLiteral("FILE")));
         }
     } else if (command == QLatin1String("set-account")) {
-        p.addOption(CliContext::option(QStringLiteral("password-file"),
-                                       QStringLiteral("Read the password from FILE, out of sight of ps."),
-                                       QStringLiteral("FILE")));
+        p.addOption(CliContext::option(QStringLiteral("password-file"), QStringLiteral("FILE")));
     } else if (command == QLatin1String("rtp-set")) {
-        p.addOption(CliContext::option(QStringLiteral("channel"), QStringLiteral("N=ADDRESS[:PORT]"), QStringLiteral("N=ADDRESS")));
-        p.addOption(CliContext::option(QStringLiteral("clear"), QStringLiteral("Channel to clear."), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("channel"), QStringLiteral("N=ADDRESS")));
+        p.addOption(CliContext::option(QStringLiteral("clear"), QStringLiteral("N")));
     }
     int status = CliOk;
     int timeout = 0;

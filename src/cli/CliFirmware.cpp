@@ -32,7 +32,7 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
     QCommandLineParser p;
     CliContext::addCommonOptions(p);
     CliContext::addTargetOptions(p);
-    p.addOption(CliContext::option(QStringLiteral("http-timeout"), QString(), QStringLiteral("MS")));
+    p.addOption(CliContext::option(QStringLiteral("http-timeout"), QStringLiteral("MS")));
     int status = CliOk;
     int searchTimeout = DeviceSearch::TimeoutMs;
     if (!ctx.parse(p, args, &status) || !ctx.readTimeout(p, &searchTimeout, &status))

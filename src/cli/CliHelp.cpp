@@ -53,7 +53,8 @@ const Command Commands[] = {
     {"sip-set",
      "(--device MAC... | --all) [--account1 A] [--password1 P|-] [--password1-file FILE]\n"
      "                [--display-name1 N] [--server-host1 H] [--server-port1 P] [... the same with 2]",
-     "  Sets the SIP accounts; fields not given keep the device's values.\n"},
+     "  Sets the SIP accounts; fields not given keep the device's values. The second account:\n"
+     "  --account2 --password2 --password2-file --display-name2 --server-host2 --server-port2\n"},
     {"rtp-get", "(--device MAC... | --all)", "  Reads the ten RTP channels.\n"},
     {"rtp-set", "(--device MAC... | --all) [--channel N=ADDRESS:PORT]... [--clear N]...",
      "  Sets or clears RTP channels, N from 1 to 10; the others stay as they are.\n"},

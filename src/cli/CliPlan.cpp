@@ -32,8 +32,8 @@ int cliExport(const QStringList& args, QTextStream& out, QTextStream& err)
     CliContext ctx(QStringLiteral("export"), out, err);
     QCommandLineParser p;
     CliContext::addCommonOptions(p);
-    p.addOption(CliContext::option(QStringLiteral("full"), QString()));
-    p.addOption(CliContext::option(QStringLiteral("with-secrets"), QString()));
+    p.addOption(CliContext::option(QStringLiteral("full")));
+    p.addOption(CliContext::option(QStringLiteral("with-secrets")));
     int status = CliOk, timeout = 0;
     if (!ctx.parse(p, args, &status) || !ctx.readTimeout(p, &timeout, &status))
         return status;
@@ -75,8 +75,8 @@ int cliApply(const QStringList& args, QTextStream& out, QTextStream& err)
     CliContext ctx(QStringLiteral("apply"), out, err);
     QCommandLineParser p;
     CliContext::addCommonOptions(p);
-    p.addOption(CliContext::option(QStringLiteral("check"), QString()));
-    p.addOption(CliContext::option(QStringLiteral("diff"), QString()));
+    p.addOption(CliContext::option(QStringLiteral("check")));
+    p.addOption(CliContext::option(QStringLiteral("diff")));
     int status = CliOk, timeout = 0;
     if (!ctx.parse(p, args, &status) || !ctx.readTimeout(p, &timeout, &status))
         return status;
