@@ -5,7 +5,6 @@
 #include "NetNamespacePair.h"
 #include "ProvisioningPlan.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
