@@ -122,7 +122,7 @@ int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err)
 
     const QStringList header{QStringLiteral("mac"),     QStringLiteral("ip"),      QStringLiteral("name"),
                              QStringLiteral("type"),    QStringLiteral("version"), QStringLiteral("uid"),
-                             QStringLiteral("sn"),      QStringLiteral("ipMode"),  QStringLiteral("netmask"),
+                             QStringLiteral("sn"),      QStringLiteral("ip_mode"), QStringLiteral("netmask"),
                              QStringLiteral("gateway"), QStringLiteral("dns1"),    QStringLiteral("dns2")};
     QList<QStringList> rows;
     QJsonArray array;
