@@ -1,10 +1,10 @@
 // Provisioning plans: parsing, what counts as a change, and apply/check/idempotence
 // through orvane-cli and the Ansible module against emulated devices.
+#include "CliRunner.h"
 #include "EmulatedSegment.h"
 #include "NetNamespacePair.h"
 #include "ProvisioningPlan.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,10 +22,7 @@ private slots:
 
 private:
     bool startSegment();
-    // Runs a program in the near namespace; its standard output, exit status in *status.
-    QByteArray runNear(const QString& program, const QStringList& args, int* status,
-                       const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
-    QByteArray cli(const QStringList& args, int* status);
+    CliRun cli(const QStringList& args);
     QString writeFile(const QString& name, const QByteArray& content);
     int settingCommands() const;
 
@@ -40,26 +37,26 @@ void TestPlans::parse_data()
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("error"); // a part of the first error, empty when accepted
 
-    QTest::newRow("csv, empty cells leave as is")
-        << QByteArray("mac,name,ip\r\n02:00:00:00:00:01,Hall,\r\n02:00:00:00:00:02,,198.18.1.9\r\n") << 2 << "";
-    QTest::newRow("csv quoting") << QByteArray("mac,name\n02:00:00:00:00:01,\"Hall, \"\"east\"\"\"\n") << 1 << "";
-    QTest::newRow("read-only columns of an export") << QByteArray("mac,uid,version,name\n02:00:00:00:00:01,U1,1.0,Hall\n")
-                                                    << 1 << "";
-    QTest::newRow("json array, numbers") << QByteArray(R"([{"mac":"02:00:00:00:00:01","mic_volume":7}])") << 1 << "";
-    QTest::newRow("json with version") << QByteArray(R"({"version":1,"devices":[{"mac":"02-00-00-00-00-01"}]})") << 1
-                                       << "";
-    QTest::newRow("unknown column named") << QByteArray("mac,nmae\n02:00:00:00:00:01,Hall\n") << 0 << "\"nmae\"";
-    QTest::newRow("mac twice") << QByteArray("mac,name\n02:00:00:00:00:01,A\n02-00-00-00-00-01,B\n") << 0
-                               << "row 3";
-    QTest::newRow("no mac column") << QByteArray("name\nHall\n") << 0 << "no mac";
-    QTest::newRow("multicast mac") << QByteArray("mac\n01:00:5e:00:00:01\n") << 0 << "multicast";
-    QTest::newRow("bad address") << QByteArray("mac,gateway\n02:00:00:00:00:01,198.18.1\n") << 0 << "gateway";
-    QTest::newRow("rtp without port") << QByteArray("mac,rtp3\n02:00:00:00:00:01,239.1.1.1\n") << 0 << "rtp3";
-    QTest::newRow("sip port range") << QByteArray("mac,sip2_port\n02:00:00:00:00:01,99999\n") << 0 << "sip2_port";
-    QTest::newRow("volume range") << QByteArray("mac,out_volume\n02:00:00:00:00:01,101\n") << 0 << "out_volume";
-    QTest::newRow("unclosed quote") << QByteArray("mac,name\n02:00:00:00:00:01,\"Hall\n") << 0 << "quoted";
-    QTest::newRow("unknown version") << QByteArray(R"({"version":9,"devices":[]})") << 0 << "version 9";
-    QTest::newRow("empty") << QByteArray("mac\n") << 0 << "no device";
+    auto row = [](const char* name, const char* plan, int rows, const char* error) {
+        QTest::newRow(name) << QByteArray(plan) << rows << QString(error);
+    };
+    row("csv, empty cells leave as is",
+        "mac,name,ip\r\n02:00:00:00:00:01,Hall,\r\n02:00:00:00:00:02,,198.18.1.9\r\n", 2, "");
+    row("csv quoting", "mac,name\n02:00:00:00:00:01,\"Hall, \"\"east\"\"\"\n", 1, "");
+    row("read-only columns of an export", "mac,uid,version,name\n02:00:00:00:00:01,U1,1.0,Hall\n", 1, "");
+    row("json array, numbers", R"([{"mac":"02:00:00:00:00:01","mic_volume":7}])", 1, "");
+    row("json with version", R"({"version":1,"devices":[{"mac":"02-00-00-00-00-01"}]})", 1, "");
+    row("unknown column named", "mac,nmae\n02:00:00:00:00:01,Hall\n", 0, "\"nmae\"");
+    row("mac twice", "mac,name\n02:00:00:00:00:01,A\n02-00-00-00-00-01,B\n", 0, "row 3");
+    row("no mac column", "name\nHall\n", 0, "no mac");
+    row("multicast mac", "mac\n01:00:5e:00:00:01\n", 0, "multicast");
+    row("bad address", "mac,gateway\n02:00:00:00:00:01,198.18.1\n", 0, "gateway");
+    row("rtp without port", "mac,rtp3\n02:00:00:00:00:01,239.1.1.1\n", 0, "rtp3");
+    row("sip port range", "mac,sip2_port\n02:00:00:00:00:01,99999\n", 0, "sip2_port");
+    row("volume range", "mac,out_volume\n02:00:00:00:00:01,101\n", 0, "out_volume");
+    row("unclosed quote", "mac,name\n02:00:00:00:00:01,\"Hall\n", 0, "quoted");
+    row("unknown version", R"({"version":9,"devices":[]})", 0, "version 9");
+    row("empty", "mac\n", 0, "no device");
 }
 
 void TestPlans::parse()
@@ -82,15 +79,19 @@ void TestPlans::changes_data()
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("planned");
     QTest::addColumn<bool>("changed");
-    QTest::newRow("same name") << "name" << "Hall" << "Hall" << false;
-    QTest::newRow("name differs in case") << "name" << "Hall" << "hall" << true;
-    QTest::newRow("mode in any case") << "ip_mode" << "dhcp" << "DHCP" << false;
-    QTest::newRow("volume as number") << "mic_volume" << "7" << "07" << false;
-    QTest::newRow("volume unknown") << "mic_volume" << "" << "0" << true;
+    auto row = [](const char* name, const char* column, const char* current, const char* planned,
+                  bool changed) {
+        QTest::newRow(name) << QString(column) << QString(current) << QString(planned) << changed;
+    };
+    row("same name", "name", "Hall", "Hall", false);
+    row("name differs in case", "name", "Hall", "hall", true);
+    row("mode in any case", "ip_mode", "dhcp", "DHCP", false);
+    row("volume as number", "mic_volume", "7", "07", false);
+    row("volume unknown", "mic_volume", "", "0", true);
     // The device keeps the digest of its web password.
-    QTest::newRow("web password digest") << "web_password" << "21232f297a57a5a743894a0e4a801fc3" << "admin" << false;
-    QTest::newRow("web password other") << "web_password" << "21232f297a57a5a743894a0e4a801fc3" << "admin2" << true;
-    QTest::newRow("rtp off") << "rtp2" << "off" << "OFF" << false;
+    row("web password digest", "web_password", "21232f297a57a5a743894a0e4a801fc3", "admin", false);
+    row("web password other", "web_password", "21232f297a57a5a743894a0e4a801fc3", "admin2", true);
+    row("rtp off", "rtp2", "off", "OFF", false);
 }
 
 void TestPlans::changes()
@@ -106,45 +107,22 @@ void TestPlans::changes()
 
 bool TestPlans::startSegment()
 {
+    QString error;
     if (m_segment)
         return true;
     m_pair.reset(new NetNamespacePair);
-    if (!m_pair->ok())
-        return false;
     m_segment.reset(new EmulatedSegment);
-    QString error;
-    if (!m_segment->start(*m_pair, "[]", 3, &error)) {
-        qWarning("%s", qPrintable(error));
-        m_segment.reset();
-        return false;
-    }
-    return true;
+    if (m_pair->ok() && m_segment->start(*m_pair, "[]", 3, &error))
+        return true;
+    qWarning("%s", qPrintable(error + m_pair->error()));
+    m_segment.reset();
+    return false;
 }
 
-QByteArray TestPlans::runNear(const QString& program, const QStringList& args, int* status,
-                              const QProcessEnvironment& env)
+CliRun TestPlans::cli(const QStringList& args)
 {
-    QProcess p;
-    QProcessEnvironment e = env;
-    e.insert(QStringLiteral("HOME"), m_dir.path());
-    e.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-    p.setProcessEnvironment(e);
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QStringLiteral("ip"), QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
-                                              m_pair->namespaceName(NetNamespacePair::Near), program} +
-                                      args);
-    if (!p.waitForFinished(120000))
-        p.kill();
-    *status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return p.readAllStandardOutput();
-}
-
-QByteArray TestPlans::cli(const QStringList& args, int* status)
-{
-    return runNear(QStringLiteral(ORVANE_CLI_PATH),
-                   args + QStringList{QStringLiteral("--adapter"), m_pair->interfaceName(NetNamespacePair::Near),
-                                      QStringLiteral("--timeout"), QStringLiteral("700")},
-                   status);
+    const QString near = m_pair->interfaceName(NetNamespacePair::Near);
+    return runNear(*m_pair, m_dir.path(), args + QStringList{"--adapter", near, "--timeout", "700"});
 }
 
 QString TestPlans::writeFile(const QString& name, const QByteArray& content)
@@ -169,37 +147,35 @@ void TestPlans::applyAgainstDevices()
 {
     ORVANE_REQUIRE_NETNS();
     QVERIFY(startSegment());
-    const QString plan = writeFile(
-        QStringLiteral("plan.csv"),
-        "mac,name,ip,rtp1,sip1_account,web_password\n"
-        "02:00:00:00:00:01,Hall,198.18.1.50,239.1.1.1:5004,1001,s3cret\n"
-        "02:00:00:00:00:02,Device 2,,,,\n"
-        "02:00:00:00:00:09,Ghost,,,,\n");
-    int status = -1;
-    QByteArray out = cli({QStringLiteral("apply"), plan, QStringLiteral("--check"), QStringLiteral("--diff")}, &status);
-    QCOMPARE(status, 1); // the ghost is missing
-    QVERIFY2(out.contains("02:00:00:00:00:01 changed (ip, name, rtp1, sip1_account, web_password)"), out);
-    QVERIFY2(out.contains("  web_password: *** -> ***"), out);
-    QVERIFY2(out.contains("02:00:00:00:00:02 unchanged"), out);
-    QVERIFY2(out.contains("02:00:00:00:00:09 missing"), out);
+    const QString plan =
+        writeFile("plan.csv", "mac,name,ip,rtp1,sip1_account,web_password\n"
+                              "02:00:00:00:00:01,Hall,198.18.1.50,239.1.1.1:5004,1001,s3cret\n"
+                              "02:00:00:00:00:02,Device 2,,,,\n"
+                              "02:00:00:00:00:09,Ghost,,,,\n");
+    CliRun r = cli({"apply", plan, "--check", "--diff"});
+    QCOMPARE(r.status, 1); // the ghost is missing
+    QVERIFY2(r.out.contains("02:00:00:00:00:01 changed (ip, name, rtp1, sip1_account, web_password)"),
+             qPrintable(r.out));
+    QVERIFY2(r.out.contains("  web_password: *** -> ***"), qPrintable(r.out));
+    QVERIFY2(r.out.contains("02:00:00:00:00:02 unchanged"), qPrintable(r.out));
+    QVERIFY2(r.out.contains("02:00:00:00:00:09 missing"), qPrintable(r.out));
     QCOMPARE(settingCommands(), 0);
 
-    out = cli({QStringLiteral("apply"), plan}, &status);
-    QCOMPARE(status, 1);
-    QVERIFY2(out.contains("02:00:00:00:00:01 changed"), out);
+    r = cli({"apply", plan});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.out.contains("02:00:00:00:00:01 changed"), qPrintable(r.out));
     const int sent = settingCommands();
     QCOMPARE(sent, 5); // name, web account, SIP, RTP, address: one each
 
-    out = cli({QStringLiteral("apply"), plan, QStringLiteral("--format"), QStringLiteral("json")}, &status);
-    const QJsonArray devices = QJsonDocument::fromJson(out).object().value(QStringLiteral("devices")).toArray();
+    r = cli({"apply", plan, "--format", "json"});
+    const QJsonArray devices = r.json().value("devices").toArray();
     QCOMPARE(devices.size(), 3);
-    QCOMPARE(devices.at(0).toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("unchanged"));
+    QCOMPARE(devices.at(0).toObject().value("outcome").toString(), "unchanged");
     QCOMPARE(settingCommands(), sent);
 
     // Device 3 already holds 198.18.1.3: the whole plan is refused before any frame.
-    const QString clash = writeFile(QStringLiteral("clash.csv"), "mac,name,ip\n02:00:00:00:00:02,X,198.18.1.3\n");
-    out = cli({QStringLiteral("apply"), clash}, &status);
-    QCOMPARE(status, 2);
+    QCOMPARE(cli({"apply", writeFile("clash.csv", "mac,name,ip\n02:00:00:00:00:02,X,198.18.1.3\n")}).status,
+             2);
     QCOMPARE(settingCommands(), sent);
 }
 
@@ -208,45 +184,40 @@ void TestPlans::applyAgainstDevices()
 void TestPlans::ansibleModule()
 {
     ORVANE_REQUIRE_NETNS();
-    const QString playbook = QStandardPaths::findExecutable(QStringLiteral("ansible-playbook"));
+    const QString playbook = QStandardPaths::findExecutable("ansible-playbook");
     if (playbook.isEmpty()) {
         if (NetNamespacePair::requiredByEnvironment())
             QFAIL("ansible-playbook is not installed (tools/install-deps.sh installs ansible-core)");
         QSKIP("ansible-playbook is not installed");
     }
     QVERIFY(startSegment());
-    const QString play = writeFile(
-        QStringLiteral("play.yml"),
-        QStringLiteral("- hosts: localhost\n"
-                       "  gather_facts: false\n"
-                       "  tasks:\n"
-                       "    - orvane_plan:\n"
-                       "        cli: %1\n"
-                       "        adapter: %2\n"
-                       "        timeout: 700\n"
-                       "        plan:\n"
-                       "          - mac: \"02:00:00:00:00:03\"\n"
-                       "            name: Gate\n"
-                       "            mic_volume: 9\n")
-            .arg(QStringLiteral(ORVANE_CLI_PATH), m_pair->interfaceName(NetNamespacePair::Near))
-            .toUtf8());
+    const QString play =
+        writeFile("play.yml", QString("- hosts: localhost\n  gather_facts: false\n  tasks:\n"
+                                      "    - orvane_plan:\n        cli: %1\n        adapter: %2\n"
+                                      "        timeout: 700\n        plan:\n"
+                                      "          - mac: \"02:00:00:00:00:03\"\n"
+                                      "            name: Gate\n            mic_volume: 9\n")
+                                  .arg(ORVANE_CLI_PATH, m_pair->interfaceName(NetNamespacePair::Near))
+                                  .toUtf8());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ANSIBLE_LIBRARY"), QStringLiteral(ORVANE_SOURCE_DIR "/contrib/ansible/library"));
-    env.insert(QStringLiteral("ANSIBLE_LOCAL_TEMP"), m_dir.filePath(QStringLiteral("ansible")));
-    env.insert(QStringLiteral("ANSIBLE_NOCOLOR"), QStringLiteral("1"));
-    const QStringList base{QStringLiteral("-i"), QStringLiteral("localhost,"), QStringLiteral("-c"),
-                           QStringLiteral("local"), play};
+    env.insert("ANSIBLE_LIBRARY", QStringLiteral(ORVANE_SOURCE_DIR "/contrib/ansible/library"));
+    env.insert("ANSIBLE_LOCAL_TEMP", m_dir.filePath("ansible"));
+    env.insert("ANSIBLE_NOCOLOR", "1");
+    const QStringList base{"-i", "localhost,", "-c", "local", play};
     const int before = settingCommands();
-    int status = -1;
-    QByteArray out = runNear(playbook, base + QStringList{QStringLiteral("--check")}, &status, env);
-    QVERIFY2(status == 0 && out.contains("changed=1"), out);
-    QCOMPARE(settingCommands(), before);
-    out = runNear(playbook, base, &status, env);
-    QVERIFY2(status == 0 && out.contains("changed=1"), out);
-    QCOMPARE(settingCommands(), before + 2);
-    out = runNear(playbook, base, &status, env);
-    QVERIFY2(status == 0 && out.contains("changed=0"), out);
-    QCOMPARE(settingCommands(), before + 2);
+    // Check mode sends nothing; the first run changes, the second finds nothing to change.
+    struct Step
+    {
+        QStringList extra;
+        const char* changed;
+        int sent;
+    };
+    for (const Step& step :
+         {Step{{"--check"}, "changed=1", 0}, Step{{}, "changed=1", 2}, Step{{}, "changed=0", 2}}) {
+        const CliRun r = runNear(*m_pair, m_dir.path(), base + step.extra, {}, playbook, env);
+        QVERIFY2(r.status == 0 && r.out.contains(step.changed), qPrintable(r.out));
+        QCOMPARE(settingCommands(), before + step.sent);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPlans)

@@ -1,6 +1,8 @@
 #include "CliBroadcast.h"
 
 #include "AudioEndpoints.h"
+#include "CliContext.h"
+#include "CliHelp.h"
 #include "FileAudioReader.h"
 #include "FileAudioReaderObserver.h"
 #include "LiveAudioReader.h"
@@ -157,7 +159,8 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err)
         }
         if (a != QLatin1String("--to") && a != QLatin1String("--duration") && a != QLatin1String("--sdp") &&
             a != QLatin1String("--source") && a != QLatin1String("--adapter") && a != QLatin1String("--ttl"))
-            return usageError(err, QStringLiteral("unknown option %1").arg(a));
+            return usageError(err, QStringLiteral("unknown option %1%2")
+                                       .arg(a, cliDidYouMean(a, cliOptionNames(QStringLiteral("broadcast")))));
         if (i + 1 >= args.size())
             return usageError(err, QStringLiteral("%1 needs a value").arg(a));
         const QString value = args.at(++i);
@@ -330,7 +333,9 @@ int cliSources(const QStringList& args, QTextStream& out, QTextStream& err)
             format = args.at(++i);
             continue;
         }
-        err << "orvane-cli sources: unexpected " << args.at(i) << " (" << SourcesUsage << ")" << Qt::endl;
+        err << "orvane-cli sources: unexpected " << args.at(i)
+            << cliDidYouMean(args.at(i), cliOptionNames(QStringLiteral("sources"))) << " (" << SourcesUsage << ")"
+            << Qt::endl;
         return 2;
     }
     if (format != QLatin1String("table") && format != QLatin1String("json")) {
@@ -347,7 +352,10 @@ int cliSources(const QStringList& args, QTextStream& out, QTextStream& err)
         QJsonArray list;
         for (const AudioEndpoint& d : sources)
             list.append(QJsonObject{{"kind", d.kind}, {"id", d.id}, {"name", d.name}});
-        out << QJsonDocument(list).toJson(QJsonDocument::Indented);
+        out << QJsonDocument(QJsonObject{{QStringLiteral("version"), CliContext::JsonVersion},
+                                         {QStringLiteral("command"), QStringLiteral("sources")},
+                                         {QStringLiteral("sources"), list}})
+                   .toJson(QJsonDocument::Indented);
         out.flush();
         return 0;
     }

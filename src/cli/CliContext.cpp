@@ -7,13 +7,21 @@
 #include "CaptureEngine.h"
 #include "CapturePermission.h"
 #include "AppConfig.h"
+#include "BatchRules.h"
+#include "CliHelp.h"
+#include "ProvisioningPlan.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonDocument>
+#include <QSet>
 #include <QRegularExpression>
 #include <algorithm>
 
-CliContext::CliContext(QTextStream& out, QTextStream& err) : m_out(out), m_err(err), m_client(new ProtocolClient) {}
+CliContext::CliContext(const QString& command, QTextStream& out, QTextStream& err)
+    : m_command(command), m_out(out), m_err(err), m_client(new ProtocolClient)
+{
+}
 
 CliContext::~CliContext()
 {
@@ -24,10 +32,55 @@ CliContext::~CliContext()
 
 int CliContext::fail(int status, const QString& message)
 {
-    m_err << "orvane-cli: " << message << "\n";
+    m_err << "orvane-cli " << m_command << ": " << message << "\n";
     m_err.flush();
     return status;
 }
+
+void CliContext::warn(const QString& message)
+{
+    m_err << "orvane-cli " << m_command << ": warning: " << message << "\n";
+    m_err.flush();
+}
+
+bool CliContext::parse(QCommandLineParser& p, const QStringList& args, int* status)
+{
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (p.parse(QStringList{QStringLiteral("orvane-cli")} + args))
+        return true;
+    const QStringList unknown = p.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        const QString typed = QStringLiteral("--") + unknown.first();
+        *status = fail(CliUsage, QStringLiteral("unknown option %1%2; orvane-cli %3 --help lists them")
+                                     .arg(typed, cliDidYouMean(typed, cliOptionNames(m_command)), m_command));
+    } else {
+        *status = fail(CliUsage, p.errorText());
+    }
+    return false;
+}
+
+bool CliContext::readTimeout(const QCommandLineParser& p, int* timeout, int* status)
+{
+    *timeout = DeviceSearch::TimeoutMs;
+    if (!p.isSet(QStringLiteral("timeout")))
+        return true;
+    bool ok = false;
+    *timeout = p.value(QStringLiteral("timeout")).toInt(&ok);
+    if (ok && *timeout >= 0)
+        return true;
+    *status = fail(CliUsage, QStringLiteral("--timeout needs a number of milliseconds"));
+    return false;
+}
+
+namespace {
+QStringList adapterNames(const AdapterList& list)
+{
+    QStringList names;
+    for (int i = 0; i < list.size(); ++i)
+        names << QString::fromUtf8(list.at(i)->pcapName);
+    return names;
+}
+} // namespace
 
 bool CliContext::openAdapter(const QString& requested)
 {
@@ -39,7 +92,8 @@ bool CliContext::openAdapter(const QString& requested)
                 m_adapter = m_adapters->at(i);
         }
         if (!m_adapter) {
-            fail(CliUsage, QStringLiteral("no Ethernet adapter named %1").arg(requested));
+            fail(CliUsage, QStringLiteral("no Ethernet adapter named %1%2")
+                               .arg(requested, cliDidYouMean(requested, adapterNames(*m_adapters))));
             return false;
         }
     } else {
@@ -68,29 +122,37 @@ bool CliContext::openAdapter(const QString& requested)
     return true;
 }
 
-void CliContext::search(int timeoutMs, bool alarmTest, bool anyModel)
+void CliContext::search(int timeoutMs, bool alarmTest, bool anyModel, const QStringList& until)
 {
     for (DeviceRecord* d : m_devices)
         d->release();
-    m_devices = DeviceSearch::run(*m_client, timeoutMs, alarmTest, anyModel);
+    // A script of single-device commands would otherwise wait the whole search time for each.
+    QSet<QString> missing;
+    for (const QString& mac : until)
+        missing.insert(BatchRules::macKey(mac));
+    std::function<bool(const DeviceRecord&, int)> progress;
+    if (!missing.isEmpty()) {
+        progress = [&missing](const DeviceRecord& added, int) {
+            missing.remove(BatchRules::macKey(added.mac()));
+            return !missing.isEmpty();
+        };
+    }
+    m_devices = DeviceSearch::run(*m_client, timeoutMs, alarmTest, anyModel, progress);
     // Whatever the segment did wrong is said, not hidden in the list.
     for (const DeviceRecord* d : qAsConst(m_devices)) {
         if (d->sharesMac())
-            m_err << QStringLiteral("warning: two devices answered from %1; a command to it reaches both\n")
-                         .arg(d->mac());
+            warn(QStringLiteral("two devices answered from %1; a command to it reaches both").arg(d->mac()));
         if (d->hasForeignMacClaim())
-            m_err << QStringLiteral("warning: %1 answered naming the MAC %2; it is listed and addressed as %1\n")
-                         .arg(d->mac(), d->claimedMac());
+            warn(QStringLiteral("%1 answered naming the MAC %2; it is listed and addressed as %1")
+                     .arg(d->mac(), d->claimedMac()));
     }
     const ProtocolClient::SearchSummary summary = m_client->lastSearch();
     if (summary.overflow > 0)
-        m_err << QStringLiteral("warning: %1 answers came after %2 devices and were counted, not kept\n")
-                     .arg(summary.overflow)
-                     .arg(ProtocolClient::MaxSearchDevices);
+        warn(QStringLiteral("%1 answers came after %2 devices and were counted, not kept")
+                 .arg(summary.overflow)
+                 .arg(ProtocolClient::MaxSearchDevices));
     if (summary.refused > 0)
-        m_err << QStringLiteral("warning: %1 answers were refused because they named a key twice\n")
-                     .arg(summary.refused);
-    m_err.flush();
+        warn(QStringLiteral("%1 answers were refused because they named a key twice").arg(summary.refused));
 }
 
 bool CliContext::readSecret(const QString& value, bool fromFile, QString* secret, QString* error)
@@ -131,35 +193,39 @@ DeviceRecord* CliContext::findDevice(const QString& mac) const
     return nullptr;
 }
 
-QCommandLineOption CliContext::option(const QString& name, const QString& help, const QString& value)
+QCommandLineOption CliContext::option(const QString& name, const QString& value)
 {
-    return value.isEmpty() ? QCommandLineOption(name, help) : QCommandLineOption(name, help, value);
+    return value.isEmpty() ? QCommandLineOption(name) : QCommandLineOption(name, QString(), value);
 }
 
 void CliContext::addCommonOptions(QCommandLineParser& p)
 {
-    p.addOption(option(QStringLiteral("adapter"), QStringLiteral("Adapter (interface) name."), QStringLiteral("NAME")));
-    p.addOption(
-        option(QStringLiteral("timeout"), QStringLiteral("Search time in ms (default 2000)."), QStringLiteral("MS")));
-    p.addOption(option(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
-    p.addOption(option(QStringLiteral("any-model"), QStringLiteral("Also list devices of other models.")));
+    p.addOption(option(QStringLiteral("adapter"), QStringLiteral("NAME")));
+    p.addOption(option(QStringLiteral("timeout"), QStringLiteral("MS")));
+    p.addOption(option(QStringLiteral("format"), QStringLiteral("FORMAT")));
+    p.addOption(option(QStringLiteral("any-model")));
 }
 
 void CliContext::addTargetOptions(QCommandLineParser& p)
 {
-    p.addOption(option(QStringLiteral("device"), QStringLiteral("MAC of a device; repeat or separate with commas."),
-                       QStringLiteral("MAC")));
-    p.addOption(option(QStringLiteral("all"), QStringLiteral("Every device the search finds.")));
+    p.addOption(option(QStringLiteral("device"), QStringLiteral("MAC")));
+    p.addOption(option(QStringLiteral("all")));
 }
 
-QStringList CliContext::wantedMacs(const QCommandLineParser& p)
+bool CliContext::wantedMacs(const QCommandLineParser& p, QStringList* wanted)
 {
-    QStringList wanted;
+    wanted->clear();
     for (const QString& value : p.values(QStringLiteral("device"))) {
-        for (const QString& mac : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            wanted << normalizedMac(mac);
+        for (const QString& mac : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const QString why = BatchRules::checkMac(mac.trimmed());
+            if (!why.isEmpty()) {
+                fail(CliUsage, QStringLiteral("--device: %1").arg(why));
+                return false;
+            }
+            *wanted << normalizedMac(mac);
+        }
     }
-    return wanted;
+    return true;
 }
 
 bool CliContext::resolveTargets(const QStringList& wanted, bool all, QList<DeviceRecord*>* targets)
@@ -195,34 +261,46 @@ bool CliContext::parseFormat(const QString& text, CliFormat* format)
     return true;
 }
 
-QJsonObject CliContext::deviceJson(const DeviceRecord* device)
+QJsonObject CliContext::searchJson(const DeviceRecord* device) const
 {
-    QJsonObject o;
-    o.insert(QStringLiteral("mac"), device->mac());
-    o.insert(QStringLiteral("name"), device->name());
-    o.insert(QStringLiteral("type"), device->type());
-    o.insert(QStringLiteral("ipMode"), device->ipMode());
-    o.insert(QStringLiteral("version"), device->version());
-    o.insert(QStringLiteral("ip"), device->ip());
-    o.insert(QStringLiteral("gateway"), device->gateway());
-    o.insert(QStringLiteral("netmask"), device->netmask());
-    o.insert(QStringLiteral("dns1"), device->dns1());
-    o.insert(QStringLiteral("dns2"), device->dns2());
-    o.insert(QStringLiteral("sn"), device->sn());
-    o.insert(QStringLiteral("uid"), device->uid());
+    QStringList notes;
+    if (device->sharesMac())
+        notes << QStringLiteral("two devices answered from this MAC");
     if (device->hasForeignMacClaim())
-        o.insert(QStringLiteral("claimedMac"), device->claimedMac());
-    QJsonObject others;
-    const QMap<QString, QString> map = device->others();
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        // Passwords stay on the device and out of scripts' output.
-        const QString key = it.key().toLower();
-        if (key.contains(QLatin1String("pass")) || key.contains(QLatin1String("pwd")))
+        notes << QStringLiteral("the reply names the MAC %1").arg(device->claimedMac());
+    QJsonObject o = deviceReport(device->mac(), device->name(), QStringLiteral("listed"),
+                                 notes.join(QLatin1String("; ")));
+    // The export's columns, so that a script reads the same names in both; no password.
+    const QMap<QString, QString> values = ProvisioningPlan::currentValues(*device, nullptr, nullptr, false);
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (o.contains(it.key()))
             continue;
-        others.insert(it.key(), it.value());
+        const QJsonValue typed = ProvisioningPlan::typedValue(it.key(), it.value());
+        const bool number = it.key().endsWith(QLatin1String("volume")) || it.key() == QLatin1String("auto_mute");
+        o.insert(it.key(), number && !typed.isDouble() ? QJsonValue() : typed);
     }
-    o.insert(QStringLiteral("others"), others);
+    if (device->hasForeignMacClaim())
+        o.insert(QStringLiteral("claimed_mac"), device->claimedMac());
     return o;
+}
+
+QJsonObject CliContext::deviceReport(const QString& mac, const QString& name, const QString& outcome,
+                                     const QString& detail)
+{
+    return QJsonObject{{QStringLiteral("mac"), mac},
+                       {QStringLiteral("name"), name},
+                       {QStringLiteral("outcome"), outcome},
+                       {QStringLiteral("detail"), detail}};
+}
+
+void CliContext::printJson(const QJsonArray& devices, const QJsonObject& extra)
+{
+    QJsonObject top = extra;
+    top.insert(QStringLiteral("version"), JsonVersion);
+    top.insert(QStringLiteral("command"), m_command);
+    top.insert(QStringLiteral("devices"), devices);
+    m_out << QJsonDocument(top).toJson(QJsonDocument::Indented);
+    m_out.flush();
 }
 
 void cliPrintTable(QTextStream& out, const QStringList& header, const QList<QStringList>& rows)

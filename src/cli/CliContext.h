@@ -29,7 +29,8 @@ enum class CliFormat { Table, Json, Csv };
 class CliContext
 {
 public:
-    CliContext(QTextStream& out, QTextStream& err);
+    // command names the messages: "orvane-cli COMMAND: ...".
+    CliContext(const QString& command, QTextStream& out, QTextStream& err);
     ~CliContext();
 
     QTextStream& out() { return m_out; }
@@ -43,22 +44,28 @@ public:
     ProtocolClient& client() { return *m_client; }
     const Adapter* adapter() const { return m_adapter; }
 
-    // Searches and keeps the accepted devices (sorted by MAC).
-    void search(int timeoutMs, bool alarmTest, bool anyModel);
+    // Searches and keeps the accepted devices (sorted by MAC). With until, the
+    // search ends as soon as every MAC in it has answered.
+    void search(int timeoutMs, bool alarmTest, bool anyModel, const QStringList& until = {});
     const QList<DeviceRecord*>& devices() const { return m_devices; }
     // The found device with this MAC (":" or "-" separators, any case), or none.
     DeviceRecord* findDevice(const QString& mac) const;
 
     static bool parseFormat(const QString& text, CliFormat* format);
 
-    // Options shared by the subcommands that talk to devices.
-    static QCommandLineOption option(const QString& name, const QString& help, const QString& value = QString());
+    // An option taking value (a flag without); what it means is said in CliHelp.
+    static QCommandLineOption option(const QString& name, const QString& value = QString());
     // --adapter, --timeout, --format, --any-model
     static void addCommonOptions(QCommandLineParser& parser);
     // --device MAC... and --all
     static void addTargetOptions(QCommandLineParser& parser);
-    // The MACs of --device, repeated or separated by commas, normalised.
-    static QStringList wantedMacs(const QCommandLineParser& parser);
+    // Parses args, with a hint for a mistyped option. False (status set, message said) on bad usage.
+    bool parse(QCommandLineParser& parser, const QStringList& args, int* status);
+    // --timeout, DeviceSearch::TimeoutMs when not given. False (status set, message said) when not a number.
+    bool readTimeout(const QCommandLineParser& parser, int* timeout, int* status);
+    // The MACs of --device, repeated or separated by commas, normalised. False
+    // (with the message) for one that is not a MAC, before anything is searched.
+    bool wantedMacs(const QCommandLineParser& parser, QStringList* wanted);
     // The devices a batch addresses, in MAC order: every device found with
     // all, else the wanted ones. False (with the message) for an unknown MAC,
     // so that nothing is sent to part of a batch.
@@ -68,11 +75,22 @@ public:
     // standard input, and one given as a file from the file's first line:
     // arguments are visible to every user in ps. False (with error) when it cannot be read.
     static bool readSecret(const QString& value, bool fromFile, QString* secret, QString* error);
-    static QJsonObject deviceJson(const DeviceRecord* device);
+    // What search reports of a device: the per-device fields every command
+    // prints, then the export's columns, typed (an unknown number is null).
+    QJsonObject searchJson(const DeviceRecord* device) const;
+    // The fields every command's JSON gives each device: outcome is one of
+    // ok, changed, unchanged, listed, failed, no-answer, not-sent, missing.
+    static QJsonObject deviceReport(const QString& mac, const QString& name, const QString& outcome,
+                                    const QString& detail);
+    // {"version":1,"command":...,"devices":[...]} and what extra adds.
+    void printJson(const QJsonArray& devices, const QJsonObject& extra = QJsonObject());
+    static constexpr int JsonVersion = 1;
 
     int fail(int status, const QString& message);
+    void warn(const QString& message);
 
 private:
+    QString m_command;
     QTextStream& m_out;
     QTextStream& m_err;
     int m_openFailure = CliUsage;

@@ -20,39 +20,30 @@
 
 namespace {
 
-const QStringList DeviceCommands = {
-    QStringLiteral("set-ip"),  QStringLiteral("set-name"), QStringLiteral("set-mac"), QStringLiteral("set-account"),
-    QStringLiteral("reset"),   QStringLiteral("reboot"),   QStringLiteral("volume"),  QStringLiteral("play"),
-    QStringLiteral("sip-get"), QStringLiteral("sip-set"),  QStringLiteral("rtp-get"), QStringLiteral("rtp-set")};
-
-
-bool parse(QCommandLineParser& p, const QString& command, const QStringList& args, CliContext& ctx, int* status)
+bool readFormat(QCommandLineParser& p, CliContext& ctx, CliFormat* format, int* status)
 {
-    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (!p.parse(QStringList{QStringLiteral("orvane-cli ") + command} + args)) {
-        *status = ctx.fail(CliUsage, p.errorText());
-        return false;
-    }
-    return true;
+    *format = CliFormat::Table;
+    if (!p.isSet(QStringLiteral("format")) || CliContext::parseFormat(p.value(QStringLiteral("format")), format))
+        return true;
+    *status = ctx.fail(CliUsage, QStringLiteral("--format must be table, json or csv"));
+    return false;
 }
 
-bool readCommon(QCommandLineParser& p, CliContext& ctx, int* timeout, CliFormat* format, int* status)
+// The fixed words of the JSON output, one per way a device can end.
+QString outcomeWord(DeviceResult::Outcome outcome)
 {
-    *timeout = DeviceSearch::TimeoutMs;
-    if (p.isSet(QStringLiteral("timeout"))) {
-        bool ok = false;
-        *timeout = p.value(QStringLiteral("timeout")).toInt(&ok);
-        if (!ok || *timeout < 0) {
-            *status = ctx.fail(CliUsage, QStringLiteral("--timeout needs a number of milliseconds"));
-            return false;
-        }
+    switch (outcome) {
+    case DeviceResult::Outcome::Success:
+        return QStringLiteral("ok");
+    case DeviceResult::Outcome::NoAnswer:
+        return QStringLiteral("no-answer");
+    case DeviceResult::Outcome::NotSent:
+    case DeviceResult::Outcome::Cancelled:
+        return QStringLiteral("not-sent");
+    case DeviceResult::Outcome::Failed:
+        break;
     }
-    *format = CliFormat::Table;
-    if (p.isSet(QStringLiteral("format")) && !CliContext::parseFormat(p.value(QStringLiteral("format")), format)) {
-        *status = ctx.fail(CliUsage, QStringLiteral("--format must be table, json or csv"));
-        return false;
-    }
-    return true;
+    return QStringLiteral("failed");
 }
 
 bool parseInt(const QString& text, int low, int high, int* value)
@@ -67,46 +58,17 @@ bool parseInt(const QString& text, int low, int high, int* value)
 
 } // namespace
 
-bool cliIsDeviceCommand(const QString& command)
-{
-    return DeviceCommands.contains(command);
-}
-
-QString cliDeviceCommandsHelp()
-{
-    return QStringLiteral(
-        "  (--device accepts several MACs, repeated or separated by commas; --all takes every device found;\n"
-        "   devices are handled one after another in MAC order, each reported on its own line)\n"
-        "  set-ip --device MAC (--dhcp | --ip A [--gateway G] [--netmask M] [--dns1 D] [--dns2 D])\n"
-        "         [--skip-conflicts]   (fields not given keep the device's values; a batch counts up from A\n"
-        "         inside its subnet; addresses already in use stop the batch unless --skip-conflicts)\n"
-        "  set-name --device MAC NAME   (in a batch, {n} numbers the devices: {n}, {n:START}, {n:START:WIDTH})\n"
-        "  set-mac --device MAC NEWMAC\n"
-        "  set-account --device MAC ACCOUNT (PASSWORD | - | --password-file FILE)\n"
-        "          (the password goes out as its MD5 digest)\n"
-        "  reset | reboot | play --device MAC\n"
-        "  volume --device MAC [--mic 0-100] [--out 0-100] [--auto-mute 0|1]\n"
-        "  sip-get --device MAC\n"
-        "  sip-set --device MAC [--account1 A] [--password1 P] [--display-name1 N] [--server-host1 H]\n"
-        "          [--server-port1 P] [... the same with 2]   (fields not given keep the device's values)\n"
-        "  A password given as - is read from standard input: arguments are visible to every user in ps.\n"
-        "  rtp-get --device MAC\n"
-        "  rtp-set --device MAC [--channel N=ADDRESS:PORT]... [--clear N]...   (N from 1 to 10)\n");
-}
-
 int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    CliContext ctx(out, err);
+    CliContext ctx(QStringLiteral("adapters"), out, err);
     QCommandLineParser p;
-    p.addOption(CliContext::option(QStringLiteral("format"), QStringLiteral("table, json or csv."), QStringLiteral("FORMAT")));
+    p.addOption(CliContext::option(QStringLiteral("format"), QStringLiteral("FORMAT")));
     int status = CliOk;
-    if (!parse(p, QStringLiteral("adapters"), args, ctx, &status))
+    CliFormat format = CliFormat::Table;
+    if (!ctx.parse(p, args, &status) || !readFormat(p, ctx, &format, &status))
         return status;
     if (!p.positionalArguments().isEmpty())
         return ctx.fail(CliUsage, QStringLiteral("adapters takes no arguments"));
-    CliFormat format = CliFormat::Table;
-    if (p.isSet(QStringLiteral("format")) && !CliContext::parseFormat(p.value(QStringLiteral("format")), &format))
-        return ctx.fail(CliUsage, QStringLiteral("--format must be table, json or csv"));
 
     const auto list = AdapterList::listAdapters();
     const int chosen = list->chooseIndex(AppConfig().network());
@@ -129,7 +91,10 @@ int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err)
         array.append(o);
     }
     if (format == CliFormat::Json)
-        out << QJsonDocument(array).toJson(QJsonDocument::Indented);
+        out << QJsonDocument(QJsonObject{{QStringLiteral("version"), CliContext::JsonVersion},
+                                         {QStringLiteral("command"), QStringLiteral("adapters")},
+                                         {QStringLiteral("adapters"), array}})
+                   .toJson(QJsonDocument::Indented);
     else if (format == CliFormat::Csv)
         cliPrintCsv(out, header, rows);
     else
@@ -139,14 +104,15 @@ int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err)
 
 int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    CliContext ctx(out, err);
+    CliContext ctx(QStringLiteral("search"), out, err);
     QCommandLineParser p;
     CliContext::addCommonOptions(p);
-    p.addOption(CliContext::option(QStringLiteral("alarm-test"), QStringLiteral("Ask the devices for their alarm test.")));
+    p.addOption(CliContext::option(QStringLiteral("alarm-test")));
     int status = CliOk;
     int timeout = 0;
     CliFormat format = CliFormat::Table;
-    if (!parse(p, QStringLiteral("search"), args, ctx, &status) || !readCommon(p, ctx, &timeout, &format, &status))
+    if (!ctx.parse(p, args, &status) || !ctx.readTimeout(p, &timeout, &status) ||
+        !readFormat(p, ctx, &format, &status))
         return status;
     if (!p.positionalArguments().isEmpty())
         return ctx.fail(CliUsage, QStringLiteral("search takes no arguments"));
@@ -156,17 +122,17 @@ int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err)
 
     const QStringList header{QStringLiteral("mac"),     QStringLiteral("ip"),      QStringLiteral("name"),
                              QStringLiteral("type"),    QStringLiteral("version"), QStringLiteral("uid"),
-                             QStringLiteral("sn"),      QStringLiteral("ipMode"),  QStringLiteral("netmask"),
+                             QStringLiteral("sn"),      QStringLiteral("ip_mode"), QStringLiteral("netmask"),
                              QStringLiteral("gateway"), QStringLiteral("dns1"),    QStringLiteral("dns2")};
     QList<QStringList> rows;
     QJsonArray array;
     for (const DeviceRecord* d : ctx.devices()) {
         rows << QStringList{d->mac(), d->ip(),     d->name(),    d->type(),    d->version(), d->uid(),
                             d->sn(),  d->ipMode(), d->netmask(), d->gateway(), d->dns1(),    d->dns2()};
-        array.append(CliContext::deviceJson(d));
+        array.append(ctx.searchJson(d));
     }
     if (format == CliFormat::Json)
-        out << QJsonDocument(array).toJson(QJsonDocument::Indented);
+        ctx.printJson(array);
     else if (format == CliFormat::Csv)
         cliPrintCsv(out, header, rows);
     else
@@ -287,37 +253,36 @@ DeviceJob::Task taskFor(const Request& r, int count, const QList<DeviceTasks::St
 
 int cliDeviceCommand(const QString& command, const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    CliContext ctx(out, err);
+    CliContext ctx(command, out, err);
     QCommandLineParser p;
     CliContext::addCommonOptions(p);
     CliContext::addTargetOptions(p);
     if (command == QLatin1String("set-ip")) {
-        p.addOption(CliContext::option(QStringLiteral("dhcp"), QStringLiteral("Switch to DHCP.")));
-        p.addOption(CliContext::option(QStringLiteral("skip-conflicts"),
-                                       QStringLiteral("Leave out devices whose address another host holds.")));
+        p.addOption(CliContext::option(QStringLiteral("dhcp")));
+        p.addOption(CliContext::option(QStringLiteral("skip-conflicts")));
         for (const char* name : {"ip", "gateway", "netmask", "dns1", "dns2"})
-            p.addOption(CliContext::option(QString::fromLatin1(name), QStringLiteral("Address."), QStringLiteral("ADDRESS")));
+            p.addOption(CliContext::option(QString::fromLatin1(name), QStringLiteral("ADDRESS")));
     } else if (command == QLatin1String("volume")) {
-        p.addOption(CliContext::option(QStringLiteral("mic"), QStringLiteral("Input volume."), QStringLiteral("N")));
-        p.addOption(CliContext::option(QStringLiteral("out"), QStringLiteral("Output volume."), QStringLiteral("N")));
-        p.addOption(CliContext::option(QStringLiteral("auto-mute"), QStringLiteral("0 or 1."), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("mic"), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("out"), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("auto-mute"), QStringLiteral("N")));
     } else if (command == QLatin1String("sip-set")) {
         for (const QString& n : {QStringLiteral("1"), QStringLiteral("2")}) {
             for (const char* field : {"account", "password", "display-name", "server-host", "server-port"})
-                p.addOption(CliContext::option(QString::fromLatin1(field) + n, QStringLiteral("SIP field."), QStringLiteral("TEXT")));
+                p.addOption(CliContext::option(QString::fromLatin1(field) + n, QStringLiteral("TEXT")));
+            p.addOption(CliContext::option(QStringLiteral("password%1-file").arg(n), QStringLiteral("FILE")));
         }
     } else if (command == QLatin1String("set-account")) {
-        p.addOption(CliContext::option(QStringLiteral("password-file"),
-                                       QStringLiteral("Read the password from FILE, out of sight of ps."),
-                                       QStringLiteral("FILE")));
+        p.addOption(CliContext::option(QStringLiteral("password-file"), QStringLiteral("FILE")));
     } else if (command == QLatin1String("rtp-set")) {
-        p.addOption(CliContext::option(QStringLiteral("channel"), QStringLiteral("N=ADDRESS[:PORT]"), QStringLiteral("N=ADDRESS")));
-        p.addOption(CliContext::option(QStringLiteral("clear"), QStringLiteral("Channel to clear."), QStringLiteral("N")));
+        p.addOption(CliContext::option(QStringLiteral("channel"), QStringLiteral("N=ADDRESS")));
+        p.addOption(CliContext::option(QStringLiteral("clear"), QStringLiteral("N")));
     }
     int status = CliOk;
     int timeout = 0;
     CliFormat format = CliFormat::Table;
-    if (!parse(p, command, args, ctx, &status) || !readCommon(p, ctx, &timeout, &format, &status))
+    if (!ctx.parse(p, args, &status) || !ctx.readTimeout(p, &timeout, &status) ||
+        !readFormat(p, ctx, &format, &status))
         return status;
     if (format == CliFormat::Csv)
         format = CliFormat::Table;
@@ -325,7 +290,9 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     Request request;
     request.command = command;
     request.positional = p.positionalArguments();
-    const QStringList wanted = CliContext::wantedMacs(p);
+    QStringList wanted;
+    if (!ctx.wantedMacs(p, &wanted))
+        return CliUsage;
     const bool all = p.isSet(QStringLiteral("all"));
     if (wanted.isEmpty() == !all)
         return ctx.fail(CliUsage, QStringLiteral("%1 needs --device MAC... or --all").arg(command));
@@ -350,14 +317,20 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         wantedArgs = 2;
     }
     // Standard input is read once, before the batch, however many devices follow.
+    bool stdinTaken = false;
     for (const QString& name : {QStringLiteral("password1"), QStringLiteral("password2")}) {
-        if (command != QLatin1String("sip-set") || p.value(name) != QLatin1String("-"))
+        const QString fileOption = name + QStringLiteral("-file");
+        const bool fromFile = command == QLatin1String("sip-set") && p.isSet(fileOption);
+        if (command != QLatin1String("sip-set") || (p.value(name) != QLatin1String("-") && !fromFile))
             continue;
+        if (fromFile && p.isSet(name))
+            return ctx.fail(CliUsage, QStringLiteral("--%1 and --%2 both give the password").arg(name, fileOption));
+        if (!fromFile && stdinTaken)
+            return ctx.fail(CliUsage, QStringLiteral("only one password can come from standard input"));
+        stdinTaken = stdinTaken || !fromFile;
         QString secret;
         QString error;
-        if (request.secrets.size() == 1)
-            return ctx.fail(CliUsage, QStringLiteral("only one password can come from standard input"));
-        if (!CliContext::readSecret(p.value(name), false, &secret, &error))
+        if (!CliContext::readSecret(fromFile ? p.value(fileOption) : p.value(name), fromFile, &secret, &error))
             return ctx.fail(CliUsage, error);
         request.secrets.insert(name, secret);
     }
@@ -367,6 +340,8 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         return ctx.fail(CliUsage, QStringLiteral("%1 needs a non-empty value").arg(command));
     if (command == QLatin1String("set-account") && request.positional.at(1).isEmpty())
         return ctx.fail(CliUsage, QStringLiteral("set-account needs a non-empty password"));
+    if (command == QLatin1String("set-mac") && !BatchRules::checkMac(request.positional.first()).isEmpty())
+        return ctx.fail(CliUsage, BatchRules::checkMac(request.positional.first()));
 
     if (command == QLatin1String("set-ip")) {
         const bool dhcp = p.isSet(QStringLiteral("dhcp"));
@@ -431,7 +406,11 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
 
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
         return ctx.openFailure();
-    ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")));
+    // Addresses and MACs are checked against every device on the segment, so
+    // those searches run their full time; the rest end when the named devices answered.
+    const bool checksSegment = command == QLatin1String("set-mac") ||
+                               (command == QLatin1String("set-ip") && !request.addresses.isEmpty());
+    ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")), all || checksSegment ? QStringList() : wanted);
     // The targets in MAC order; an unknown MAC stops the whole batch before anything is sent.
     QList<DeviceRecord*> targets;
     if (!ctx.resolveTargets(wanted, all, &targets))
@@ -453,7 +432,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
             plan.append({targets.at(i)->mac(), macs.at(i)});
         const QStringList problems = BatchRules::macPlanProblems(plan, listed);
         for (const QString& line : problems)
-            err << "orvane-cli: " << line << "\n";
+            ctx.fail(CliUsage, line);
         if (!problems.isEmpty())
             return ctx.fail(CliUsage, QStringLiteral("nothing was sent"));
     }
@@ -483,7 +462,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         }
         const AddressConflicts conflicts = AddressConflicts::find(ctx.client(), plan, listed);
         for (const QString& line : conflicts.lines)
-            err << "orvane-cli: " << line << "\n";
+            ctx.fail(CliDeviceFailed, line);
         if (!conflicts.isEmpty() && !p.isSet(QStringLiteral("skip-conflicts")))
             return ctx.fail(CliDeviceFailed,
                             QStringLiteral("address conflict; nothing was sent (--skip-conflicts leaves those devices out)"));
@@ -503,6 +482,7 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
     DeviceJob job(ctx.client(), taskFor(request, targets.size(), addresses, macs, read), targets);
 
     int failures = 0;
+    QJsonArray reports;
     // The job runs here, so each device is reported as soon as it is done.
     QObject::connect(&job, &DeviceJob::deviceFinished, [&](const DeviceResult& result) {
         const QString outcome = DeviceResult::outcomeText(result.outcome);
@@ -510,21 +490,22 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         const bool showIp = command == QLatin1String("set-ip") && !request.addresses.isEmpty();
         const bool showMac = command == QLatin1String("set-mac");
         if (format == CliFormat::Json) {
-            QJsonObject o;
-            o.insert(QStringLiteral("device"), result.mac);
-            o.insert(QStringLiteral("command"), command);
-            o.insert(QStringLiteral("outcome"), outcome);
+            QJsonObject o = CliContext::deviceReport(result.mac, targets.at(result.index)->name(),
+                                                     outcomeWord(result.outcome), result.detail);
             if (showIp)
                 o.insert(QStringLiteral("ip"), ips.at(result.index));
             if (showMac)
-                o.insert(QStringLiteral("mac"), macs.at(result.index));
+                o.insert(QStringLiteral("new_mac"), macs.at(result.index));
             if (!values.isEmpty()) {
                 QJsonObject v;
-                for (const auto& kv : values)
-                    v.insert(kv.first, kv.second);
+                for (const auto& kv : values) {
+                    const bool port = kv.first.startsWith(QLatin1String("server-port"));
+                    v.insert(kv.first, port && kv.second.toInt() > 0 ? QJsonValue(kv.second.toInt())
+                                                                     : QJsonValue(kv.second));
+                }
                 o.insert(QStringLiteral("values"), v);
             }
-            out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+            reports.append(o);
         } else {
             QString line = result.mac + QLatin1String("  ") + command;
             if (showIp)
@@ -534,14 +515,15 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
             out << line << "  " << outcome << "\n";
             for (const auto& kv : values)
                 out << "  " << kv.first << " = " << kv.second << "\n";
+            out.flush();
         }
-        out.flush();
         if (!result.succeeded()) {
             ++failures;
-            err << "orvane-cli: " << command << " on " << result.mac << ": " << outcome << "\n";
-            err.flush();
+            ctx.fail(CliDeviceFailed, QStringLiteral("%1: %2").arg(result.mac, outcome));
         }
     });
     job.run();
+    if (format == CliFormat::Json)
+        ctx.printJson(reports);
     return failures ? CliDeviceFailed : CliOk;
 }

@@ -7,7 +7,5 @@
 int cliAdapters(const QStringList& args, QTextStream& out, QTextStream& err);
 // orvane-cli search
 int cliSearch(const QStringList& args, QTextStream& out, QTextStream& err);
-// One device operation (set-ip, set-name, ..., rtp-set) addressed with --device.
+// One device operation (set-ip, set-name, ..., rtp-set) addressed with --device or --all.
 int cliDeviceCommand(const QString& command, const QStringList& args, QTextStream& out, QTextStream& err);
-bool cliIsDeviceCommand(const QString& command);
-QString cliDeviceCommandsHelp();

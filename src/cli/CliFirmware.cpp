@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 
 namespace {
@@ -25,31 +26,17 @@ bool readMilliseconds(const QCommandLineParser& p, const QString& name, int* val
 
 } // namespace
 
-QString cliFirmwareHelp()
-{
-    return QStringLiteral(
-        "  firmware --device MAC... | --all [--http-timeout MS] FILE\n"
-        "          (logs in to each device's web interface and uploads FILE, up to ten at a time;\n"
-        "           --http-timeout: how long a silent device is waited for, default 10000 for the\n"
-        "           login and 120000 for the upload)\n");
-}
-
 int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    CliContext ctx(out, err);
+    CliContext ctx(QStringLiteral("firmware"), out, err);
     QCommandLineParser p;
-    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     CliContext::addCommonOptions(p);
     CliContext::addTargetOptions(p);
-    p.addOption(CliContext::option(QStringLiteral("http-timeout"),
-                    QStringLiteral("Silence in ms before a device counts as not answering."),
-                    QStringLiteral("MS")));
-    if (!p.parse(QStringList{QStringLiteral("orvane-cli firmware")} + args))
-        return ctx.fail(CliUsage, p.errorText());
-
+    p.addOption(CliContext::option(QStringLiteral("http-timeout"), QStringLiteral("MS")));
+    int status = CliOk;
     int searchTimeout = DeviceSearch::TimeoutMs;
-    if (!readMilliseconds(p, QStringLiteral("timeout"), &searchTimeout))
-        return ctx.fail(CliUsage, QStringLiteral("--timeout needs a number of milliseconds"));
+    if (!ctx.parse(p, args, &status) || !ctx.readTimeout(p, &searchTimeout, &status))
+        return status;
     int httpTimeout = -1;
     if (!readMilliseconds(p, QStringLiteral("http-timeout"), &httpTimeout))
         return ctx.fail(CliUsage, QStringLiteral("--http-timeout needs a number of milliseconds"));
@@ -58,7 +45,9 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
         (!CliContext::parseFormat(p.value(QStringLiteral("format")), &format) || format == CliFormat::Csv))
         return ctx.fail(CliUsage, QStringLiteral("--format must be table or json"));
 
-    const QStringList wanted = CliContext::wantedMacs(p);
+    QStringList wanted;
+    if (!ctx.wantedMacs(p, &wanted))
+        return CliUsage;
     const bool all = p.isSet(QStringLiteral("all"));
     if (wanted.isEmpty() == !all)
         return ctx.fail(CliUsage, QStringLiteral("firmware needs --device MAC... or --all"));
@@ -72,7 +61,7 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
 
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
         return ctx.openFailure();
-    ctx.search(searchTimeout, false, p.isSet(QStringLiteral("any-model")));
+    ctx.search(searchTimeout, false, p.isSet(QStringLiteral("any-model")), all ? QStringList() : wanted);
     QList<DeviceRecord*> targets;
     if (!ctx.resolveTargets(wanted, all, &targets))
         return CliUsage;
@@ -86,26 +75,30 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
 
     const QList<FirmwareJob::Upload> results = job.results();
     const QStringList lines = job.resultLines();
+    QJsonArray reports;
     for (int i = 0; i < results.size(); ++i) {
         const FirmwareJob::Upload& r = results.at(i);
         const QString outcome = FirmwareUploadThread::outcomeText(r.result);
+        const bool ok = FirmwareUploadThread::isSuccess(r.result);
         if (format == CliFormat::Json) {
-            QJsonObject o;
-            o.insert(QStringLiteral("device"), r.mac);
+            const QString word = ok ? QStringLiteral("ok")
+                                    : r.result.outcome == FirmwareUploadThread::Outcome::NoAnswer
+                                          ? QStringLiteral("no-answer")
+                                          : QStringLiteral("failed");
+            const DeviceRecord* device = ctx.findDevice(r.mac);
+            QJsonObject o = CliContext::deviceReport(r.mac, device ? device->name() : QString(), word, outcome);
             o.insert(QStringLiteral("ip"), r.ip);
-            o.insert(QStringLiteral("command"), QStringLiteral("firmware"));
-            o.insert(QStringLiteral("outcome"), outcome);
-            o.insert(QStringLiteral("ok"), FirmwareUploadThread::isSuccess(r.result));
             if (r.result.httpStatus)
-                o.insert(QStringLiteral("status"), r.result.httpStatus);
-            out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+                o.insert(QStringLiteral("http_status"), r.result.httpStatus);
+            reports.append(o);
         } else {
             out << lines.at(i) << "\n";
         }
-        if (!FirmwareUploadThread::isSuccess(r.result))
-            err << "orvane-cli: firmware on " << r.mac << ": " << outcome << "\n";
+        if (!ok)
+            ctx.fail(CliDeviceFailed, QStringLiteral("%1: %2").arg(r.mac, outcome));
     }
+    if (format == CliFormat::Json)
+        ctx.printJson(reports);
     out.flush();
-    err.flush();
     return job.allUploaded() ? CliOk : CliDeviceFailed;
 }

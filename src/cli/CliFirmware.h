@@ -7,4 +7,3 @@
 // orvane-cli firmware FILE (--device MAC... | --all): the version page's
 // firmware job, with one result line per device.
 int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err);
-QString cliFirmwareHelp();

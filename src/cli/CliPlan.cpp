@@ -18,26 +18,7 @@
 namespace {
 
 const QString Masked = QStringLiteral("***");
-
-bool parseArgs(QCommandLineParser& p, const QString& command, const QStringList& args, CliContext& ctx, int* timeout,
-               int* status)
-{
-    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (!p.parse(QStringList{QStringLiteral("orvane-cli ") + command} + args)) {
-        *status = ctx.fail(CliUsage, p.errorText());
-        return false;
-    }
-    *timeout = DeviceSearch::TimeoutMs;
-    if (p.isSet(QStringLiteral("timeout"))) {
-        bool ok = false;
-        *timeout = p.value(QStringLiteral("timeout")).toInt(&ok);
-        if (!ok || *timeout < 0) {
-            *status = ctx.fail(CliUsage, QStringLiteral("--timeout needs a number of milliseconds"));
-            return false;
-        }
-    }
-    return true;
-}
+static_assert(CliContext::JsonVersion == ProvisioningPlan::FormatVersion, "apply prints the shape export writes");
 
 QString shown(const QString& column, const QString& value)
 {
@@ -46,22 +27,15 @@ QString shown(const QString& column, const QString& value)
 
 } // namespace
 
-QString cliPlanHelp()
-{
-    return QStringLiteral(
-        "  export [--full] [--with-secrets] [--format csv|json]   (--full reads SIP accounts and RTP channels)\n"
-        "  apply PLAN|- [--check] [--diff] [--format table|json]   (a CSV or JSON plan keyed by mac)\n");
-}
-
 int cliExport(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    CliContext ctx(out, err);
+    CliContext ctx(QStringLiteral("export"), out, err);
     QCommandLineParser p;
     CliContext::addCommonOptions(p);
-    p.addOption(CliContext::option(QStringLiteral("full"), QStringLiteral("Also read SIP accounts and RTP channels.")));
-    p.addOption(CliContext::option(QStringLiteral("with-secrets"), QStringLiteral("Include passwords.")));
+    p.addOption(CliContext::option(QStringLiteral("full")));
+    p.addOption(CliContext::option(QStringLiteral("with-secrets")));
     int status = CliOk, timeout = 0;
-    if (!parseArgs(p, QStringLiteral("export"), args, ctx, &timeout, &status))
+    if (!ctx.parse(p, args, &status) || !ctx.readTimeout(p, &timeout, &status))
         return status;
     const QString format = p.isSet(QStringLiteral("format")) ? p.value(QStringLiteral("format")) : QStringLiteral("csv");
     if (format != QLatin1String("csv") && format != QLatin1String("json"))
@@ -69,7 +43,7 @@ int cliExport(const QStringList& args, QTextStream& out, QTextStream& err)
     if (!p.positionalArguments().isEmpty())
         return ctx.fail(CliUsage, QStringLiteral("export takes no arguments"));
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
-        return CliUsage;
+        return ctx.openFailure();
     ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")));
 
     const bool full = p.isSet(QStringLiteral("full"));
@@ -83,8 +57,8 @@ int cliExport(const QStringList& args, QTextStream& out, QTextStream& err)
             rtp << RtpChannelSettings();
         bool read = true;
         if (full && (ctx.client().getSipSettings(d, sip[0], sip[1]) != 0 || ctx.client().getRtpSettings(d, rtp) != 0)) {
-            err << d->mac() << ": SIP accounts or RTP channels could not be read; its row leaves them empty\n";
-            status = CliDeviceFailed;
+            status = ctx.fail(CliDeviceFailed, QStringLiteral("%1: SIP accounts or RTP channels could not be read; "
+                                                              "its row leaves them empty").arg(d->mac()));
             read = false;
         }
         QMap<QString, QString> values = ProvisioningPlan::currentValues(*d, full && read ? sip : nullptr,
@@ -98,13 +72,13 @@ int cliExport(const QStringList& args, QTextStream& out, QTextStream& err)
 
 int cliApply(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    CliContext ctx(out, err);
+    CliContext ctx(QStringLiteral("apply"), out, err);
     QCommandLineParser p;
     CliContext::addCommonOptions(p);
-    p.addOption(CliContext::option(QStringLiteral("check"), QStringLiteral("Read and report; send nothing.")));
-    p.addOption(CliContext::option(QStringLiteral("diff"), QStringLiteral("Show old and new values.")));
+    p.addOption(CliContext::option(QStringLiteral("check")));
+    p.addOption(CliContext::option(QStringLiteral("diff")));
     int status = CliOk, timeout = 0;
-    if (!parseArgs(p, QStringLiteral("apply"), args, ctx, &timeout, &status))
+    if (!ctx.parse(p, args, &status) || !ctx.readTimeout(p, &timeout, &status))
         return status;
     CliFormat format = CliFormat::Table;
     if (p.isSet(QStringLiteral("format")) &&
@@ -122,20 +96,19 @@ int cliApply(const QStringList& args, QTextStream& out, QTextStream& err)
     QStringList errors;
     if (!plan.parse(file.readAll(), &errors)) {
         for (const QString& e : errors)
-            err << "plan: " << e << "\n";
+            ctx.fail(CliUsage, QStringLiteral("plan: ") + e);
         return CliUsage;
     }
     if (!ctx.openAdapter(p.value(QStringLiteral("adapter"))))
-        return CliUsage;
+        return ctx.openFailure();
     ctx.search(timeout, false, p.isSet(QStringLiteral("any-model")));
 
     PlanApply apply(ctx.client(), plan, ctx.devices());
     errors = apply.check();
     if (!errors.isEmpty()) {
         for (const QString& e : errors)
-            err << "plan: " << e << "\n";
-        err << "nothing was sent\n";
-        return CliUsage;
+            ctx.fail(CliUsage, QStringLiteral("plan: ") + e);
+        return ctx.fail(CliUsage, QStringLiteral("nothing was sent"));
     }
     const bool check = p.isSet(QStringLiteral("check"));
     const QList<PlanApply::Result> results = apply.run(check);
@@ -144,11 +117,7 @@ int cliApply(const QStringList& args, QTextStream& out, QTextStream& err)
         if (r.outcome == PlanApply::Outcome::Failed || r.outcome == PlanApply::Outcome::Missing)
             status = CliDeviceFailed;
         if (format == CliFormat::Json) {
-            QJsonObject o;
-            o.insert(QStringLiteral("mac"), r.mac);
-            o.insert(QStringLiteral("name"), r.name);
-            o.insert(QStringLiteral("outcome"), PlanApply::outcomeWord(r.outcome));
-            o.insert(QStringLiteral("detail"), r.detail);
+            QJsonObject o = CliContext::deviceReport(r.mac, r.name, PlanApply::outcomeWord(r.outcome), r.detail);
             QJsonArray changes;
             for (const ProvisioningPlan::Change& c : r.changes) {
                 QJsonObject change;
@@ -169,12 +138,7 @@ int cliApply(const QStringList& args, QTextStream& out, QTextStream& err)
             for (const ProvisioningPlan::Change& c : r.changes)
                 out << "  " << c.column << ": " << shown(c.column, c.from) << " -> " << shown(c.column, c.to) << "\n";
     }
-    if (format == CliFormat::Json) {
-        QJsonObject top;
-        top.insert(QStringLiteral("version"), ProvisioningPlan::FormatVersion);
-        top.insert(QStringLiteral("check"), check);
-        top.insert(QStringLiteral("devices"), array);
-        out << QJsonDocument(top).toJson(QJsonDocument::Indented);
-    }
+    if (format == CliFormat::Json)
+        ctx.printJson(array, QJsonObject{{QStringLiteral("check"), check}});
     return status;
 }

@@ -7,4 +7,3 @@
 int cliExport(const QStringList& args, QTextStream& out, QTextStream& err);
 // orvane-cli apply PLAN: brings the devices a plan names to its values.
 int cliApply(const QStringList& args, QTextStream& out, QTextStream& err);
-QString cliPlanHelp();

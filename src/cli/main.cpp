@@ -1,54 +1,86 @@
 // orvane-cli: scripted provisioning on the same core as the program.
 #include "CliBroadcast.h"
+#include "CliContext.h"
 #include "CliDeviceCommands.h"
 #include "CliFirmware.h"
+#include "CliHelp.h"
 #include "CliPlan.h"
+#include "CommandLogText.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
 
 namespace {
-// The core's debug lines (every frame sent and received) would bury the
-// output; ORVANE_DEBUG=1 brings them back.
-void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& message)
+
+bool g_verbose = false;
+
+// The core's messages (every frame sent and received, its warnings) would bury
+// what the command says; --verbose brings them back, passwords masked.
+void libraryMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
-    if (type == QtDebugMsg || type == QtInfoMsg)
+    if (!g_verbose && type != QtFatalMsg)
         return;
-    fprintf(stderr, "%s\n", qPrintable(message));
+    fprintf(stderr, "%s\n", CommandLogText::maskPasswords(message.toUtf8()).constData());
 }
 
-void usage(QTextStream& out)
+bool isHelp(const QString& arg)
 {
-    out << "usage: orvane-cli COMMAND [OPTIONS]\n\n"
-           "  adapters [--format table|json|csv]\n"
-           "  search [--adapter NAME] [--timeout MS] [--alarm-test] [--any-model] [--format table|json|csv]\n"
-        << cliDeviceCommandsHelp() << cliFirmwareHelp() << cliPlanHelp()
-        << "  broadcast --to GROUP:PORT [--adapter NAME] [--ttl 1-255] [--duration SECONDS] [--sdp FILE]\n"
-           "            (FILE... | --source ID)\n"
-           "  sources [--format table|json]\n\n"
-           "Device commands also take --adapter, --timeout (search time) and --format table|json.\n"
-           "Exit status: 0 success, 1 the device failed or did not answer, 2 bad usage, unknown device\n"
-           "or no usable adapter, 3 no permission to capture raw frames (the message says how to grant it).\n";
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
 }
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    if (qgetenv("ORVANE_DEBUG").isEmpty())
-        qInstallMessageHandler(quietDebug);
     // The same name as the program, so both read one configuration.
     QCoreApplication::setApplicationName(QStringLiteral("orvane"));
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList args = app.arguments().mid(1);
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h") ||
-        args.first() == QLatin1String("help")) {
-        usage(args.isEmpty() ? err : out);
-        return args.isEmpty() ? 2 : 0;
+    // --verbose may stand anywhere before a "--".
+    const int end = args.contains(QStringLiteral("--")) ? args.indexOf(QStringLiteral("--")) : args.size();
+    g_verbose = args.mid(0, end).contains(QStringLiteral("--verbose")) || !qgetenv("ORVANE_DEBUG").isEmpty();
+    for (int i = end - 1; i >= 0; --i) {
+        if (args.at(i) == QLatin1String("--verbose"))
+            args.removeAt(i);
     }
-    const QString command = args.takeFirst();
+    qInstallMessageHandler(libraryMessages);
+
+    if (args.isEmpty()) {
+        err << cliUsage();
+        return CliUsage;
+    }
+    QString command = args.takeFirst();
+    if (isHelp(command) || command == QLatin1String("help")) {
+        const QString text = args.isEmpty() ? cliUsage() : cliCommandHelp(args.first());
+        if (text.isEmpty()) {
+            err << "orvane-cli: unknown command '" << args.first() << "'\n";
+            return CliUsage;
+        }
+        out << text;
+        return CliOk;
+    }
+    if (command == QLatin1String("--version") || command == QLatin1String("-V")) {
+        out << "orvane-cli " << ORVANE_VERSION << "\n";
+        return CliOk;
+    }
+    if (!cliCommandNames().contains(command)) {
+        const QStringList candidates = command.startsWith(QLatin1Char('-'))
+                                           ? QStringList{QStringLiteral("--help"), QStringLiteral("--version"),
+                                                         QStringLiteral("--verbose")}
+                                           : cliCommandNames();
+        err << "orvane-cli: unknown command '" << command << "'" << cliDidYouMean(command, candidates)
+            << "; orvane-cli --help lists them\n";
+        return CliUsage;
+    }
+    for (int i = 0; i < args.size() && args.at(i) != QLatin1String("--"); ++i) {
+        if (isHelp(args.at(i))) {
+            out << cliCommandHelp(command);
+            return CliOk;
+        }
+    }
     if (command == QLatin1String("adapters"))
         return cliAdapters(args, out, err);
     if (command == QLatin1String("search"))
@@ -63,8 +95,5 @@ int main(int argc, char* argv[])
         return cliApply(args, out, err);
     if (command == QLatin1String("firmware"))
         return cliFirmware(args, out, err);
-    if (cliIsDeviceCommand(command))
-        return cliDeviceCommand(command, args, out, err);
-    err << "orvane-cli: unknown command '" << command << "' (orvane-cli --help lists them)\n";
-    return 2;
+    return cliDeviceCommand(command, args, out, err);
 }
