@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seeds of both fuzzers: into corpus/ the frames of the receive
 path, replies as an emulated device sends them, one per kind of answer the
-program reads; into corpus_text/ the inputs of the text readers, each behind
-the digit that picks its reader."""
+program reads; into corpus_text/ the inputs of the text readers."""
 import json
 import os
 import struct
@@ -53,35 +52,24 @@ SEEDS = {
 }
 
 
-def mp3_frames(count):
-    # MPEG-1 layer III, 128 kbit/s, 44.1 kHz: 417 bytes a frame, silence inside.
-    return (b"\xff\xfb\x90\x64" + bytes(413)) * count
-
-
-TEXT_SEEDS = {
-    "masker": b"0" + b'{"id":1,"method":"SetAccountPassword", "account":"a", "password":"x"}',
-    "masker_escaped": b"0" + b'{"pass\\u0077ord":{"a":[1,"b"]},"pwd":"c","sip0":{"Password":"abcd"}}',
-    "batch_address": b"1198.18.0.254 255.255.254.0",
-    "batch_endpoint": b"1239.0.0.1:5004",
-    "cookie": b"2Path=/; session=abc",
-    "login": b'2{"Result":"ok","session":"x"}',
-    "language": b"3" + "Search=Suchen\nDevice = \"Ger\u00e4t\"\n".encode("utf-8"),
-    "ini": b"4[General]\nlangage=de\nalarm%20test=1\nrtp%20file%20list=a.mp3, b.mp3\n",
-    "search": b"5" + b"\n".join(b"%d" % i + SEEDS[k].encode("utf-8") for i, k in
+TEXT_SEEDS = {  # the first digit picks the reader
+    "masker": b'0{"id":1,"method":"SetAccountPassword","password":"x","sip0":{"pass\\u0077ord":{"a":[1,"bc"]}}}',
+    "batch": b"1198.18.0.254 255.255.254.0",
+    "endpoint": b"1239.0.0.1:5004",
+    "login": b'2{"Result":"ok"}\nPath=/; session=abc',
+    "language": "3Search=Suchen\nDevice = \"Ger\u00e4t\"\n".encode("utf-8"),
+    "ini": b"3[General]\nlangage=de\nalarm%20test=1\nrtp%20file%20list=a.mp3, b.mp3\n",
+    "search": b"4" + b"\n".join(b"%d" % i + SEEDS[k].encode("utf-8") for i, k in
                               enumerate(["search_reply", "claimed_mac", "duplicate_keys", "search_reply"])),
-    "read_then_write": b"6" + SEEDS["sip_reply"][:-1].encode("utf-8") + b"," + SEEDS["rtp_reply"][1:].encode("utf-8"),
-    "mp3": b"7" + mp3_frames(3),
-    "mp3_tagged": b"7ID3\x03\x00\x00\x00\x00\x00\x0a" + bytes(10) + mp3_frames(2),
+    "read_then_write": ("5" + SEEDS["sip_reply"][:-1] + "," + SEEDS["rtp_reply"][1:]).encode("utf-8"),
+    # MPEG-1 layer III, 128 kbit/s, 44.1 kHz: 417 bytes a frame, silence inside; bare and behind a tag.
+    "mp3": b"6" + (b"\xff\xfb\x90\x64" + bytes(413)) * 3,
+    "mp3_tagged": b"6ID3\x03\x00\x00\x00\x00\x00\x0a" + bytes(10) + (b"\xff\xfb\x90\x64" + bytes(413)) * 2,
 }
 
-here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-os.makedirs(here, exist_ok=True)
-for name, text in SEEDS.items():
-    with open(os.path.join(here, name), "wb") as out:
-        out.write(frame(text))
-
-here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus_text")
-os.makedirs(here, exist_ok=True)
-for name, data in TEXT_SEEDS.items():
-    with open(os.path.join(here, name), "wb") as out:
-        out.write(data)
+here = os.path.dirname(os.path.abspath(__file__))
+for folder, seeds in (("corpus", {n: frame(t) for n, t in SEEDS.items()}), ("corpus_text", TEXT_SEEDS)):
+    os.makedirs(os.path.join(here, folder), exist_ok=True)
+    for name, data in seeds.items():
+        with open(os.path.join(here, folder, name), "wb") as out:
+            out.write(data)
