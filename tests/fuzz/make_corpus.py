@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the seeds of both fuzzers: into corpus/ the frames of the receive
-path, replies as an emulated device sends them, one per kind of answer the
-program reads; into corpus_text/ the inputs of the text readers."""
+"""Writes the fuzzer's seeds into corpus/, each behind the digit that picks its
+reader: frames as an emulated device sends them, one per kind of answer the
+program reads, and the inputs of the other readers."""
 import json
 import os
 import struct
@@ -63,13 +63,12 @@ TEXT_SEEDS = {  # the first digit picks the reader
                               enumerate(["search_reply", "claimed_mac", "duplicate_keys", "search_reply"])),
     "read_then_write": ("5" + SEEDS["sip_reply"][:-1] + "," + SEEDS["rtp_reply"][1:]).encode("utf-8"),
     # MPEG-1 layer III, 128 kbit/s, 44.1 kHz: 417 bytes a frame, silence inside; bare and behind a tag.
-    "mp3": b"6" + (b"\xff\xfb\x90\x64" + bytes(413)) * 3,
-    "mp3_tagged": b"6ID3\x03\x00\x00\x00\x00\x00\x0a" + bytes(10) + (b"\xff\xfb\x90\x64" + bytes(413)) * 2,
+    "mp3": b"7" + (b"\xff\xfb\x90\x64" + bytes(413)) * 3,
+    "mp3_tagged": b"7ID3\x03\x00\x00\x00\x00\x00\x0a" + bytes(10) + (b"\xff\xfb\x90\x64" + bytes(413)) * 2,
 }
 
-here = os.path.dirname(os.path.abspath(__file__))
-for folder, seeds in (("corpus", {n: frame(t) for n, t in SEEDS.items()}), ("corpus_text", TEXT_SEEDS)):
-    os.makedirs(os.path.join(here, folder), exist_ok=True)
-    for name, data in seeds.items():
-        with open(os.path.join(here, folder, name), "wb") as out:
-            out.write(data)
+here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+os.makedirs(here, exist_ok=True)
+for name, data in list(TEXT_SEEDS.items()) + [("frame_" + n, b"6" + frame(t)) for n, t in SEEDS.items()]:
+    with open(os.path.join(here, name), "wb") as out:
+        out.write(data)

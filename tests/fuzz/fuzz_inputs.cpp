@@ -1,11 +1,14 @@
-// libFuzzer target for what reaches the program as text or a file rather than
-// as a raw frame. The first byte picks the reader, the rest is its input.
+// libFuzzer target for everything that reaches the program from outside: a
+// captured frame, a reply to a command or a search, a file, a typed text. The
+// first byte picks the reader, the rest is its input; ORVANE_FUZZ_READER=N
+// pins one reader, so that each gets its share of a run.
 #include "AppConfig.h"
 #include "AudioPacket.h"
 #include "BatchRules.h"
 #include "CommandFrame.h"
 #include "CommandLogText.h"
 #include "DeviceRecord.h"
+#include "DeviceReply.h"
 #include "DeviceSearch.h"
 #include "FileAudioReader.h"
 #include "FirmwareUploadThread.h"
@@ -23,6 +26,7 @@
 #include <cjson/cJSON.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -30,12 +34,13 @@ namespace {
 void require(bool condition, const char* what)
 {
     if (!condition) {
-        fprintf(stderr, "fuzz_text: %s\n", what);
+        fprintf(stderr, "fuzz_inputs: %s\n", what);
         abort();
     }
 }
 
 QString g_directory;
+int g_reader = -1;
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -125,6 +130,7 @@ void files(const QByteArray& bytes)
 const uint8_t OwnMac[6] = {0x02, 0xaa, 0xbb, 0xcc, 0xdd, 0x01};
 const uint8_t Ip[4] = {198, 18, 1, 1};
 QList<QByteArray> g_answers;
+RawFrame* g_frame = nullptr; // a whole frame to answer with instead
 QByteArray g_sent;
 
 void feed(ProtocolClient& client, const QByteArray& text, uint8_t sender)
@@ -146,6 +152,8 @@ ProtocolClient& client()
             frame->release();
             for (const QByteArray& answer : g_answers)
                 feed(*s, answer.mid(1), uint8_t(answer.at(0)) & 3);
+            if (g_frame)
+                s->onPacket(g_frame);
             feed(*s, "{\"id\":" + QByteArray::number(s->nextId() - 1) + ",\"result\":\"success\"}", 0);
         });
         return s;
@@ -181,6 +189,8 @@ void search(const QByteArray& bytes)
 void readThenWrite(const QByteArray& bytes)
 {
     g_answers = {'\0' + bytes};
+    if (g_frame)
+        g_answers.clear();
     DeviceRecord* device = DeviceRecord::create();
     const uint8_t mac[6] = {0x02, 0, 0, 0, 0, 0};
     device->setMacBytes(mac);
@@ -188,6 +198,7 @@ void readThenWrite(const QByteArray& bytes)
     SipAccountSettings sip[2], back[2];
     QList<RtpChannelSettings> channels = QVector<RtpChannelSettings>(ProtocolClient::RtpChannelCount).toList();
     client().getSipSettings(device, sip[0], sip[1]);
+    require(client().lastOutcome() != ProtocolClient::Outcome::NoAnswer, "a wait ran out although its answer was queued");
     client().getRtpSettings(device, channels);
     g_answers.clear();
     if (client().setSipSettings(device, sip[0], sip[1]) == 0) {
@@ -209,6 +220,39 @@ void readThenWrite(const QByteArray& bytes)
     }
     device->release();
     client();
+}
+
+// A captured frame as it comes, through the reply and record readers and then
+// as the answer to a read of the SIP and RTP settings.
+void frame(const QByteArray& bytes)
+{
+    RawFrame* frame = RawFrame::fromBytes(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
+    if (!frame)
+        return;
+    require(bytes.size() < CommandFrame::TextOffset ||
+                qstrlen(CommandFrame::text(*frame)) <= uint(bytes.size() - CommandFrame::TextOffset),
+            "the text runs on behind the frame");
+    if (CommandFrame::isCommandFrame(*frame, OwnMac)) {
+        const std::unique_ptr<DeviceReply> reply = DeviceReply::fromFrame(*frame);
+        require(!reply->hasDuplicateKeys() || !reply->json(), "a reply naming a key twice was kept");
+        require(reply->hasId() || reply->id() == -1, "a reply without an id has one");
+        require(reply->json() || !reply->isSuccess(), "a reply without JSON succeeds");
+        if (DeviceRecord* device = DeviceRecord::makeDevice(reply.get())) {
+            uint8_t mac[6];
+            device->macBytes(mac);
+            require(memcmp(mac, reply->mac(), 6) == 0, "a record addressed elsewhere than its sender");
+            for (int f = 0; f < DeviceRecord::FieldCount; ++f)
+                device->text(DeviceRecord::Field(f));
+            for (const QString& key : device->others().keys())
+                device->intValue(key);
+            device->setMacText(device->mac()); // as the MAC page does after a change
+            device->release();
+        }
+    }
+    g_frame = frame;
+    readThenWrite(QByteArray());
+    g_frame = nullptr;
+    frame->release();
 }
 
 void mp3(const QByteArray& bytes)
@@ -238,14 +282,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     qputenv("XDG_DATA_HOME", g_directory.toUtf8());
     QCoreApplication::setApplicationName(QStringLiteral("orvane-fuzz"));
     Language::setDirectory(g_directory);
+    g_reader = qEnvironmentVariableIsSet("ORVANE_FUZZ_READER") ? qEnvironmentVariableIntValue("ORVANE_FUZZ_READER") : -1;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // Seeds start with a digit: '0' is 48, so '0' to '6' pick the readers in this order.
-    void (*const readers[])(const QByteArray&) = {masker, batchRules, http, files, search, readThenWrite, mp3};
+    // Seeds start with a digit: '0' is 48, so '0' to '7' pick the readers in this order.
+    void (*const readers[])(const QByteArray&) = {masker, batchRules, http, files, search, readThenWrite, frame, mp3};
     if (size > 0)
-        readers[(data[0] + 1u) % 7](QByteArray(reinterpret_cast<const char*>(data) + 1, int(size - 1)));
+        readers[g_reader >= 0 ? g_reader % 8 : data[0] % 8](QByteArray(reinterpret_cast<const char*>(data) + 1, int(size - 1)));
     return 0;
 }
