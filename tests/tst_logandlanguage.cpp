@@ -125,23 +125,20 @@ void TestLogAndLanguage::languageFiles()
     QCOMPARE(got, translated);
 }
 
+// Every line of the shipped files must reach the table (a blank line would
+// silently end a file, a stray "=" would drop its line), in both languages.
 void TestLogAndLanguage::shippedLanguageFiles()
 {
-    // Every line of the shipped files must reach the table: a blank line would
-    // silently end a file, a stray "=" would drop its line.
     const QString directory = QStringLiteral(ORVANE_SOURCE_DIR "/language");
     Language::setDirectory(directory);
-    QMap<QString, QString> tables[2];
-    const QStringList names{QStringLiteral("en"), QStringLiteral("cn")};
-    for (int i = 0; i < 2; ++i) {
-        QVERIFY(Language::load(names.at(i)));
-        tables[i] = Language::table();
-        QCOMPARE(tables[i].size(), readAll(QStringLiteral("%1/%2.txt").arg(directory, names.at(i))).count('\n'));
+    QList<QStringList> keys;
+    for (const char* name : {"en", "cn"}) {
+        QVERIFY(Language::load(QLatin1String(name)));
+        keys << Language::table().keys();
+        QCOMPARE(keys.last().size(), readAll(QStringLiteral("%1/%2.txt").arg(directory, name)).count('\n'));
     }
-    QCOMPARE(tables[0].keys(), tables[1].keys());
-    for (auto it = tables[0].cbegin(); it != tables[0].cend(); ++it)
-        QCOMPARE(it.value(), it.key());
-    QVERIFY(tables[1].value(QStringLiteral("Search")) != QStringLiteral("Search"));
+    QCOMPARE(keys.first(), keys.last());
+    QVERIFY(translated("Search") != QStringLiteral("Search"));
 }
 
 QTEST_GUILESS_MAIN(TestLogAndLanguage)

@@ -95,10 +95,9 @@ DeviceRecord* device()
 
 struct RecordingObserver : CommandObserver
 {
-    void onSendCommand(ProtocolClient*, const char* text) override { sent.append(text); }
-    void onRecvCommand(ProtocolClient*, const char* text) override { received.append(text); }
-    QList<QByteArray> sent;
-    QList<QByteArray> received;
+    void onSendCommand(ProtocolClient*, const char*) override { ++sent; }
+    void onRecvCommand(ProtocolClient*, const char*) override { ++received; }
+    int sent = 0, received = 0;
 };
 
 using Command = std::function<int(ProtocolClient&, DeviceRecord*)>;
@@ -182,6 +181,8 @@ void TestProtocolClient::commandTexts_data()
             return 0;
         };
     };
+    // Each layout as devices expect it, spaces included; in a name, what would end the string
+    // or the command is escaped and the rest goes out as typed.
     row("search", search(false), R"({"id":0,"method":"search","user":"Windows Dravlen"})");
     row("search alarm test", search(true),
         R"({"id":0,"method":"search","user":"Windows Dravlen", "alarmTest":"enable"})");
@@ -189,32 +190,22 @@ void TestProtocolClient::commandTexts_data()
     row("SetIp static", [](S& s, D d) { return s.setIpStatic(d, "198.18.0.9", "198.18.0.254", "255.255.254.0", "8.8.8.8", ""); },
         R"({"id":0,"method":"SetIp","IpMode":"static","ip":"198.18.0.9","gateway":"198.18.0.254",)"
         R"("netmask":"255.255.254.0","dns1":"8.8.8.8","dns2":""})");
-    row("SetSN", [](S& s, D d) { return s.setSN(d, "SN-001"); }, R"({"id":0,"method":"SetSN","sn":"SN-001"})");
-    row("SetName", [](S& s, D d) { return s.setName(d, "Hall 2"); }, R"({"id":0,"method":"SetName","name":"Hall 2"})");
-    // What would end the string or the command is escaped; the rest goes out as typed.
     row("SetName escaped", [](S& s, D d) { return s.setName(d, QString::fromUtf8("\"\\\n\t\x01%s\xc3\xbc\",\"x")); },
         "{\"id\":0,\"method\":\"SetName\",\"name\":\"\\\"\\\\\\n\\t\\u0001%s\xc3\xbc\\\",\\\"x\"}");
-    row("SetMac", [](S& s, D d) { return s.setMac(d, "00:1a:2b:3c:4d:5f"); },
-        R"({"id":0,"method":"SetMac","mac":"00:1a:2b:3c:4d:5f"})");
     row("SetServer", [](S& s, D d) { return s.setServer(d, "198.18.0.2", 8080); },
         R"({"id":0,"method":"SetServer","serverIp":"198.18.0.2","serverPort":8080})");
     row("SetDeviceInfo", [](S& s, D d) { return s.setDeviceInfo(d, "A1", "N2", "Gate", 3, "R4", "S5", "T6", "U7"); },
         R"({"id":0,"method":"SetDeviceInfo","areaCode":"A1","number":"N2","name":"Gate","powerLevel":3,)"
         R"("resourceTypeSequenceCode":"R4","resourceSonTypeSequenceCode":"S5","resourceTypeCode":"T6",)"
         R"("resourceSonTypeCode":"U7"})");
-    row("PlayVolume", [](S& s, D d) { return s.playVolume(d); }, R"({"id":0,"method":"PlayVolume"})");
     row("SetDeviceVolume", [](S& s, D d) { return s.setDeviceVolume(d, 5, 7, 1); },
         R"({"id":0,"method":"SetDeviceVolume", "micVolume":5, "outVolume":7, "autoMute":1})");
     row("SetAccountPassword", [](S& s, D d) { return s.setAccountPassword(d, "admin", "0cc175b9"); },
         R"({"id":0,"method":"SetAccountPassword", "account":"admin", "password":"0cc175b9"})");
-    row("GetSipSettings", [](S& s, D d) { SipAccountSettings a, b; return s.getSipSettings(d, a, b); },
-        R"({"id":0,"method":"GetSipSettings"})");
     row("SetSipSettings", [sip0](S& s, D d) { return s.setSipSettings(d, sip0, SipAccountSettings()); },
         R"({"id":0,"method":"SetSipSettings","sip0":{"serverHost" : "10.0.0.1","serverPort" : "5060", )"
         R"("account" : "101","password" : "pw","displayName" : "Hall"},"sip1":{"serverHost" : "",)"
         R"("serverPort" : "", "account" : "","password" : "","displayName" : ""}})");
-    row("GetRtpSettings", [](S& s, D d) { QList<RtpChannelSettings> list = channels(10); return s.getRtpSettings(d, list); },
-        R"({"id":0,"method":"GetRtpSettings"})");
     // A comma between channels, none after the last; beyond ten nothing goes.
     QByteArray rtp = "{\"id\":0,\"method\":\"SetRtpSettings\"";
     for (int i = 0; i < 10; ++i)
@@ -223,8 +214,6 @@ void TestProtocolClient::commandTexts_data()
                QByteArray::number(5000 + 2 * i) + "\n}";
     row("SetRtpSettings", [](S& s, D d) { return s.setRtpSettings(d, channels(12)); }, rtp + "}");
     row("SetRtpSettings, none", [](S& s, D d) { return s.setRtpSettings(d, {}); }, R"({"id":0,"method":"SetRtpSettings"})");
-    row("reboot", [](S& s, D d) { return s.reboot(d); }, R"({"id":0,"method":"reboot"})");
-    row("ResetDefault", [](S& s, D d) { return s.resetDefault(d); }, R"({"id":0,"method":"ResetDefault"})");
 }
 
 void TestProtocolClient::commandTexts()
@@ -260,23 +249,14 @@ void TestProtocolClient::replies_data()
     };
     const QByteArray success = "{\"id\":%1,\"result\":\"success\"}";
     row("success", success, 0);
-    row("id as string", "{\"id\":\" %1\",\"result\":\"success\"}", 0);
-    row("keys in capitals", "{\"ID\":%1,\"RESULT\":\"success\"}", 0);
-    // The largest frame there is: 60 bytes of headers and 1454 of text, no room for a zero.
-    const int padding = CommandFrame::MaxTextLength - int(strlen("{\"id\":0,\"result\":\"success\",\"pad\":\"\"}"));
-    row("1514-byte frame", "{\"id\":%1,\"result\":\"success\",\"pad\":\"" + QByteArray(padding, 'x') + "\"}", 0);
     row("value with capital S", "{\"id\":%1,\"result\":\"Success\"}", -1);
-    row("fail", "{\"id\":%1,\"result\":\"fail\"}", -1);
     row("no result", "{\"id\":%1}", -1);
     row("result not text", "{\"id\":%1,\"result\":true}", -1);
     // Each reply below carries "success"; taking it would turn the following "fail" into 0.
     row("foreign id", "{\"id\":9%1,\"result\":\"success\"}", 1);
-    row("foreign id as string", "{\"id\":\"9%1\",\"result\":\"success\"}", 1);
     row("no id", "{\"result\":\"success\",\"x%1\":0}", 1);
     row("id not whole", "{\"id\":%1.9,\"result\":\"success\"}", 1);
     row("id text not whole", "{\"id\":\"%1.9\",\"result\":\"success\"}", 1);
-    row("broken json", "{\"id\":%1,\"result\":\"success\"", 1);
-    row("array", "[{\"id\":%1,\"result\":\"success\"}]", 1);
     row("own frame echoed", success, 1, FromOwnMac);
     // Hostile segment: a third host that knows the id must not answer for the device.
     row("forged sender", success, 1, FromOtherMac);
@@ -317,9 +297,6 @@ void TestProtocolClient::overlongTextsAreNotSent_data()
     // Escaping doubles each quote; the limit holds for the escaped text.
     QTest::newRow("name over once escaped")
         << Command([room](S& s, D d) { return s.setName(d, QString(room / 2 + 1, '"')); }) << false;
-    QTest::newRow("static ip fields") << Command([](S& s, D d) {
-        return s.setIpStatic(d, QString(400, '1'), QString(400, '2'), QString(400, '3'), "", "");
-    }) << false;
     QTest::newRow("sip object over 255") << Command([](S& s, D d) {
         SipAccountSettings sip;
         sip.account = QString(200, 'a');
@@ -419,9 +396,9 @@ void TestProtocolClient::observerAndDebugSeeTrafficWithoutSecrets()
     qInstallMessageHandler(previous);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     QCOMPARE(result, 0);
-    QCOMPARE(observer.sent.size(), 1);
+    QCOMPARE(observer.sent, 1);
     // Neither the echo of our own frame nor the plain ARP request counts as received.
-    QCOMPARE(observer.received.size(), 1);
+    QCOMPARE(observer.received, 1);
     // Standard error is not the log file, but a password must not reach it either.
     QCOMPARE(debugLines.size(), 2);
     QVERIFY2(!debugLines.join(' ').contains("s3cret") && !debugLines.join(' ').contains("0cc175"),
@@ -446,7 +423,6 @@ void TestProtocolClient::search_data()
 
     const QByteArray a = "{\"id\":%1,\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}";
     const QByteArray b = "{\"id\":\"%1\",\"method\":\"search\",\"name\":\"B\"}";
-    QTest::newRow("no time, nothing listed") << Answers{{0, a}} << 0 << QStringList() << QList<int>{0, 0, 0, 0, 0, 0};
     QTest::newRow("first answer of each sender, the rest dropped on arrival")
         << Answers{{0, a}, {0, "{\"id\":%1,\"method\":\"Search\",\"name\":\"capital\"}"},
                    {0, "{\"id\":9%1,\"method\":\"search\",\"name\":\"stale\"}"},
@@ -510,7 +486,8 @@ void TestProtocolClient::search()
     QCOMPARE((QList<int>{got.devices, got.duplicates, got.overflow, got.refused, got.foreignClaims, got.sharedMacs}), summary);
 }
 
-// Values of the wrong type are read as empty, missing objects reset or keep as documented.
+// Values of the wrong type are read as empty; a missing SIP object keeps the
+// account, a missing channel is reset, beyond the ten channels nothing is read.
 void TestProtocolClient::settingsRead()
 {
     ProtocolClient client;
@@ -520,22 +497,16 @@ void TestProtocolClient::settingsRead()
     sip[0].password = "old";
     sip[1].account = "kept";
     QCOMPARE(client.getSipSettings(device(), sip[0], sip[1]), -1);
-    QCOMPARE(QStringList({sip[0].serverHost, sip[0].serverPort, sip[0].account, sip[0].password, sip[0].displayName}),
-             QStringList({"10.0.0.1", "5060", "101", "", "Hall"}));
-    QCOMPARE(sip[1].account, QStringLiteral("kept")); // no sip1 object
-
-    wire.responder = FakeWire::answer("{\"id\":%d,\"result\":\"success\","
-                                      "\"rtp0\":{\"enable\":1,\"rtpIP\":\"239.1.1.1\",\"rtpPort\":5004},"
-                                      "\"rtp1\":{\"rtpIP\":7,\"rtpPort\":\"6000\"},"
-                                      "\"rtp9\":{\"enable\":1,\"rtpIP\":\"239.9.9.9\",\"rtpPort\":5022},"
+    QCOMPARE(QStringList({sip[0].serverHost, sip[0].serverPort, sip[0].account, sip[0].password, sip[0].displayName,
+                          sip[1].account}),
+             QStringList({"10.0.0.1", "5060", "101", "", "Hall", "kept"}));
+    wire.responder = FakeWire::answer("{\"id\":%d,\"result\":\"success\",\"rtp0\":{\"enable\":1,\"rtpIP\":\"239.1.1.1\","
+                                      "\"rtpPort\":5004},\"rtp1\":{\"rtpIP\":7,\"rtpPort\":\"6000\"},"
                                       "\"rtp10\":{\"enable\":1,\"rtpIP\":\"239.10.10.10\",\"rtpPort\":1}}");
     QList<RtpChannelSettings> list = channels(12);
     QCOMPARE(client.getRtpSettings(device(), list), 0);
-    QList<RtpChannelSettings> expected = QVector<RtpChannelSettings>(12).toList();
+    QList<RtpChannelSettings> expected = QVector<RtpChannelSettings>(10).toList() + channels(12).mid(10);
     expected[0] = RtpChannelSettings(1, "239.1.1.1", 5004);
-    expected[9] = RtpChannelSettings(1, "239.9.9.9", 5022);
-    expected[10] = channels(12)[10]; // beyond the ten channels nothing is read
-    expected[11] = channels(12)[11];
     QVERIFY(list == expected);
 }
 
