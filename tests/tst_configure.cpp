@@ -66,7 +66,6 @@ void TestConfigure::oldConfigurationIsMovedOnce_data()
     QTest::addColumn<QString>("network"); // what the new place holds afterwards
     QTest::newRow("only the old file: moved") << true << false << "old0";
     QTest::newRow("both: the new one wins, the old one stays") << true << true << "new0";
-    QTest::newRow("neither") << false << false << "";
 }
 
 void TestConfigure::oldConfigurationIsMovedOnce()

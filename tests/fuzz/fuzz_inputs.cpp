@@ -1,7 +1,5 @@
-// libFuzzer target for everything that reaches the program from outside: a
-// captured frame, a reply to a command or a search, a file, a typed text. The
-// first byte picks the reader, the rest is its input; ORVANE_FUZZ_READER=N
-// pins one reader, so that each gets its share of a run.
+// libFuzzer target for all that comes from outside: frames, replies, files, typed text. The first
+// byte picks the reader, the rest is its input; ORVANE_FUZZ_READER=N pins one for a share of a run.
 #include "AppConfig.h"
 #include "AudioPacket.h"
 #include "BatchRules.h"
@@ -20,12 +18,10 @@
 #include "SipAccountSettings.h"
 #include "StreamDestination.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QSet>
 #include <cjson/cJSON.h>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -109,8 +105,8 @@ void files(const QByteArray& bytes)
 {
     writeFile(g_directory + QStringLiteral("/fuzz.txt"), bytes);
     Language::load(QStringLiteral("fuzz"));
-    for (auto it = Language::table().cbegin(); it != Language::table().cend(); ++it)
-        require(!it.key().contains(QLatin1Char('\n')), "a language key spans two lines");
+    for (const QString& key : Language::table().keys())
+        require(!key.contains(QLatin1Char('\n')), "a language key spans two lines");
     writeFile(AppConfig::filePath(), bytes);
     AppConfig c;
     volatile int sink = c.alarmTest() + c.rtpSourceIndex() + c.language().size() + c.network().size() +
@@ -241,13 +237,9 @@ void mp3(const QByteArray& bytes)
     FileAudioReader reader;
     reader.setFiles({QStringLiteral("fuzz.mp3")});
     reader.setMemoryInput(bytes);
-    for (int i = 0; i < 64 && (i > 0 || reader.open()); ++i) {
-        AudioPacket* packet = reader.readPacket();
-        if (!packet)
-            break;
+    AudioPacket* packet = nullptr;
+    for (int i = 0; i < 64 && (i > 0 || reader.open()) && (packet = reader.readPacket()); ++i, delete packet)
         require(packet->size() <= FileAudioReader::MaxFrameBytes + 4, "a packet larger than any MPEG audio frame");
-        delete packet;
-    }
 }
 
 // Only what ends the run is worth a line; every frame would write one.
@@ -262,11 +254,11 @@ void quiet(QtMsgType type, const QMessageLogContext&, const QString& text)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     qInstallMessageHandler(quiet);
-    g_directory = QDir::tempPath() + QStringLiteral("/orvane-fuzz-text-%1").arg(getpid());
+    // Language and configuration files, old and new, go to a folder of this run's own.
+    g_directory = QDir::tempPath() + QStringLiteral("/orvane-fuzz-%1").arg(getpid());
     QDir().mkpath(g_directory);
     qputenv("XDG_CONFIG_HOME", g_directory.toUtf8());
     qputenv("XDG_DATA_HOME", g_directory.toUtf8());
-    QCoreApplication::setApplicationName(QStringLiteral("orvane-fuzz"));
     Language::setDirectory(g_directory);
     g_reader = qEnvironmentVariableIsSet("ORVANE_FUZZ_READER") ? qEnvironmentVariableIntValue("ORVANE_FUZZ_READER") : -1;
     return 0;
