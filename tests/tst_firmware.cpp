@@ -1,8 +1,6 @@
 #include "DeviceRecord.h"
 #include "EmulatedSegment.h"
 #include "FirmwareJob.h"
-#include "FirmwareUploadThread.h"
-#include "HttpClient.h"
 #include "LogFile.h"
 
 #include <QCryptographicHash>
@@ -16,25 +14,12 @@
 
 namespace {
 
-// The emulated devices, by number.
+// The emulated devices, by number: after twelve with one fault each come 25
+// that answer after 500 ms and twelve that stall every upload.
 enum Device
 {
-    Plain = 1,
-    RefusesLogin = 2,
-    OddAccount = 3,
-    Silent = 4,
-    Slow = 5,
-    ClosesMidUpload = 6,
-    CookieAfterPath = 7,
-    ResultText = 8,
-    UploadStatus500 = 9,
-    WebOff = 10,
-    StallsUpload = 11,
-    Plain2 = 12,
-    CrowdFirst = 13, // 25 devices that answer after 500 ms
-    CrowdCount = 25,
-    StallFirst = CrowdFirst + CrowdCount, // 12 devices that stall every upload
-    StallCount = 12,
+    Plain = 1, RefusesLogin, OddAccount, Silent, Slow, ClosesMidUpload, CookieAfterPath, ResultText, UploadStatus500,
+    WebOff, StallsUpload, Plain2, CrowdFirst, CrowdCount = 25, StallFirst = CrowdFirst + CrowdCount, StallCount = 12,
     DeviceCount = StallFirst + StallCount - 1
 };
 
@@ -44,36 +29,22 @@ const char OddPassword[] = "p&q=r +%\xc3\xa9";
 // How each device misbehaves, as the emulator's configuration says it.
 QJsonObject misbehaviour(int k)
 {
-    static const QMap<int, QByteArray> odd{{RefusesLogin, R"({"refuseLogin":true})"},
-                                           {Silent, R"({"webSilent":true})"},
-                                           {Slow, R"({"webSlowMs":1500})"},
-                                           {ClosesMidUpload, R"({"closeMidUpload":true})"},
-                                           {CookieAfterPath, R"({"cookieAfterPath":true})"},
-                                           {UploadStatus500, R"({"uploadStatus":500})"},
-                                           {WebOff, R"({"webOff":true})"},
-                                           {StallsUpload, R"({"stallUpload":true})"}};
+    static const QMap<int, QByteArray> odd{
+        {RefusesLogin, R"({"refuseLogin":true})"},       {Silent, R"({"webSilent":true})"},
+        {Slow, R"({"webSlowMs":1500})"},                 {ClosesMidUpload, R"({"closeMidUpload":true})"},
+        {CookieAfterPath, R"({"cookieAfterPath":true})"}, {UploadStatus500, R"({"uploadStatus":500})"},
+        {WebOff, R"({"webOff":true})"},                   {StallsUpload, R"({"stallUpload":true})"}};
     if (k == ResultText)
         return {{"loginReply", R"({"result":"ok"})"}};
-    QByteArray text = odd.value(k);
-    if (k >= StallFirst)
-        text = R"({"stallUpload":true})";
-    else if (k >= CrowdFirst)
-        text = R"({"webSlowMs":500})";
-    return QJsonDocument::fromJson(text).object();
-}
-
-DeviceRecord* record(int k)
-{
-    if (k == OddAccount)
-        return EmulatedSegment::deviceRecord(k, QString::fromUtf8(OddAccountName),
-                                             QString::fromUtf8(OddPassword));
-    return EmulatedSegment::deviceRecord(k);
+    return QJsonDocument::fromJson(k >= StallFirst   ? R"({"stallUpload":true})"
+                                   : k >= CrowdFirst ? R"({"webSlowMs":500})"
+                                                     : odd.value(k))
+        .object();
 }
 
 QString line(int k, const char* outcome)
 {
-    return QStringLiteral("%1 %2: %3")
-        .arg(EmulatedSegment::deviceMac(k), EmulatedSegment::deviceIp(k), QLatin1String(outcome));
+    return QStringLiteral("%1 %2: %3").arg(EmulatedSegment::deviceMac(k), EmulatedSegment::deviceIp(k), outcome);
 }
 
 // Records of devices; released by the destructor (the job holds its own references).
@@ -83,7 +54,9 @@ struct Records
     explicit Records(const QList<int>& numbers)
     {
         for (int k : numbers)
-            list << record(k);
+            list << (k == OddAccount ? EmulatedSegment::deviceRecord(k, QString::fromUtf8(OddAccountName),
+                                                                     QString::fromUtf8(OddPassword))
+                                     : EmulatedSegment::deviceRecord(k));
     }
     ~Records()
     {
@@ -94,16 +67,14 @@ struct Records
 
 QByteArray pseudoRandom(int size, quint32 seed)
 {
-    QByteArray data(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (int i = 0; i < size; ++i)
-        data[i] = char(generator.generate() & 0xff);
-    return data;
+    QVector<quint32> words(size / 4 + 1);
+    QRandomGenerator(seed).fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char*>(words.constData()), size);
 }
 
 QString sha256(const QByteArray& data)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
 }
 
 } // namespace
@@ -115,19 +86,13 @@ class TestFirmware : public QObject
 {
     Q_OBJECT
 private slots:
-    void loginReply_data();
-    void loginReply();
-    void fileCheck_data();
-    void fileCheck();
     void addressThatIsNoAddressGoesNowhere();
-
     void initTestCase();
     void oneDevice_data();
     void oneDevice();
     void hostileDevicesEachGetTheirLine();
     void tenUploadsAtATime();
     void closingStopsEveryThread();
-    void closingBeforeRunSendsNothing();
     void cli_data();
     void cli();
 
@@ -139,12 +104,13 @@ private:
     }
     int countNotes(int mark, const QString& prefix) const
     {
-        int n = 0;
-        for (const QString& note : m_segment.notes().mid(mark))
-            n += note.startsWith(prefix) ? 1 : 0;
-        return n;
+        return m_segment.notes().mid(mark).filter(QRegularExpression(QLatin1Char('^') + prefix)).size();
     }
-    QString writeFile(const QString& name, const QByteArray& content);
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        QFile file(m_dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? file.fileName() : QString();
+    }
 
     std::unique_ptr<NetNamespacePair> m_pair;
     EmulatedSegment m_segment;
@@ -156,119 +122,35 @@ private:
     ORVANE_REQUIRE_NETNS();                                                                                  \
     QVERIFY(m_up)
 
-void TestFirmware::loginReply_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QByteArray>("setCookie");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("session");
-    // Cut at the first "=" the session would lose the padding of a base64 token.
-    QTest::newRow("zero, padded session")
-        << QByteArray(R"({"result":0})") << QByteArray("session=q83vEjRWeJA=; Path=/; HttpOnly") << true
-        << "q83vEjRWeJA=";
-    QTest::newRow("capital R, session after Path")
-        << QByteArray(R"({"Result":0,"session":"x"})") << QByteArray("Path=/; session=xyz") << true << "xyz";
-    QTest::newRow("one, second header")
-        << QByteArray(R"({"result":1})") << QByteArray("lang=en; Path=/\nsession=s2; HttpOnly") << false
-        << "s2";
-    QTest::newRow("no result, any case")
-        << QByteArray(R"({"ok":0})") << QByteArray("SESSION=up") << false << "up";
-    // The JSON library reads a text as 0; a refusal in words is still a refusal.
-    // Devices that answer their login as their commands ("ok", "success") log in.
-    QTest::newRow("text, other cookie")
-        << QByteArray(R"({"result":"ok"})") << QByteArray("sessionid=1; Path=/") << true << "";
-    QTest::newRow("not json") << QByteArray("<html>login</html>") << QByteArray() << false << "";
-    QTest::newRow("array") << QByteArray("[0]") << QByteArray() << false << "";
-}
-
-// A device's answer to the login: whether it let us in, and the session it gave.
-void TestFirmware::loginReply()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(QByteArray, setCookie);
-    QFETCH(bool, accepted);
-    QFETCH(QString, session);
-    QCOMPARE(FirmwareUploadThread::isLoginAccepted(body), accepted);
-    QCOMPARE(HttpClient::sessionFromCookie(setCookie), session);
-}
-
-void TestFirmware::fileCheck_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("boundary without line break") << QByteArray("x--window-nodkit-upload") << true;
-    // The device would take the delimiter inside the image for the end of the part.
-    QTest::newRow("delimiter at the start") << QByteArray("--window-nodkit-upload\r\n") << false;
-    QTest::newRow("delimiter across two reads")
-        << pseudoRandom((1 << 20) - 5, 4) + "\r\n--window-nodkit-upload" << false;
-}
-
-void TestFirmware::fileCheck()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, ok);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("fw.bin"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-    QString reason;
-    QCOMPARE(FirmwareJob::checkFile(path, &reason), ok);
-    QCOMPARE(reason.isEmpty(), ok);
-}
-
 void TestFirmware::addressThatIsNoAddressGoesNowhere()
 {
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("fw.bin")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("firmware");
-    file.close();
-    FirmwareJob nothing({}, file.fileName());
-    QVERIFY(nothing.run());
-    QVERIFY(nothing.resultLines().isEmpty());
-
+    const QString path = writeFile(QStringLiteral("fw.bin"), "firmware");
     DeviceRecord* d = EmulatedSegment::deviceRecord(0x99);
     d->setIp(QStringLiteral("198.18.1.1/../evil"));
-    FirmwareJob bad({d}, file.fileName());
+    FirmwareJob bad({d}, path);
     d->release();
     QVERIFY(bad.run());
-    QCOMPARE(bad.resultLines(),
-             QStringList{QStringLiteral("02:00:00:00:00:99 198.18.1.1/../evil: network error "
-                                        "(no IPv4 address: '198.18.1.1/../evil')")});
+    QCOMPARE(bad.resultLines(), QStringList{"02:00:00:00:00:99 198.18.1.1/../evil: network error "
+                                            "(no IPv4 address: '198.18.1.1/../evil')"});
 }
 
 void TestFirmware::initTestCase()
 {
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason))
+    if (!NetNamespacePair::canRun(nullptr))
         return; // the network tests skip, or fail in CI, one by one
     m_pair.reset(new NetNamespacePair);
     QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
     QJsonArray config;
     for (int k = 1; k <= DeviceCount; ++k) {
-        QJsonObject device;
+        QJsonObject device{{"misbehave", misbehaviour(k)}};
         if (k == OddAccount)
-            device = {{"account", QString::fromUtf8(OddAccountName)},
-                      {"password", QString::fromUtf8(OddPassword)}};
-        if (!misbehaviour(k).isEmpty())
-            device.insert(QStringLiteral("misbehave"), misbehaviour(k));
+            device = {{"account", QString::fromUtf8(OddAccountName)}, {"password", QString::fromUtf8(OddPassword)}};
         config.append(device);
     }
     QString error;
     QVERIFY2(m_segment.start(*m_pair, QJsonDocument(config).toJson(), 0, &error, {QStringLiteral("--web")}),
              qPrintable(error));
     m_up = true;
-}
-
-QString TestFirmware::writeFile(const QString& name, const QByteArray& content)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
-        return QString();
-    return path;
 }
 
 void TestFirmware::oneDevice_data()
@@ -280,34 +162,26 @@ void TestFirmware::oneDevice_data()
     QTest::addColumn<QString>("loginBody"); // as the device received it; empty: no login
     QTest::addColumn<QString>("sentName");  // as the part header named the file; empty: no upload
     const QString admin = QStringLiteral("username=admin&password=admin");
-    QTest::newRow("3 MiB") << int(Plain) << "firmware-1.2.3.bin" << pseudoRandom(3 << 20, 11)
-                           << "uploaded (HTTP 200)" << admin << "firmware-1.2.3.bin";
+    const QString ok = QStringLiteral("uploaded (HTTP 200)");
+    const QByteArray small = pseudoRandom(10000, 5);
+    QTest::newRow("3 MiB") << int(Plain) << "fw-1.2.3.bin" << pseudoRandom(3 << 20, 11) << ok << admin << "fw-1.2.3.bin";
     // Would be "uploaded (HTTP 200)" with nothing in it.
     QTest::newRow("empty file") << int(Plain) << "empty.bin" << QByteArray() << "file not sent (" << "" << "";
+    // The device would take the delimiter inside the image for the end of the part.
+    QTest::newRow("delimiter across two reads") << int(Plain) << "tricky.bin"
+        << pseudoRandom((1 << 20) - 5, 4) + "\r\n--window-nodkit-upload" << "file not sent (" << "" << "";
     // A quote or line break in the name would end the part header and let the
     // rest of the name be read as headers of its own.
-    QTest::newRow("quote, line break, % in the name")
-        << int(Plain) << "fw \"b\"\nX-Evil: 1%.bin" << pseudoRandom(4096, 12) << "uploaded (HTTP 200)"
-        << admin << "fw %22b%22%0AX-Evil: 1%25.bin";
+    QTest::newRow("quote, line break, % in the name") << int(Plain) << "fw \"b\"\nX-Evil: 1%.bin" << small << ok
+                                                     << admin << "fw %22b%22%0AX-Evil: 1%25.bin";
     // "Set-Cookie: Path=/; session=..." still gives the session, and the upload carries it.
-    QTest::newRow("session cookie after Path")
-        << int(CookieAfterPath) << "small.bin" << pseudoRandom(10000, 5) << "uploaded (HTTP 200)" << admin
-        << "small.bin";
+    QTest::newRow("session cookie after Path") << int(CookieAfterPath) << "small.bin" << small << ok << admin
+                                               << "small.bin";
     // Unencoded, "&" and "=" would make further fields of the account, "+" a blank.
-    QTest::newRow("account with & = + % and UTF-8")
-        << int(OddAccount) << "small.bin" << pseudoRandom(10000, 5) << "uploaded (HTTP 200)"
-        << "username=a%26b%3Dc&password=p%26q%3Dr%20%2B%25%C3%A9"
-        << "small.bin";
-    QTest::newRow("login refused") << int(RefusesLogin) << "small.bin" << pseudoRandom(10000, 5)
-                                   << "login refused" << admin << "";
-    QTest::newRow("result as text") << int(ResultText) << "small.bin" << pseudoRandom(10000, 5)
-                                    << "uploaded (HTTP 200)" << admin << "small.bin";
-    QTest::newRow("delimiter in the file")
-        << int(Plain) << "tricky.bin"
-        << pseudoRandom(5000, 1) + "\r\n--window-nodkit-upload--\r\n" + pseudoRandom(5000, 2)
-        << "file not sent ("
-        << ""
-        << "";
+    QTest::newRow("account with & = + % and UTF-8") << int(OddAccount) << "small.bin" << small << ok
+        << "username=a%26b%3Dc&password=p%26q%3Dr%20%2B%25%C3%A9" << "small.bin";
+    QTest::newRow("login refused") << int(RefusesLogin) << "small.bin" << small << "login refused" << admin << "";
+    QTest::newRow("result as text") << int(ResultText) << "small.bin" << small << ok << admin << "small.bin";
 }
 
 // What arrives at the device: the login form, then the file whole under the
@@ -322,44 +196,32 @@ void TestFirmware::oneDevice()
     QFETCH(QString, loginBody);
     QFETCH(QString, sentName);
     const QString path = writeFile(name, content);
-    QVERIFY(!path.isEmpty());
     const int mark = m_segment.notes().size();
     Records records({device});
     FirmwareJob job(records.list, path);
     QVERIFY(runNear(job));
-    QCOMPARE(job.resultLines().size(), 1);
-    QVERIFY2(job.resultLines().first().startsWith(line(device, qPrintable(outcome))),
-             qPrintable(job.resultLines().first()));
+    QVERIFY2(job.resultLines().size() == 1 && job.resultLines().first().startsWith(line(device, qPrintable(outcome))),
+             qPrintable(job.resultLines().join('\n')));
     QCOMPARE(job.allUploaded(), !sentName.isEmpty());
-
     const QStringList notes = m_segment.notes().mid(mark);
     const QString mac = EmulatedSegment::deviceMac(device);
     const QString all = notes.join(QLatin1Char('\n'));
-    if (loginBody.isEmpty())
-        QVERIFY2(notes.isEmpty(), qPrintable(all));
-    else
-        QVERIFY2(notes.contains(QStringLiteral("login-body %1 %2").arg(mac, loginBody)), qPrintable(all));
-    if (sentName.isEmpty()) {
-        QCOMPARE(countNotes(mark, QStringLiteral("upload")), 0);
+    QVERIFY2(loginBody.isEmpty() ? notes.isEmpty() : notes.contains(QStringLiteral("login-body %1 %2").arg(mac, loginBody)),
+             qPrintable(all));
+    QCOMPARE(countNotes(mark, QStringLiteral("upload")) == 0, sentName.isEmpty());
+    if (sentName.isEmpty())
         return;
-    }
     const QRegularExpressionMatch login =
         QRegularExpression(QStringLiteral("^login %1 accepted user=\\S+ session=(\\S+)$").arg(mac),
-                           QRegularExpression::MultilineOption)
-            .match(all);
+                           QRegularExpression::MultilineOption).match(all);
     QVERIFY2(login.hasMatch(), qPrintable(all));
-    QVERIFY(notes.contains(
-        QStringLiteral("upload-request %1 content-type=multipart/form-data; boundary=window-nodkit-upload")
-            .arg(mac)));
-    QVERIFY(
-        notes.contains(QStringLiteral("upload-part-header %1 Content-Disposition: form-data; name=\"file\"; "
-                                      "filename=\"%2\"")
-                           .arg(mac, sentName)));
-    const QString upload = QStringLiteral("upload %1 parts=1 size=%2 sha256=%3 cookie=session=%4 name=%5")
-                               .arg(mac)
-                               .arg(content.size())
-                               .arg(sha256(content), login.captured(1), sentName);
-    QVERIFY2(notes.contains(upload), qPrintable(upload + QLatin1String("\n--\n") + all));
+    for (const QString& expected :
+         {QStringLiteral("upload-request %1 content-type=multipart/form-data; boundary=window-nodkit-upload").arg(mac),
+          QStringLiteral("upload-part-header %1 Content-Disposition: form-data; name=\"file\"; filename=\"%2\"")
+              .arg(mac, sentName),
+          QStringLiteral("upload %1 parts=1 size=%2 sha256=%3 cookie=session=%4 name=%5")
+              .arg(mac).arg(content.size()).arg(sha256(content), login.captured(1), sentName)})
+        QVERIFY2(notes.contains(expected), qPrintable(expected + QLatin1String("\n--\n") + all));
 }
 
 void TestFirmware::hostileDevicesEachGetTheirLine()
@@ -380,32 +242,24 @@ void TestFirmware::hostileDevicesEachGetTheirLine()
     // Which socket error a peer that drops the connection produces is the
     // kernel's and Qt's choice (closed, reset, refused); the program only
     // controls that it is reported as a network error at the right step.
-    const QStringList expected = {
-        line(Silent, "no answer (login)"),
-        line(Slow, "uploaded (HTTP 200)"),
-        line(ClosesMidUpload, "network error (upload, "),
-        line(UploadStatus500, "upload refused (HTTP 500)"),
-        line(WebOff, "network error (login, "),
-        // The whole file left the PC; nothing confirmed it.
-        line(StallsUpload, "uploaded, no answer afterwards (it may be flashing)"),
-        line(Plain2, "uploaded (HTTP 200)"),
-    };
+    const QStringList expected = {line(Silent, "no answer (login)"), line(Slow, "uploaded (HTTP 200)"),
+                                  line(ClosesMidUpload, "network error (upload, "),
+                                  line(UploadStatus500, "upload refused (HTTP 500)"), line(WebOff, "network error (login, "),
+                                  // The whole file left the PC; nothing confirmed it.
+                                  line(StallsUpload, "uploaded, no answer afterwards (it may be flashing)"),
+                                  line(Plain2, "uploaded (HTTP 200)")};
     const QStringList got = job.resultLines();
     QCOMPARE(got.size(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        if (expected[i].endsWith(QLatin1String(", ")))
-            QVERIFY2(got[i].startsWith(expected[i]) && got[i].endsWith(QStringLiteral("Error)")),
-                     qPrintable(got[i]));
-        else
-            QCOMPARE(got[i], expected[i]);
-    }
+    for (int i = 0; i < expected.size(); ++i)
+        QVERIFY2(expected[i].endsWith(QLatin1String(", ")) ? got[i].startsWith(expected[i]) && got[i].endsWith("Error)")
+                                                           : got[i] == expected[i],
+                 qPrintable(got[i]));
     QVERIFY(!job.allUploaded());
     // Silent devices cost their time-out, not the job's life.
     QVERIFY2(elapsed < 20000, qPrintable(QString::number(elapsed)));
 
     QFile log(logPath);
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QString written = QString::fromUtf8(log.readAll());
+    const QString written = log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
     for (const QString& l : got)
         QVERIFY2(written.contains(QStringLiteral("firmware ") + l), qPrintable(l));
 }
@@ -417,23 +271,17 @@ void TestFirmware::tenUploadsAtATime()
     const int threadsBefore = settledThreadCount();
     const int mark = m_segment.notes().size();
     QList<int> numbers;
-    QStringList expected;
-    for (int k = CrowdFirst; k < CrowdFirst + CrowdCount; ++k) {
+    for (int k = CrowdFirst; k < CrowdFirst + CrowdCount; ++k)
         numbers << k;
-        expected << line(k, "uploaded (HTTP 200)");
-    }
     Records records(numbers);
     FirmwareJob job(records.list, path);
     // Ends by itself once the last upload has been answered.
     QVERIFY(runNear(job));
     QVERIFY(job.allUploaded());
-    QCOMPARE(job.resultLines(), expected);
-
+    QCOMPARE(job.resultLines().filter(QRegularExpression(": uploaded \\(HTTP 200\\)$")).size(), int(CrowdCount));
     int most = 0;
-    for (const QString& n : m_segment.notes().mid(mark)) {
-        if (n.startsWith(QLatin1String("uploads-at-once ")))
-            most = qMax(most, n.mid(16).toInt());
-    }
+    for (const QString& n : m_segment.notes().mid(mark).filter(QRegularExpression("^uploads-at-once ")))
+        most = qMax(most, n.mid(16).toInt());
     QCOMPARE(countNotes(mark, QStringLiteral("upload 02:")), int(CrowdCount));
     // Every device answers after 500 ms, so without the limit all 25 would
     // overlap; how many of the ten slots a loaded machine fills at once is
@@ -458,6 +306,12 @@ void TestFirmware::closingStopsEveryThread()
         expected << line(k, "cancelled");
     }
     Records records(numbers);
+    // A job closed before it runs asks nobody.
+    FirmwareJob early(records.list, path);
+    early.abort();
+    QVERIFY(!runNear(early));
+    QCOMPARE(early.resultLines().filter(QRegularExpression(": cancelled$")).size(), numbers.size());
+    QCOMPARE(m_segment.notes().mid(mark), QStringList());
     FirmwareJob job(records.list, path);
     std::atomic<bool> stopRequested{false};
     std::atomic<int> outcome{-1};
@@ -467,8 +321,7 @@ void TestFirmware::closingStopsEveryThread()
             outcome = job.run([&] { return stopRequested.load(); }) ? 1 : 0;
     });
     // The silent login holds one slot, stalled uploads the other nine.
-    QTRY_COMPARE_WITH_TIMEOUT(countNotes(mark, QStringLiteral("upload-stalled ")),
-                              FirmwareJob::MaxUploads - 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(countNotes(mark, QStringLiteral("upload-stalled ")), FirmwareJob::MaxUploads - 1, 20000);
     QCOMPARE(outcome.load(), -1);
 
     // As the job dialog does when it is closed: stop its worker, abort the job.
@@ -484,21 +337,7 @@ void TestFirmware::closingStopsEveryThread()
     // Every upload thread, and the HTTP threads under them, are gone.
     QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= threadsBefore, 10000);
     // The device side sees each transfer cut off.
-    QTRY_COMPARE_WITH_TIMEOUT(countNotes(mark, QStringLiteral("upload-broken ")), FirmwareJob::MaxUploads - 1,
-                              10000);
-}
-
-void TestFirmware::closingBeforeRunSendsNothing()
-{
-    REQUIRE_NET();
-    const QString path = writeFile(QStringLiteral("small.bin"), pseudoRandom(10000, 5));
-    const int mark = m_segment.notes().size();
-    Records records({Plain, Plain2});
-    FirmwareJob job(records.list, path);
-    job.abort();
-    QVERIFY(!runNear(job));
-    QCOMPARE(job.resultLines(), (QStringList{line(Plain, "cancelled"), line(Plain2, "cancelled")}));
-    QCOMPARE(m_segment.notes().mid(mark), QStringList());
+    QTRY_COMPARE_WITH_TIMEOUT(countNotes(mark, QStringLiteral("upload-broken ")), FirmwareJob::MaxUploads - 1, 10000);
 }
 
 void TestFirmware::cli_data()
@@ -510,17 +349,12 @@ void TestFirmware::cli_data()
     const QString one = EmulatedSegment::deviceMac(Plain);
     // Given out of order and in another spelling: the lines come in MAC order.
     QTest::newRow("one refused") << QStringList{"--device", "02-00-00-00-00-02," + one, "FILE"} << 1
-                                 << line(Plain, "uploaded (HTTP 200)\n") +
-                                        line(RefusesLogin, "login refused\n")
+                                 << line(Plain, "uploaded (HTTP 200)\n") + line(RefusesLogin, "login refused\n")
                                  << "orvane-cli: firmware on 02:00:00:00:00:02: login refused\n";
     QTest::newRow("json") << QStringList{"--device", one, "--format", "json", "FILE"} << 0
                           << R"j({"command":"firmware","device":"02:00:00:00:00:01","ip":"198.18.1.1",)j"
-                             R"j("ok":true,"outcome":"uploaded (HTTP 200)","status":200})j"
-                             "\n"
-                          << "";
-    // Nothing is sent for a file that cannot be read or for a device that did not answer.
-    QTest::newRow("missing file") << QStringList{"--device", one, "missing.bin"} << 2 << ""
-                                  << "missing.bin";
+                             R"j("ok":true,"outcome":"uploaded (HTTP 200)","status":200})j" "\n" << "";
+    // Nothing is sent for a device that did not answer.
     QTest::newRow("unknown device") << QStringList{"--device", "02:00:00:00:09:99", "FILE"} << 2 << ""
                                     << "no device 02:00:00:00:09:99";
 }
@@ -534,17 +368,13 @@ void TestFirmware::cli()
     QFETCH(QString, err);
     const QByteArray content = pseudoRandom(300000, 21);
     args.replaceInStrings(QStringLiteral("FILE"), writeFile(QStringLiteral("cli.bin"), content));
-    args.replaceInStrings(QStringLiteral("missing.bin"), m_dir.filePath(QStringLiteral("missing.bin")));
     const int mark = m_segment.notes().size();
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral("ip"),
-            QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
-                        m_pair->namespaceName(NetNamespacePair::Near), QStringLiteral(ORVANE_CLI_PATH),
-                        QStringLiteral("firmware"), QStringLiteral("--timeout"), QStringLiteral("1000")} +
-                args);
+    p.start("ip", QStringList{"netns", "exec", m_pair->namespaceName(NetNamespacePair::Near), ORVANE_CLI_PATH,
+                              "firmware", "--timeout", "1000"} + args);
     QVERIFY(p.waitForFinished(60000));
     const QString gotErr = QString::fromUtf8(p.readAllStandardError());
     QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), out);
@@ -552,14 +382,9 @@ void TestFirmware::cli()
     QCOMPARE(p.exitCode(), status);
     // Each device said to have its image has it, whole; with bad usage nobody is even asked.
     const QStringList notes = m_segment.notes().mid(mark);
-    for (const QString& l : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        if (!l.startsWith(QLatin1String("02:")) || !l.contains(QLatin1String("uploaded")))
-            continue;
-        const QString mac = l.section(QLatin1Char(' '), 0, 0);
-        QVERIFY2(
-            !notes.filter(QRegularExpression(QStringLiteral("^upload %1 .*%2").arg(mac, sha256(content))))
-                 .isEmpty(),
-            qPrintable(l));
+    for (const QString& l : out.split(QLatin1Char('\n')).filter(QRegularExpression("^02:.* uploaded"))) {
+        const QRegularExpression upload("^upload " + l.section(' ', 0, 0) + " .*" + sha256(content));
+        QVERIFY2(!notes.filter(upload).isEmpty(), qPrintable(l));
     }
     if (status == 2)
         QCOMPARE(notes.filter(QRegularExpression(QStringLiteral("^(login|upload)"))), QStringList());

@@ -7,9 +7,10 @@
 #include "SipAccountSettings.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 #include <atomic>
-#include <cjson/cJSON.h>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -21,18 +22,8 @@ const uint8_t DeviceMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
 const uint8_t DeviceIp[4] = {198, 18, 0, 7};
 const uint8_t OtherMac[6] = {0x00, 0x0b, 0x00, 0x00, 0x00, 0x02};
 
-// Well below the 3000 ms reply timeout: an answer that was taken, or a cancel
-// that worked, ends a command long before this.
+// Well below the 3000 ms reply timeout: a taken answer or a cancel ends a command long before.
 const qint64 PromptMs = 1500;
-
-Adapter testAdapter()
-{
-    Adapter adapter;
-    Adapter::setText(adapter.pcapName, "orvane-test-none0");
-    memcpy(adapter.address, OwnMac, 6);
-    memcpy(adapter.ip, OwnIp, 4);
-    return adapter;
-}
 
 void inject(ProtocolClient& client, const QByteArray& text, const uint8_t* fromMac = DeviceMac,
             const uint8_t* toMac = OwnMac)
@@ -45,93 +36,72 @@ void inject(ProtocolClient& client, const QByteArray& text, const uint8_t* fromM
 
 int idOf(const QByteArray& text)
 {
-    cJSON* json = cJSON_Parse(text.constData());
-    const cJSON* id = cJSON_GetObjectItem(json, "id");
-    const int value = cJSON_IsNumber(id) ? id->valueint : -1;
-    cJSON_Delete(json);
-    return value;
+    QJsonValue id = QJsonDocument::fromJson(text).object().value(QStringLiteral("id"));
+    return id.isDouble() ? id.toInt() : -1;
 }
 
 // Stands in for the wire: keeps what the protocol client sends and lets a scripted device
 // answer on the sending thread, before the protocol client starts waiting.
 struct FakeWire
 {
-    using Responder = std::function<void(ProtocolClient& client, int id, const QByteArray& text)>;
+    using Responder = std::function<void(ProtocolClient& client, int id)>;
 
-    explicit FakeWire(ProtocolClient& client) : client(client)
+    explicit FakeWire(ProtocolClient& client, const char* reply = nullptr) : client(client)
     {
+        if (reply)
+            responder = answer(reply);
+        // Called on the thread that sends; tests read what was sent once that thread is done.
         client.setFrameSink([this](RawFrame* frame) {
-            const QByteArray text(CommandFrame::text(*frame));
-            {
-                QMutexLocker lock(&mutex);
-                frames.append(QByteArray(reinterpret_cast<const char*>(frame->bytes()), frame->length()));
-                texts.append(text);
-            }
+            lastFrame = QByteArray(reinterpret_cast<const char*>(frame->bytes()), frame->length());
+            texts.append(QByteArray(CommandFrame::text(*frame)));
             frame->release();
             if (responder)
-                responder(this->client, idOf(text), text);
+                responder(this->client, idOf(texts.last()));
         });
-        const Adapter adapter = testAdapter();
+        open();
+    }
+    void open()
+    {
+        Adapter adapter;
+        memcpy(adapter.address, OwnMac, 6);
+        memcpy(adapter.ip, OwnIp, 4);
         client.open(&adapter);
     }
-
-    int count()
+    static Responder answer(const char* pattern)
     {
-        QMutexLocker lock(&mutex);
-        return texts.size();
-    }
-    QByteArray lastText()
-    {
-        QMutexLocker lock(&mutex);
-        return texts.isEmpty() ? QByteArray() : texts.last();
-    }
-    QByteArray lastFrame()
-    {
-        QMutexLocker lock(&mutex);
-        return frames.isEmpty() ? QByteArray() : frames.last();
+        return [pattern](ProtocolClient& client, int id) { inject(client, QString::asprintf(pattern, id).toUtf8()); };
     }
 
     ProtocolClient& client;
     Responder responder;
-    QMutex mutex; // guards frames and texts
-    QList<QByteArray> frames;
+    QByteArray lastFrame;
     QList<QByteArray> texts;
 };
 
-FakeWire::Responder answer(const char* pattern)
-{
-    return [pattern](ProtocolClient& client, int id, const QByteArray&) {
-        inject(client, QString::asprintf(pattern, id).toUtf8());
-    };
-}
+const char Success[] = "{\"id\":%d,\"result\":\"success\"}";
 
-struct DeviceRef
+// The device every command goes to; lives as long as the test program.
+DeviceRecord* device()
 {
-    DeviceRef() : device(DeviceRecord::create())
-    {
-        device->setMacBytes(DeviceMac);
-        device->setIpBytes(DeviceIp);
-    }
-    ~DeviceRef() { device->release(); }
-    DeviceRecord* device;
-};
+    static DeviceRecord* record = [] {
+        DeviceRecord* d = DeviceRecord::create();
+        d->setMacBytes(DeviceMac);
+        d->setIpBytes(DeviceIp);
+        return d;
+    }();
+    return record;
+}
 
 struct RecordingObserver : CommandObserver
 {
-    void onSendCommand(ProtocolClient*, const char* text) override { sent.append(text); }
-    void onRecvCommand(ProtocolClient*, const char* text) override { received.append(text); }
-    QList<QByteArray> sent;
-    QList<QByteArray> received;
-};
-
-enum Outcome
-{
-    Success,
-    Failure,
-    Ignored
+    void onSendCommand(ProtocolClient*, const char*) override { ++sent; }
+    void onRecvCommand(ProtocolClient*, const char*) override { ++received; }
+    int sent = 0, received = 0;
 };
 
 using Command = std::function<int(ProtocolClient&, DeviceRecord*)>;
+using S = ProtocolClient;
+using D = DeviceRecord*;
 
 QList<RtpChannelSettings> channels(int count)
 {
@@ -141,15 +111,17 @@ QList<RtpChannelSettings> channels(int count)
     return list;
 }
 
-QByteArray printedChannel(int i)
+// One answer a search meets: who sends it and its text (%1: the search's id).
+struct Answer
 {
-    return "{\n\t\"enable\":\t" + QByteArray::number(i & 1) + ",\n\t\"rtpIP\":\t\"239.0.0." +
-           QByteArray::number(i + 1) + "\",\n\t\"rtpPort\":\t" + QByteArray::number(5000 + 2 * i) + "\n}";
-}
+    int sender; // 0: the device, 1: OtherMac, 2..: a MAC of its own (a host posing as many)
+    QByteArray text;
+};
+using Answers = QList<Answer>;
 } // namespace
 
 Q_DECLARE_METATYPE(Command)
-Q_DECLARE_METATYPE(Outcome)
+Q_DECLARE_METATYPE(Answers)
 
 class TestProtocolClient : public QObject
 {
@@ -161,22 +133,14 @@ private slots:
     void commandTexts();
     void replies_data();
     void replies();
-    void escapedTextsParseBack_data();
-    void escapedTextsParseBack();
     void overlongTextsAreNotSent_data();
     void overlongTextsAreNotSent();
-    void silentDeviceTimesOut();
-    void cancelWaitFromAnotherThread();
-    void cancelBeforeTheWaitBegins();
+    void cancelFromAnotherThread_data();
+    void cancelFromAnotherThread();
     void observerAndDebugSeeTrafficWithoutSecrets();
     void search_data();
     void search();
-    void searchEndsOnCancel();
-    void getSipSettings();
-    void getRtpSettings();
-    void setRtpSettings_data();
-    void setRtpSettings();
-    void captureEngineStartsAndStops();
+    void settingsRead();
 };
 
 // Devices know ids counting from 0 after each open; what was queued before
@@ -184,28 +148,23 @@ private slots:
 void TestProtocolClient::idsCountFromZeroAfterOpen()
 {
     ProtocolClient client;
-    FakeWire wire(client);
-    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
-    DeviceRef d;
-    QCOMPARE(client.reboot(d.device), 0);
-    QCOMPARE(client.reboot(d.device), 0);
-    QCOMPARE(idOf(wire.texts.value(0)), 0);
+    FakeWire wire(client, Success);
+    QCOMPARE(client.reboot(device()), 0);
+    QCOMPARE(client.reboot(device()), 0);
     QCOMPARE(idOf(wire.texts.value(1)), 1);
     inject(client, "{\"id\":0,\"result\":\"success\"}");
-    const Adapter adapter = testAdapter();
-    client.open(&adapter);
-    wire.responder = answer("{\"id\":%d,\"result\":\"fail\"}");
-    QCOMPARE(client.playVolume(d.device), -1);
-    QCOMPARE(idOf(wire.lastText()), 0);
+    wire.open();
+    wire.responder = FakeWire::answer("{\"id\":%d,\"result\":\"fail\"}");
+    QCOMPARE(client.playVolume(device()), -1);
+    QCOMPARE(idOf(wire.texts.last()), 0);
 }
 
 void TestProtocolClient::commandTexts_data()
 {
     QTest::addColumn<Command>("command");
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<bool>("broadcast");
-    const auto row = [](const char* name, Command command, const char* text, bool broadcast = false) {
-        QTest::newRow(name) << command << QByteArray(text) << broadcast;
+    const auto row = [](const char* name, Command command, const QByteArray& text) {
+        QTest::newRow(name) << command << text;
     };
     SipAccountSettings sip0;
     sip0.serverHost = "10.0.0.1";
@@ -213,8 +172,6 @@ void TestProtocolClient::commandTexts_data()
     sip0.account = "101";
     sip0.password = "pw";
     sip0.displayName = "Hall";
-    using S = ProtocolClient;
-    using D = DeviceRecord*;
     const auto search = [](bool alarmTest) {
         return [alarmTest](S& s, D) {
             QList<DeviceRecord*> list;
@@ -222,209 +179,121 @@ void TestProtocolClient::commandTexts_data()
             return 0;
         };
     };
-    row("search", search(false), R"({"id":0,"method":"search","user":"Windows Dravlen"})", true);
+    // Each layout as devices expect it, spaces included; in a name, what would end the string
+    // or the command is escaped and the rest goes out as typed.
+    row("search", search(false), R"({"id":0,"method":"search","user":"Windows Dravlen"})");
     row("search alarm test", search(true),
-        R"({"id":0,"method":"search","user":"Windows Dravlen", "alarmTest":"enable"})", true);
+        R"({"id":0,"method":"search","user":"Windows Dravlen", "alarmTest":"enable"})");
     row("SetIp dhcp", [](S& s, D d) { return s.setIpDhcp(d); }, R"({"id":0,"method":"SetIp","IpMode":"dhcp"})");
-    row("SetIp static",
-        [](S& s, D d) { return s.setIpStatic(d, "198.18.0.9", "198.18.0.254", "255.255.254.0", "8.8.8.8", ""); },
+    row("SetIp static", [](S& s, D d) { return s.setIpStatic(d, "198.18.0.9", "198.18.0.254", "255.255.254.0", "8.8.8.8", ""); },
         R"({"id":0,"method":"SetIp","IpMode":"static","ip":"198.18.0.9","gateway":"198.18.0.254",)"
         R"("netmask":"255.255.254.0","dns1":"8.8.8.8","dns2":""})");
-    row("SetSN", [](S& s, D d) { return s.setSN(d, "SN-001"); }, R"({"id":0,"method":"SetSN","sn":"SN-001"})");
-    row("SetName", [](S& s, D d) { return s.setName(d, "Hall 2"); },
-        R"({"id":0,"method":"SetName","name":"Hall 2"})");
-    row("SetMac", [](S& s, D d) { return s.setMac(d, "00:1a:2b:3c:4d:5f"); },
-        R"({"id":0,"method":"SetMac","mac":"00:1a:2b:3c:4d:5f"})");
+    row("SetName escaped", [](S& s, D d) { return s.setName(d, QString::fromUtf8("\"\\\n\t\x01%s\xc3\xbc\",\"x")); },
+        "{\"id\":0,\"method\":\"SetName\",\"name\":\"\\\"\\\\\\n\\t\\u0001%s\xc3\xbc\\\",\\\"x\"}");
     row("SetServer", [](S& s, D d) { return s.setServer(d, "198.18.0.2", 8080); },
         R"({"id":0,"method":"SetServer","serverIp":"198.18.0.2","serverPort":8080})");
     row("SetDeviceInfo", [](S& s, D d) { return s.setDeviceInfo(d, "A1", "N2", "Gate", 3, "R4", "S5", "T6", "U7"); },
         R"({"id":0,"method":"SetDeviceInfo","areaCode":"A1","number":"N2","name":"Gate","powerLevel":3,)"
         R"("resourceTypeSequenceCode":"R4","resourceSonTypeSequenceCode":"S5","resourceTypeCode":"T6",)"
         R"("resourceSonTypeCode":"U7"})");
-    row("PlayVolume", [](S& s, D d) { return s.playVolume(d); }, R"({"id":0,"method":"PlayVolume"})");
     row("SetDeviceVolume", [](S& s, D d) { return s.setDeviceVolume(d, 5, 7, 1); },
         R"({"id":0,"method":"SetDeviceVolume", "micVolume":5, "outVolume":7, "autoMute":1})");
-    row("SetAccountPassword",
-        [](S& s, D d) { return s.setAccountPassword(d, "admin", "0cc175b9c0f1b6a831c399e269772661"); },
-        R"({"id":0,"method":"SetAccountPassword", "account":"admin", "password":"0cc175b9c0f1b6a831c399e269772661"})");
-    row("GetSipSettings", [](S& s, D d) { SipAccountSettings a, b; return s.getSipSettings(d, a, b); },
-        R"({"id":0,"method":"GetSipSettings"})");
+    row("SetAccountPassword", [](S& s, D d) { return s.setAccountPassword(d, "admin", "0cc175b9"); },
+        R"({"id":0,"method":"SetAccountPassword", "account":"admin", "password":"0cc175b9"})");
     row("SetSipSettings", [sip0](S& s, D d) { return s.setSipSettings(d, sip0, SipAccountSettings()); },
         R"({"id":0,"method":"SetSipSettings","sip0":{"serverHost" : "10.0.0.1","serverPort" : "5060", )"
         R"("account" : "101","password" : "pw","displayName" : "Hall"},"sip1":{"serverHost" : "",)"
         R"("serverPort" : "", "account" : "","password" : "","displayName" : ""}})");
-    row("GetRtpSettings", [](S& s, D d) { QList<RtpChannelSettings> list = channels(10); return s.getRtpSettings(d, list); },
-        R"({"id":0,"method":"GetRtpSettings"})");
-    row("reboot", [](S& s, D d) { return s.reboot(d); }, R"({"id":0,"method":"reboot"})");
-    row("ResetDefault", [](S& s, D d) { return s.resetDefault(d); }, R"({"id":0,"method":"ResetDefault"})");
+    // A comma between channels, none after the last; beyond ten nothing goes.
+    QByteArray rtp = "{\"id\":0,\"method\":\"SetRtpSettings\"";
+    for (int i = 0; i < 10; ++i)
+        rtp += ",\"rtp" + QByteArray::number(i) + "\":{\n\t\"enable\":\t" + QByteArray::number(i & 1) +
+               ",\n\t\"rtpIP\":\t\"239.0.0." + QByteArray::number(i + 1) + "\",\n\t\"rtpPort\":\t" +
+               QByteArray::number(5000 + 2 * i) + "\n}";
+    row("SetRtpSettings", [](S& s, D d) { return s.setRtpSettings(d, channels(12)); }, rtp + "}");
+    row("SetRtpSettings, none", [](S& s, D d) { return s.setRtpSettings(d, {}); }, R"({"id":0,"method":"SetRtpSettings"})");
 }
 
 void TestProtocolClient::commandTexts()
 {
     QFETCH(Command, command);
     QFETCH(QByteArray, text);
-    QFETCH(bool, broadcast);
     ProtocolClient client;
-    FakeWire wire(client);
-    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
-    DeviceRef d;
-    QCOMPARE(command(client, d.device), 0);
-    QCOMPARE(wire.count(), 1);
-    QCOMPARE(wire.lastText(), text);
-
-    const QByteArray frame = wire.lastFrame();
-    QCOMPARE(frame.size(), CommandFrame::TextOffset + text.size());
-    const QByteArray mac =
-        broadcast ? QByteArray(6, '\xff') : QByteArray(reinterpret_cast<const char*>(DeviceMac), 6);
-    const QByteArray ip =
-        broadcast ? QByteArray(4, '\xff') : QByteArray(reinterpret_cast<const char*>(DeviceIp), 4);
-    QCOMPARE(frame.mid(0, 6).toHex(), mac.toHex());
-    QCOMPARE(frame.mid(6, 6).toHex(), QByteArray(reinterpret_cast<const char*>(OwnMac), 6).toHex());
-    QCOMPARE(frame.mid(28, 4).toHex(), QByteArray(reinterpret_cast<const char*>(OwnIp), 4).toHex());
-    QCOMPARE(frame.mid(32, 6).toHex(), mac.toHex());
-    QCOMPARE(frame.mid(38, 4).toHex(), ip.toHex());
+    FakeWire wire(client, Success);
+    QCOMPARE(command(client, device()), 0);
+    QCOMPARE(wire.texts, QList<QByteArray>{text});
+    // A search goes to everyone, a command to its device alone.
+    const bool broadcast = text.contains("search");
+    const QByteArray to = broadcast ? QByteArray(6, '\xff') : QByteArray(reinterpret_cast<const char*>(DeviceMac), 6);
+    QCOMPARE(wire.lastFrame.left(6).toHex(), to.toHex());
+    QCOMPARE(wire.lastFrame.mid(32, 6).toHex(), to.toHex());
 }
 
-enum Sender
-{
-    FromDevice,
-    FromOwnMac,   // our own frame echoed back
-    FromOtherMac, // a third host answering in the device's place
-    ToOtherMac    // the device's MAC, but sent to another host (seen through promiscuous capture)
-};
+// Who sends a reply: the device, a third host answering in its place, the
+// device to another host (seen through promiscuous capture).
+enum Sender { FromDevice, FromOtherMac, ToOtherMac };
 
 void TestProtocolClient::replies_data()
 {
     QTest::addColumn<QByteArray>("reply"); // %1 stands for the command's id
     QTest::addColumn<int>("sender");
-    QTest::addColumn<Outcome>("outcome");
-
-    QTest::newRow("success") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << int(FromDevice) << Success;
-    QTest::newRow("id as string") << QByteArray("{\"id\":\" %1\",\"result\":\"success\"}") << int(FromDevice)
-                                  << Success;
-    QTest::newRow("keys in capitals") << QByteArray("{\"ID\":%1,\"RESULT\":\"success\"}") << int(FromDevice)
-                                      << Success;
-    // The largest frame there is: 60 bytes of headers and 1454 of text, no room for a zero.
-    const int padding =
-        CommandFrame::MaxTextLength - int(strlen("{\"id\":0,\"result\":\"success\",\"pad\":\"\"}"));
-    QTest::newRow("1514-byte frame") << QByteArray("{\"id\":%1,\"result\":\"success\",\"pad\":\"" +
-                                                   QByteArray(padding, 'x') + "\"}")
-                                     << int(FromDevice) << Success;
-    QTest::newRow("value with capital S") << QByteArray("{\"id\":%1,\"result\":\"Success\"}") << int(FromDevice)
-                                          << Failure;
-    QTest::newRow("fail") << QByteArray("{\"id\":%1,\"result\":\"fail\"}") << int(FromDevice) << Failure;
-    QTest::newRow("no result") << QByteArray("{\"id\":%1}") << int(FromDevice) << Failure;
-    QTest::newRow("result not text") << QByteArray("{\"id\":%1,\"result\":true}") << int(FromDevice) << Failure;
+    QTest::addColumn<int>("outcome"); // 0: taken as success, -1: taken as failure, 1: ignored
+    const auto row = [](const char* name, const QByteArray& reply, int outcome, Sender sender = FromDevice) {
+        QTest::newRow(name) << reply << int(sender) << outcome;
+    };
+    const QByteArray success = "{\"id\":%1,\"result\":\"success\"}";
+    row("success", success, 0);
+    row("value with capital S", "{\"id\":%1,\"result\":\"Success\"}", -1);
     // Each reply below carries "success"; taking it would turn the following "fail" into 0.
-    QTest::newRow("foreign id") << QByteArray("{\"id\":9%1,\"result\":\"success\"}") << int(FromDevice)
-                                << Ignored;
-    QTest::newRow("foreign id as string") << QByteArray("{\"id\":\"9%1\",\"result\":\"success\"}")
-                                          << int(FromDevice) << Ignored;
-    QTest::newRow("no id") << QByteArray("{\"result\":\"success\",\"x%1\":0}") << int(FromDevice) << Ignored;
-    QTest::newRow("id not whole") << QByteArray("{\"id\":%1.9,\"result\":\"success\"}") << int(FromDevice)
-                                  << Ignored;
-    QTest::newRow("id text not whole") << QByteArray("{\"id\":\"%1.9\",\"result\":\"success\"}")
-                                       << int(FromDevice) << Ignored;
-    QTest::newRow("broken json") << QByteArray("{\"id\":%1,\"result\":\"success\"") << int(FromDevice) << Ignored;
-    QTest::newRow("array") << QByteArray("[{\"id\":%1,\"result\":\"success\"}]") << int(FromDevice) << Ignored;
-    QTest::newRow("own frame echoed") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << int(FromOwnMac)
-                                      << Ignored;
+    row("foreign id", "{\"id\":9%1,\"result\":\"success\"}", 1);
+    row("no id", "{\"result\":\"success\",\"x%1\":0}", 1);
+    row("id not whole", "{\"id\":%1.9,\"result\":\"success\"}", 1);
+    row("id text not whole", "{\"id\":\"%1.9\",\"result\":\"success\"}", 1);
     // Hostile segment: a third host that knows the id must not answer for the device.
-    QTest::newRow("forged sender") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << int(FromOtherMac)
-                                   << Ignored;
-    QTest::newRow("wrong destination") << QByteArray("{\"id\":%1,\"result\":\"success\"}") << int(ToOtherMac)
-                                       << Ignored;
-    QTest::newRow("duplicate keys") << QByteArray("{\"id\":%1,\"result\":\"fail\",\"Result\":\"success\"}")
-                                    << int(FromDevice) << Ignored;
-    QTest::newRow("duplicate keys deeper")
-        << QByteArray("{\"id\":%1,\"result\":\"success\",\"sip0\":{\"a\":1,\"a\":2}}") << int(FromDevice)
-        << Ignored;
+    row("forged sender", success, 1, FromOtherMac);
+    row("wrong destination", success, 1, ToOtherMac);
+    row("duplicate keys", "{\"id\":%1,\"result\":\"fail\",\"Result\":\"success\"}", 1);
+    row("duplicate keys deeper", "{\"id\":%1,\"result\":\"success\",\"sip0\":{\"a\":1,\"a\":2}}", 1);
 }
 
 void TestProtocolClient::replies()
 {
     QFETCH(QByteArray, reply);
     QFETCH(int, sender);
-    QFETCH(Outcome, outcome);
+    QFETCH(int, outcome);
     ProtocolClient client;
     FakeWire wire(client);
-    wire.responder = [&](ProtocolClient& s, int id, const QByteArray&) {
-        const QByteArray text = QString::fromLatin1(reply).arg(id).toLatin1();
-        inject(s, text, sender == FromOwnMac ? OwnMac : sender == FromOtherMac ? OtherMac : DeviceMac,
+    wire.responder = [&](ProtocolClient& s, int id) {
+        inject(s, QString::fromLatin1(reply).arg(id).toLatin1(),
+               sender == FromOtherMac ? OtherMac : DeviceMac,
                sender == ToOtherMac ? OtherMac : OwnMac);
-        if (outcome == Ignored)
+        if (outcome == 1)
             inject(s, QByteArray("{\"id\":") + QByteArray::number(id) + ",\"result\":\"fail\"}");
     };
-    DeviceRef d;
     QElapsedTimer timer;
     timer.start();
-    const int result = client.setName(d.device, "Hall");
-    QCOMPARE(result, outcome == Success ? 0 : -1);
-    QCOMPARE(client.lastOutcome(),
-             outcome == Success ? ProtocolClient::Outcome::Success : ProtocolClient::Outcome::Failed);
+    QCOMPARE(client.setName(device(), "Hall"), outcome == 0 ? 0 : -1);
+    QCOMPARE(client.lastOutcome(), outcome == 0 ? ProtocolClient::Outcome::Success : ProtocolClient::Outcome::Failed);
     QVERIFY2(timer.elapsed() < PromptMs, "the reply was not taken");
-}
-
-void TestProtocolClient::escapedTextsParseBack_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("unchanged"); // plain texts go out exactly as typed
-    QTest::newRow("quote") << "Hall \"A\"" << false;
-    QTest::newRow("backslash") << "C:\\temp\\" << false;
-    QTest::newRow("newline and tab") << "two\nlines\tand tab\r" << false;
-    QTest::newRow("control bytes") << QString::fromLatin1("a\x01\x1f"
-                                                          "b")
-                                   << false;
-    QTest::newRow("utf-8") << QString::fromUtf8("S\xc3\xbc"
-                                                "d \xe5\x8c\x97")
-                           << true;
-    QTest::newRow("template-looking") << "%s %d \",\"method\":\"reboot" << false;
-}
-
-void TestProtocolClient::escapedTextsParseBack()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, unchanged);
-    ProtocolClient client;
-    FakeWire wire(client);
-    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
-    DeviceRef d;
-    QCOMPARE(client.setName(d.device, name), 0);
-    const QByteArray text = wire.lastText();
-    cJSON* json = cJSON_Parse(text.constData());
-    QVERIFY2(json, text.constData());
-    QCOMPARE(QString::fromUtf8(cJSON_GetObjectItem(json, "name")->valuestring), name);
-    QCOMPARE(QByteArray(cJSON_GetObjectItem(json, "method")->valuestring), QByteArray("SetName"));
-    QCOMPARE(cJSON_GetArraySize(json), 3);
-    cJSON_Delete(json);
-    QCOMPARE(text.contains(name.toUtf8()), unchanged);
 }
 
 void TestProtocolClient::overlongTextsAreNotSent_data()
 {
     QTest::addColumn<Command>("command");
     QTest::addColumn<bool>("sent");
-    const int nameRoom =
-        ProtocolClient::MaxCommandLength - int(strlen("{\"id\":1,\"method\":\"SetName\",\"name\":\"\"}"));
-    QTest::newRow("name that just fits")
-        << Command([nameRoom](ProtocolClient& s, DeviceRecord* d) { return s.setName(d, QString(nameRoom, 'n')); })
-        << true;
-    QTest::newRow("name one byte over") << Command([nameRoom](ProtocolClient& s, DeviceRecord* d) {
-        return s.setName(d, QString(nameRoom + 1, 'n'));
-    }) << false;
+    const int room = ProtocolClient::MaxCommandLength - int(strlen("{\"id\":1,\"method\":\"SetName\",\"name\":\"\"}"));
+    QTest::newRow("name that just fits") << Command([room](S& s, D d) { return s.setName(d, QString(room, 'n')); }) << true;
+    QTest::newRow("name one byte over") << Command([room](S& s, D d) { return s.setName(d, QString(room + 1, 'n')); })
+                                        << false;
     // Escaping doubles each quote; the limit holds for the escaped text.
-    QTest::newRow("name over once escaped") << Command([nameRoom](ProtocolClient& s, DeviceRecord* d) {
-        return s.setName(d, QString(nameRoom / 2 + 1, '"'));
-    }) << false;
-    QTest::newRow("static ip fields") << Command([](ProtocolClient& s, DeviceRecord* d) {
-        return s.setIpStatic(d, QString(400, '1'), QString(400, '2'), QString(400, '3'), "", "");
-    }) << false;
-    QTest::newRow("sip object over 255") << Command([](ProtocolClient& s, DeviceRecord* d) {
+    QTest::newRow("name over once escaped")
+        << Command([room](S& s, D d) { return s.setName(d, QString(room / 2 + 1, '"')); }) << false;
+    QTest::newRow("sip object over 255") << Command([](S& s, D d) {
         SipAccountSettings sip;
         sip.account = QString(200, 'a');
         return s.setSipSettings(d, SipAccountSettings(), sip);
     }) << false;
-    QTest::newRow("rtp channels") << Command([](ProtocolClient& s, DeviceRecord* d) {
+    QTest::newRow("rtp channels") << Command([](S& s, D d) {
         QList<RtpChannelSettings> list = channels(10);
         list[9].rtpIP = QString(400, '9');
         return s.setRtpSettings(d, list);
@@ -436,91 +305,61 @@ void TestProtocolClient::overlongTextsAreNotSent()
     QFETCH(Command, command);
     QFETCH(bool, sent);
     ProtocolClient client;
-    FakeWire wire(client);
-    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
-    DeviceRef d;
-    QCOMPARE(client.playVolume(d.device), 0); // ids of two digits would not change the room
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(command(client, d.device), sent ? 0 : -1);
-    QVERIFY(timer.elapsed() < PromptMs);
+    FakeWire wire(client, Success);
+    QCOMPARE(client.playVolume(device()), 0); // ids of two digits would not change the room
+    QCOMPARE(command(client, device()), sent ? 0 : -1);
     QCOMPARE(client.lastOutcome(), sent ? ProtocolClient::Outcome::Success : ProtocolClient::Outcome::NotSent);
-    QCOMPARE(wire.count(), sent ? 2 : 1);
-    if (sent) {
-        QCOMPARE(wire.lastText().size(), ProtocolClient::MaxCommandLength);
-        cJSON* json = cJSON_Parse(wire.lastText().constData());
-        QVERIFY(json);
-        cJSON_Delete(json);
-    }
+    QCOMPARE(wire.texts.size(), sent ? 2 : 1);
+    if (sent)
+        QCOMPARE(wire.texts.last().size(), ProtocolClient::MaxCommandLength);
 }
 
-void TestProtocolClient::silentDeviceTimesOut()
+void TestProtocolClient::cancelFromAnotherThread_data()
 {
+    QTest::addColumn<Command>("command");
+    QTest::newRow("command") << Command([](S& s, D d) { return s.setName(d, "Hall"); });
+    QTest::newRow("search") << Command([](S& s, D) {
+        QList<DeviceRecord*> list;
+        s.search(list, 20000, false);
+        return list.isEmpty() ? -1 : 0;
+    });
+}
+
+// The device stays silent; a cancel from the job's owner ends the wait at once, wherever it lands.
+void TestProtocolClient::cancelFromAnotherThread()
+{
+    QFETCH(Command, command);
     ProtocolClient client;
     FakeWire wire(client);
-    wire.responder = [](ProtocolClient& s, int id, const QByteArray&) {
-        inject(s, "{\"id\":" + QByteArray::number(id + 1) + ",\"result\":\"success\"}");
-    };
-    DeviceRef d;
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(client.reboot(d.device), -1);
-    const qint64 elapsed = timer.elapsed();
-    QVERIFY2(elapsed >= ProtocolClient::ReplyTimeoutMs - 1, qPrintable(QString::number(elapsed)));
-    QVERIFY(elapsed < ProtocolClient::ReplyTimeoutMs + PromptMs);
-    QCOMPARE(client.lastOutcome(), ProtocolClient::Outcome::NoAnswer);
-}
-
-void TestProtocolClient::cancelWaitFromAnotherThread()
-{
-    ProtocolClient client;
-    FakeWire wire(client); // no responder: the device stays silent
-    DeviceRef d;
-    for (int round = 0; round < 20; ++round) {
+    for (int round = 0; round < 11; ++round) {
         std::atomic<int> result{1};
         std::atomic<qint64> elapsed{0};
+        // The last round cancels while the frame is on its way out, before the wait has begun.
+        if (round == 10)
+            wire.responder = [](ProtocolClient& s, int) { s.cancelWait(); };
         std::thread worker([&] {
             QElapsedTimer timer;
             timer.start();
-            result = client.setName(d.device, "Hall");
+            result = command(client, device());
             elapsed = timer.elapsed();
         });
         // The flag exists from the wait's start; a cancel before that is the next job's business.
-        QTRY_VERIFY_WITH_TIMEOUT(client.isWaiting(), 2000);
-        if (round % 2)
-            QThread::usleep(static_cast<unsigned long>(round * 150));
-        client.cancelWait();
+        if (round < 10) {
+            QTRY_VERIFY_WITH_TIMEOUT(client.isWaiting(), 2000);
+            QThread::usleep(static_cast<unsigned long>((round % 2) * round * 150));
+            client.cancelWait();
+        }
         worker.join();
         QCOMPARE(result.load(), -1);
         QVERIFY2(elapsed.load() < PromptMs, qPrintable(QString::number(elapsed.load())));
-        QCOMPARE(client.lastOutcome(), ProtocolClient::Outcome::Cancelled);
         QVERIFY(!client.isWaiting());
     }
-}
-
-void TestProtocolClient::cancelBeforeTheWaitBegins()
-{
-    // The operator closes the job while the frame is on its way out, before the
-    // wait has started: the command must not sit out its 3000 ms.
-    ProtocolClient client;
-    FakeWire wire(client);
-    wire.responder = [](ProtocolClient& s, int, const QByteArray&) { s.cancelWait(); };
-    DeviceRef d;
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(client.setName(d.device, "Hall"), -1);
-    QVERIFY2(timer.elapsed() < PromptMs, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(client.lastOutcome(), ProtocolClient::Outcome::Cancelled);
     // The next command is not affected by the old cancel.
-    wire.responder = answer(R"({"id":%d,"result":"success"})");
-    QCOMPARE(client.setName(d.device, "Hall"), 0);
+    wire.responder = FakeWire::answer(Success);
+    QCOMPARE(client.setName(device(), "Hall"), 0);
 }
 
 QStringList debugLines;
-void keepDebugLine(QtMsgType, const QMessageLogContext&, const QString& line)
-{
-    debugLines << line;
-}
 
 void TestProtocolClient::observerAndDebugSeeTrafficWithoutSecrets()
 {
@@ -528,51 +367,34 @@ void TestProtocolClient::observerAndDebugSeeTrafficWithoutSecrets()
     FakeWire wire(client);
     RecordingObserver observer;
     client.setObserver(&observer);
-    wire.responder = [](ProtocolClient& s, int id, const QByteArray&) {
+    wire.responder = [](ProtocolClient& s, int id) {
         inject(s, "{\"id\":" + QByteArray::number(id) + ",\"result\":\"success\"}", OwnMac);
         RawFrame* arp = CommandFrame::build(DeviceMac, DeviceIp, OwnMac, OwnIp, "", 0);
         arp->bytes()[42] = 0;
         arp->bytes()[43] = 0;
         s.onPacket(arp);
         arp->release();
+        // A key that breaks off in its escape still names a password to the JSON library.
+        inject(s, "{\"id\":99,\"pass\\u!!!!\":\"s3cret\"}");
         inject(s, "{\"id\":" + QByteArray::number(id) + ",\"result\":\"success\",\"pass\\u0077ord\":\"s3cret\"}");
     };
-    DeviceRef d;
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
     debugLines.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(keepDebugLine);
-    const int result = client.setAccountPassword(d.device, "admin", "0cc175b9c0f1b6a831c399e269772661");
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& l) { debugLines << l; });
+    const int result = client.setAccountPassword(device(), "admin", "0cc175b9c0f1b6a831c399e269772661");
     qInstallMessageHandler(previous);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     QCOMPARE(result, 0);
-    QCOMPARE(observer.sent.size(), 1);
+    QCOMPARE(observer.sent, 1);
     // Neither the echo of our own frame nor the plain ARP request counts as received.
-    QCOMPARE(observer.received.size(), 1);
+    QCOMPARE(observer.received, 2);
     // Standard error is not the log file, but a password must not reach it either.
-    QCOMPARE(debugLines.size(), 2);
+    QCOMPARE(debugLines.size(), 3);
     QVERIFY2(!debugLines.join(' ').contains("s3cret") && !debugLines.join(' ').contains("0cc175"),
              qPrintable(debugLines.join('\n')));
 
-    // Closed, or opened on no adapter, nothing goes out.
-    client.close();
-    QVERIFY(!client.isOpen());
-    QVERIFY(!client.sendCommand(DeviceMac, DeviceIp, "{}", 2));
-    client.open(nullptr);
-    QVERIFY(!client.sendCommand(DeviceMac, DeviceIp, "{}", 2));
-    QCOMPARE(wire.count(), 1);
-    QCOMPARE(observer.sent.size(), 1);
     client.setObserver(nullptr);
 }
-
-// One answer a search meets: who sends it, to whom, and its text (%1: the search's id).
-struct Answer
-{
-    int sender; // 0: the device, 1: OtherMac, 2..: a MAC of its own (a host posing as many)
-    QByteArray text;
-    bool toUs = true;
-};
-using Answers = QList<Answer>;
-Q_DECLARE_METATYPE(Answers)
 
 void TestProtocolClient::search_data()
 {
@@ -583,7 +405,6 @@ void TestProtocolClient::search_data()
 
     const QByteArray a = "{\"id\":%1,\"method\":\"search\",\"type\":\"KM41\",\"name\":\"A\"}";
     const QByteArray b = "{\"id\":\"%1\",\"method\":\"search\",\"name\":\"B\"}";
-    QTest::newRow("no time, nothing listed") << Answers{{0, a}} << 0 << QStringList() << QList<int>{0, 0, 0, 0, 0, 0};
     QTest::newRow("first answer of each sender, the rest dropped on arrival")
         << Answers{{0, a}, {0, "{\"id\":%1,\"method\":\"Search\",\"name\":\"capital\"}"},
                    {0, "{\"id\":9%1,\"method\":\"search\",\"name\":\"stale\"}"},
@@ -603,16 +424,10 @@ void TestProtocolClient::search_data()
         << Answers{{0, "{\"id\":%1,\"method\":\"search\",\"name\":\"A\",\"uid\":\"U1\"}"},
                    {0, "{\"id\":%1,\"method\":\"search\",\"name\":\"A2\",\"uid\":\"U2\"}"}}
         << 300 << QStringList{"A shares its MAC"} << QList<int>{1, 1, 0, 0, 0, 1};
-    QTest::newRow("wrong destination") << Answers{{0, a, false}, {1, b}} << 300 << QStringList{"B"}
-                                       << QList<int>{1, 0, 0, 0, 0, 0};
     Answers flood;
-    QStringList kept;
-    for (int i = 0; i < ProtocolClient::MaxSearchDevices + 3; ++i) {
+    for (int i = 0; i < ProtocolClient::MaxSearchDevices + 3; ++i)
         flood << Answer{2 + i, b};
-        if (i < ProtocolClient::MaxSearchDevices)
-            kept << QStringLiteral("B");
-    }
-    QTest::newRow("flood beyond the cap") << flood << 1500 << kept
+    QTest::newRow("flood beyond the cap") << flood << 1500 << QStringList(QVector<QString>(ProtocolClient::MaxSearchDevices, "B").toList())
                                           << QList<int>{ProtocolClient::MaxSearchDevices, 0, 3, 0, 0, 0};
 }
 
@@ -624,11 +439,11 @@ void TestProtocolClient::search()
     QFETCH(QList<int>, summary);
     ProtocolClient client;
     FakeWire wire(client);
-    wire.responder = [&answers](ProtocolClient& s, int id, const QByteArray&) {
+    wire.responder = [&answers](ProtocolClient& s, int id) {
         for (const Answer& answer : answers) {
             uint8_t mac[6] = {0x02, 0xee, 0, 0, uint8_t(answer.sender >> 8), uint8_t(answer.sender)};
             const uint8_t* from = answer.sender == 0 ? DeviceMac : answer.sender == 1 ? OtherMac : mac;
-            inject(s, QString::fromLatin1(answer.text).arg(id).toLatin1(), from, answer.toUs ? OwnMac : OtherMac);
+            inject(s, QString::fromLatin1(answer.text).arg(id).toLatin1(), from);
         }
     };
     QList<DeviceRecord*> list;
@@ -651,108 +466,28 @@ void TestProtocolClient::search()
     QCOMPARE((QList<int>{got.devices, got.duplicates, got.overflow, got.refused, got.foreignClaims, got.sharedMacs}), summary);
 }
 
-void TestProtocolClient::searchEndsOnCancel()
+// Values of the wrong type are read as empty; a missing SIP object keeps the
+// account, a missing channel is reset, beyond the ten channels nothing is read.
+void TestProtocolClient::settingsRead()
 {
     ProtocolClient client;
-    FakeWire wire(client);
-    QList<DeviceRecord*> list;
-    std::atomic<qint64> elapsed{0};
-    std::thread worker([&] {
-        QElapsedTimer timer;
-        timer.start();
-        client.search(list, 20000, false);
-        elapsed = timer.elapsed();
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(client.isWaiting(), 2000);
-    client.cancelWait();
-    worker.join();
-    QVERIFY(list.isEmpty());
-    QVERIFY2(elapsed.load() < PromptMs, qPrintable(QString::number(elapsed.load())));
-}
-
-void TestProtocolClient::getSipSettings()
-{
-    ProtocolClient client;
-    FakeWire wire(client);
-    wire.responder =
-        answer("{\"id\":%d,\"result\":\"fail\",\"SIP0\":{\"serverHost\":\"10.0.0.1\","
-               "\"ServerPort\":\"5060\",\"account\":\"101\",\"password\":5,\"displayName\":\"Hall\"}}");
-    DeviceRef d;
-    SipAccountSettings first;
-    first.password = "old";
-    SipAccountSettings second;
-    second.account = "kept";
-    QCOMPARE(client.getSipSettings(d.device, first, second), -1);
-    QCOMPARE(first.serverHost, QStringLiteral("10.0.0.1"));
-    QCOMPARE(first.serverPort, QStringLiteral("5060"));
-    QCOMPARE(first.account, QStringLiteral("101"));
-    QCOMPARE(first.password, QString()); // not a string
-    QCOMPARE(first.displayName, QStringLiteral("Hall"));
-    QCOMPARE(second.account, QStringLiteral("kept")); // no sip1 object
-}
-
-void TestProtocolClient::getRtpSettings()
-{
-    ProtocolClient client;
-    FakeWire wire(client);
-    wire.responder = answer("{\"id\":%d,\"result\":\"success\","
-                            "\"rtp0\":{\"enable\":1,\"rtpIP\":\"239.1.1.1\",\"rtpPort\":5004},"
-                            "\"rtp1\":{\"rtpIP\":7,\"rtpPort\":\"6000\"},"
-                            "\"rtp9\":{\"enable\":1,\"rtpIP\":\"239.9.9.9\",\"rtpPort\":5022},"
-                            "\"rtp10\":{\"enable\":1,\"rtpIP\":\"239.10.10.10\",\"rtpPort\":1}}");
-    DeviceRef d;
+    FakeWire wire(client, "{\"id\":%d,\"result\":\"fail\",\"SIP0\":{\"serverHost\":\"10.0.0.1\","
+                          "\"ServerPort\":\"5060\",\"account\":\"101\",\"password\":5,\"displayName\":\"Hall\"}}");
+    SipAccountSettings sip[2];
+    sip[0].password = "old";
+    sip[1].account = "kept";
+    QCOMPARE(client.getSipSettings(device(), sip[0], sip[1]), -1);
+    QCOMPARE(QStringList({sip[0].serverHost, sip[0].serverPort, sip[0].account, sip[0].password, sip[0].displayName,
+                          sip[1].account}),
+             QStringList({"10.0.0.1", "5060", "101", "", "Hall", "kept"}));
+    wire.responder = FakeWire::answer("{\"id\":%d,\"result\":\"success\",\"rtp0\":{\"enable\":1,\"rtpIP\":\"239.1.1.1\","
+                                      "\"rtpPort\":5004},\"rtp1\":{\"rtpIP\":7,\"rtpPort\":\"6000\"},"
+                                      "\"rtp10\":{\"enable\":1,\"rtpIP\":\"239.10.10.10\",\"rtpPort\":1}}");
     QList<RtpChannelSettings> list = channels(12);
-    QCOMPARE(client.getRtpSettings(d.device, list), 0);
-    QCOMPARE(list[0], RtpChannelSettings(1, "239.1.1.1", 5004));
-    QCOMPARE(list[1], RtpChannelSettings());
-    for (int i = 2; i < 9; ++i)
-        QCOMPARE(list[i], RtpChannelSettings()); // missing channels are reset
-    QCOMPARE(list[9], RtpChannelSettings(1, "239.9.9.9", 5022));
-    QCOMPARE(list[10], channels(12)[10]); // beyond the ten channels nothing is read
-    QCOMPARE(list[11], channels(12)[11]);
-}
-
-void TestProtocolClient::setRtpSettings_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::newRow("empty, as before a first read") << 0;
-    QTest::newRow("one") << 1;
-    QTest::newRow("nine") << 9;
-    QTest::newRow("ten") << 10;
-    QTest::newRow("twelve: the first ten go") << 12;
-}
-
-// Valid JSON whatever the list length: a comma between channels, none after the last.
-void TestProtocolClient::setRtpSettings()
-{
-    QFETCH(int, count);
-    ProtocolClient client;
-    FakeWire wire(client);
-    wire.responder = answer("{\"id\":%d,\"result\":\"success\"}");
-    DeviceRef d;
-    QCOMPARE(client.setRtpSettings(d.device, channels(count)), 0);
-    QByteArray expected = "{\"id\":0,\"method\":\"SetRtpSettings\"";
-    for (int i = 0; i < qMin(count, 10); ++i)
-        expected += ",\"rtp" + QByteArray::number(i) + "\":" + printedChannel(i);
-    QCOMPARE(wire.lastText(), expected + "}");
-    cJSON* json = cJSON_Parse(wire.lastText().constData());
-    QVERIFY2(json, wire.lastText().constData());
-    cJSON_Delete(json);
-}
-
-// Without a sink the protocol client drives the real capture engine; an adapter that does
-// not exist must still open and close cleanly.
-void TestProtocolClient::captureEngineStartsAndStops()
-{
-    ProtocolClient client;
-    const Adapter adapter = testAdapter();
-    QCOMPARE(client.open(&adapter), 0);
-    QVERIFY(client.isOpen());
-    client.sendCommand(DeviceMac, DeviceIp, "{}", 2);
-    QThread::msleep(150);
-    client.close();
-    QVERIFY(!client.isOpen());
-    QCOMPARE(client.open(&adapter), 0);
+    QCOMPARE(client.getRtpSettings(device(), list), 0);
+    QList<RtpChannelSettings> expected = QVector<RtpChannelSettings>(10).toList() + channels(12).mid(10);
+    expected[0] = RtpChannelSettings(1, "239.1.1.1", 5004);
+    QVERIFY(list == expected);
 }
 
 QTEST_GUILESS_MAIN(TestProtocolClient)

@@ -53,6 +53,15 @@ void FileAudioReader::setFiles(const QStringList& files)
     m_files = files;
 }
 
+void FileAudioReader::setMemoryInput(const QByteArray& bytes)
+{
+    QMutexLocker hold(&m_lock);
+    closeFileLocked();
+    m_memoryBytes = bytes;
+    m_memory.setBuffer(&m_memoryBytes);
+    m_source = &m_memory;
+}
+
 int FileAudioReader::index()
 {
     QMutexLocker hold(&m_lock);
@@ -75,9 +84,9 @@ void FileAudioReader::interrupt()
 int FileAudioReader::readInput(void* opaque, uint8_t* buffer, int size)
 {
     auto* reader = static_cast<FileAudioReader*>(opaque);
-    if (reader->m_interrupted.load() || reader->m_file.pos() - reader->m_scanStart > MaxScanBytes)
+    if (reader->m_interrupted.load() || reader->m_source->pos() - reader->m_scanStart > MaxScanBytes)
         return AVERROR_EXIT;
-    const qint64 read = reader->m_file.read(reinterpret_cast<char*>(buffer), qMin(size, InputBufferBytes));
+    const qint64 read = reader->m_source->read(reinterpret_cast<char*>(buffer), qMin(size, InputBufferBytes));
     if (read < 0)
         return AVERROR(EIO);
     return read == 0 ? AVERROR_EOF : int(read);
@@ -86,7 +95,7 @@ int FileAudioReader::readInput(void* opaque, uint8_t* buffer, int size)
 int64_t FileAudioReader::seekInput(void* opaque, int64_t offset, int whence)
 {
     auto* reader = static_cast<FileAudioReader*>(opaque);
-    QFile& file = reader->m_file;
+    QIODevice& file = *reader->m_source;
     if (whence == AVSEEK_SIZE)
         return file.size();
     int64_t target = offset;
@@ -146,7 +155,7 @@ void FileAudioReader::closeFileLocked()
         av_freep(&m_input->buffer);
         avio_context_free(&m_input);
     }
-    m_file.close();
+    m_source->close();
     m_stream = nullptr;
 }
 
@@ -168,7 +177,7 @@ bool FileAudioReader::openFileLocked(int position, QVector<Notice>& notices)
     m_scanStart = INT64_MAX / 2;
     m_file.setFileName(path);
     uint8_t* buffer = nullptr;
-    if (m_file.open(QIODevice::ReadOnly) && (buffer = static_cast<uint8_t*>(av_malloc(InputBufferBytes))))
+    if (m_source->open(QIODevice::ReadOnly) && (buffer = static_cast<uint8_t*>(av_malloc(InputBufferBytes))))
         m_input = avio_alloc_context(buffer, InputBufferBytes, 0, this, readInput, nullptr, seekInput);
     if (!m_input)
         av_free(buffer);
@@ -210,8 +219,8 @@ AudioPacket* FileAudioReader::readPacket()
         // Files that open but hold no audio packet would otherwise move the
         // reader round the list for ever on the send thread: one pass per call.
         int moves = 0;
-        if (m_file.isOpen())
-            m_scanStart = m_file.pos();
+        if (m_source->isOpen())
+            m_scanStart = m_source->pos();
         while (m_format && m_stream && m_packet && !m_interrupted.load()) {
             const int read = av_read_frame(m_format, m_packet);
             if (read < 0) {
@@ -228,7 +237,7 @@ AudioPacket* FileAudioReader::readPacket()
                 ++moves;
                 if (!openFileLocked((m_index + 1) % m_files.size(), notices))
                     break;
-                m_scanStart = m_file.pos();
+                m_scanStart = m_source->pos();
                 continue;
             }
             const AVCodecParameters* par = m_stream->codecpar;

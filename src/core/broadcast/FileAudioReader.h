@@ -1,6 +1,8 @@
 #pragma once
 
 #include "AudioReader.h"
+#include <QBuffer>
+#include <QByteArray>
 #include <QFile>
 #include <QMutex>
 #include <QSet>
@@ -50,6 +52,9 @@ public:
     static QString problemWith(const QString& path);
     void setObserver(FileAudioReaderObserver* observer) { m_observer = observer; }
     bool openIndex(int position);
+    // Every listed file is read from these bytes instead of the disk (the name
+    // still counts for the format): damaged input checked without touching disk.
+    void setMemoryInput(const QByteArray& bytes);
 
     // Play-list position of the open file.
     int index();
@@ -78,6 +83,9 @@ private:
     FileAudioReaderObserver* m_observer = nullptr;
     std::atomic<bool> m_interrupted{false};
     QFile m_file;                    // the open file, read through m_input
+    QByteArray m_memoryBytes;
+    QBuffer m_memory;                // or the bytes of setMemoryInput()
+    QIODevice* m_source = &m_file;   // whichever of the two is read
     AVIOContext* m_input = nullptr;
     int64_t m_scanStart = 0; // file position where the current read began
     int m_packetsFromFile = 0; // audio packets the open file has given

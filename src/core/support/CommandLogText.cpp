@@ -38,7 +38,9 @@ public:
             ok = m_pos == m_in.size();
         }
         if (!ok) {
-            copyTo(qMin(m_pos, m_in.size()));
+            // From the start of the text that broke off: a key the JSON library
+            // still reads ("pass\u!!!!" is "pass" to it) must not go out whole.
+            copyTo(qMin(m_tokenStart, m_in.size()));
             const QByteArray rest = m_in.mid(m_copied).toLower();
             if (rest.contains("pass") || rest.contains("pwd") || rest.contains('\\'))
                 m_out += CommandLogText::Mask;
@@ -76,7 +78,7 @@ private:
     {
         if (at() != '"')
             return false;
-        ++m_pos;
+        m_tokenStart = m_pos++;
         while (m_pos < m_in.size()) {
             const char c = m_in.at(m_pos++);
             if (c == '"')
@@ -198,6 +200,7 @@ private:
     QByteArray m_out;
     int m_pos = 0;
     int m_copied = 0;
+    int m_tokenStart = 0; // where the last string began
 };
 
 } // namespace
