@@ -6,6 +6,8 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QtTest>
 #include <atomic>
@@ -350,10 +352,10 @@ void TestFirmware::cli_data()
     // Given out of order and in another spelling: the lines come in MAC order.
     QTest::newRow("one refused") << QStringList{"--device", "02-00-00-00-00-02," + one, "FILE"} << 1
                                  << line(Plain, "uploaded (HTTP 200)\n") + line(RefusesLogin, "login refused\n")
-                                 << "orvane-cli: firmware on 02:00:00:00:00:02: login refused\n";
+                                 << "orvane-cli firmware: 02:00:00:00:00:02: login refused\n";
     QTest::newRow("json") << QStringList{"--device", one, "--format", "json", "FILE"} << 0
-                          << R"j({"command":"firmware","device":"02:00:00:00:00:01","ip":"198.18.1.1",)j"
-                             R"j("ok":true,"outcome":"uploaded (HTTP 200)","status":200})j" "\n" << "";
+                          << R"j({"mac":"02:00:00:00:00:01","ip":"198.18.1.1","outcome":"ok",)j"
+                             R"j("detail":"uploaded (HTTP 200)","http_status":200})j" << "";
     // Nothing is sent for a device that did not answer.
     QTest::newRow("unknown device") << QStringList{"--device", "02:00:00:00:09:99", "FILE"} << 2 << ""
                                     << "no device 02:00:00:00:09:99";
@@ -377,7 +379,17 @@ void TestFirmware::cli()
                               "firmware", "--timeout", "1000"} + args);
     QVERIFY(p.waitForFinished(60000));
     const QString gotErr = QString::fromUtf8(p.readAllStandardError());
-    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), out);
+    const QByteArray gotOut = p.readAllStandardOutput();
+    if (args.contains(QStringLiteral("json"))) {
+        const QJsonObject document = QJsonDocument::fromJson(gotOut).object();
+        QCOMPARE(document.value(QStringLiteral("version")).toInt(), 1);
+        const QJsonObject device = document.value(QStringLiteral("devices")).toArray().first().toObject();
+        const QJsonObject expected = QJsonDocument::fromJson(out.toUtf8()).object();
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QCOMPARE(device.value(it.key()), it.value());
+    } else {
+        QCOMPARE(QString::fromUtf8(gotOut), out);
+    }
     QVERIFY2(err.isEmpty() ? gotErr.isEmpty() || status == 2 : gotErr.contains(err), qPrintable(gotErr));
     QCOMPARE(p.exitCode(), status);
     // Each device said to have its image has it, whole; with bad usage nobody is even asked.
