@@ -45,6 +45,17 @@ private:
 
 // Frequency of a tone from its zero crossings in samples [from, to) of one channel.
 double toneFrequency(const QVector<float>& samples, int channels, int channel, int from, int to, int rate);
-// Makes a sine tone MP3 (MPEG-1 layer II for a .mp2 path) with ffmpeg.
+// A sine tone file: MP3, or MPEG-1 layer II for a .mp2 path.
+struct ToneFile
+{
+    QString path;
+    int rate;
+    double seconds;
+    int frequency = 1000;
+    QString bitrate = "128k";
+    int channels = 2;
+};
+// Makes them all in one ffmpeg run: its start-up is most of what a tone costs.
+bool makeToneFiles(const QVector<ToneFile>& files);
 bool makeToneFile(const QString& path, int rate, double seconds, int frequency,
                   const QString& bitrate = "128k", int channels = 2);
