@@ -8,7 +8,6 @@
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
 #include "RtpMulticastSession.h"
-#include "StreamDestination.h"
 #include "StreamReceiver.h"
 
 #include <QFile>
@@ -26,12 +25,6 @@ namespace {
 const char Group[] = "239.255.42.2";
 const int GroupPort = 5010;
 const double Frame44 = 1152.0 * 1000.0 / 44100.0; // ms
-
-// In a network test: skips where namespaces cannot be made, else makes the
-// namespace with multicast on its loopback once for the whole case.
-#define REQUIRE_NAMESPACE()                                                                                        \
-    ORVANE_REQUIRE_NETNS();                                                                                        \
-    QVERIFY2(EmulatedSegment::prepareNamespace(m_pair), qPrintable(m_pair->error()))
 
 // A file with an audio stream that holds no audio packet (only video ones).
 bool makeSilentContainer(const QString& path)
@@ -251,11 +244,7 @@ private slots:
     void driverLiveSourceIsNotPaced();
     void pacingRecoversAfterStall();
 
-    void driverSendFailure_data();
-    void driverSendFailure();
     void cliCommandLine();
-    void sessionDescription_data();
-    void sessionDescription();
     void independentReceivers();
     void cliStops_data();
     void cliStops();
@@ -539,7 +528,7 @@ void TestRtpBroadcast::observerCalledOutsideTheLock()
 // Guards the driver's life cycle: failures are reported, and stop frees what start made.
 void TestRtpBroadcast::driverStartAndStop()
 {
-    REQUIRE_NAMESPACE();
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
 
     {
@@ -596,7 +585,7 @@ void TestRtpBroadcast::driverStartAndStop()
 // that two senders are told apart) and the BYE.
 void TestRtpBroadcast::driverOnTheWire()
 {
-    REQUIRE_NAMESPACE();
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
@@ -632,7 +621,7 @@ void TestRtpBroadcast::driverOnTheWire()
 // packet, and that a packet not yet due leaves the source untouched.
 void TestRtpBroadcast::driverTimestampsAndPacing()
 {
-    REQUIRE_NAMESPACE();
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
@@ -674,7 +663,7 @@ void TestRtpBroadcast::driverTimestampsAndPacing()
 // Guards that a live source's packets go out as soon as they exist.
 void TestRtpBroadcast::driverLiveSourceIsNotPaced()
 {
-    REQUIRE_NAMESPACE();
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
@@ -697,7 +686,7 @@ void TestRtpBroadcast::driverLiveSourceIsNotPaced()
 // follow back to back, none is dropped, and the stream is on schedule again.
 void TestRtpBroadcast::pacingRecoversAfterStall()
 {
-    REQUIRE_NAMESPACE();
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
@@ -733,42 +722,12 @@ void TestRtpBroadcast::pacingRecoversAfterStall()
     QVERIFY2(after.median < 5 && after.max < 50, "the stream did not return to its schedule");
 }
 
-void TestRtpBroadcast::driverSendFailure_data()
-{
-    QTest::addColumn<QString>("destination");
-    QTest::newRow("group without a multicast route") << "239.255.42.9";
-    QTest::newRow("unicast without a route") << "10.0.0.1";
-}
-
-// Guards that a broadcast whose packets cannot leave says so once, with the
-// cause, and counts nothing as sent.
-void TestRtpBroadcast::driverSendFailure()
-{
-    QFETCH(QString, destination);
-    REQUIRE_NAMESPACE();
-    // The far side has neither a default nor a multicast route.
-    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Far));
-    auto* reader = new FileAudioReader;
-    reader->setFiles({file("tone44.mp3")});
-    MulticastBroadcast m;
-    m.setReader(reader);
-    std::atomic<int> calls{0};
-    m.setFailureHandler([&](const QString&) { ++calls; });
-    QCOMPARE(m.start(destination, GroupPort), 0);
-    QVERIFY(MulticastCapture::waitFor([&] { return !m.failure().isEmpty(); }, 5000));
-    QTest::qWait(100);
-    m.stop();
-    qInfo("failure: %s", qPrintable(m.failure()));
-    QCOMPARE(calls.load(), 1);
-    QCOMPARE(m.sentPackets(), int64_t(0));
-}
-
 // Guards the exit codes and the message of a refused command line or a
 // broadcast that fails, run where nothing is routed (the far namespace). All
 // run at once: starting the program is most of what each costs.
 void TestRtpBroadcast::cliCommandLine()
 {
-    REQUIRE_NAMESPACE();
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     const QString f = file("tone44.mp3"), to = QStringLiteral("239.255.0.1:5004");
     const struct
     {
@@ -809,33 +768,6 @@ void TestRtpBroadcast::cliCommandLine()
     }
 }
 
-void TestRtpBroadcast::sessionDescription_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("ttl");
-    QTest::addColumn<QString>("connection");
-    QTest::newRow("group") << "239.255.0.7" << 255 << "c=IN IP4 239.255.0.7/255";
-    QTest::newRow("group, TTL 4") << "239.255.0.7" << 4 << "c=IN IP4 239.255.0.7/4";
-    QTest::newRow("unicast has no TTL") << "198.18.0.2" << 255 << "c=IN IP4 198.18.0.2";
-}
-
-// Guards the description a receiver opens the stream with: the sender in o=,
-// the group with its TTL in c=, MPEG audio at 90 kHz on the port.
-void TestRtpBroadcast::sessionDescription()
-{
-    QFETCH(QString, address);
-    QFETCH(int, ttl);
-    QFETCH(QString, connection);
-    const QString sdp = ::sessionDescription({address, 5004}, "198.18.0.1", ttl);
-    const QStringList lines = sdp.split("\r\n", Qt::SkipEmptyParts);
-    QCOMPARE(lines.first(), QString("v=0"));
-    QVERIFY(QRegularExpression("^o=- \\d+ 1 IN IP4 198.18.0.1$").match(lines[1]).hasMatch());
-    QVERIFY(lines.contains(connection));
-    QVERIFY(lines.contains("m=audio 5004 RTP/AVP 14"));
-    QVERIFY(lines.contains("a=rtpmap:14 MPA/90000"));
-    QVERIFY(sdp.endsWith("\r\n"));
-}
-
 // Guards the whole broadcast as standard receivers see it: orvane-cli sends,
 // ffmpeg (on the written description) and GStreamer's rtpmpadepay both decode
 // every frame sent, sample for sample, as the right tone, from a gapless stream.
@@ -844,7 +776,7 @@ void TestRtpBroadcast::independentReceivers()
     // 1728-byte layer II frames at 32 kHz: two pieces each.
     const QString name = "tone32.mp2";
     const int rate = 32000, pieces = 2;
-    REQUIRE_NAMESPACE();
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     std::vector<std::unique_ptr<StreamReceiver>> receivers;
     for (const auto kind : {StreamReceiver::Ffmpeg, StreamReceiver::GStreamer})
         if (StreamReceiver::available(kind))
@@ -904,7 +836,7 @@ void TestRtpBroadcast::cliStops()
     QFETCH(bool, terminate);
     QFETCH(int, rc);
     QFETCH(QString, said);
-    REQUIRE_NAMESPACE();
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));

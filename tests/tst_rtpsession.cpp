@@ -1,5 +1,5 @@
+#include "EmulatedSegment.h"
 #include "MulticastCapture.h"
-#include "NetNamespacePair.h"
 #include "RtpMulticastSession.h"
 #include "RtpSessionObserver.h"
 
@@ -121,8 +121,6 @@ private slots:
     void whereItGoes();
     void portProbing_data();
     void portProbing();
-    void isPortValid_data();
-    void isPortValid();
     void startArguments_data();
     void startArguments();
     void sendSchedule();
@@ -131,21 +129,10 @@ private slots:
     void receiveThreadDeliversPackets();
 
 private:
-    // A namespace with multicast routed on its loopback, shared by the tests.
-    bool prepareNamespace();
     QString nearNs() const { return m_pair->namespaceName(NetNamespacePair::Near); }
 
     std::unique_ptr<NetNamespacePair> m_pair;
 };
-
-bool TestRtpSession::prepareNamespace()
-{
-    if (m_pair)
-        return m_pair->ok();
-    m_pair.reset(new NetNamespacePair);
-    return m_pair->ok() && m_pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
-           m_pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
-}
 
 void TestRtpSession::fragmentation_data()
 {
@@ -200,8 +187,7 @@ void TestRtpSession::fragmentation()
 // timestamp for the pieces of one frame, the marker only at its end, and the BYE.
 void TestRtpSession::fragmentsOnTheWire()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     QVERIFY(scope.ok());
     MulticastCapture capture;
@@ -266,8 +252,7 @@ void TestRtpSession::whereItGoes()
     QFETCH(QString, destination);
     QFETCH(bool, multicastRoute);
     QFETCH(QString, outcome);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     const QStringList route{"224.0.0.0/4", "dev", "lo"};
     if (!multicastRoute)
         QVERIFY(m_pair->ip(NetNamespacePair::Near, QStringList{"route", "del"} + route));
@@ -333,8 +318,7 @@ void TestRtpSession::portProbing()
     QFETCH(QList<int>, taken);
     QFETCH(int, base);
     QFETCH(int, expected);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     QVERIFY(scope.ok());
     std::vector<std::unique_ptr<PortHolder>> holders;
@@ -350,36 +334,6 @@ void TestRtpSession::portProbing()
     else
         QCOMPARE(session.localPort(), expected);
     session.stop();
-}
-
-void TestRtpSession::isPortValid_data()
-{
-    QTest::addColumn<int>("port");
-    QTest::addColumn<bool>("takeIt");
-    QTest::addColumn<bool>("valid");
-
-    QTest::newRow("free") << 13100 << false << true;
-    QTest::newRow("in use") << 13100 << true << false;
-    QTest::newRow("zero") << 0 << false << false;
-    QTest::newRow("negative") << -2 << false << false;
-    QTest::newRow("no room for RTCP") << 65535 << false << false;
-}
-
-void TestRtpSession::isPortValid()
-{
-    QFETCH(int, port);
-    QFETCH(bool, takeIt);
-    QFETCH(bool, valid);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
-    NetnsScope scope(nearNs());
-    std::unique_ptr<PortHolder> holder;
-    if (takeIt)
-        holder.reset(new PortHolder(port));
-    QCOMPARE(RtpMulticastSession::isPortValid(port), valid);
-    // The probe leaves nothing bound behind.
-    if (valid)
-        QVERIFY(PortHolder(port).ok());
 }
 
 void TestRtpSession::startArguments_data()
@@ -412,8 +366,7 @@ void TestRtpSession::startArguments()
     QFETCH(int, result);
     QFETCH(int, effectiveInterval);
     QFETCH(uint, increment);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     const int threads = settledThreadCount();
     RtpMulticastSession session;
@@ -434,8 +387,7 @@ void TestRtpSession::startArguments()
 // with the sum of the intervals so far.
 void TestRtpSession::sendSchedule()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     RecordingObserver observer;
     RtpMulticastSession session;
@@ -459,8 +411,7 @@ void TestRtpSession::sendSchedule()
 // Guards that a refused packet neither counts nor advances the schedule.
 void TestRtpSession::refusedPacketsDoNotMoveSchedule()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     RecordingObserver observer;
     observer.answer = false;
@@ -479,8 +430,7 @@ void TestRtpSession::refusedPacketsDoNotMoveSchedule()
 // stopped wrapper cannot be started again.
 void TestRtpSession::stopJoinsThreadsAndSecondStartFails()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     const int before = settledThreadCount();
     RecordingObserver observer;
@@ -515,8 +465,7 @@ void TestRtpSession::stopJoinsThreadsAndSecondStartFails()
 // and timestamp, and an idle session reports its timeout.
 void TestRtpSession::receiveThreadDeliversPackets()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     RecordingObserver observer;
     observer.answer = false;

@@ -38,25 +38,12 @@ class TestWorkerThread : public QObject
     Q_OBJECT
 private slots:
     void init() { g_destroyed = 0; }
-    void nullAndStopFlags();
     void stopBeforeStartIsForgotten();
     void endsByItselfAndCanStartAgain();
     void releaseJoinsAndDestroysOnce_data();
     void releaseJoinsAndDestroysOnce();
     void stopWaitDeleteLeavesNoThread();
 };
-
-void TestWorkerThread::nullAndStopFlags()
-{
-    LoopThread* none = nullptr;
-    WorkerThread::release(none);
-    QCOMPARE(g_destroyed.load(), 0);
-    QVERIFY(WorkerThread::shouldStop(nullptr));
-    LoopThread t;
-    QVERIFY(!WorkerThread::shouldStop(&t));
-    t.stop();
-    QVERIFY(WorkerThread::shouldStop(&t));
-}
 
 void TestWorkerThread::stopBeforeStartIsForgotten()
 {

@@ -328,3 +328,9 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
+
+// In a network test function: skips where namespaces cannot be made, else
+// makes the multicast pair once for the whole test program.
+#define ORVANE_REQUIRE_MULTICAST_NAMESPACE(pair)                                                                   \
+    ORVANE_REQUIRE_NETNS();                                                                                        \
+    QVERIFY2(EmulatedSegment::prepareNamespace(pair), qPrintable(pair->error()))
