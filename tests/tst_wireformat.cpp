@@ -62,6 +62,13 @@ QList<DeviceRecord*> from(const QList<DeviceRecord*>& records, const QString& ma
     return out;
 }
 
+// A record of device k addressed the way the emulator places it, without a search.
+using Record = std::unique_ptr<DeviceRecord, void (*)(DeviceRecord*)>;
+Record record(int k)
+{
+    return Record(EmulatedSegment::deviceRecord(k), [](DeviceRecord* d) { d->release(); });
+}
+
 // The records of a search that lasts until the device with mac answered; released when it goes.
 struct Found
 {
@@ -364,8 +371,7 @@ void TestWireFormat::setMacMovesTheDevice()
     const int number = FirstPlain + PlainCount - 1;
     const QString oldMac = EmulatedSegment::deviceMac(number);
     const QString newMac = QStringLiteral("02:00:00:00:7e:%1").arg(number, 2, 16, QLatin1Char('0'));
-    std::unique_ptr<DeviceRecord, void (*)(DeviceRecord*)> device(EmulatedSegment::deviceRecord(number),
-                                                                  [](DeviceRecord* d) { d->release(); });
+    const Record device = record(number);
     QCOMPARE(m_client->setMac(device.get(), newMac), 0);
     {
         Found found(*m_client, newMac);
@@ -422,8 +428,7 @@ void TestWireFormat::misbehavingDevices()
     if (result == 1)
         return;
 
-    std::unique_ptr<DeviceRecord, void (*)(DeviceRecord*)> device(EmulatedSegment::deviceRecord(number),
-                                                                  [](DeviceRecord* d) { d->release(); });
+    const Record device = record(number);
     const uint32_t id = m_client->nextId();
     const int since = m_recorder.count();
     QElapsedTimer timer;
@@ -467,8 +472,7 @@ void TestWireFormat::cancelEndsTheWaitAtOnce()
 {
     QFETCH(bool, search);
     static const int cancelAfterMs = 300;
-    std::unique_ptr<DeviceRecord, void (*)(DeviceRecord*)> silent(EmulatedSegment::deviceRecord(Silent),
-                                                                  [](DeviceRecord* d) { d->release(); });
+    const Record silent = record(Silent);
     QElapsedTimer timer;
     timer.start();
     std::thread canceller([this] {
@@ -494,8 +498,7 @@ void TestWireFormat::cancelEndsTheWaitAtOnce()
         QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
     }
     // The cancel belongs to that wait only.
-    std::unique_ptr<DeviceRecord, void (*)(DeviceRecord*)> plain(
-        EmulatedSegment::deviceRecord(FirstPlain + PlainCount - 2), [](DeviceRecord* d) { d->release(); });
+    const Record plain = record(FirstPlain + PlainCount - 2);
     QCOMPARE(m_client->playVolume(plain.get()), 0);
 }
 
@@ -504,11 +507,7 @@ void TestWireFormat::cancelEndsTheWaitAtOnce()
 // moment: each wait here goes on until it is cancelled after the reply came.
 void TestWireFormat::repliesThatAnswerNothing()
 {
-    auto record = [](int k) {
-        return std::unique_ptr<DeviceRecord, void (*)(DeviceRecord*)>(EmulatedSegment::deviceRecord(k),
-                                                                      [](DeviceRecord* d) { d->release(); });
-    };
-    auto broken = record(BrokenJson), late = record(Late), silent = record(Silent);
+    const Record broken = record(BrokenJson), late = record(Late), silent = record(Silent);
     std::thread canceller = cancelOnReply(m_client->nextId());
     QCOMPARE(m_client->playVolume(broken.get()), -1);
     canceller.join();
