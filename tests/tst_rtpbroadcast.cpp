@@ -8,6 +8,7 @@
 #include "MulticastCapture.h"
 #include "NetNamespacePair.h"
 #include "RtpMulticastSession.h"
+#include "StreamDestination.h"
 #include "StreamReceiver.h"
 
 #include <QFile>
@@ -329,6 +330,7 @@ void TestRtpBroadcast::filePackets()
         const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
         QCOMPARE(payload.left(4), QByteArray(4, 0));
         QCOMPARE(uint8_t(payload[4]), uint8_t(0xFF)); // MPEG audio frame sync
+        QVERIFY(!p->setData(nullptr, -1));
         const int found = bytes.indexOf(payload.mid(4), at);
         QVERIFY2(found >= at, "frame not found in the file after the previous one");
         at = found + payload.size() - 4;
@@ -373,6 +375,10 @@ void TestRtpBroadcast::playListLoops()
     for (const auto& e : events.events())
         QCOMPARE(e.path, paths[e.position]);
     QCOMPARE(reader.index(), positions.last());
+    // Positions outside the list open nothing and report nothing.
+    const int reported = events.events().size();
+    QVERIFY(!reader.openIndex(-1) && !reader.openIndex(names.size()));
+    QCOMPARE(events.events().size(), reported);
 }
 
 void TestRtpBroadcast::playListEnds_data()
@@ -598,6 +604,8 @@ void TestRtpBroadcast::driverOnTheWire()
     QVERIFY2(rtcp.last().bytes.contains(RtpMulticastSession::defaultCanonicalName().toUtf8()),
              "the CNAME is not this user and host");
     QVERIFY(rtcp.last().arrivalNs >= rtp.last().arrivalNs);
+    // A unicast destination's description carries no TTL.
+    QVERIFY(::sessionDescription({"198.18.0.2", 5004}, "198.18.0.1", 4).contains("c=IN IP4 198.18.0.2\r\n"));
 }
 
 // Guards the per-packet truncation of timestamp steps, the zero-duration

@@ -88,6 +88,8 @@ void TestWorkerThread::releaseJoinsAndDestroysOnce()
     timer.start();
     WorkerThread::release(slot);
     QVERIFY(!slot);
+    WorkerThread::release(slot); // a null slot is left alone
+    QVERIFY(WorkerThread::shouldStop(nullptr));
     QCOMPARE(g_destroyed.load(), 1);
     QVERIFY(timer.elapsed() < 2000);
 }
