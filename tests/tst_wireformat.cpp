@@ -12,6 +12,7 @@
 #include <QMutex>
 #include <QSet>
 #include <QtTest>
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -225,8 +226,9 @@ private slots:
     void thousandDevicesAnswerOneSearch();
 
 private:
-    // Cancels the client's wait from another thread once a text with id has arrived.
-    std::thread cancelOnReply(uint32_t id);
+    // Runs command while its wait is cancelled from another thread once a text
+    // carrying id has arrived since the recorder held `since` texts.
+    int cancelledAfterReply(uint32_t id, int since, const std::function<int()>& command);
 
     std::unique_ptr<NetNamespacePair> m_pair;
     EmulatedSegment m_segment;
@@ -447,18 +449,25 @@ void TestWireFormat::misbehavingDevices()
     }
 }
 
-std::thread TestWireFormat::cancelOnReply(uint32_t id)
+int TestWireFormat::cancelledAfterReply(uint32_t id, int since, const std::function<int()>& command)
 {
-    const int since = m_recorder.count();
-    return std::thread([this, id, since] {
+    const uint32_t before = m_client->nextId();
+    std::atomic<bool> done{false};
+    // Cancels over and over until the command returns: a cancel that lands
+    // before the command has begun to wait would otherwise be lost.
+    std::thread canceller([&] {
         QElapsedTimer timer;
         timer.start();
-        while (!m_recorder.sawId(id, since) && timer.elapsed() < 10000)
+        while (!done.load() && timer.elapsed() < 20000) {
+            if (m_recorder.sawId(id, since) && m_client->nextId() > before)
+                m_client->cancelWait();
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        while (!m_client->isWaiting() && timer.elapsed() < 10000)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        m_client->cancelWait();
+        }
     });
+    const int result = command();
+    done = true;
+    canceller.join();
+    return result;
 }
 
 void TestWireFormat::cancelEndsTheWaitAtOnce_data()
@@ -508,20 +517,19 @@ void TestWireFormat::cancelEndsTheWaitAtOnce()
 void TestWireFormat::repliesThatAnswerNothing()
 {
     const Record broken = record(BrokenJson), late = record(Late), silent = record(Silent);
-    std::thread canceller = cancelOnReply(m_client->nextId());
-    QCOMPARE(m_client->playVolume(broken.get()), -1);
-    canceller.join();
+    QCOMPARE(cancelledAfterReply(m_client->nextId(), m_recorder.count(),
+                                 [&] { return m_client->playVolume(broken.get()); }),
+             -1);
     QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
 
     const uint32_t lateId = m_client->nextId();
+    const int since = m_recorder.count();
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(m_client->playVolume(late.get()), -1);
     QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
     QVERIFY2(timer.elapsed() >= 2800 && timer.elapsed() < 5500, qPrintable(QString::number(timer.elapsed())));
-    canceller = cancelOnReply(lateId);
-    QCOMPARE(m_client->playVolume(silent.get()), -1);
-    canceller.join();
+    QCOMPARE(cancelledAfterReply(lateId, since, [&] { return m_client->playVolume(silent.get()); }), -1);
     QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
 }
 
