@@ -102,6 +102,16 @@ bool StreamReceiver::start(const QString& group, int port, const QString& sdpPat
     return m_process.waitForStarted(10000) && waitFor([&] { return portOpen(m_ns, port); }, 15000);
 }
 
+bool StreamReceiver::waitForFrames(int frames, int timeoutMs)
+{
+    return waitFor(
+        [&] {
+            const int n = samples().size(); // reads the layout as well
+            return m_channels > 0 && n / m_channels >= frames;
+        },
+        timeoutMs);
+}
+
 bool StreamReceiver::finish(int timeoutMs)
 {
     // gst-launch with -e turns an interrupt into an end of stream, so the file is complete.

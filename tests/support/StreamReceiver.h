@@ -24,10 +24,13 @@ public:
 
     // ffmpeg reads sdpPath; GStreamer listens on group:port. True once its socket is open.
     bool start(const QString& group, int port, const QString& sdpPath);
+    // Waits until `frames` sample frames have been written out, or timeoutMs passed.
+    bool waitForFrames(int frames, int timeoutMs);
     // ffmpeg ends at the BYE by itself; GStreamer is told to finish (end of stream).
     // True when it ended cleanly within the time.
     bool finish(int timeoutMs);
     QString log() const { return m_log; }
+    Kind kind() const { return m_kind; }
 
     // Interleaved samples and their layout as decoded.
     QVector<float> samples() const;
