@@ -144,15 +144,11 @@ void TestCaptureEncoder::sampleFormatOfMixFormat_data()
     const int ext = CaptureFormat::TagExtensible, pcm = CaptureFormat::TagPcm;
     const int sFloat = CaptureFormat::SubFormatIeeeFloat, sPcm = CaptureFormat::SubFormatPcm;
     QTest::newRow("extensible float 32") << ext << sFloat << 32 << int(AV_SAMPLE_FMT_FLT);
-    QTest::newRow("extensible float 64") << ext << sFloat << 64 << int(AV_SAMPLE_FMT_DBL);
     QTest::newRow("extensible float 16") << ext << sFloat << 16 << int(AV_SAMPLE_FMT_NONE);
-    QTest::newRow("pcm 32") << pcm << 0 << 32 << int(AV_SAMPLE_FMT_S32);
     QTest::newRow("pcm 16") << pcm << 0 << 16 << int(AV_SAMPLE_FMT_S16);
     QTest::newRow("pcm 8") << pcm << 0 << 8 << int(AV_SAMPLE_FMT_U8);
     QTest::newRow("pcm 24") << pcm << 0 << 24 << int(AV_SAMPLE_FMT_NONE);
     QTest::newRow("extensible pcm 16") << ext << sPcm << 16 << int(AV_SAMPLE_FMT_S16);
-    QTest::newRow("extensible pcm 24") << ext << sPcm << 24 << int(AV_SAMPLE_FMT_NONE);
-    QTest::newRow("extensible other") << ext << 0 << 32 << int(AV_SAMPLE_FMT_NONE);
     QTest::newRow("plain float tag") << 3 << 0 << 32 << int(AV_SAMPLE_FMT_NONE);
 }
 
@@ -183,8 +179,6 @@ void TestCaptureEncoder::encodesToStereo44k_data()
     QTest::newRow("48 kHz float stereo, 10 ms blocks")
         << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray();
     QTest::newRow("44.1 kHz 16-bit mono") << 44100 << 1 << int(AV_SAMPLE_FMT_S16) << 441 << QByteArray();
-    QTest::newRow("44.1 kHz 16-bit stereo, no rate change")
-        << 44100 << 2 << int(AV_SAMPLE_FMT_S16) << 441 << QByteArray();
     QTest::newRow("32 kHz 32-bit stereo") << 32000 << 2 << int(AV_SAMPLE_FMT_S32) << 320 << QByteArray();
     QTest::newRow("8-bit mono") << 22050 << 1 << int(AV_SAMPLE_FMT_U8) << 220 << QByteArray();
     QTest::newRow("96 kHz double") << 96000 << 2 << int(AV_SAMPLE_FMT_DBL) << 960 << QByteArray();
@@ -217,7 +211,7 @@ void TestCaptureEncoder::encodesToStereo44k()
     if (!encoder.isEmpty())
         QCOMPARE(QByteArray(e.encoderName()), encoder);
 
-    const double seconds = 3.0;
+    const double seconds = 1.5;
     const int total = int(seconds * rate);
     const int bps = av_get_bytes_per_sample(AVSampleFormat(format));
     QVector<QByteArray> payloads;

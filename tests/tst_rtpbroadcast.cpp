@@ -1,4 +1,5 @@
 #include "AudioPacket.h"
+#include "EmulatedSegment.h"
 #include "AudioReader.h"
 #include "AudioRingBuffer.h"
 #include "FileAudioReader.h"
@@ -27,25 +28,13 @@ const int GroupPort = 5010;
 const double Frame44 = 1152.0 * 1000.0 / 44100.0; // ms
 
 // A file with an audio stream that holds no audio packet (only video ones).
-bool makeSilentContainer(const QString& dir, const QString& path)
+bool makeSilentContainer(const QString& path)
 {
-    const auto ffmpeg = [](const QStringList& args) {
-        QProcess p;
-        p.start("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args);
-        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    };
-    const QString withAudio = dir + "/with-audio.mka";
-    return ffmpeg({"-f", "lavfi", "-i", "color=c=black:s=32x32:r=5:d=1", "-f", "lavfi", "-i",
-                   "anullsrc=r=44100:cl=stereo:d=0.5", "-map", "0:v", "-map", "1:a", "-c:v", "mjpeg", "-c:a",
-                   "libmp3lame", "-f", "matroska", withAudio}) &&
-           ffmpeg({"-i", withAudio, "-map", "0", "-c", "copy", "-bsf:a", "noise=drop=1", "-f", "matroska",
-                   path});
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QProcess p;
+    p.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=black:s=32x32:r=5:d=1",
+                       "-f", "lavfi", "-i", "anullsrc=r=44100:cl=stereo:d=0.5", "-map", "0:v", "-map", "1:a", "-c:v",
+                       "mjpeg", "-c:a", "libmp3lame", "-bsf:a", "noise=drop=1", "-f", "matroska", path});
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 // Records the reader's notices; may run a check from inside them.
@@ -174,13 +163,9 @@ private:
     int m_handed = 0;
 };
 
-struct Deviation
-{
-    double median = 0, p99 = 0, max = 0, last = 0;
-};
-
-// Arrival of each RTP packet against the first one plus the playing time before it, in ms.
-QVector<double> deviations(const QVector<MulticastCapture::Datagram>& rtp, double frameMs)
+// How late each RTP packet arrived against the first one plus the playing time
+// before it, in ms.
+QVector<double> lateness(const QVector<MulticastCapture::Datagram>& rtp, double frameMs)
 {
     QVector<double> d;
     for (int n = 0; n < rtp.size(); ++n)
@@ -188,19 +173,10 @@ QVector<double> deviations(const QVector<MulticastCapture::Datagram>& rtp, doubl
     return d;
 }
 
-Deviation summarize(QVector<double> d)
+double medianOf(QVector<double> d)
 {
-    Deviation s;
-    if (d.isEmpty())
-        return s;
-    s.last = d.last();
-    for (double& v : d)
-        v = std::fabs(v);
     std::sort(d.begin(), d.end());
-    s.median = d[d.size() / 2];
-    s.p99 = d[std::min<int>(d.size() - 1, int(d.size() * 0.99))];
-    s.max = d.last();
-    return s;
+    return d.isEmpty() ? 0 : d[d.size() / 2];
 }
 
 // orvane-cli broadcast as its own process in a namespace.
@@ -231,8 +207,6 @@ class TestRtpBroadcast : public QObject
 private slots:
     void initTestCase();
 
-    void packetData_data();
-    void packetData();
     void ringBuffer_data();
     void ringBuffer();
 
@@ -244,7 +218,6 @@ private slots:
     void playListEnds();
     void filesWithoutAudio_data();
     void filesWithoutAudio();
-    void openIndexBounds();
     void observerCalledOutsideTheLock();
 
     void driverStartAndStop();
@@ -253,19 +226,12 @@ private slots:
     void driverLiveSourceIsNotPaced();
     void pacingRecoversAfterStall();
 
-    void driverSendFailure_data();
-    void driverSendFailure();
-    void cliCommandLine_data();
     void cliCommandLine();
-    void sessionDescription_data();
-    void sessionDescription();
-    void independentReceivers_data();
     void independentReceivers();
     void cliStops_data();
     void cliStops();
 
 private:
-    bool prepareNamespace();
     QString nearNs() const { return m_pair->namespaceName(NetNamespacePair::Near); }
     QString file(const QString& name) const { return m_dir.path() + "/" + name; }
 
@@ -276,57 +242,10 @@ private:
 void TestRtpBroadcast::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    QVERIFY(makeToneFile(file("tone44.mp3"), 44100, 1.0, 1000));
-    QVERIFY(makeToneFile(file("tone48.mp3"), 48000, 1.0, 1000));
-    QVERIFY(makeToneFile(file("tone10s.mp3"), 44100, 10.0, 1000));
-    // 1440-byte frames: more than the old 1300-byte limit, less than a packet holds now.
-    QVERIFY(makeToneFile(file("tone32.mp3"), 32000, 4.0, 1000, "320k"));
-    // 1728-byte layer II frames: two pieces each.
-    QVERIFY(makeToneFile(file("tone32.mp2"), 32000, 4.0, 1000, "384k"));
-    QVERIFY(makeSilentContainer(m_dir.path(), file("noaudio.mka")));
-}
-
-bool TestRtpBroadcast::prepareNamespace()
-{
-    if (m_pair)
-        return m_pair->ok();
-    m_pair.reset(new NetNamespacePair);
-    return m_pair->ok() && m_pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
-           m_pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
-}
-
-void TestRtpBroadcast::packetData_data()
-{
-    QTest::addColumn<int>("firstLength");
-    QTest::addColumn<int>("secondLength");
-    QTest::addColumn<int>("capacity");
-
-    QTest::newRow("418 then fewer reuses the buffer") << 418 << 100 << 422;
-    QTest::newRow("100 then more grows it") << 100 << 418 << 422;
-    QTest::newRow("empty frame") << 0 << 0 << 4;
-}
-
-// Guards the zero header in front of every frame, also in a reused buffer.
-void TestRtpBroadcast::packetData()
-{
-    QFETCH(int, firstLength);
-    QFETCH(int, secondLength);
-    QFETCH(int, capacity);
-
-    AudioPacket p;
-    QCOMPARE(p.payloadType, -1);
-    QCOMPARE(p.size(), 0);
-    QCOMPARE(p.duration, 0.0);
-    const QByteArray first(firstLength, char(0xAB)), second(secondLength, char(0xCD));
-    QVERIFY(p.setData(reinterpret_cast<const uint8_t*>(first.constData()), firstLength));
-    QCOMPARE(p.size(), firstLength + 4);
-    QVERIFY(p.setData(reinterpret_cast<const uint8_t*>(second.constData()), secondLength));
-    QCOMPARE(p.size(), secondLength + 4);
-    QCOMPARE(p.capacity(), capacity);
-    const QByteArray got(reinterpret_cast<const char*>(p.data()), p.size());
-    QCOMPARE(got, QByteArray(4, 0) + second);
-    QVERIFY(!p.setData(nullptr, -1));
-    QCOMPARE(p.size(), secondLength + 4);
+    // tone44 is long enough for the pacing checks to stay within one pass of the file.
+    QVERIFY(makeToneFiles({{file("tone44.mp3"), 44100, 4.0}, {file("tone48.mp3"), 48000, 1.0},
+                           {file("tone32.mp2"), 32000, 1.5, 1000, "384k"}}));
+    QVERIFY(makeSilentContainer(file("noaudio.mka")));
 }
 
 void TestRtpBroadcast::ringBuffer_data()
@@ -392,7 +311,9 @@ void TestRtpBroadcast::filePackets()
     QFETCH(int, rate);
     QFETCH(double, duration);
 
-    const QByteArray bytes = readAll(file(name));
+    QFile f(file(name));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
     FileAudioReader reader;
     QCOMPARE(reader.payloadType(), 14);
     QVERIFY(!reader.isRealTime());
@@ -409,6 +330,7 @@ void TestRtpBroadcast::filePackets()
         const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
         QCOMPARE(payload.left(4), QByteArray(4, 0));
         QCOMPARE(uint8_t(payload[4]), uint8_t(0xFF)); // MPEG audio frame sync
+        QVERIFY(!p->setData(nullptr, -1));
         const int found = bytes.indexOf(payload.mid(4), at);
         QVERIFY2(found >= at, "frame not found in the file after the previous one");
         at = found + payload.size() - 4;
@@ -453,6 +375,10 @@ void TestRtpBroadcast::playListLoops()
     for (const auto& e : events.events())
         QCOMPARE(e.path, paths[e.position]);
     QCOMPARE(reader.index(), positions.last());
+    // Positions outside the list open nothing and report nothing.
+    const int reported = events.events().size();
+    QVERIFY(!reader.openIndex(-1) && !reader.openIndex(names.size()));
+    QCOMPARE(events.events().size(), reported);
 }
 
 void TestRtpBroadcast::playListEnds_data()
@@ -557,28 +483,6 @@ void TestRtpBroadcast::filesWithoutAudio()
     QVERIFY(events.events().size() > events.openedPositions().size());
 }
 
-void TestRtpBroadcast::openIndexBounds()
-{
-    ReaderEvents events;
-    FileAudioReader reader;
-    reader.setObserver(&events);
-    QVERIFY(!reader.open()); // empty play list
-    reader.setFiles({file("tone44.mp3"), file("tone48.mp3")});
-    QVERIFY(!reader.openIndex(-1));
-    QVERIFY(!reader.openIndex(2));
-    QVERIFY(events.events().isEmpty());
-    QVERIFY(!reader.readPacket());
-    QVERIFY(reader.openIndex(1));
-    QCOMPARE(events.openedPositions(), QVector<int>{1});
-    std::unique_ptr<AudioPacket> p(reader.readPacket());
-    QVERIFY(p);
-    QCOMPARE(p->sampleRate, 48000);
-    reader.reset();
-    QCOMPARE(reader.index(), 0);
-    QVERIFY(!reader.openIndex(5));
-    QVERIFY(!reader.readPacket());
-}
-
 // Guards that notices come after the reader's lock is released: an observer
 // that touches the reader (as one that stops the broadcast does) must not hang.
 void TestRtpBroadcast::observerCalledOutsideTheLock()
@@ -613,8 +517,7 @@ void TestRtpBroadcast::observerCalledOutsideTheLock()
 // Guards the driver's life cycle: failures are reported, and stop frees what start made.
 void TestRtpBroadcast::driverStartAndStop()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
 
     {
@@ -666,13 +569,12 @@ void TestRtpBroadcast::driverStartAndStop()
     }
 }
 
-// Guards the stream's reports as a receiver sees them: no sequence gap, a
-// frame's step per packet, a sender report with this sender's CNAME
-// (user@host, so that two senders are told apart), and the BYE last.
+// Guards the stream as a receiver sees it: no sequence gap, a frame's step per
+// packet, and last a sender report with this sender's CNAME (user@host, so
+// that two senders are told apart) and the BYE.
 void TestRtpBroadcast::driverOnTheWire()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
@@ -681,8 +583,9 @@ void TestRtpBroadcast::driverOnTheWire()
     MulticastBroadcast m;
     m.setReader(reader);
     QCOMPARE(m.start(Group, GroupPort), 0);
-    // oRTP draws its first report interval at random: stream until one has arrived.
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(200); }, 30000));
+    // The library draws its report interval at random; what the program controls is
+    // the report and CNAME that go out with the BYE when it stops.
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 20; }, 5000));
     m.stop();
     QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 3000));
     capture.stop();
@@ -695,24 +598,21 @@ void TestRtpBroadcast::driverOnTheWire()
         QCOMPARE(uint16_t(b.sequence - a.sequence), uint16_t(1));
         QCOMPARE(b.timestamp - a.timestamp, 2351u);
     }
-    bool cname = false;
-    const QByteArray own = RtpMulticastSession::defaultCanonicalName().toUtf8();
-    for (const auto& d : capture.rtcp()) {
-        const QVector<int> types = MulticastCapture::rtcpTypes(d.bytes);
-        cname |= types.first() == 200 && types.contains(202) && !types.contains(203) && d.bytes.contains(own);
-    }
-    QVERIFY2(cname, "no sender report with the CNAME of this user and host before the BYE");
     const auto rtcp = capture.rtcp();
-    QVERIFY(MulticastCapture::rtcpTypes(rtcp.last().bytes).contains(203));
+    const QVector<int> last = MulticastCapture::rtcpTypes(rtcp.last().bytes);
+    QVERIFY2(last.first() == 200 && last.contains(202) && last.contains(203), "the BYE comes without a sender report");
+    QVERIFY2(rtcp.last().bytes.contains(RtpMulticastSession::defaultCanonicalName().toUtf8()),
+             "the CNAME is not this user and host");
     QVERIFY(rtcp.last().arrivalNs >= rtp.last().arrivalNs);
+    // A unicast destination's description carries no TTL.
+    QVERIFY(::sessionDescription({"198.18.0.2", 5004}, "198.18.0.1", 4).contains("c=IN IP4 198.18.0.2\r\n"));
 }
 
 // Guards the per-packet truncation of timestamp steps, the zero-duration
 // packet, and that a packet not yet due leaves the source untouched.
 void TestRtpBroadcast::driverTimestampsAndPacing()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
@@ -754,8 +654,7 @@ void TestRtpBroadcast::driverTimestampsAndPacing()
 // Guards that a live source's packets go out as soon as they exist.
 void TestRtpBroadcast::driverLiveSourceIsNotPaced()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
@@ -778,17 +677,16 @@ void TestRtpBroadcast::driverLiveSourceIsNotPaced()
 // follow back to back, none is dropped, and the stream is on schedule again.
 void TestRtpBroadcast::pacingRecoversAfterStall()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
-    const int stallAt = 60, stallMs = 200;
-    auto* r = new StallingReader({file("tone10s.mp3")}, stallAt, stallMs);
+    const int stallAt = 30, stallMs = 200;
+    auto* r = new StallingReader({file("tone44.mp3")}, stallAt, stallMs);
     MulticastBroadcast m;
     m.setReader(r);
     QCOMPARE(m.start(Group, GroupPort), 0);
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 150; }, 15000));
+    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 75; }, 15000));
     m.stop();
     capture.stop();
 
@@ -797,205 +695,122 @@ void TestRtpBroadcast::pacingRecoversAfterStall()
         QCOMPARE(uint16_t(MulticastCapture::parseRtp(rtp[i].bytes).sequence -
                           MulticastCapture::parseRtp(rtp[i - 1].bytes).sequence),
                  uint16_t(1));
-    const QVector<double> dev = deviations(rtp, Frame44);
-    qInfo("stalled packet %d late by %.1f ms", stallAt, dev[stallAt]);
+    const QVector<double> dev = lateness(rtp, Frame44);
     QVERIFY2(dev[stallAt] > stallMs * 0.75, qPrintable(QString::number(dev[stallAt])));
     // The packets that fell due during the stall: 200 ms / 26.1 ms.
     const int burst = int(stallMs / Frame44);
     for (int j = 1; j <= burst; ++j) {
         const double gap = double(rtp[stallAt + j].arrivalNs - rtp[stallAt + j - 1].arrivalNs) / 1e6;
-        QVERIFY2(gap < Frame44 / 2,
-                 qPrintable(
-                     QStringLiteral("packet %1 came %2 ms after the one before").arg(stallAt + j).arg(gap)));
+        QVERIFY2(gap < Frame44 / 2, qPrintable(QStringLiteral("packet %1 came %2 ms after the one before")
+                                                   .arg(stallAt + j)
+                                                   .arg(gap)));
     }
-    const Deviation after = summarize(dev.mid(stallAt + burst + 2));
-    const Deviation before = summarize(dev.mid(0, stallAt));
-    qInfo("deviation before the stall: median %.2f ms, max %.2f ms; after: median %.2f ms, max %.2f ms",
-          before.median, before.max, after.median, after.max);
-    QVERIFY2(after.median < 5 && after.max < 50, "the stream did not return to its schedule");
-}
-
-void TestRtpBroadcast::driverSendFailure_data()
-{
-    QTest::addColumn<QString>("destination");
-    QTest::newRow("group without a multicast route") << "239.255.42.9";
-    QTest::newRow("unicast without a route") << "10.0.0.1";
-}
-
-// Guards that a broadcast whose packets cannot leave says so once, with the
-// cause, and counts nothing as sent.
-void TestRtpBroadcast::driverSendFailure()
-{
-    QFETCH(QString, destination);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
-    // The far side has neither a default nor a multicast route.
-    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Far));
-    auto* reader = new FileAudioReader;
-    reader->setFiles({file("tone44.mp3")});
-    MulticastBroadcast m;
-    m.setReader(reader);
-    std::atomic<int> calls{0};
-    m.setFailureHandler([&](const QString&) { ++calls; });
-    QCOMPARE(m.start(destination, GroupPort), 0);
-    QVERIFY(MulticastCapture::waitFor([&] { return !m.failure().isEmpty(); }, 5000));
-    QTest::qWait(100);
-    m.stop();
-    qInfo("failure: %s", qPrintable(m.failure()));
-    QCOMPARE(calls.load(), 1);
-    QCOMPARE(m.sentPackets(), int64_t(0));
-}
-
-void TestRtpBroadcast::cliCommandLine_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("rc");
-    QTest::addColumn<QString>("err"); // a part of the one line on standard error
-
-    const QString f = QStringLiteral("@tone"), to = QStringLiteral("239.255.0.1:5004");
-    QTest::newRow("nothing") << QStringList{} << 2 << "--to GROUP:PORT is required";
-    QTest::newRow("no destination") << QStringList{f} << 2 << "--to GROUP:PORT is required";
-    QTest::newRow("no port") << QStringList{"--to", "239.255.0.1", f} << 2 << "needs a port";
-    QTest::newRow("port 0") << QStringList{"--to", "239.255.0.1:0", f} << 2 << "between 1 and 65534";
-    QTest::newRow("port too large") << QStringList{"--to", "239.255.0.1:70000", f} << 2
-                                    << "between 1 and 65534";
-    QTest::newRow("port without RTCP room") << QStringList{"--to", "239.255.0.1:65535", f} << 2 << "65534";
-    QTest::newRow("a name for the group")
-        << QStringList{"--to", "speakers:5004", f} << 2 << "not an IPv4 address";
-    QTest::newRow("no file") << QStringList{"--to", to} << 2 << "no file to broadcast";
-    QTest::newRow("negative duration") << QStringList{"--to", to, "--duration", "-1", f} << 2 << "--duration";
-    QTest::newRow("duration not a number")
-        << QStringList{"--to", to, "--duration", "ten", f} << 2 << "--duration";
-    QTest::newRow("TTL 0") << QStringList{"--to", to, "--ttl", "0", f} << 2
-                           << "--ttl takes a number from 1 to 255";
-    QTest::newRow("unknown option") << QStringList{"--to", to, "--loud", f} << 2 << "unknown option --loud";
-    QTest::newRow("option without value") << QStringList{f, "--to"} << 2 << "--to needs a value";
-    QTest::newRow("missing file") << QStringList{"--to", to, "/nonexistent/x.mp3"} << 1 << "cannot read";
-    QTest::newRow("unwritable description")
-        << QStringList{"--to", to, "--sdp", "/nonexistent/x.sdp", f} << 1 << "cannot write";
-    QTest::newRow("unknown adapter") << QStringList{"--to", to, "--adapter", "orvnone0", f} << 1
-                                     << "no network adapter named orvnone0";
-    QTest::newRow("nothing can be sent") << QStringList{"--to", "10.0.0.1:6000", "--duration", "5", f} << 1
-                                         << "packets to 10.0.0.1:6000 cannot be sent: ";
+    // Back on schedule: a stray late packet of a busy machine does not move the median.
+    QVERIFY2(std::fabs(medianOf(dev.mid(stallAt + burst + 2))) < 5, "the stream did not return to its schedule");
 }
 
 // Guards the exit codes and the message of a refused command line or a
-// broadcast that fails, run where nothing is routed (the far namespace).
+// broadcast that fails, run where nothing is routed (the far namespace). All
+// run at once: starting the program is most of what each costs.
 void TestRtpBroadcast::cliCommandLine()
 {
-    QFETCH(QStringList, args);
-    QFETCH(int, rc);
-    QFETCH(QString, err);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
-    for (QString& a : args)
-        if (a == "@tone")
-            a = file("tone44.mp3");
-    CliRun run(m_pair->namespaceName(NetNamespacePair::Far), args);
-    QVERIFY(run.finish(10000));
-    QCOMPARE(run.rc(), rc);
-    QVERIFY2(run.err().startsWith("orvane-cli broadcast: ") && run.err().contains(err),
-             qPrintable(run.err()));
-    QCOMPARE(run.err().count('\n'), 1);
-    if (rc == 2)
-        QVERIFY(run.out().isEmpty());
-    else if (rc == 1 && args.contains("--duration"))
-        QVERIFY2(run.out().contains(" 0 packets"), qPrintable(run.out())); // nothing counted that failed
-}
-
-void TestRtpBroadcast::sessionDescription_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("ttl");
-    QTest::addColumn<QString>("connection");
-    QTest::newRow("group") << "239.255.0.7" << 255 << "c=IN IP4 239.255.0.7/255";
-    QTest::newRow("group, TTL 4") << "239.255.0.7" << 4 << "c=IN IP4 239.255.0.7/4";
-    QTest::newRow("unicast has no TTL") << "198.18.0.2" << 255 << "c=IN IP4 198.18.0.2";
-}
-
-// Guards the description a receiver opens the stream with: the sender in o=,
-// the group with its TTL in c=, MPEG audio at 90 kHz on the port.
-void TestRtpBroadcast::sessionDescription()
-{
-    QFETCH(QString, address);
-    QFETCH(int, ttl);
-    QFETCH(QString, connection);
-    const QString sdp = ::sessionDescription({address, 5004}, "198.18.0.1", ttl);
-    const QStringList lines = sdp.split("\r\n", Qt::SkipEmptyParts);
-    QCOMPARE(lines.first(), QString("v=0"));
-    QVERIFY(QRegularExpression("^o=- \\d+ 1 IN IP4 198.18.0.1$").match(lines[1]).hasMatch());
-    QVERIFY(lines.contains(connection));
-    QVERIFY(lines.contains("m=audio 5004 RTP/AVP 14"));
-    QVERIFY(lines.contains("a=rtpmap:14 MPA/90000"));
-    QVERIFY(sdp.endsWith("\r\n"));
-}
-
-void TestRtpBroadcast::independentReceivers_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<int>("pieces"); // RTP packets per frame
-
-    for (const int kind : {int(StreamReceiver::Ffmpeg), int(StreamReceiver::GStreamer)}) {
-        const QString receiver = kind == StreamReceiver::Ffmpeg ? "ffmpeg" : "GStreamer";
-        QTest::newRow(qPrintable(receiver + ", 44.1 kHz")) << kind << "tone10s.mp3" << 44100 << 1;
-        QTest::newRow(qPrintable(receiver + ", 1440-byte frames")) << kind << "tone32.mp3" << 32000 << 1;
-        QTest::newRow(qPrintable(receiver + ", 1728-byte frames in pieces"))
-            << kind << "tone32.mp2" << 32000 << 2;
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
+    const QString f = file("tone44.mp3"), to = QStringLiteral("239.255.0.1:5004");
+    const struct
+    {
+        QStringList args;
+        int rc;
+        QString err; // a part of the one line on standard error
+    } rows[] = {
+        {{f}, 2, "--to GROUP:PORT is required"},
+        {{"--to", "239.255.0.1", f}, 2, "needs a port"},
+        {{"--to", "239.255.0.1:0", f}, 2, "between 1 and 65534"},
+        {{"--to", "239.255.0.1:65535", f}, 2, "65534"},
+        {{"--to", "speakers:5004", f}, 2, "not an IPv4 address"},
+        {{"--to", to}, 2, "no file to broadcast"},
+        {{"--to", to, "--duration", "-1", f}, 2, "--duration"},
+        {{"--to", to, "--duration", "ten", f}, 2, "--duration"},
+        {{"--to", to, "--ttl", "0", f}, 2, "--ttl takes a number from 1 to 255"},
+        {{"--to", to, "--loud", f}, 2, "unknown option --loud"},
+        {{f, "--to"}, 2, "--to needs a value"},
+        {{"--to", to, "/nonexistent/x.mp3"}, 1, "cannot read"},
+        {{"--to", to, "--sdp", "/nonexistent/x.sdp", f}, 1, "cannot write"},
+        {{"--to", to, "--adapter", "orvnone0", f}, 1, "no network adapter named orvnone0"},
+        {{"--to", "10.0.0.1:6000", "--duration", "5", f}, 1, "packets to 10.0.0.1:6000 cannot be sent: "},
+    };
+    std::vector<std::unique_ptr<CliRun>> runs;
+    for (const auto& row : rows)
+        runs.emplace_back(new CliRun(m_pair->namespaceName(NetNamespacePair::Far), row.args));
+    for (size_t i = 0; i < runs.size(); ++i) {
+        CliRun& run = *runs[i];
+        const QString what = rows[i].args.join(' ') + ": " + run.err();
+        QVERIFY2(run.finish(15000), qPrintable(what));
+        QVERIFY2(run.rc() == rows[i].rc, qPrintable(what));
+        QVERIFY2(run.err().startsWith("orvane-cli broadcast: ") && run.err().contains(rows[i].err), qPrintable(what));
+        QVERIFY2(run.err().count('\n') == 1, qPrintable(what));
+        if (rows[i].rc == 2)
+            QVERIFY2(run.out().isEmpty(), qPrintable(what));
+        else if (rows[i].args.contains("--duration")) // nothing counted that failed
+            QVERIFY2(run.out().contains(" 0 packets"), qPrintable(run.out()));
     }
 }
 
 // Guards the whole broadcast as standard receivers see it: orvane-cli sends,
-// ffmpeg (on the written description) or GStreamer's rtpmpadepay decodes
+// ffmpeg (on the written description) and GStreamer's rtpmpadepay both decode
 // every frame sent, sample for sample, as the right tone, from a gapless stream.
 void TestRtpBroadcast::independentReceivers()
 {
-    QFETCH(int, kind);
-    QFETCH(QString, name);
-    QFETCH(int, rate);
-    QFETCH(int, pieces);
-    const double seconds = 3.0;
-    ORVANE_REQUIRE_NETNS();
-    if (!StreamReceiver::available(StreamReceiver::Kind(kind)))
-        QSKIP("the receiver is not installed (tools/install-deps.sh installs it)");
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    // 1728-byte layer II frames at 32 kHz: two pieces each.
+    const QString name = "tone32.mp2";
+    const int rate = 32000, pieces = 2;
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
+    std::vector<std::unique_ptr<StreamReceiver>> receivers;
+    for (const auto kind : {StreamReceiver::Ffmpeg, StreamReceiver::GStreamer})
+        if (StreamReceiver::available(kind))
+            receivers.emplace_back(new StreamReceiver(kind, nearNs(), file(QStringLiteral("decoded%1.wav").arg(kind))));
+    if (receivers.empty())
+        QSKIP("no receiver is installed (tools/install-deps.sh installs them)");
     const QString sdp = file("stream.sdp"), to = QStringLiteral("%1:%2").arg(Group).arg(GroupPort);
     {
         CliRun first(nearNs(), {"--to", to, "--duration", "0.05", "--sdp", sdp, file(name)});
         QVERIFY(first.finish(10000));
         QCOMPARE(first.rc(), 0);
     }
-    StreamReceiver receiver(StreamReceiver::Kind(kind), nearNs(), file("decoded.wav"));
-    QVERIFY(receiver.start(Group, GroupPort, sdp));
+    for (auto& receiver : receivers)
+        QVERIFY(receiver->start(Group, GroupPort, sdp));
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
-    CliRun run(nearNs(), {"--to", to, "--duration", QString::number(seconds), file(name)});
-    QVERIFY(run.finish(int(seconds * 1000) + 15000));
+    CliRun run(nearNs(), {"--to", to, "--duration", "0.6", file(name)});
+    QVERIFY(run.finish(16000));
     QCOMPARE(run.rc(), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 3000));
-    QVERIFY2(receiver.finish(15000), qPrintable(receiver.log()));
     capture.stop();
-
     const auto match = QRegularExpression("stopped after [0-9.]+ s: ([0-9]+) packets").match(run.out());
     QVERIFY2(match.hasMatch(), qPrintable(run.out()));
     const int sent = match.captured(1).toInt();
     const auto rtp = capture.rtp();
     QCOMPARE(rtp.size(), sent * pieces);
-    const QVector<float> pcm = receiver.samples();
-    QCOMPARE(receiver.rate(), rate);
-    const int frames = pcm.size() / receiver.channels();
-    qInfo("decoded %d samples (%.3f s) from %d packets", frames, double(frames) / rate, sent);
-    QCOMPARE(frames, sent * 1152);
-    const double frequency = toneFrequency(pcm, receiver.channels(), 0, rate / 10, frames - rate / 10, rate);
-    qInfo("decoded tone %.1f Hz", frequency);
-    QVERIFY(std::fabs(frequency - 1000) < 10);
-
     for (int i = 1; i < rtp.size(); ++i)
         QCOMPARE(uint16_t(MulticastCapture::parseRtp(rtp[i].bytes).sequence -
                           MulticastCapture::parseRtp(rtp[i - 1].bytes).sequence),
                  uint16_t(1));
+
+    for (auto& receiver : receivers) {
+        // A jitter buffer holds the last packets a moment after the BYE; an end of
+        // stream that came first would cut them off.
+        receiver->waitForFrames(sent * 1152, 5000);
+        QVERIFY2(receiver->finish(15000), qPrintable(receiver->log()));
+        const QVector<float> pcm = receiver->samples();
+        QCOMPARE(receiver->rate(), rate);
+        const int frames = pcm.size() / receiver->channels();
+        QVERIFY2(frames == sent * 1152, qPrintable(QStringLiteral("%1 decoded %2 of %3 frames")
+                                                      .arg(receiver->kind() == StreamReceiver::Ffmpeg ? "ffmpeg" : "GStreamer")
+                                                      .arg(frames / 1152)
+                                                      .arg(sent)));
+        const double frequency = toneFrequency(pcm, receiver->channels(), 0, rate / 10, frames - rate / 10, rate);
+        QVERIFY2(std::fabs(frequency - 1000) < 10, qPrintable(QString::number(frequency)));
+    }
 }
 
 void TestRtpBroadcast::cliStops_data()
@@ -1014,16 +829,15 @@ void TestRtpBroadcast::cliStops()
     QFETCH(bool, terminate);
     QFETCH(int, rc);
     QFETCH(QString, said);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
     const QString doomed = file("doomed-cli.mp3");
     QFile::remove(doomed);
-    QVERIFY(QFile::copy(file("tone44.mp3"), doomed));
+    QVERIFY(QFile::copy(file("tone48.mp3"), doomed));
     CliRun run(nearNs(),
-               {"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), file("tone44.mp3"), doomed});
+               {"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), file("tone48.mp3"), doomed});
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 3; }, 5000));
     QVERIFY(!run.done());
     if (terminate)

@@ -1,5 +1,5 @@
+#include "EmulatedSegment.h"
 #include "MulticastCapture.h"
-#include "NetNamespacePair.h"
 #include "RtpMulticastSession.h"
 #include "RtpSessionObserver.h"
 
@@ -121,31 +121,17 @@ private slots:
     void whereItGoes();
     void portProbing_data();
     void portProbing();
-    void isPortValid_data();
-    void isPortValid();
     void startArguments_data();
     void startArguments();
     void sendSchedule();
-    void refusedPacketsDoNotMoveSchedule();
     void stopJoinsThreadsAndSecondStartFails();
     void receiveThreadDeliversPackets();
 
 private:
-    // A namespace with multicast routed on its loopback, shared by the tests.
-    bool prepareNamespace();
     QString nearNs() const { return m_pair->namespaceName(NetNamespacePair::Near); }
 
     std::unique_ptr<NetNamespacePair> m_pair;
 };
-
-bool TestRtpSession::prepareNamespace()
-{
-    if (m_pair)
-        return m_pair->ok();
-    m_pair.reset(new NetNamespacePair);
-    return m_pair->ok() && m_pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
-           m_pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
-}
 
 void TestRtpSession::fragmentation_data()
 {
@@ -200,8 +186,7 @@ void TestRtpSession::fragmentation()
 // timestamp for the pieces of one frame, the marker only at its end, and the BYE.
 void TestRtpSession::fragmentsOnTheWire()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     QVERIFY(scope.ok());
     MulticastCapture capture;
@@ -266,8 +251,7 @@ void TestRtpSession::whereItGoes()
     QFETCH(QString, destination);
     QFETCH(bool, multicastRoute);
     QFETCH(QString, outcome);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     const QStringList route{"224.0.0.0/4", "dev", "lo"};
     if (!multicastRoute)
         QVERIFY(m_pair->ip(NetNamespacePair::Near, QStringList{"route", "del"} + route));
@@ -333,8 +317,7 @@ void TestRtpSession::portProbing()
     QFETCH(QList<int>, taken);
     QFETCH(int, base);
     QFETCH(int, expected);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     QVERIFY(scope.ok());
     std::vector<std::unique_ptr<PortHolder>> holders;
@@ -352,36 +335,6 @@ void TestRtpSession::portProbing()
     session.stop();
 }
 
-void TestRtpSession::isPortValid_data()
-{
-    QTest::addColumn<int>("port");
-    QTest::addColumn<bool>("takeIt");
-    QTest::addColumn<bool>("valid");
-
-    QTest::newRow("free") << 13100 << false << true;
-    QTest::newRow("in use") << 13100 << true << false;
-    QTest::newRow("zero") << 0 << false << false;
-    QTest::newRow("negative") << -2 << false << false;
-    QTest::newRow("no room for RTCP") << 65535 << false << false;
-}
-
-void TestRtpSession::isPortValid()
-{
-    QFETCH(int, port);
-    QFETCH(bool, takeIt);
-    QFETCH(bool, valid);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
-    NetnsScope scope(nearNs());
-    std::unique_ptr<PortHolder> holder;
-    if (takeIt)
-        holder.reset(new PortHolder(port));
-    QCOMPARE(RtpMulticastSession::isPortValid(port), valid);
-    // The probe leaves nothing bound behind.
-    if (valid)
-        QVERIFY(PortHolder(port).ok());
-}
-
 void TestRtpSession::startArguments_data()
 {
     QTest::addColumn<QString>("host");
@@ -392,11 +345,8 @@ void TestRtpSession::startArguments_data()
     QTest::addColumn<int>("effectiveInterval");
     QTest::addColumn<uint>("increment");
 
-    QTest::newRow("10 ms at 90 kHz") << Group << GroupPort << 90000 << 10 << 0 << 10 << 900u;
     QTest::newRow("interval 0 is 20 ms") << Group << GroupPort << 90000 << 0 << 0 << 20 << 1800u;
-    QTest::newRow("negative interval is 20 ms") << Group << GroupPort << 90000 << -5 << 0 << 20 << 1800u;
     QTest::newRow("10 ms at 48 kHz") << Group << GroupPort << 48000 << 10 << 0 << 10 << 480u;
-    QTest::newRow("unicast destination") << "198.18.0.2" << GroupPort << 90000 << 10 << 0 << 10 << 900u;
     // Mistyped destinations must fail rather than send to 255.255.255.255.
     QTest::newRow("not an address") << "239.255.42" << GroupPort << 90000 << 10 << -1 << 0 << 0u;
     QTest::newRow("a name") << "speakers" << GroupPort << 90000 << 10 << -1 << 0 << 0u;
@@ -412,8 +362,7 @@ void TestRtpSession::startArguments()
     QFETCH(int, result);
     QFETCH(int, effectiveInterval);
     QFETCH(uint, increment);
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     const int threads = settledThreadCount();
     RtpMulticastSession session;
@@ -430,37 +379,12 @@ void TestRtpSession::startArguments()
     QVERIFY(threadCountSettles(threads));
 }
 
-// Guards the send thread's schedule: one request per interval once packets flow,
-// with the sum of the intervals so far.
+// Guards the send thread's schedule: one request per interval once packets
+// flow, with the sum of the intervals so far, never ahead of the clock; the
+// requests the observer refuses neither count nor move the schedule.
 void TestRtpSession::sendSchedule()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
-    NetnsScope scope(nearNs());
-    RecordingObserver observer;
-    RtpMulticastSession session;
-    session.setObserver(&observer);
-    QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
-    QVERIFY(MulticastCapture::waitFor([&] { return observer.log().elapsed.size() >= 30; }, 10000));
-    session.stop();
-
-    const QVector<uint32_t> elapsed = observer.log().elapsed;
-    const QVector<int64_t> times = observer.log().times;
-    for (int k = 0; k < elapsed.size(); ++k) {
-        QCOMPARE(elapsed[k], uint32_t(10 * k));
-        // Never ahead of the schedule (one ms of slack for reading the clock twice).
-        QVERIFY2(
-            times[k] - times[0] >= 10 * k - 1,
-            qPrintable(
-                QStringLiteral("request %1 came %2 ms after the first").arg(k).arg(times[k] - times[0])));
-    }
-}
-
-// Guards that a refused packet neither counts nor advances the schedule.
-void TestRtpSession::refusedPacketsDoNotMoveSchedule()
-{
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     RecordingObserver observer;
     observer.answer = false;
@@ -469,18 +393,23 @@ void TestRtpSession::refusedPacketsDoNotMoveSchedule()
     QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return observer.wantCalls.load() >= 20; }, 10000));
     observer.answer = true;
-    QVERIFY(MulticastCapture::waitFor([&] { return observer.log().elapsed.size() >= 3; }, 10000));
+    QVERIFY(MulticastCapture::waitFor([&] { return observer.log().elapsed.size() >= 30; }, 10000));
     session.stop();
     const QVector<uint32_t> elapsed = observer.log().elapsed;
-    QCOMPARE(elapsed.mid(0, 3), (QVector<uint32_t>{0, 10, 20}));
+    const QVector<int64_t> times = observer.log().times;
+    for (int k = 0; k < elapsed.size(); ++k) {
+        QCOMPARE(elapsed[k], uint32_t(10 * k));
+        // One ms of slack for reading the clock twice.
+        QVERIFY2(times[k] - times[0] >= 10 * k - 1,
+                 qPrintable(QStringLiteral("request %1 came %2 ms after the first").arg(k).arg(times[k] - times[0])));
+    }
 }
 
 // Guards that stop joins both threads (nothing runs on after it) and that a
 // stopped wrapper cannot be started again.
 void TestRtpSession::stopJoinsThreadsAndSecondStartFails()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     const int before = settledThreadCount();
     RecordingObserver observer;
@@ -515,8 +444,7 @@ void TestRtpSession::stopJoinsThreadsAndSecondStartFails()
 // and timestamp, and an idle session reports its timeout.
 void TestRtpSession::receiveThreadDeliversPackets()
 {
-    ORVANE_REQUIRE_NETNS();
-    QVERIFY2(prepareNamespace(), qPrintable(m_pair->error()));
+    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     RecordingObserver observer;
     observer.answer = false;

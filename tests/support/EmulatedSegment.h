@@ -25,6 +25,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 // One command the emulator received: the frame's destination MAC and its text.
@@ -235,6 +236,26 @@ public:
         return false;
     }
 
+    // Searches in short rounds until done(records) holds, each round twice as
+    // long as the one before (up to 3 s), for at most 20 s: a test waits only
+    // as long as the devices need to answer, and a busy machine costs a round
+    // more rather than a failure. The caller releases the records.
+    static QList<DeviceRecord*> searchUntil(ProtocolClient& client,
+                                            const std::function<bool(const QList<DeviceRecord*>&)>& done,
+                                            int firstRoundMs = 150)
+    {
+        QList<DeviceRecord*> found;
+        QElapsedTimer timer;
+        timer.start();
+        for (int round = firstRoundMs;; round = qMin(2 * round, 3000)) {
+            client.search(found, round, false);
+            if (done(found) || timer.elapsed() > 20000)
+                return found;
+            for (DeviceRecord* d : qAsConst(found))
+                d->release();
+        }
+    }
+
     // A pair, made once per test program, whose near namespace routes
     // multicast over its loopback: for the broadcast tests.
     static bool prepareNamespace(std::unique_ptr<NetNamespacePair>& pair)
@@ -307,3 +328,9 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
+
+// In a network test function: skips where namespaces cannot be made, else
+// makes the multicast pair once for the whole test program.
+#define ORVANE_REQUIRE_MULTICAST_NAMESPACE(pair)                                                                   \
+    ORVANE_REQUIRE_NETNS();                                                                                        \
+    QVERIFY2(EmulatedSegment::prepareNamespace(pair), qPrintable(pair->error()))

@@ -102,6 +102,16 @@ bool StreamReceiver::start(const QString& group, int port, const QString& sdpPat
     return m_process.waitForStarted(10000) && waitFor([&] { return portOpen(m_ns, port); }, 15000);
 }
 
+bool StreamReceiver::waitForFrames(int frames, int timeoutMs)
+{
+    return waitFor(
+        [&] {
+            const int n = samples().size(); // reads the layout as well
+            return m_channels > 0 && n / m_channels >= frames;
+        },
+        timeoutMs);
+}
+
 bool StreamReceiver::finish(int timeoutMs)
 {
     // gst-launch with -e turns an interrupt into an end of stream, so the file is complete.
@@ -154,16 +164,23 @@ double toneFrequency(const QVector<float>& s, int channels, int channel, int fro
     return crossings / 2.0 / (double(to - from) / rate);
 }
 
+bool makeToneFiles(const QVector<ToneFile>& files)
+{
+    QStringList args{"-hide_banner", "-loglevel", "error", "-y"};
+    for (const ToneFile& f : files)
+        args << "-f" << "lavfi" << "-i"
+             << QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=%3").arg(f.frequency).arg(f.rate).arg(f.seconds);
+    for (int i = 0; i < files.size(); ++i)
+        args << "-map" << QString::number(i) << "-ac" << QString::number(files[i].channels) << "-c:a"
+             << (files[i].path.endsWith(".mp2") ? "mp2" : "libmp3lame") << "-b:a" << files[i].bitrate << files[i].path;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start("ffmpeg", args);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 bool makeToneFile(const QString& path, int rate, double seconds, int frequency, const QString& bitrate,
                   int channels)
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(
-        "ffmpeg",
-        {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-         QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=%3").arg(frequency).arg(rate).arg(seconds),
-         "-ac", QString::number(channels), "-c:a", path.endsWith(".mp2") ? "mp2" : "libmp3lame", "-b:a",
-         bitrate, path});
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return makeToneFiles({{path, rate, seconds, frequency, bitrate, channels}});
 }

@@ -24,10 +24,13 @@ public:
 
     // ffmpeg reads sdpPath; GStreamer listens on group:port. True once its socket is open.
     bool start(const QString& group, int port, const QString& sdpPath);
+    // Waits until `frames` sample frames have been written out, or timeoutMs passed.
+    bool waitForFrames(int frames, int timeoutMs);
     // ffmpeg ends at the BYE by itself; GStreamer is told to finish (end of stream).
     // True when it ended cleanly within the time.
     bool finish(int timeoutMs);
     QString log() const { return m_log; }
+    Kind kind() const { return m_kind; }
 
     // Interleaved samples and their layout as decoded.
     QVector<float> samples() const;
@@ -45,6 +48,17 @@ private:
 
 // Frequency of a tone from its zero crossings in samples [from, to) of one channel.
 double toneFrequency(const QVector<float>& samples, int channels, int channel, int from, int to, int rate);
-// Makes a sine tone MP3 (MPEG-1 layer II for a .mp2 path) with ffmpeg.
+// A sine tone file: MP3, or MPEG-1 layer II for a .mp2 path.
+struct ToneFile
+{
+    QString path;
+    int rate;
+    double seconds;
+    int frequency = 1000;
+    QString bitrate = "128k";
+    int channels = 2;
+};
+// Makes them all in one ffmpeg run: its start-up is most of what a tone costs.
+bool makeToneFiles(const QVector<ToneFile>& files);
 bool makeToneFile(const QString& path, int rate, double seconds, int frequency,
                   const QString& bitrate = "128k", int channels = 2);
