@@ -1,17 +1,22 @@
 // The main window on a segment of emulated devices: which page a click shows,
-// edits made in the table's cells, the buttons, and the log of every command.
+// the split with the page area, searching again, edits made in the table's
+// cells, and the log of every command.
 #include "MainWindowOnSegment.h"
 #include "AboutDialog.h"
 #include "SettingsPage.h"
 #include "AppConfig.h"
 #include "LogFile.h"
 #include "BroadcastDialog.h"
+#include "CheckBoxHeaderView.h"
 #include "CopyingTableView.h"
-#include "Toast.h"
-#include "ToastView.h"
+#include "SearchDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -68,10 +73,9 @@ private slots:
     void cleanupTestCase();
     void init();
     void cleanup();
-    void pageForEveryColumn_data();
-    void pageForEveryColumn();
     void clicksChooseAndFeedThePage();
-    void buttonsAndLayout();
+    void everyPageAndRowsFitAndTheLayoutIsKept();
+    void searchCountsAndCancelKeepsWhatWasFound();
     void cellEdits_data();
     void cellEdits();
     void logHasOneLinePerCommandWithPasswordsMasked();
@@ -101,6 +105,8 @@ void TestMainWindow::cleanupTestCase()
 void TestMainWindow::init()
 {
     QFile::remove(AppConfig::filePath());
+    // The emulated devices answer at once; the shortest search will do.
+    AppConfig().setSearchTime(500);
 }
 
 void TestMainWindow::cleanup()
@@ -128,33 +134,6 @@ std::unique_ptr<MainWindow> TestMainWindow::start(const QByteArray& config, int 
     return window;
 }
 
-void TestMainWindow::pageForEveryColumn_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("page");
-    QTest::newRow("check box") << 0 << int(MainWindow::NoPage);
-    QTest::newRow("No.") << 1 << int(MainWindow::NoPage);
-    QTest::newRow("play") << 2 << int(MainWindow::NoPage);
-    QTest::newRow("UID") << 3 << int(MainWindow::NoPage);
-    QTest::newRow("Name") << 4 << int(MainWindow::NamePage);
-    QTest::newRow("MAC") << 5 << int(MainWindow::MacPage);
-    QTest::newRow("IP address") << 6 << int(MainWindow::IpPage);
-    QTest::newRow("Netmask") << 7 << int(MainWindow::IpPage);
-    QTest::newRow("Gateway") << 8 << int(MainWindow::IpPage);
-    QTest::newRow("Sip Settings") << 9 << int(MainWindow::SipPage);
-    QTest::newRow("Rtp Settings") << 10 << int(MainWindow::RtpPage);
-    QTest::newRow("Version") << 11 << int(MainWindow::VersionPage);
-    QTest::newRow("Volume") << 12 << int(MainWindow::AudioPage);
-    QTest::newRow("System") << 13 << int(MainWindow::TestPage);
-}
-
-void TestMainWindow::pageForEveryColumn()
-{
-    QFETCH(int, column);
-    QFETCH(int, page);
-    QCOMPARE(int(MainWindow::pageForColumn(column)), page);
-}
-
 void TestMainWindow::clicksChooseAndFeedThePage()
 {
     std::unique_ptr<MainWindow> window = start("[]", 3, 3);
@@ -165,8 +144,7 @@ void TestMainWindow::clicksChooseAndFeedThePage()
     SettingsPage* ipPage = window->cachedPage(MainWindow::IpPage);
     QVERIFY(ipPage);
     QCOMPARE(window->currentPage(), ipPage);
-    QVERIFY(ipPage->isVisible());
-    QCOMPARE(ipPage->geometry(), window->pageArea());
+    QVERIFY(ipPage->isVisible() && window->pageArea()->isAncestorOf(ipPage));
     QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.1"));
 
     // Another row's Gateway: the same page, now with that row's values.
@@ -205,54 +183,90 @@ void TestMainWindow::clicksChooseAndFeedThePage()
     QCOMPARE(editText(window->currentPage(), "serverPort1Edit"), QStringLiteral("5060"));
 }
 
-void TestMainWindow::buttonsAndLayout()
+// At 1366 x 768 the table shows rows and every page shows whole; a smaller
+// page area scrolls; the split and the columns come back after a restart.
+void TestMainWindow::everyPageAndRowsFitAndTheLayoutIsKept()
 {
-    std::unique_ptr<MainWindow> window = start("[]", 1, 1);
+    std::unique_ptr<MainWindow> window = start("[]", 20, 20);
     QVERIFY(window);
     window->showNormal();
-    window->resize(1000, 700);
-    QTRY_COMPARE(window->size(), QSize(1000, 700));
-    const struct
-    {
-        const char* name;
-        const char* text;
-        int x;
-    } buttons[] = {{"networkButton", "Network", 10},
-                   {"searchButton", "Search", 150},
-                   {"rtpButton", "RTP Multicast", 290},
-                   {"settingButton", "Settings", 430}};
-    for (const auto& b : buttons) {
-        auto* button = window->findChild<QPushButton*>(QLatin1String(b.name));
-        QVERIFY(button);
-        QCOMPARE(button->text(), QLatin1String(b.text));
-        QCOMPARE(button->geometry(), QRect(b.x, 10, 130, 30));
-    }
-    QCOMPARE(window->tableView()->geometry(), QRect(0, 50, 1000, 350));
-    QCOMPARE(window->pageArea(), QRect(0, 400, 1000, 300));
-
-    // Pressing RTP Multicast twice shows one dialog; closing the window closes it.
-    QVERIFY(!BroadcastDialog::instance());
-    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("rtpButton")), Qt::LeftButton);
-    QPointer<BroadcastDialog> multicast = BroadcastDialog::instance();
-    QVERIFY(multicast && multicast->isVisible());
-    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("rtpButton")), Qt::LeftButton);
-    QCOMPARE(BroadcastDialog::instance(), multicast.data());
-    int dialogs = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        dialogs += qobject_cast<BroadcastDialog*>(w) ? 1 : 0;
-    QCOMPARE(dialogs, 1);
-    multicast->reject();
-    QTRY_VERIFY(!multicast);
-
-    QString aboutTitle;
-    QTimer::singleShot(200, [&aboutTitle] {
-        if (auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget())) {
-            aboutTitle = about->objectName();
-            about->reject();
+    window->resize(1366, 768);
+    QTRY_COMPARE(window->size(), QSize(1366, 768));
+    CopyingTableView* table = window->tableView();
+    QVERIFY(table->rowAt(table->viewport()->height() - 1) >= 8);
+    QScrollArea* area = window->pageArea();
+    for (int column = DeviceTableModel::NameColumn; column < DeviceTableModel::ColumnCount; ++column) {
+        clickCell(*window, 0, column);
+        QVERIFY(window->currentPage());
+        QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
+        for (QPushButton* button : window->currentPage()->findChildren<QPushButton*>()) {
+            const QRect shown(button->mapTo(area->viewport(), QPoint()), button->size());
+            QVERIFY2(area->viewport()->rect().contains(shown), qPrintable(button->objectName()));
         }
+    }
+    // Given little height, the page scrolls to its lowest button.
+    QSplitter* splitter = window->splitter();
+    splitter->setSizes({splitter->height() - 120, 120});
+    QTRY_VERIFY(area->verticalScrollBar()->maximum() > 0);
+    QWidget* lowest = window->currentPage()->findChild<QPushButton*>(QStringLiteral("rebootAllButton"));
+    QVERIFY(lowest);
+    area->ensureWidgetVisible(lowest);
+    QVERIFY(area->viewport()->rect().contains(QRect(lowest->mapTo(area->viewport(), QPoint()), lowest->size())));
+
+    QHeaderView* header = table->horizontalHeader();
+    header->resizeSection(DeviceTableModel::NameColumn, 321);
+    header->moveSection(header->visualIndex(DeviceTableModel::MacColumn), 3);
+    const QList<int> sizes = splitter->sizes();
+    window->close();
+    window = start("[]", 20, 20);
+    QVERIFY(window);
+    window->showNormal();
+    window->resize(1366, 768);
+    QTRY_COMPARE(window->splitter()->sizes(), sizes);
+    QCOMPARE(window->tableView()->horizontalHeader()->sectionSize(DeviceTableModel::NameColumn), 321);
+    QCOMPARE(window->tableView()->horizontalHeader()->visualIndex(DeviceTableModel::MacColumn), 3);
+}
+
+// The wait dialog counts the answers; Cancel ends the search early and keeps
+// them. Searching again leaves the header in step with the scrolled table.
+void TestMainWindow::searchCountsAndCancelKeepsWhatWasFound()
+{
+    std::unique_ptr<MainWindow> window = start("[]", 3, 3);
+    QVERIFY(window);
+    window->showNormal();
+    window->resize(900, 600);
+    CopyingTableView* table = window->tableView();
+    auto* header = static_cast<CheckBoxHeaderView*>(table->horizontalHeader());
+    table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+    QVERIFY(header->offset() > header->sectionSize(0));
+
+    AppConfig().setSearchTime(60000);
+    QString message;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<SearchDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->message() != QLatin1String("Searching: 3 found"))
+            return;
+        message = dialog->message();
+        QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
     });
-    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("settingButton")), Qt::LeftButton);
-    QCOMPARE(aboutTitle, QStringLiteral("aboutDialog"));
+    watch.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    window->onClickSearchButton(false);
+    QCOMPARE(message, QStringLiteral("Searching: 3 found"));
+    QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(window->model()->rowCount(), 3);
+    QVERIFY2(window->statusText().contains(QLatin1String("search ended early")), qPrintable(window->statusText()));
+
+    QCOMPARE(header->offset(), table->horizontalScrollBar()->value());
+    // Scrolled away, the select-all box has gone with its column instead of covering "No.".
+    QVERIFY(header->checkBox()->geometry().right() < header->sectionViewportPosition(1));
+    table->horizontalScrollBar()->setValue(0);
+    AppConfig().setSearchTime(500);
+    window->onClickSearchButton(false);
+    const QRect firstSection(header->sectionViewportPosition(0), 0, header->sectionSize(0), header->height());
+    QVERIFY(header->checkBox()->isVisible() && firstSection.contains(header->checkBox()->geometry()));
 }
 
 void TestMainWindow::cellEdits_data()

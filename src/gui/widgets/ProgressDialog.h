@@ -4,6 +4,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 // A job dialog with a message line and a busy bar. The job updates both from its
 // worker thread by emitting setMessageQueued and setProgressQueued.
@@ -14,6 +15,13 @@ class ProgressDialog : public WaitDialog
 public:
     explicit ProgressDialog(QWidget* parent = nullptr);
 
+    // Hidden unless a job shows it; pressing it calls cancelJob().
+    QPushButton* cancelButton() const { return m_cancelButton; }
+    // Rejects the dialog, which stops the job; a job that can end early with
+    // what it has done so far does that instead.
+    virtual void cancelJob();
+    QString message() const;
+
 public slots:
     void setMessage(const QString& text);
     void setProgress(float fraction);
@@ -22,10 +30,8 @@ signals:
     void setProgressQueued(float fraction);
     void setMessageQueued(const QString& text);
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     QLabel* m_label;
     QProgressBar* m_progressBar;
+    QPushButton* m_cancelButton;
 };
