@@ -226,13 +226,13 @@ QString MainWindow::searchStatus(int rows, const QString& adapter, const Protoco
         parts << translated("search ended early");
     // What the search could not list: a flood or a hostile host on the segment.
     if (summary.overflow > 0)
-        parts << translated("%1 further answers came after %2 devices and were not listed")
-                     .arg(summary.overflow)
-                     .arg(ProtocolClient::MaxSearchDevices);
+        parts << translated("answers not listed beyond %1 devices: %2")
+                     .arg(ProtocolClient::MaxSearchDevices)
+                     .arg(summary.overflow);
     if (summary.refused > 0)
-        parts << translated("%1 answers were refused because they named a key twice").arg(summary.refused);
+        parts << translated("answers refused for naming a key twice: %1").arg(summary.refused);
     if (summary.foreignClaims > 0)
-        parts << translated("%1 answers named a MAC other than their sender's (see the MAC column)")
+        parts << translated("answers naming a MAC other than their sender's: %1 (see the MAC column)")
                      .arg(summary.foreignClaims);
     return parts.join(QLatin1String("; "));
 }

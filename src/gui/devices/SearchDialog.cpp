@@ -14,7 +14,7 @@ SearchDialog::SearchDialog(QWidget* parent, ProtocolClient* client)
 {
     setObjectName(QStringLiteral("searchDialog"));
     setWindowTitle(translated("Search"));
-    cancelButton()->show();
+    setCancellable(true);
     connect(this, &SearchDialog::answeredQueued, this, &SearchDialog::showAnswered, Qt::QueuedConnection);
     showAnswered(0);
 }

@@ -17,8 +17,8 @@ ProgressDialog::ProgressDialog(QWidget* parent)
     // An empty range makes the bar a busy indicator: jobs rarely know how far they are.
     m_progressBar->setRange(0, 0);
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    m_cancelButton->hide();
     auto* buttons = new QDialogButtonBox(this);
+    m_buttons = buttons;
     buttons->addButton(m_cancelButton, QDialogButtonBox::RejectRole);
     connect(m_cancelButton, &QPushButton::clicked, this, &ProgressDialog::cancelJob);
     // A layout, so that the system font and a scale factor size the dialog.
@@ -26,9 +26,15 @@ ProgressDialog::ProgressDialog(QWidget* parent)
     layout->addWidget(m_label);
     layout->addWidget(m_progressBar);
     layout->addWidget(buttons);
+    buttons->hide();
     connect(this, &ProgressDialog::setProgressQueued, this, &ProgressDialog::setProgress);
     connect(this, &ProgressDialog::setMessageQueued, this, &ProgressDialog::setMessage);
     setMinimumWidth(320);
+}
+
+void ProgressDialog::setCancellable(bool cancellable)
+{
+    m_buttons->setVisible(cancellable);
 }
 
 void ProgressDialog::cancelJob()

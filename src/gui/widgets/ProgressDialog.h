@@ -15,8 +15,9 @@ class ProgressDialog : public WaitDialog
 public:
     explicit ProgressDialog(QWidget* parent = nullptr);
 
-    // Hidden unless a job shows it; pressing it calls cancelJob().
+    // Hidden unless a job can be cancelled; pressing it calls cancelJob().
     QPushButton* cancelButton() const { return m_cancelButton; }
+    void setCancellable(bool cancellable);
     // Rejects the dialog, which stops the job; a job that can end early with
     // what it has done so far does that instead.
     virtual void cancelJob();
@@ -34,4 +35,5 @@ private:
     QLabel* m_label;
     QProgressBar* m_progressBar;
     QPushButton* m_cancelButton;
+    QWidget* m_buttons;
 };
