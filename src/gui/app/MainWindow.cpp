@@ -175,8 +175,11 @@ void MainWindow::restoreLayout()
             header->resizeSection(column, DeviceTableModel::columnWidth(column));
         }
     }
-    if (!m_splitter->restoreState(configure.mainSplitter()))
+    // Until the operator moves the splitter, the page area takes what the page needs.
+    m_autoSplit = !m_splitter->restoreState(configure.mainSplitter());
+    if (m_autoSplit)
         m_splitter->setSizes({height(), PageAreaHeight});
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_autoSplit = false; });
 }
 
 void MainWindow::saveLayout()
@@ -367,6 +370,12 @@ void MainWindow::fitPageArea()
                       m_currentPage->childrenRect().bottom() + 1 + PageBottomMargin);
     }
     m_pageHost->setMinimumHeight(needed);
+    if (m_autoSplit && m_currentPage) {
+        const QList<int> sizes = m_splitter->sizes();
+        const int total = sizes.value(0) + sizes.value(1);
+        const int page = qMin(needed, total / 2);
+        m_splitter->setSizes({total - page, page});
+    }
 }
 
 void MainWindow::onClickTableHeaderView(int section)

@@ -122,5 +122,6 @@ private:
     QSplitter* m_splitter = nullptr;
     QScrollArea* m_pageArea = nullptr;
     QWidget* m_pageHost = nullptr;
+    bool m_autoSplit = true;
     QString m_adapterName;
 };
