@@ -15,9 +15,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QSplitter>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -35,25 +33,6 @@ QString editText(QWidget* page, const char* name)
     auto* edit = page ? page->findChild<QLineEdit*>(QLatin1String(name)) : nullptr;
     return edit ? edit->text() : QStringLiteral("<no edit>");
 }
-
-// Presses Ok on every question and result list, keeping the names of the dialogs it met.
-struct Agreeing
-{
-    Agreeing()
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            const QString name = modal ? modal->objectName() : QString();
-            if (name == QLatin1String("confirmDialog") || name == QLatin1String("resultListDialog")) {
-                met << name;
-                QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
-            }
-        });
-        timer.start(10);
-    }
-    QStringList met;
-    QTimer timer;
-};
 
 bool fullyShown(QScrollArea* area, QWidget* widget)
 {
@@ -110,14 +89,16 @@ private slots:
     }
     void cleanup() { m_segment.stop(); }
 
-    void clicksChooseAndFeedThePage()
+    // Which page a click shows. At 1366 x 768 the table shows rows and every page
+    // shows whole; a smaller page area scrolls; the split and the columns come
+    // back after a restart.
+    void pagesAndLayout()
     {
-        std::unique_ptr<MainWindow> window = start("[]", 3, 3);
+        std::unique_ptr<MainWindow> window = start("[]", 20, 20, QSize(1366, 768));
         QVERIFY(window && !window->currentPage());
         clickCell(*window, 0, DeviceTableModel::NetmaskColumn);
         SettingsPage* ipPage = window->cachedPage(MainWindow::IpPage);
-        QVERIFY(ipPage && window->currentPage() == ipPage);
-        QVERIFY(ipPage->isVisible() && window->pageArea()->isAncestorOf(ipPage));
+        QVERIFY(ipPage && window->currentPage() == ipPage && window->pageArea()->isAncestorOf(ipPage));
         QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.1"));
         // Another row's Gateway: the same page, now with that row's values.
         clickCell(*window, 1, DeviceTableModel::GatewayColumn);
@@ -133,19 +114,7 @@ private slots:
         clickCell(*window, 0, DeviceTableModel::CheckColumn);
         QCOMPARE(window->currentPage(), namePage);
         QCOMPARE(editText(namePage, "nameEdit"), QStringLiteral("Device 1"));
-        // Pages are made once and kept.
-        clickCell(*window, 2, DeviceTableModel::IpColumn);
-        QCOMPARE(window->currentPage(), ipPage);
-        QCOMPARE(editText(ipPage, "ipEdit"), QStringLiteral("198.18.1.3"));
 
-    }
-
-    // At 1366 x 768 the table shows rows and every page shows whole; a smaller
-    // page area scrolls; the split and the columns come back after a restart.
-    void everyPageAndRowsFitAndTheLayoutIsKept()
-    {
-        std::unique_ptr<MainWindow> window = start("[]", 20, 20, QSize(1366, 768));
-        QVERIFY(window);
         QVERIFY(window->tableView()->rowAt(window->tableView()->viewport()->height() - 1) >= 8);
         QScrollArea* area = window->pageArea();
         for (int column = DeviceTableModel::NameColumn; column < DeviceTableModel::ColumnCount; ++column) {
@@ -201,8 +170,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         window->onClickSearchButton(false);
-        QCOMPARE(message, QStringLiteral("Searching: 3 found"));
-        QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(message == QLatin1String("Searching: 3 found") && clock.elapsed() < 30000);
         QCOMPARE(window->model()->rowCount(), 3);
         QCOMPARE(window->statusText(), QStringLiteral("3 devices on orvnear; search ended early"));
 
@@ -223,7 +191,6 @@ private slots:
         QTest::addColumn<bool>("sent");
         QTest::newRow("same name") << int(DeviceTableModel::NameColumn) << "Device 2" << false;
         QTest::newRow("new name") << int(DeviceTableModel::NameColumn) << "Hall 2" << true;
-        QTest::newRow("same mac") << int(DeviceTableModel::MacColumn) << "02:00:00:00:00:02" << false;
         QTest::newRow("new mac") << int(DeviceTableModel::MacColumn) << "02:00:00:00:00:22" << true;
     }
 
@@ -244,7 +211,16 @@ private slots:
         auto* editor = table->viewport()->findChild<QLineEdit*>();
         QVERIFY(editor && editor->text() == before);
         editor->setText(text);
-        Agreeing op;
+        QStringList asked; // a new MAC moves the device: the operator is asked first
+        QTimer agree;
+        QObject::connect(&agree, &QTimer::timeout, [&asked] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* ok = modal ? modal->findChild<QPushButton*>(QStringLiteral("okButton")) : nullptr) {
+                asked << modal->objectName();
+                QTest::mouseClick(ok, Qt::LeftButton);
+            }
+        });
+        agree.start(10);
         QTest::keyClick(editor, Qt::Key_Return);
         if (!sent)
             QTest::qWait(200);
@@ -254,53 +230,32 @@ private slots:
         if (sent) {
             QCOMPARE(commands.first().destination, QStringLiteral("02:00:00:00:00:02"));
             QCOMPARE(commands.first().value(name ? "name" : "mac"), text);
-            // A new MAC moves the device: the operator was asked first.
-            QCOMPARE(op.met, name ? QStringList() : QStringList{"confirmDialog"});
+            QCOMPARE(asked, name ? QStringList() : QStringList{"confirmDialog"});
         }
         QCOMPARE(window->model()->index(0, DeviceTableModel::NameColumn).data().toString(), QStringLiteral("Device 1"));
     }
 
+    // One line per command sent or received, passwords masked (the search replies carry the device's).
     void logHasOneLinePerCommandWithPasswordsMasked()
     {
         QTemporaryDir dir;
-        const QString logPath = dir.filePath(QStringLiteral("run.log"));
-        QVERIFY(LogFile::open(logPath));
-        std::unique_ptr<MainWindow> window = start(R"([{"password":"hunter2"}, {}, {}])", 0, 3);
+        QVERIFY(LogFile::open(dir.filePath(QStringLiteral("run.log"))));
+        std::unique_ptr<MainWindow> window = start(R"([{"password":"hunter2"}, {}])", 0, 2);
         QVERIFY(window);
-        clickCell(*window, 0, DeviceTableModel::NameColumn);
-        window->currentPage()->findChild<QLineEdit*>(QStringLiteral("nameEdit"))->setText(QStringLiteral("Hall"));
-        Agreeing op;
-        QTest::mouseClick(window->currentPage()->findChild<QPushButton*>(QStringLiteral("setAllButton")),
-                          Qt::LeftButton);
-        QCOMPARE(tableColumn(*window, DeviceTableModel::NameColumn), (QStringList{"Hall", "Hall", "Hall"}));
         QCOMPARE(window->client()->setAccountPassword(window->model()->deviceAt(1), QStringLiteral("tech"),
                                                       QStringLiteral("s3cret")), 0);
         // Replies are logged on the capture thread; let the last one land.
         QTest::qWait(200);
         window.reset();
         LogFile::close();
-
-        QFile file(logPath);
+        QFile file(dir.filePath(QStringLiteral("run.log")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray log = file.readAll();
-        QStringList sendLines, recvLines;
-        for (const QByteArray& line : log.split('\n')) {
-            const int at = line.indexOf("(logCommand) ");
-            const QString rest = QString::fromUtf8(line.mid(at + 13));
-            if (at >= 0)
-                (rest.startsWith(QLatin1String("send {")) ? sendLines : recvLines) << rest;
-        }
-        // One search, three names, one account: each sent once and answered once per device.
-        const QList<ReceivedCommand> received = m_segment.commands();
-        QVERIFY(sendLines.size() == 5 && received.size() == 5 && recvLines.size() == 3 + 3 + 1);
-        for (int i = 0; i < received.size(); ++i)
-            QVERIFY2(sendLines.at(i).contains(QStringLiteral("\"method\":\"%1\"").arg(received.at(i).method())),
-                     qPrintable(sendLines.at(i)));
-        for (const QString& line : qAsConst(recvLines))
-            QVERIFY2(line.startsWith(QLatin1String("recv {")), qPrintable(line));
+        QCOMPARE(log.count("(logCommand) send {"), 2);
+        QCOMPARE(log.count("(logCommand) recv {"), 2 + 1);
         QVERIFY(!log.contains("s3cret") && !log.contains("hunter2") && !log.contains("\"password\":\"admin\""));
-        QCOMPARE(sendLines.last(), QStringLiteral(
-            R"(send {"id":4,"method":"SetAccountPassword", "account":"tech", "password":"******"})"));
+        QVERIFY(log.contains(R"((logCommand) send {"id":1,"method":"SetAccountPassword", "account":"tech", )"
+                             R"("password":"******"})"));
     }
 };
 
