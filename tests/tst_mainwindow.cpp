@@ -1,6 +1,4 @@
-// The main window on a segment of emulated devices: which page a click shows,
-// the split with the page area, searching again, edits made in the table's
-// cells, and the log of every command.
+// The main window on emulated devices: pages and the split, searching again, cell edits, the command log.
 #include "MainWindowOnSegment.h"
 #include "AppConfig.h"
 #include "CheckBoxHeaderView.h"
@@ -76,22 +74,16 @@ private slots:
         m_pair.reset(new NetNamespacePair);
         QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
     }
-    void cleanupTestCase()
-    {
-        m_segment.stop();
-        m_pair.reset();
-    }
+    void cleanupTestCase() { m_pair.reset(); }
     void init()
     {
         QFile::remove(AppConfig::filePath());
-        // The emulated devices answer at once; the shortest search will do.
-        AppConfig().setSearchTime(500);
+        AppConfig().setSearchTime(500); // the emulated devices answer at once
     }
     void cleanup() { m_segment.stop(); }
 
-    // Which page a click shows. At 1366 x 768 the table shows rows and every page
-    // shows whole; a smaller page area scrolls; the split and the columns come
-    // back after a restart.
+    // Which page a click shows. At 1366 x 768 the table shows rows and every page whole; a smaller page
+    // area scrolls; the split and the columns come back after a restart.
     void pagesAndLayout()
     {
         std::unique_ptr<MainWindow> window = start("[]", 20, 20, QSize(1366, 768));
