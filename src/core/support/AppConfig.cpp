@@ -13,6 +13,14 @@ const char KeyRtpServer[] = "rtp server";
 const char KeyRtpSourceIndex[] = "rtp source index";
 const char KeyRtpFileList[] = "rtp file list";
 const char KeyPlanFolder[] = "plan folder";
+const char KeySearchTime[] = "search time";
+const char KeyMainSplitter[] = "main splitter";
+const char KeyTableColumns[] = "table columns";
+// Stored in milliseconds; below the lower bound most devices would not make it,
+// above the upper one the window would seem hung.
+const int DefaultSearchTimeMs = 2000;
+const int MinSearchTimeMs = 500;
+const int MaxSearchTimeMs = 60000;
 } // namespace
 
 AppConfig::AppConfig(QObject* parent) : QObject(parent), m_settings(filePath(), QSettings::IniFormat)
@@ -83,6 +91,30 @@ int AppConfig::rtpSourceIndex() const { return integer(KeyRtpSourceIndex); }
 void AppConfig::setRtpSourceIndex(int value)
 {
     m_settings.setValue(QLatin1String(KeyRtpSourceIndex), value);
+}
+
+int AppConfig::searchTime() const
+{
+    const int value = integer(KeySearchTime);
+    return value >= MinSearchTimeMs && value <= MaxSearchTimeMs ? value : DefaultSearchTimeMs;
+}
+
+void AppConfig::setSearchTime(int milliseconds)
+{
+    m_settings.setValue(QLatin1String(KeySearchTime), qBound(MinSearchTimeMs, milliseconds, MaxSearchTimeMs));
+}
+
+// Kept as Base64 text so that the file stays readable and hand-editable around them.
+QByteArray AppConfig::mainSplitter() const { return QByteArray::fromBase64(text(KeyMainSplitter).toLatin1()); }
+void AppConfig::setMainSplitter(const QByteArray& state)
+{
+    m_settings.setValue(QLatin1String(KeyMainSplitter), QString::fromLatin1(state.toBase64()));
+}
+
+QByteArray AppConfig::tableColumns() const { return QByteArray::fromBase64(text(KeyTableColumns).toLatin1()); }
+void AppConfig::setTableColumns(const QByteArray& state)
+{
+    m_settings.setValue(QLatin1String(KeyTableColumns), QString::fromLatin1(state.toBase64()));
 }
 
 QStringList AppConfig::rtpFileList() const

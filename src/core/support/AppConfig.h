@@ -39,6 +39,18 @@ public:
     void setPlanFolder(const QString& value);
     void setRtpSourceIndex(int value);
 
+    // How long a search listens for answers, in milliseconds; the default
+    // when unset or out of range (a slow segment needs more than 2 s).
+    int searchTime() const;
+    void setSearchTime(int milliseconds);
+
+    // The main window's layout as the operator left it: the split between the
+    // table and the page area, and the table's column widths and order.
+    QByteArray mainSplitter() const;
+    void setMainSplitter(const QByteArray& state);
+    QByteArray tableColumns() const;
+    void setTableColumns(const QByteArray& state);
+
     QStringList rtpFileList() const;
     void setRtpFileList(const QStringList& files);
 

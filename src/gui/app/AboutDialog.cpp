@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -35,7 +36,7 @@ AboutDialog::AboutDialog(QWidget* parent)
       m_versionValue(makeValue(QLatin1String(SystemVersion), this)), m_dateLabel(makeLabel("Build Date", this)),
       m_dateValue(makeValue(QLatin1String(BuildDate), this)), m_languageLabel(makeLabel("Language", this)),
       m_languageComboBox(new QComboBox(this)), m_alarmTestLabel(makeLabel("Alarm Test", this)),
-      m_alarmTestCheckBox(new QCheckBox(this))
+      m_alarmTestCheckBox(new QCheckBox(this)), m_searchTimeSpinBox(new QDoubleSpinBox(this))
 {
     setObjectName(QStringLiteral("aboutDialog"));
     setWindowTitle(translated("Settings"));
@@ -46,6 +47,13 @@ AboutDialog::AboutDialog(QWidget* parent)
     form->addRow(m_dateLabel, m_dateValue);
     form->addRow(m_languageLabel, m_languageComboBox);
     form->addRow(m_alarmTestLabel, m_alarmTestCheckBox);
+    // Some devices answer late on a busy segment; the operator may wait longer.
+    m_searchTimeSpinBox->setObjectName(QStringLiteral("searchTimeSpinBox"));
+    m_searchTimeSpinBox->setRange(0.5, 60);
+    m_searchTimeSpinBox->setDecimals(1);
+    m_searchTimeSpinBox->setSingleStep(0.5);
+    m_searchTimeSpinBox->setSuffix(QStringLiteral(" s"));
+    form->addRow(makeLabel("Search time", this), m_searchTimeSpinBox);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* close = buttons->addButton(translated("Close"), QDialogButtonBox::RejectRole);
     close->setObjectName(QStringLiteral("closeButton"));
@@ -61,12 +69,15 @@ AboutDialog::AboutDialog(QWidget* parent)
         m_languageComboBox->setCurrentIndex(
             configure.language().compare(QLatin1String("cn"), Qt::CaseInsensitive) == 0 ? 1 : 0);
         m_alarmTestCheckBox->setChecked(configure.alarmTest() != 0);
+        m_searchTimeSpinBox->setValue(configure.searchTime() / 1000.0);
     }
     // Connected after the stored values are shown, so that showing them stores nothing.
     connect(m_languageComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &AboutDialog::onLanguageComboBoxIndexChanged);
     connect(m_alarmTestCheckBox, &QCheckBox::toggled, this, &AboutDialog::onAlarmTestChanged);
-    resize(400, 250);
+    connect(m_searchTimeSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &AboutDialog::onSearchTimeChanged);
+    resize(400, 280);
 }
 
 void AboutDialog::onLanguageComboBoxIndexChanged(int index)
@@ -88,4 +99,9 @@ void AboutDialog::onAlarmTestChanged(bool checked)
 {
     AppConfig configure;
     configure.setAlarmTest(checked ? 1 : 0);
+}
+
+void AboutDialog::onSearchTimeChanged(double seconds)
+{
+    AppConfig().setSearchTime(qRound(seconds * 1000));
 }

@@ -4,10 +4,12 @@
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 
-// Version and build date, and the two settings the operator may change here:
-// the language (used from the next start) and the alarm test of searches.
+// Version and build date, and the settings the operator may change here: the
+// language (used from the next start), the alarm test of searches and how
+// long a search listens for answers.
 class AboutDialog : public Dialog
 {
     Q_OBJECT
@@ -20,10 +22,12 @@ public:
 
     QComboBox* languageComboBox() const { return m_languageComboBox; }
     QCheckBox* alarmTestCheckBox() const { return m_alarmTestCheckBox; }
+    QDoubleSpinBox* searchTimeSpinBox() const { return m_searchTimeSpinBox; }
 
 public slots:
     void onLanguageComboBoxIndexChanged(int index);
     void onAlarmTestChanged(bool checked);
+    void onSearchTimeChanged(double seconds);
 
 private:
     QLabel* m_versionLabel;
@@ -34,4 +38,5 @@ private:
     QComboBox* m_languageComboBox;
     QLabel* m_alarmTestLabel;
     QCheckBox* m_alarmTestCheckBox;
+    QDoubleSpinBox* m_searchTimeSpinBox;
 };

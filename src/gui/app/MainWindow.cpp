@@ -35,6 +35,11 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QDebug>
 #include <QMenu>
@@ -64,12 +69,8 @@ const PageFactory PageFactories[MainWindow::PageCount] = {
     makePage<MaintenancePage>,    // TestPage
 };
 
-const int ButtonY = 10;
-const int ButtonWidth = 130;
-const int ButtonHeight = 30;
-const int ButtonXs[] = {10, 150, 290, 430, 570};
-const int TableY = 50;
-const int CaptureBarHeight = 44;
+// Room left under a page's lowest control before the area scrolls.
+const int PageBottomMargin = 10;
 
 void logCommand(const char* direction, const char* text)
 {
@@ -102,9 +103,6 @@ MainWindow::MainWindow(QWidget* parent)
     m_plansButton->setMenu(plans);
     m_table->setObjectName(QStringLiteral("deviceTable"));
 
-    resize(1000, 700);
-    showMaximized();
-
     m_table->setSortingEnabled(true);
     connect(m_model->header(), &QHeaderView::sectionClicked, this, &MainWindow::onClickTableHeaderView);
     connect(m_table, &QTableView::clicked, this, &MainWindow::onClickTableViewIndex);
@@ -115,16 +113,87 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_settingButton, &QPushButton::clicked, this, &MainWindow::onClickSettingButton);
 
     setupCaptureBar();
+    setupLayout();
+    restoreLayout();
+    resize(1000, 700);
+    showMaximized();
     m_client->setObserver(this);
     openRememberedAdapter();
     QTimer::singleShot(AutoSearchDelayMs, this, &MainWindow::autoSearch);
+}
+
+void MainWindow::setupLayout()
+{
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {m_networkButton, m_searchButton, m_rtpButton, m_settingButton, m_plansButton})
+        buttons->addWidget(button);
+    buttons->addStretch();
+
+    // The page's controls sit at fixed places; the area scrolls when the
+    // operator gives it less height than the page needs.
+    m_pageHost = new QWidget;
+    m_pageHost->setObjectName(QStringLiteral("pageHost"));
+    auto* hostLayout = new QVBoxLayout(m_pageHost);
+    hostLayout->setContentsMargins(0, 0, 0, 0);
+    m_pageArea = new QScrollArea;
+    m_pageArea->setObjectName(QStringLiteral("pageArea"));
+    m_pageArea->setFrameShape(QFrame::NoFrame);
+    m_pageArea->setWidgetResizable(true);
+    m_pageArea->setWidget(m_pageHost);
+
+    m_splitter = new QSplitter(Qt::Vertical);
+    m_splitter->setObjectName(QStringLiteral("mainSplitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_table);
+    m_splitter->addWidget(m_pageArea);
+    // A taller window gives its extra height to the table.
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_table->setMinimumHeight(m_table->horizontalHeader()->sizeHint().height() * 3);
+    m_pageArea->setMinimumHeight(40);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(buttons);
+    layout->addWidget(m_captureBar);
+    layout->addWidget(m_splitter, 1);
+    setCentralWidget(central);
+    statusBar()->addWidget(m_statusLabel, 1);
+}
+
+void MainWindow::restoreLayout()
+{
+    AppConfig configure;
+    QHeaderView* header = m_model->header();
+    header->setSectionsMovable(true);
+    const QByteArray columns = configure.tableColumns();
+    // A layout from another version of the table could hide or lose columns.
+    if (!columns.isEmpty() && (!header->restoreState(columns) || header->count() != DeviceTableModel::ColumnCount)) {
+        for (int column = 0; column < DeviceTableModel::ColumnCount; ++column) {
+            header->moveSection(header->visualIndex(column), column);
+            header->showSection(column);
+            header->resizeSection(column, DeviceTableModel::columnWidth(column));
+        }
+    }
+    // Until the operator moves the splitter, the page area takes what the page needs.
+    m_autoSplit = !m_splitter->restoreState(configure.mainSplitter());
+    if (m_autoSplit)
+        m_splitter->setSizes({height(), PageAreaHeight});
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_autoSplit = false; });
+}
+
+void MainWindow::saveLayout()
+{
+    AppConfig configure;
+    configure.setMainSplitter(m_splitter->saveState());
+    configure.setTableColumns(m_model->header()->saveState());
 }
 
 void MainWindow::setupCaptureBar()
 {
     // Stays until capture works: without it every search would end in an
     // empty table that looks like a network without devices.
-    m_captureBar = new QFrame(this);
+    m_captureBar = new QFrame;
     m_captureBar->setObjectName(QStringLiteral("captureBar"));
     m_captureBar->setAutoFillBackground(true);
     QPalette palette = m_captureBar->palette();
@@ -143,26 +212,51 @@ void MainWindow::setupCaptureBar()
     m_captureBar->hide();
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("searchStatus"));
-    // Made after the window was shown, so it is not shown along with it.
-    m_statusLabel->show();
 }
 
-void MainWindow::showSearchStatus(int rows)
+QString MainWindow::searchStatus(int rows, const QString& adapter, const ProtocolClient::SearchSummary& summary,
+                                 bool endedEarly)
 {
     // An empty table alone reads like a fault of the program.
+    QStringList parts;
     if (rows == 0)
-        m_statusLabel->setText(translated("No devices answered on %1").arg(m_adapterName));
+        parts << translated("No devices answered on %1").arg(adapter);
     else if (rows == 1)
-        m_statusLabel->setText(translated("1 device on %1").arg(m_adapterName));
+        parts << translated("1 device on %1").arg(adapter);
     else
-        m_statusLabel->setText(translated("%1 devices on %2").arg(rows).arg(m_adapterName));
+        parts << translated("%1 devices on %2").arg(rows).arg(adapter);
+    if (endedEarly)
+        parts << translated("search ended early");
+    // What the search could not list: a flood or a hostile host on the segment.
+    if (summary.overflow > 0)
+        parts << translated("answers not listed beyond %1 devices: %2")
+                     .arg(ProtocolClient::MaxSearchDevices)
+                     .arg(summary.overflow);
+    if (summary.refused > 0)
+        parts << translated("answers refused for naming a key twice: %1").arg(summary.refused);
+    if (summary.foreignClaims > 0)
+        parts << translated("answers naming a MAC other than their sender's: %1 (see the MAC column)")
+                     .arg(summary.foreignClaims);
+    return parts.join(QLatin1String("; "));
+}
+
+QString MainWindow::statusText() const
+{
+    return m_statusLabel->text();
+}
+
+void MainWindow::showStatus(const QString& text, bool warning)
+{
+    m_statusLabel->setText(text);
+    m_statusLabel->setStyleSheet(warning ? QStringLiteral("QLabel { color: #9c2a00; font-weight: bold; }")
+                                         : QString());
 }
 
 void MainWindow::updateCaptureState(const Adapter* adapter)
 {
     const QString name = adapter ? QString::fromUtf8(adapter->pcapName) : QString();
     m_adapterName = name;
-    m_statusLabel->clear();
+    showStatus(QString(), false);
     setWindowTitle(adapter ? translated("Devices on %1").arg(name) : translated("No network adapter"));
     QString reason;
     const bool missing = CapturePermission::isMissing(adapter, &reason);
@@ -177,7 +271,6 @@ void MainWindow::updateCaptureState(const Adapter* adapter)
                           .arg(reason));
     }
     m_captureBar->setVisible(missing);
-    layoutChildren();
 }
 
 bool MainWindow::captureMissing() const
@@ -219,11 +312,6 @@ SettingsPage* MainWindow::cachedPage(PageKind kind) const
     return kind >= 0 && kind < PageCount ? m_pages[kind] : nullptr;
 }
 
-QRect MainWindow::pageArea() const
-{
-    return QRect(0, height() - PageAreaHeight, width(), PageAreaHeight);
-}
-
 MainWindow::PageKind MainWindow::pageForColumn(int column)
 {
     switch (column) {
@@ -255,8 +343,9 @@ SettingsPage* MainWindow::page(PageKind kind)
     if (kind < 0 || kind >= PageCount)
         return nullptr;
     if (!m_pages[kind] && PageFactories[kind]) {
-        m_pages[kind] = PageFactories[kind](this, m_client.get(), m_model);
+        m_pages[kind] = PageFactories[kind](m_pageHost, m_client.get(), m_model);
         m_pages[kind]->hide();
+        m_pageHost->layout()->addWidget(m_pages[kind]);
     }
     return m_pages[kind];
 }
@@ -269,9 +358,27 @@ void MainWindow::setCurrentPage(SettingsPage* page)
     if (m_currentPage)
         m_currentPage->hide();
     m_currentPage = page;
-    if (m_currentPage) {
-        m_currentPage->setGeometry(pageArea());
+    if (m_currentPage)
         m_currentPage->show();
+    fitPageArea();
+}
+
+void MainWindow::fitPageArea()
+{
+    // The pages place their controls themselves and report no size; what they
+    // need is where their lowest control ends, once laid out at this width.
+    int needed = 0;
+    if (m_currentPage) {
+        m_pageHost->layout()->activate();
+        needed = qMax(m_currentPage->minimumSizeHint().height(),
+                      m_currentPage->childrenRect().bottom() + 1 + PageBottomMargin);
+    }
+    m_pageHost->setMinimumHeight(needed);
+    if (m_autoSplit && m_currentPage) {
+        const QList<int> sizes = m_splitter->sizes();
+        const int total = sizes.value(0) + sizes.value(1);
+        const int page = qMin(needed, total / 2);
+        m_splitter->setSizes({total - page, page});
     }
 }
 
@@ -355,7 +462,7 @@ void MainWindow::onClickSearchButton(bool)
     dialog.centerOn(this);
     dialog.start();
     if (dialog.exec() != QDialog::Accepted) {
-        m_statusLabel->setText(translated("Search cancelled"));
+        showStatus(translated("Search cancelled"), false);
         emit searchFinished(0);
         return;
     }
@@ -367,7 +474,10 @@ void MainWindow::onClickSearchButton(bool)
         devices.append(device);
     }
     m_model->setDevices(devices);
-    showSearchStatus(devices.size());
+    const ProtocolClient::SearchSummary summary = dialog.summary();
+    const bool endedEarly = dialog.endedEarly();
+    showStatus(searchStatus(devices.size(), m_adapterName, summary, endedEarly),
+               summary.overflow > 0 || summary.refused > 0 || summary.foreignClaims > 0);
     emit searchFinished(devices.size());
 }
 
@@ -401,35 +511,10 @@ void MainWindow::autoSearch()
     onClickSearchButton(false);
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event)
-{
-    QMainWindow::resizeEvent(event);
-    layoutChildren();
-}
-
-void MainWindow::layoutChildren()
-{
-    const int w = width();
-    const int h = height();
-    QPushButton* buttons[] = {m_networkButton, m_searchButton, m_rtpButton, m_settingButton, m_plansButton};
-    for (int i = 0; i < 5; ++i)
-        buttons[i]->setGeometry(ButtonXs[i], ButtonY, ButtonWidth, ButtonHeight);
-    const int statusX = ButtonXs[4] + ButtonWidth + 20;
-    if (m_statusLabel)
-        m_statusLabel->setGeometry(statusX, ButtonY, qMax(0, w - statusX - 10), ButtonHeight);
-    int tableY = TableY;
-    if (m_captureBar && captureMissing()) {
-        m_captureBar->setGeometry(0, TableY, w, CaptureBarHeight);
-        tableY += CaptureBarHeight;
-    }
-    m_table->setGeometry(0, tableY, w, h - tableY - PageAreaHeight);
-    if (m_currentPage)
-        m_currentPage->setGeometry(pageArea());
-}
-
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     QMainWindow::closeEvent(event);
+    saveLayout();
     // A broadcast does not outlive the window; the dialog stops it and deletes itself.
     if (BroadcastDialog* dialog = BroadcastDialog::instance())
         dialog->reject();

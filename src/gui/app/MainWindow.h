@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandObserver.h"
+#include "ProtocolClient.h"
 
 #include <QMainWindow>
 #include <QModelIndex>
@@ -14,12 +15,15 @@ class SettingsPage;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QScrollArea;
+class QSplitter;
 class CopyingTableView;
 class Toast;
 
-// The program's window: four buttons, the device table, and below it the
-// settings page of the column last clicked. Owns the command set and logs
-// every command text it sends and receives.
+// The program's window: a row of buttons, the device table, and below it the
+// settings page of the column last clicked, the two sharing the height through
+// a splitter; a status line says what the last search found. Owns the command
+// set and logs every command text it sends and receives.
 class MainWindow : public QMainWindow, public CommandObserver
 {
     Q_OBJECT
@@ -41,7 +45,8 @@ public:
     };
 
     static constexpr int AutoSearchDelayMs = 100;
-    static constexpr int PageAreaHeight = 300;
+    // The page area's share of the height until the operator moves the splitter.
+    static constexpr int PageAreaHeight = 280;
 
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -55,12 +60,19 @@ public:
     SettingsPage* currentPage() const { return m_currentPage; }
     // The cached page of kind, or none when it was never shown.
     SettingsPage* cachedPage(PageKind kind) const;
-    QRect pageArea() const;
+    // The scrolling area that holds the current page, below the splitter.
+    QScrollArea* pageArea() const { return m_pageArea; }
+    QSplitter* splitter() const { return m_splitter; }
+    QString statusText() const;
     // True while the capture bar says that frames cannot be captured.
     bool captureMissing() const;
 
     // The page a click on column shows; NoPage for columns that remove the page.
     static PageKind pageForColumn(int column);
+    // The status line after a search: how many devices, on which adapter, and
+    // whatever else the search met that the operator should know of.
+    static QString searchStatus(int rows, const QString& adapter, const ProtocolClient::SearchSummary& summary,
+                                bool endedEarly);
 
 public slots:
     void onClickTableHeaderView(int section);
@@ -77,18 +89,20 @@ signals:
     void searchFinished(int rows);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     SettingsPage* page(PageKind kind);
     void setCurrentPage(SettingsPage* page);
     void openRememberedAdapter();
+    void setupLayout();
     void setupCaptureBar();
+    void restoreLayout();
+    void saveLayout();
+    void fitPageArea();
     // Title and capture bar for the adapter just opened.
     void updateCaptureState(const Adapter* adapter);
-    void layoutChildren();
-    void showSearchStatus(int rows);
+    void showStatus(const QString& text, bool warning);
     void applyCellEdit(DeviceRecord* device, int column, const QString& text);
 
     std::unique_ptr<ProtocolClient> m_client;
@@ -105,5 +119,9 @@ private:
     QFrame* m_captureBar = nullptr;
     QLabel* m_captureLabel = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QScrollArea* m_pageArea = nullptr;
+    QWidget* m_pageHost = nullptr;
+    bool m_autoSplit = true;
     QString m_adapterName;
 };

@@ -14,6 +14,7 @@ PlaylistItem::PlaylistItem(const QString& name, const QString& path, const QStri
 {
     m_name->setToolTip(path);
     auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 0, 6, 0); // the default margins leave the text too little height
     for (QLabel* l : {m_name, m_duration})
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     layout->addWidget(m_name, 2);

@@ -17,6 +17,7 @@ public:
 
 public slots:
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
+    void reset() override;
 
 protected:
     void updateGeometries() override;

@@ -3,10 +3,20 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDebug>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <algorithm>
 
 CopyingTableView::CopyingTableView(QWidget* parent) : QTableView(parent) {}
+
+void CopyingTableView::reset()
+{
+    QTableView::reset();
+    // The header's sections start over from offset 0 while the scroll bar keeps
+    // its place; put them back in step so that headers stay over their columns.
+    horizontalHeader()->setOffset(horizontalScrollBar()->value());
+}
 
 void CopyingTableView::keyPressEvent(QKeyEvent* event)
 {

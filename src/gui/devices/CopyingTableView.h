@@ -18,6 +18,8 @@ public:
     // The same text for any set of cells, in any order.
     static QString copyText(QModelIndexList indexes);
 
+    void reset() override;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 };

@@ -20,7 +20,8 @@ struct ColumnInfo
 };
 
 const ColumnInfo Columns[DeviceTableModel::ColumnCount] = {
-    {nullptr, 30},        {"No.", 40},          {"", 30},         {"UID", 200},      {"Name", 130},
+    // Names are what the operator reads first; "Lobby East Entrance" fits whole.
+    {nullptr, 30},        {"No.", 40},          {"", 30},         {"UID", 130},      {"Name", 220},
     {"MAC", 200},         {"IP address", 150},  {"Netmask", 150}, {"Gateway", 150},  {"Sip Settings", 150},
     {"Rtp Settings", 150}, {"Version", 150},    {"Volume", 80},   {"System", 150},
 };

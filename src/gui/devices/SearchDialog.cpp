@@ -2,17 +2,21 @@
 
 #include "DeviceRecord.h"
 #include "DeviceSearch.h"
-#include "ProtocolClient.h"
 #include "AppConfig.h"
 #include "Language.h"
 
+#include <QPushButton>
+#include <QTimer>
+
 SearchDialog::SearchDialog(QWidget* parent, ProtocolClient* client)
-    : ProgressDialog(parent), m_client(client), m_timeout(DeviceSearch::TimeoutMs),
+    : ProgressDialog(parent), m_client(client), m_timeout(AppConfig().searchTime()),
       m_alarmTest(AppConfig().alarmTest())
 {
     setObjectName(QStringLiteral("searchDialog"));
     setWindowTitle(translated("Search"));
-    resize(300, 100);
+    setCancellable(true);
+    connect(this, &SearchDialog::answeredQueued, this, &SearchDialog::showAnswered, Qt::QueuedConnection);
+    showAnswered(0);
 }
 
 SearchDialog::~SearchDialog()
@@ -20,6 +24,11 @@ SearchDialog::~SearchDialog()
     // run() writes m_found; the worker must be gone before it is.
     stop();
     releaseFound();
+}
+
+void SearchDialog::showAnswered(int count)
+{
+    setMessage(translated("Searching: %1 found").arg(count));
 }
 
 void SearchDialog::releaseFound()
@@ -32,15 +41,35 @@ void SearchDialog::releaseFound()
 void SearchDialog::run()
 {
     releaseFound();
-    if (m_client)
-        m_found = DeviceSearch::run(*m_client, m_timeout, m_alarmTest != 0);
+    m_summary = {};
+    if (m_client && !isStopped()) {
+        m_found = DeviceSearch::run(*m_client, m_timeout, m_alarmTest != 0, false,
+                                    [this](const DeviceRecord&, int listed) {
+                                        emit answeredQueued(listed);
+                                        return !isStopped() && !m_finishEarly.load();
+                                    });
+        m_summary = m_client->lastSearch();
+    }
     emit workFinished();
+}
+
+void SearchDialog::cancelJob()
+{
+    m_finishEarly = true;
+    cancelButton()->setEnabled(false);
+    // Repeated until the search has ended: a cancel that comes just before the
+    // search begins to wait would be missed and leave it running its full time.
+    auto* repeat = new QTimer(this);
+    connect(repeat, &QTimer::timeout, this, &SearchDialog::abortWork);
+    connect(this, &QDialog::finished, repeat, &QObject::deleteLater);
+    repeat->start(20);
+    abortWork();
 }
 
 void SearchDialog::abortWork()
 {
-    // Closing the dialog ends the collecting at once instead of freezing the
-    // window until the search time is over; the table stays empty either way.
+    // Ends the collecting at once instead of freezing the window until the
+    // search time is over; what was found until then is kept.
     if (m_client)
         m_client->cancelWait();
 }

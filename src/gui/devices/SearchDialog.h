@@ -1,14 +1,17 @@
 #pragma once
 
 #include "ProgressDialog.h"
+#include "ProtocolClient.h"
 
 #include <QList>
+#include <atomic>
 
 class DeviceRecord;
-class ProtocolClient;
 
 // The search job: one broadcast search, then only the accepted models, each
-// device once, ordered by MAC. Shows a busy bar while the answers come in.
+// device once, ordered by MAC. Says how many devices have answered so far.
+// Cancel ends the search early and keeps what was found; closing the dialog
+// (Esc, close button) drops it.
 class SearchDialog : public ProgressDialog
 {
     Q_OBJECT
@@ -19,19 +22,32 @@ public:
 
     void run() override;
     void abortWork() override;
+    void cancelJob() override;
 
-    // The records of the last run; the references stay with the dialog.
+    // The records of the last run, also after a cancel; the references stay with the dialog.
     QList<DeviceRecord*> foundDevices() const { return m_found; }
+    // What the last run met besides the devices it listed.
+    ProtocolClient::SearchSummary summary() const { return m_summary; }
+
+    // Whether Cancel ended the last run before its time.
+    bool endedEarly() const { return m_finishEarly.load(); }
 
     int timeout() const { return m_timeout; }
     void setTimeout(int milliseconds) { m_timeout = milliseconds; }
     bool alarmTest() const { return m_alarmTest != 0; }
 
+signals:
+    // Emitted on the searching thread; connected queued, so the label changes on the window's.
+    void answeredQueued(int count);
+
 private:
+    void showAnswered(int count);
     void releaseFound();
 
     ProtocolClient* m_client;
-    QList<DeviceRecord*> m_found; // written by the worker, read after it has ended
+    QList<DeviceRecord*> m_found;            // written by the worker, read after it has ended
+    ProtocolClient::SearchSummary m_summary; // likewise
     int m_timeout;
     int m_alarmTest;
+    std::atomic<bool> m_finishEarly{false};
 };

@@ -87,8 +87,8 @@ void NamePage::resizeEvent(QResizeEvent* event)
     const int w = width();
     m_deviceLabel->setGeometry(10, 10, w - 20, 20);
     m_promptLabel->setGeometry(10, 40, 200, 20);
-    m_valueEdit->setGeometry(220, 40, 100, 20);
-    m_previewLabel->setGeometry(330, 40, w - 340, 20);
+    m_valueEdit->setGeometry(220, 40, 250, 20);
+    m_previewLabel->setGeometry(480, 40, w - 490, 20);
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }

@@ -42,9 +42,14 @@ void WaitDialog::stop()
     if (!m_worker)
         return;
     m_worker->requestStop();
-    abortWork();
-    while (m_worker->isRunning())
+    // Asked again while waiting: an abort that lands just before the job begins
+    // its blocking call would otherwise be missed and freeze the window until
+    // that call times out.
+    for (int waited = 0; m_worker->isRunning(); ++waited) {
+        if (waited % 20 == 0)
+            abortWork();
         QThread::msleep(1);
+    }
     delete m_worker;
     m_worker = nullptr;
     m_job.fetch_add(1, std::memory_order_acq_rel);
