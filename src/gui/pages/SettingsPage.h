@@ -8,6 +8,7 @@
 class DeviceRecord;
 class DeviceTableModel;
 class ProtocolClient;
+class QPushButton;
 class Toast;
 
 // Base of the settings pages shown below the device table. A page shows the
@@ -34,10 +35,20 @@ public:
     virtual void showDevice(DeviceRecord* device);
 
 protected slots:
+    // Unless a page has its own: Set runs fieldsTask() on the current device,
+    // Set All on the target devices.
     virtual void onClickSetButton(bool checked);
     virtual void onClickSetAllButton(bool checked);
 
 protected:
+    // For pages whose Set and Set All send one task made from their fields:
+    // makes the two buttons ("setButton", "setAllButton"), wired to the slots above.
+    void addSetButtons();
+    // Puts them side by side at height y.
+    void placeSetButtons(int y);
+    // The task the page's fields make; false (having told the operator why) when they make none.
+    virtual bool fieldsTask(DeviceJob::Task* task);
+
     // Runs task on devices over the window that shows the page. Set All, and a
     // Set that destroys or moves a device (ask), first asks the operator, naming
     // the devices. Afterwards the table shows what the devices took; a single
@@ -55,4 +66,6 @@ private:
     // cannot leave it pointing at a freed record.
     DeviceRecord* m_currentDevice = nullptr;
     Toast* m_toast = nullptr;
+    QPushButton* m_fieldSetButton = nullptr;
+    QPushButton* m_fieldSetAllButton = nullptr;
 };
