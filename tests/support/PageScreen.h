@@ -8,8 +8,9 @@
 
 #include "CommandFrame.h"
 #include "CopyingTableView.h"
-#include "DeviceRecord.h"
 #include "DeviceTableDelegate.h"
+#include "DeviceRecord.h"
+#include "DeviceResult.h"
 #include "DeviceTableModel.h"
 #include "ProtocolClient.h"
 #include "RawFrame.h"
@@ -22,12 +23,9 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMutex>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
-#include <cstring>
 #include <functional>
 
 enum Answer { Ok, Refuse, Silent };
@@ -102,18 +100,12 @@ struct FakeDevices
                 out << s;
         return out;
     }
-    QStringList destinations(const QString& method = QString())
+    // The destination, or with key that member, of each command in order.
+    QStringList destinations(const QString& method = QString(), const char* key = nullptr)
     {
         QStringList out;
         for (const Sent& s : commands(method))
-            out << s.to;
-        return out;
-    }
-    QStringList values(const char* key)
-    {
-        QStringList out;
-        for (const Sent& s : commands())
-            out << s.json.value(QLatin1String(key)).toVariant().toString();
+            out << (key ? s.json.value(QLatin1String(key)).toVariant().toString() : s.to);
         return out;
     }
     void reset()
@@ -180,11 +172,13 @@ struct Screen
             page->setCurrentDevice(model->deviceAt(current));
         return page;
     }
-    void tick(int row)
+    void tick(int row) { clickAt(checkBoxRect(row).center()); }
+    void clickAt(const QPoint& at) { QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at); }
+    QRect checkBoxRect(int row) const
     {
         QStyleOptionViewItem option;
         option.rect = table->visualRect(model->index(row, 0));
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, DeviceTableDelegate::checkBoxRect(option).center());
+        return DeviceTableDelegate::checkBoxRect(option);
     }
     QStringList column(int c) const
     {
@@ -216,6 +210,33 @@ inline QLineEdit* edit(QWidget* page, const QString& name)
     return page->findChild<QLineEdit*>(name);
 }
 
+inline QStringList editTexts(QWidget* page, const QStringList& names)
+{
+    QStringList out;
+    for (const QString& name : names)
+        out << edit(page, name)->text();
+    return out;
+}
+
+inline QString labelText(QWidget* page, const char* name)
+{
+    return page->findChild<QLabel*>(QLatin1String(name))->text();
+}
+
+inline void releaseAll(const QList<DeviceRecord*>& devices)
+{
+    for (DeviceRecord* d : devices)
+        d->release();
+}
+
+inline QStringList outcomeWords(const QList<DeviceResult>& results)
+{
+    QStringList out;
+    for (const DeviceResult& r : results)
+        out << DeviceResult::outcomeText(r.outcome);
+    return out;
+}
+
 // Answers each dialog as it comes up while a click runs: confirmations with
 // confirm, result lists with Retry failed while retries last (else OK). A
 // dialog onModal takes (returns true for) is left to it.
@@ -228,7 +249,7 @@ struct Operator
     }
     void handle()
     {
-        QWidget* modal = QApplication::activeModalWidget();
+        QWidget* modal = qApp->activeModalWidget();
         if (!modal || modal->property("handled").toBool())
             return;
         if (onModal && onModal(modal)) {
