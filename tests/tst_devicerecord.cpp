@@ -1,4 +1,4 @@
-#include "DeviceRecord.h"
+#include "DeviceRef.h"
 #include "DeviceReply.h"
 #include "RtpChannelSettings.h"
 #include "SipAccountSettings.h"
@@ -19,13 +19,6 @@ std::unique_ptr<DeviceReply> reply(const char* text)
     return std::make_unique<DeviceReply>(ReplyMac, ReplyIp, text);
 }
 
-struct DeviceRef
-{
-    explicit DeviceRef(DeviceRecord* d) : device(d) {}
-    ~DeviceRef() { device ? device->release() : void(); }
-    DeviceRecord* operator->() const { return device; }
-    DeviceRecord* device;
-};
 
 // The binary MAC (or with ip, address) commands go to, in hex.
 QByteArray bytesOf(const DeviceRecord* device, bool ip = false)
@@ -97,10 +90,10 @@ void TestDeviceRecord::members()
     QFETCH(QString, expected);
     const QByteArray text = key == "none" ? members : "{\"id\":1,\"method\":\"search\"," + members + "}";
     auto r = reply(text.constData());
-    DeviceRef d(DeviceRecord::makeDevice(r.get()));
-    QCOMPARE(!d.device, key == "none");
+    const DeviceRef d = DeviceRef::adopt(DeviceRecord::makeDevice(r.get()));
+    QCOMPARE(!d.get(), key == "none");
     QVERIFY(!DeviceRecord::makeDevice(nullptr));
-    if (!d.device)
+    if (!d.get())
         return;
     if (key.startsWith("others:")) {
         const QString name = key.mid(7);
@@ -113,8 +106,8 @@ void TestDeviceRecord::members()
     const QMap<QString, QString> fields{{"name", d->name()}, {"uid", d->uid()},   {"type", d->type()},
                                         {"ipMode", d->ipMode()}, {"ip", d->ip()},     {"mac", d->mac()},
                                         {"claimed", d->claimedMac()}};
-    QCOMPARE(bytesOf(d.device), QByteArray("001a2b3c4d5e"));
-    QCOMPARE(bytesOf(d.device, true), QByteArray("0a000005"));
+    QCOMPARE(bytesOf(d.get()), QByteArray("001a2b3c4d5e"));
+    QCOMPARE(bytesOf(d.get(), true), QByteArray("0a000005"));
     QCOMPARE(d->references(), 1u);
     QVERIFY(fields.contains(key));
     QCOMPARE(fields.value(key), expected);
@@ -176,10 +169,10 @@ void TestDeviceRecord::setMacText()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, mac);
-    DeviceRef d(DeviceRecord::create());
+    const DeviceRef d = DeviceRef::adopt(DeviceRecord::create());
     d->setMacBytes(ReplyMac);
     d->setMacText(text);
-    QCOMPARE(bytesOf(d.device), mac);
+    QCOMPARE(bytesOf(d.get()), mac);
     // Only the binary address changes; the table keeps showing the old text.
     QCOMPARE(d->mac(), QStringLiteral("00:1a:2b:3c:4d:5e"));
 }
@@ -221,7 +214,7 @@ void TestDeviceRecord::settingsFromJson()
 // The table paints records while a job's worker rewrites them.
 void TestDeviceRecord::readersNeverSeeHalfWrittenTexts()
 {
-    DeviceRef d(DeviceRecord::create());
+    const DeviceRef d = DeviceRef::adopt(DeviceRecord::create());
     const QString texts[2] = {QString(200, QChar('a')), QString(300, QChar('b'))};
     const uint8_t ips[2][4] = {{10, 0, 0, 1}, {192, 168, 100, 200}};
     d->setName(texts[0]);
@@ -247,7 +240,7 @@ void TestDeviceRecord::readersNeverSeeHalfWrittenTexts()
             d->ipBytes(ip);
             const bool ipWhole = (ip[0] == 10 && ip[3] == 1) || (ip[0] == 192 && ip[3] == 200);
             torn += (n != texts[0] && n != texts[1]) || (a != texts[0] && a != texts[1]) || !ipWhole;
-            DeviceRecord::nameAsc(d.device, d.device);
+            DeviceRecord::nameAsc(d.get(), d.get());
         }
     };
     std::thread r1(reader), r2(reader);
@@ -257,25 +250,29 @@ void TestDeviceRecord::readersNeverSeeHalfWrittenTexts()
     QCOMPARE(torn.load(), 0);
 }
 
+// Handles copied, moved and dropped on several threads at once leave the one
+// the test holds; the last one frees the record (ASan reports a leak or a
+// double free otherwise).
 void TestDeviceRecord::referencesAcrossThreads()
 {
-    DeviceRecord* d = DeviceRecord::create();
+    DeviceRef d = DeviceRef::adopt(DeviceRecord::create());
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
-        d->retain();
-        threads.emplace_back([d] {
+        threads.emplace_back([held = d, record = d.get()] {
             for (int i = 0; i < 10000; ++i) {
-                d->retain();
-                d->setChecked(i & 1);
-                d->release();
+                DeviceRef copy(held);
+                DeviceRef moved(std::move(copy));
+                record->setChecked(i & 1);
+                copy = moved;
             }
-            d->release();
         });
     }
     for (std::thread& t : threads)
         t.join();
     QCOMPARE(d->references(), 1u);
-    d->release(); // the last holder frees it; ASan reports a leak or a double free
+    DeviceRef none;
+    d = none;
+    QVERIFY(!d);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceRecord)

@@ -79,7 +79,7 @@ DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<Devic
     : DeviceJob(client, task, [&devices] {
           QList<Entry> entries;
           for (int i = 0; i < devices.size(); ++i)
-              entries.append({devices.at(i), i});
+              entries.append({DeviceRef(devices.at(i)), i});
           return entries;
       }())
 {
@@ -88,10 +88,8 @@ DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<Devic
 DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<Entry>& entries)
     : m_client(client), m_task(task), m_entries(entries)
 {
-    for (const Entry& entry : qAsConst(m_entries)) {
-        entry.device->retain();
+    for (const Entry& entry : qAsConst(m_entries))
         m_results.append(notStarted(entry));
-    }
 }
 
 DeviceResult DeviceJob::notStarted(const Entry& entry)
@@ -106,8 +104,6 @@ DeviceJob::~DeviceJob()
         cancel();
         wait();
     }
-    for (const Entry& entry : qAsConst(m_entries))
-        entry.device->release();
 }
 
 void DeviceJob::start()
@@ -134,7 +130,7 @@ QList<DeviceRecord*> DeviceJob::devices() const
 {
     QList<DeviceRecord*> out;
     for (const Entry& entry : m_entries)
-        out.append(entry.device);
+        out.append(entry.device.get());
     return out;
 }
 
@@ -173,11 +169,11 @@ DeviceResult DeviceJob::runOne(const Entry& entry)
     DeviceResult result = notStarted(entry);
     if (m_cancelled.load())
         return result;
-    const int code = m_task.send ? m_task.send(m_client, entry.device, entry.index) : -1;
+    const int code = m_task.send ? m_task.send(m_client, entry.device.get(), entry.index) : -1;
     result.outcome = outcomeOf(code, m_client.lastOutcome());
     result.detail = detailOf(result.outcome, m_client);
     if (result.succeeded() && m_task.apply)
-        m_task.apply(entry.device, entry.index);
+        m_task.apply(entry.device.get(), entry.index);
     return result;
 }
 
@@ -211,7 +207,7 @@ void DeviceJob::runBatch()
             result.outcome = outcome;
             result.detail = detail;
             if (result.succeeded() && m_task.apply)
-                m_task.apply(entry.device, entry.index);
+                m_task.apply(entry.device.get(), entry.index);
             record(position, result);
             const QString name = entry.device->name();
             emit progress(++over, total, name.isEmpty() ? entry.device->mac() : name);

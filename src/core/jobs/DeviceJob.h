@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceRef.h"
 #include "DeviceResult.h"
 
 #include <QList>
@@ -10,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-class DeviceRecord;
 class ProtocolClient;
 class DeviceJobWorker;
 
@@ -91,7 +91,7 @@ signals:
 private:
     struct Entry
     {
-        DeviceRecord* device;
+        DeviceRef device;
         int index;
     };
     DeviceJob(ProtocolClient& client, const Task& task, const QList<Entry>& entries);

@@ -16,19 +16,9 @@ SettingsPage::SettingsPage(QWidget* parent, ProtocolClient* client, DeviceTableM
 {
 }
 
-SettingsPage::~SettingsPage()
-{
-    if (m_currentDevice)
-        m_currentDevice->release();
-}
-
 void SettingsPage::setCurrentDevice(DeviceRecord* device)
 {
-    if (device)
-        device->retain();
-    if (m_currentDevice)
-        m_currentDevice->release();
-    m_currentDevice = device;
+    m_currentDevice = DeviceRef(device);
     showDevice(device);
 }
 

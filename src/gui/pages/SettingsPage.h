@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceJob.h"
+#include "DeviceRef.h"
 #include "RoundedWidget.h"
 
 #include <QList>
@@ -22,10 +23,9 @@ public:
     static constexpr int ToastMs = 2000;
 
     SettingsPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
-    ~SettingsPage() override;
 
     void setCurrentDevice(DeviceRecord* device);
-    DeviceRecord* currentDevice() const { return m_currentDevice; }
+    DeviceRecord* currentDevice() const { return m_currentDevice.get(); }
     // The ticked rows in table order, or every row when none is ticked.
     QList<DeviceRecord*> targetDevices() const;
     void showToast(const QString& text);
@@ -64,7 +64,7 @@ protected:
 private:
     // Retained, so that a search replacing the table while the page is hidden
     // cannot leave it pointing at a freed record.
-    DeviceRecord* m_currentDevice = nullptr;
+    DeviceRef m_currentDevice;
     Toast* m_toast = nullptr;
     QPushButton* m_fieldSetButton = nullptr;
     QPushButton* m_fieldSetAllButton = nullptr;
