@@ -5,6 +5,7 @@
 #include "NetNamespacePair.h"
 #include "ProtocolClient.h"
 #include "RawPacketSocket.h"
+#include "RtpChannelSettings.h"
 
 #include <QtTest>
 
@@ -12,77 +13,96 @@ class TestBatchRules : public QObject
 {
     Q_OBJECT
 private slots:
-    void addressCheck_data();
-    void addressCheck();
-    void staticAddress_data();
-    void staticAddress();
+    void textRules_data();
+    void textRules();
     void consecutiveAddresses_data();
     void consecutiveAddresses();
-    void macCheck_data();
-    void macCheck();
-    void macSuccessor_data();
-    void macSuccessor();
-    void passwordDigest_data();
-    void passwordDigest();
-    void numbering_data();
-    void numbering();
     void conflicts();
     void probeFindsTheHolder();
 };
 
-void TestBatchRules::addressCheck_data()
+// Each rule on a text the operator typed: "address" (valid or not), "static"
+// (address, netmask, gateway: empty when accepted), "mac" (empty when
+// accepted), "next" (the successor MAC), "digest" (what goes out instead of
+// the password: never the password itself), "numbered" (pattern, index),
+// "endpoint" (an RTP channel's text: address|port|as shown back).
+void TestBatchRules::textRules_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("plain") << "192.168.1.10" << true;
-    QTest::newRow("zeros") << "0.0.0.0" << true;
-    QTest::newRow("top") << "255.255.255.255" << true;
-    QTest::newRow("leading zero") << "192.168.001.10" << false;
-    QTest::newRow("256") << "256.1.1.1" << false;
-    QTest::newRow("trailing blank") << "192.168.1.1 " << false;
-    QTest::newRow("three parts") << "192.168.1" << false;
-    QTest::newRow("five parts") << "1.2.3.4.5" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("letters") << "a.b.c.d" << false;
-}
-
-void TestBatchRules::addressCheck()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QCOMPARE(BatchRules::isValidAddress(text), valid);
-}
-
-void TestBatchRules::staticAddress_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("netmask");
-    QTest::addColumn<QString>("gateway");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("plain") << "192.168.1.10" << "255.255.255.0" << "192.168.1.1" << true;
-    QTest::newRow("no gateway") << "192.168.1.10" << "255.255.255.0" << "" << true;
-    QTest::newRow("wide subnet") << "198.18.9.0" << "255.255.0.0" << "198.18.0.1" << true;
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QStringList>("in");
+    QTest::addColumn<QString>("out"); // "refused" stands for any reason
+    const auto row = [](const char* name, const char* rule, const QStringList& in, const QString& out) {
+        QTest::newRow(name) << rule << in << out;
+    };
+    row("address plain", "address", {"192.168.1.10"}, "valid");
+    row("address leading zero", "address", {"192.168.001.10"}, "invalid");
+    row("address 256", "address", {"256.1.1.1"}, "invalid");
+    row("address trailing blank", "address", {"192.168.1.1 "}, "invalid");
+    row("static plain", "static", {"192.168.1.10", "255.255.255.0", "192.168.1.1"}, "");
     // Each of these took a device off the network.
-    QTest::newRow("holes in the mask") << "192.168.1.10" << "255.0.255.0" << "" << false;
-    QTest::newRow("/32") << "192.168.1.10" << "255.255.255.255" << "" << false;
-    QTest::newRow("/31") << "192.168.1.10" << "255.255.255.254" << "" << false;
-    QTest::newRow("zero mask") << "192.168.1.10" << "0.0.0.0" << "" << false;
-    QTest::newRow("network address") << "192.168.1.0" << "255.255.255.0" << "" << false;
-    QTest::newRow("broadcast address") << "192.168.1.255" << "255.255.255.0" << "" << false;
-    QTest::newRow("gateway outside") << "192.168.1.10" << "255.255.255.0" << "192.168.2.1" << false;
-    QTest::newRow("gateway is broadcast") << "192.168.1.10" << "255.255.255.0" << "192.168.1.255" << false;
-    QTest::newRow("gateway is itself") << "192.168.1.10" << "255.255.255.0" << "192.168.1.10" << false;
-    QTest::newRow("bad gateway text") << "192.168.1.10" << "255.255.255.0" << "192.168.1" << false;
+    row("static holes in the mask", "static", {"192.168.1.10", "255.0.255.0", ""}, "refused");
+    row("static /31", "static", {"192.168.1.10", "255.255.255.254", ""}, "refused");
+    row("static network address", "static", {"192.168.1.0", "255.255.255.0", ""}, "refused");
+    row("static broadcast address", "static", {"192.168.1.255", "255.255.255.0", ""}, "refused");
+    row("static gateway outside", "static", {"192.168.1.10", "255.255.255.0", "192.168.2.1"}, "refused");
+    row("static gateway is broadcast", "static", {"192.168.1.10", "255.255.255.0", "192.168.1.255"}, "refused");
+    row("static gateway is itself", "static", {"192.168.1.10", "255.255.255.0", "192.168.1.10"}, "refused");
+    row("mac colons", "mac", {"02:00:00:00:00:0a"}, "");
+    row("mac dashes, upper case", "mac", {"02-00-00-00-00-0A"}, "");
+    row("mac not hexadecimal", "mac", {"02:00:00:00:00:zz"}, "refused");
+    row("mac mixed separators", "mac", {"02:00-00:00:00:0a"}, "refused");
+    row("mac all zero", "mac", {"00:00:00:00:00:00"}, "refused");
+    row("mac broadcast", "mac", {"ff:ff:ff:ff:ff:ff"}, "refused");
+    row("mac multicast", "mac", {"01:00:5e:00:00:01"}, "refused");
+    row("next carries over a separator", "next", {"00:1a:2b:3c:4d:ff"}, "00:1a:2b:3c:4e:00");
+    row("next nine becomes a", "next", {"00-11-22-33-44-59"}, "00-11-22-33-44-5a");
+    row("next index 8 keeps its f", "next", {"00112233ffff"}, "00112234f000");
+    // The counter has room for 31 characters; longer texts are refused, not overrun.
+    row("next 31 characters", "next", {QString(31, '0')}, QString(30, '0') + "1");
+    row("next 32 characters refused", "next", {QString(32, '0')}, "");
+    row("digest letters", "digest", {"secret"}, "5ebe2294ecd0e0f08eab7690d2a6ee69");
+    row("digest of UTF-8", "digest", {QStringLiteral("pässwörd 中文")}, "d4aa26c2851483bb603376444d6c9d04");
+    row("digest of a digest", "digest", {"5f4dcc3b5aa765d61d8327deb882cf99"}, "696d29e0940a4957748fe3fc9efd22a3");
+    row("numbered from 1", "numbered", {"Hall {n}", "2"}, "Hall 3");
+    row("numbered padded", "numbered", {"Room {n:8:3}", "2"}, "Room 010");
+    row("numbered twice", "numbered", {"{n}-{n:10}", "1"}, "2-11");
+    row("numbered not a pattern", "numbered", {"{m} {n:x}", "0"}, "{m} {n:x}");
+    // A channel typed as ADDRESS:PORT, read back as the page shows it.
+    row("endpoint address and port", "endpoint", {"239.0.0.1:5004"}, "239.0.0.1|5004|239.0.0.1:5004");
+    row("endpoint split at the last colon", "endpoint", {"a:b:7"}, "a:b|7|a:b:7");
+    row("endpoint colon in front", "endpoint", {":5004"}, ":5004|0|:5004");
+    row("endpoint port not a number", "endpoint", {"239.0.0.1:abc"}, "239.0.0.1|0|239.0.0.1");
+    // Would otherwise reach the device as a port it cannot listen on.
+    row("endpoint port above 65535", "endpoint", {"239.0.0.1:70000"}, "239.0.0.1|0|239.0.0.1");
 }
 
-void TestBatchRules::staticAddress()
+void TestBatchRules::textRules()
 {
-    QFETCH(QString, address);
-    QFETCH(QString, netmask);
-    QFETCH(QString, gateway);
-    QFETCH(bool, accepted);
-    const QString why = BatchRules::checkStaticAddress(address, netmask, gateway);
-    QVERIFY2(why.isEmpty() == accepted, qPrintable(why));
+    QFETCH(QString, rule);
+    QFETCH(QStringList, in);
+    QFETCH(QString, out);
+    QString got;
+    if (rule == "address")
+        got = BatchRules::isValidAddress(in.at(0)) ? "valid" : "invalid";
+    else if (rule == "static")
+        got = BatchRules::checkStaticAddress(in.at(0), in.at(1), in.at(2));
+    else if (rule == "mac")
+        got = BatchRules::checkMac(in.at(0));
+    else if (rule == "next")
+        got = BatchRules::macSuccessor(in.at(0));
+    else if (rule == "digest")
+        got = BatchRules::passwordDigest(in.at(0));
+    else if (rule == "numbered")
+        got = BatchRules::numbered(in.at(0), in.at(1).toInt());
+    else {
+        const RtpChannelSettings c = RtpChannelSettings::fromEndpointText(in.at(0));
+        got = QStringLiteral("%1|%2|%3").arg(c.rtpIP).arg(c.rtpPort).arg(c.endpointText());
+        QCOMPARE(c.enable, 1);
+    }
+    if (out == "refused")
+        QVERIFY2(!got.isEmpty(), qPrintable(in.join(' ')));
+    else
+        QCOMPARE(got, out);
 }
 
 void TestBatchRules::consecutiveAddresses_data()
@@ -91,7 +111,6 @@ void TestBatchRules::consecutiveAddresses_data()
     QTest::addColumn<QString>("netmask");
     QTest::addColumn<int>("count");
     QTest::addColumn<QStringList>("expected"); // empty: refused
-    QTest::newRow("plain") << "10.0.0.7" << "255.0.0.0" << 2 << QStringList{"10.0.0.7", "10.0.0.8"};
     // The last byte once wrapped without a carry: .255, .0, then 198.18.9.0 again.
     QTest::newRow("carries into the next byte")
         << "198.18.9.254" << "255.255.0.0" << 3 << QStringList{"198.18.9.254", "198.18.9.255", "198.18.10.0"};
@@ -111,90 +130,6 @@ void TestBatchRules::consecutiveAddresses()
     QString error;
     QCOMPARE(BatchRules::consecutiveAddresses(first, netmask, count, &error), expected);
     QCOMPARE(error.isEmpty(), !expected.isEmpty());
-}
-
-void TestBatchRules::macCheck_data()
-{
-    QTest::addColumn<QString>("mac");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("colons") << "02:00:00:00:00:0a" << true;
-    QTest::newRow("dashes, upper case") << "02-00-00-00-00-0A" << true;
-    QTest::newRow("no separators") << "02000000000a" << true;
-    QTest::newRow("not hexadecimal") << "02:00:00:00:00:zz" << false;
-    QTest::newRow("mixed separators") << "02:00-00:00:00:0a" << false;
-    QTest::newRow("five pairs") << "02:00:00:00:0a" << false;
-    QTest::newRow("all zero") << "00:00:00:00:00:00" << false;
-    QTest::newRow("broadcast") << "ff:ff:ff:ff:ff:ff" << false;
-    QTest::newRow("multicast") << "01:00:5e:00:00:01" << false;
-    QTest::newRow("empty") << "" << false;
-}
-
-void TestBatchRules::macCheck()
-{
-    QFETCH(QString, mac);
-    QFETCH(bool, accepted);
-    QCOMPARE(BatchRules::checkMac(mac).isEmpty(), accepted);
-}
-
-void TestBatchRules::macSuccessor_data()
-{
-    QTest::addColumn<QString>("mac");
-    QTest::addColumn<QString>("next");
-    QTest::newRow("carry over separator") << "00:1a:2b:3c:4d:ff" << "00:1a:2b:3c:4e:00";
-    QTest::newRow("nine becomes a") << "00-11-22-33-44-59" << "00-11-22-33-44-5a";
-    QTest::newRow("capital F carries") << "00:1A:2B:3C:4D:FF" << "00:1A:2B:3C:4E:00";
-    QTest::newRow("no separators, inner place skipped") << "0011223344ff" << "001122334500";
-    QTest::newRow("index 8 keeps its f") << "00112233ffff" << "00112234f000";
-    // The counter has room for 31 characters; longer texts are refused, not overrun.
-    QTest::newRow("31 characters") << QString(31, QLatin1Char('0')) << QString(30, QLatin1Char('0')) + "1";
-    QTest::newRow("32 characters refused") << QString(32, QLatin1Char('0')) << QString();
-    QTest::newRow("empty") << "" << "";
-}
-
-void TestBatchRules::macSuccessor()
-{
-    QFETCH(QString, mac);
-    QFETCH(QString, next);
-    QCOMPARE(BatchRules::macSuccessor(mac), next);
-}
-
-// What a device receives instead of the typed password: never the password itself.
-void TestBatchRules::passwordDigest_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("digest");
-    QTest::newRow("letters") << "secret" << "5ebe2294ecd0e0f08eab7690d2a6ee69";
-    QTest::newRow("beyond ASCII, digest of UTF-8") << QStringLiteral("pässwörd 中文") << "d4aa26c2851483bb603376444d6c9d04";
-    QTest::newRow("blanks are kept") << " padded " << "9285e1f8d8bc60824cfef16e1f8987e2";
-    QTest::newRow("a digest is hashed again") << "5f4dcc3b5aa765d61d8327deb882cf99" << "696d29e0940a4957748fe3fc9efd22a3";
-    QTest::newRow("JSON characters") << R"("quote\back)" << "2a0b602915a5d609a0601b433f38cc56";
-}
-
-void TestBatchRules::passwordDigest()
-{
-    QFETCH(QString, password);
-    QFETCH(QString, digest);
-    QCOMPARE(BatchRules::passwordDigest(password), digest);
-}
-
-void TestBatchRules::numbering_data()
-{
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("from 1") << "Hall {n}" << QStringList{"Hall 1", "Hall 2", "Hall 3"};
-    QTest::newRow("from a start") << "{n:1001}" << QStringList{"1001", "1002", "1003"};
-    QTest::newRow("padded") << "Room {n:8:3}" << QStringList{"Room 008", "Room 009", "Room 010"};
-    QTest::newRow("twice") << "{n}-{n:10}" << QStringList{"1-10", "2-11"};
-    QTest::newRow("no pattern") << "Lobby" << QStringList{"Lobby", "Lobby"};
-    QTest::newRow("not a pattern") << "{m} {n:x}" << QStringList{"{m} {n:x}"};
-}
-
-void TestBatchRules::numbering()
-{
-    QFETCH(QString, pattern);
-    QFETCH(QStringList, expected);
-    for (int i = 0; i < expected.size(); ++i)
-        QCOMPARE(BatchRules::numbered(pattern, i), expected.at(i));
 }
 
 // An address or MAC that another listed device holds is refused; the device's own is not a conflict.

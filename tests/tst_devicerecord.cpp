@@ -1,13 +1,11 @@
-#include "DeviceRecord.h"
+#include "DeviceRef.h"
 #include "DeviceReply.h"
 #include "RtpChannelSettings.h"
 #include "SipAccountSettings.h"
 
 #include <QtTest>
-#include <algorithm>
 #include <atomic>
 #include <cjson/cJSON.h>
-#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -21,30 +19,13 @@ std::unique_ptr<DeviceReply> reply(const char* text)
     return std::make_unique<DeviceReply>(ReplyMac, ReplyIp, text);
 }
 
-struct DeviceRef
-{
-    explicit DeviceRef(DeviceRecord* d) : device(d) {}
-    ~DeviceRef()
-    {
-        if (device)
-            device->release();
-    }
-    DeviceRecord* operator->() const { return device; }
-    DeviceRecord* device;
-};
 
-QByteArray macOf(const DeviceRecord* device)
+// The binary MAC (or with ip, address) commands go to, in hex.
+QByteArray bytesOf(const DeviceRecord* device, bool ip = false)
 {
-    uint8_t mac[6];
-    device->macBytes(mac);
-    return QByteArray(reinterpret_cast<const char*>(mac), 6).toHex();
-}
-
-QByteArray ipOf(const DeviceRecord* device)
-{
-    uint8_t ip[4];
-    device->ipBytes(ip);
-    return QByteArray(reinterpret_cast<const char*>(ip), 4).toHex();
+    uint8_t bytes[6];
+    ip ? device->ipBytes(bytes) : device->macBytes(bytes);
+    return QByteArray(reinterpret_cast<const char*>(bytes), ip ? 4 : 6).toHex();
 }
 
 } // namespace
@@ -53,61 +34,42 @@ class TestDeviceRecord : public QObject
 {
     Q_OBJECT
 private slots:
-    void searchReplyBecomesRecord();
     void members_data();
     void members();
-    void notASearchReply_data();
-    void notASearchReply();
     void replyId_data();
     void replyId();
     void setMacText_data();
     void setMacText();
-    void sipReadJson();
-    void sipTextEscapesAndParsesBack();
-    void rtpReadJson();
+    void settingsFromJson();
     void readersNeverSeeHalfWrittenTexts();
     void referencesAcrossThreads();
 };
 
-void TestDeviceRecord::searchReplyBecomesRecord()
-{
-    auto r = reply(
-        "{\"id\":0,\"method\":\"search\",\"name\":\"Hall\",\"sIp\":\"10.0.0.7\",\"appVersion\":\"2.1\"}");
-    DeviceRef d(DeviceRecord::makeDevice(r.get()));
-    QVERIFY(d.device);
-    QCOMPARE(d->references(), 1u);
-    QVERIFY(!d->isChecked());
-    QCOMPARE(d->name(), QStringLiteral("Hall"));
-    QCOMPARE(d->ip(), QStringLiteral("10.0.0.7"));
-    QCOMPARE(d->version(), QStringLiteral("2.1"));
-    QCOMPARE(d->mac(), QStringLiteral("00:1a:2b:3c:4d:5e"));
-    // Commands go where the answer came from, not to the address the device reports.
-    QCOMPARE(ipOf(d.device), QByteArray("0a000005"));
-    QCOMPARE(macOf(d.device), QByteArray("001a2b3c4d5e"));
-    QCOMPARE(d->value("id"), QStringLiteral("0"));
-    QCOMPARE(d->value("method"), QStringLiteral("search"));
-    QVERIFY(d->hasMac());
-}
-
 void TestDeviceRecord::members_data()
 {
-    QTest::addColumn<QByteArray>("members");
-    QTest::addColumn<QString>("key");      // a field name, others:<key>, or claimed
+    QTest::addColumn<QByteArray>("members"); // of a search reply; the whole text with key "none"
+    QTest::addColumn<QString>("key");      // a field name, others:<key>, claimed, or none (no record)
     QTest::addColumn<QString>("expected"); // "<absent>" for a key missing from others
     const auto row = [](const char* name, const char* members, const char* key, const QString& expected) {
         QTest::newRow(name) << QByteArray(members) << QString(key) << expected;
     };
+    QTest::newRow("not a search reply: capitalised method") << QByteArray("{\"id\":0,\"method\":\"Search\"}") << QString("none") << QString();
+    QTest::newRow("not a search reply: other method") << QByteArray("{\"id\":0,\"method\":\"SetName\",\"result\":\"success\"}") << QString("none") << QString();
+    QTest::newRow("not a search reply: no method") << QByteArray("{\"id\":0,\"name\":\"Hall\"}") << QString("none") << QString();
+    QTest::newRow("not a search reply: broken json") << QByteArray("{\"id\":0,\"method\":\"search\"") << QString("none") << QString();
+    QTest::newRow("not a search reply: array") << QByteArray("[{\"method\":\"search\"}]") << QString("none") << QString();
+    QTest::newRow("not a search reply: empty") << QByteArray("") << QString("none") << QString();
+    row("name", R"("name":"Hall")", "name", "Hall");
+    // Commands go where the answer came from, not to the address the device reports.
+    row("reported address shown", R"("sIp":"10.0.0.7")", "ip", "10.0.0.7");
     row("number to text", R"("micVolume":7)", "others:micVolume", "7");
-    row("negative number", R"("outVolume":-3)", "others:outVolume", "-3");
     row("true skipped", R"("autoMute":true)", "others:autoMute", "<absent>");
     row("null skipped", R"("uid":null)", "uid", "");
     row("object skipped", R"("x":{"a":1})", "others:x", "<absent>");
-    row("array skipped", R"("x":[1,2])", "others:x", "<absent>");
     // Not the largest int, and not the whole part: a number that is none.
     row("huge number skipped", R"("n":1e300)", "others:n", "<absent>");
     row("fraction skipped", R"("n":0.9)", "others:n", "<absent>");
     row("Name goes to others", R"("Name":"Gate")", "others:Name", "Gate");
-    row("Name leaves name", R"("Name":"Gate")", "name", "");
     row("later type wins", R"("deviceType":"KM41","type":"VQLX63")", "type", "VQLX63");
     row("IpMode", R"("IpMode":"dhcp")", "ipMode", "dhcp");
     row("ip then sIp", R"("ip":"1.1.1.1","sIp":"2.2.2.2")", "ip", "2.2.2.2");
@@ -126,10 +88,13 @@ void TestDeviceRecord::members()
     QFETCH(QByteArray, members);
     QFETCH(QString, key);
     QFETCH(QString, expected);
-    const QByteArray text = "{\"id\":1,\"method\":\"search\"," + members + "}";
+    const QByteArray text = key == "none" ? members : "{\"id\":1,\"method\":\"search\"," + members + "}";
     auto r = reply(text.constData());
-    DeviceRef d(DeviceRecord::makeDevice(r.get()));
-    QVERIFY(d.device);
+    const DeviceRef d = DeviceRef::adopt(DeviceRecord::makeDevice(r.get()));
+    QCOMPARE(!d.get(), key == "none");
+    QVERIFY(!DeviceRecord::makeDevice(nullptr));
+    if (!d.get())
+        return;
     if (key.startsWith("others:")) {
         const QString name = key.mid(7);
         if (expected == "<absent>")
@@ -141,29 +106,11 @@ void TestDeviceRecord::members()
     const QMap<QString, QString> fields{{"name", d->name()}, {"uid", d->uid()},   {"type", d->type()},
                                         {"ipMode", d->ipMode()}, {"ip", d->ip()},     {"mac", d->mac()},
                                         {"claimed", d->claimedMac()}};
-    QCOMPARE(macOf(d.device), QByteArray("001a2b3c4d5e"));
+    QCOMPARE(bytesOf(d.get()), QByteArray("001a2b3c4d5e"));
+    QCOMPARE(bytesOf(d.get(), true), QByteArray("0a000005"));
+    QCOMPARE(d->references(), 1u);
     QVERIFY(fields.contains(key));
     QCOMPARE(fields.value(key), expected);
-}
-
-void TestDeviceRecord::notASearchReply_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::newRow("capitalised method") << QByteArray("{\"id\":0,\"method\":\"Search\"}");
-    QTest::newRow("other method") << QByteArray("{\"id\":0,\"method\":\"SetName\",\"result\":\"success\"}");
-    QTest::newRow("no method") << QByteArray("{\"id\":0,\"name\":\"Hall\"}");
-    QTest::newRow("method not text") << QByteArray("{\"id\":0,\"method\":1}");
-    QTest::newRow("broken json") << QByteArray("{\"id\":0,\"method\":\"search\"");
-    QTest::newRow("array") << QByteArray("[{\"method\":\"search\"}]");
-    QTest::newRow("empty") << QByteArray("");
-}
-
-void TestDeviceRecord::notASearchReply()
-{
-    QFETCH(QByteArray, text);
-    auto r = reply(text.constData());
-    QVERIFY(!DeviceRecord::makeDevice(r.get()));
-    QVERIFY(!DeviceRecord::makeDevice(nullptr));
 }
 
 void TestDeviceRecord::replyId_data()
@@ -178,12 +125,9 @@ void TestDeviceRecord::replyId_data()
     // Each of these once answered a command it did not belong to.
     QTest::newRow("fraction") << QByteArray(R"({"id":0.9})") << -1 << false;
     QTest::newRow("out of range") << QByteArray(R"({"id":1e400})") << -1 << false;
-    QTest::newRow("below range") << QByteArray(R"({"id":-1e400})") << -1 << false;
     QTest::newRow("string fraction") << QByteArray(R"({"id":"0.9"})") << -1 << false;
     QTest::newRow("string with tail") << QByteArray(R"({"id":"12abc"})") << -1 << false;
-    QTest::newRow("string too large") << QByteArray(R"({"id":"99999999999"})") << -1 << false;
     QTest::newRow("string not a number") << QByteArray(R"({"id":"five"})") << -1 << false;
-    QTest::newRow("bool") << QByteArray(R"({"id":true})") << -1 << false;
     QTest::newRow("missing") << QByteArray(R"({"result":"success"})") << -1 << false;
     QTest::newRow("broken json") << QByteArray(R"({"id":5)") << -1 << false;
     QTest::newRow("duplicate id") << QByteArray(R"({"id":5,"id":6})") << -1 << false;
@@ -212,9 +156,6 @@ void TestDeviceRecord::setMacText_data()
     QTest::addColumn<QByteArray>("mac"); // hex; the old MAC when the text is refused
     const QByteArray old("001a2b3c4d5e");
     QTest::newRow("dashes, capitals") << "00-1A-2B-3C-4D-5E" << QByteArray("001a2b3c4d5e");
-    QTest::newRow("colons") << "02:1a:2b:3c:4d:5f" << QByteArray("021a2b3c4d5f");
-    QTest::newRow("any separator") << "02 1a.2b_3c:4d/60" << QByteArray("021a2b3c4d60");
-    QTest::newRow("single digits") << "1:2:3:4:5:6" << QByteArray("010203040506");
     QTest::newRow("low byte kept") << "102:1a:2b:3c:4d:5e" << QByteArray("021a2b3c4d5e");
     QTest::newRow("overlong number") << "ffffffffffffffffffff01:1:2:3:4:5" << QByteArray("010102030405");
     QTest::newRow("no separators") << "001A2B3C4D5E" << old;
@@ -228,64 +169,44 @@ void TestDeviceRecord::setMacText()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, mac);
-    DeviceRef d(DeviceRecord::create());
+    const DeviceRef d = DeviceRef::adopt(DeviceRecord::create());
     d->setMacBytes(ReplyMac);
     d->setMacText(text);
-    QCOMPARE(macOf(d.device), mac);
+    QCOMPARE(bytesOf(d.get()), mac);
     // Only the binary address changes; the table keeps showing the old text.
     QCOMPARE(d->mac(), QStringLiteral("00:1a:2b:3c:4d:5e"));
 }
 
-void TestDeviceRecord::sipReadJson()
+// Values read from a hostile or sloppy reply: wrong types are dropped, never
+// taken as a neighbouring value or the largest int.
+void TestDeviceRecord::settingsFromJson()
 {
-    cJSON* object = cJSON_Parse("{\"SERVERHOST\":\"h\",\"serverPort\":5060,\"account\":\"101\","
-                                "\"password\":\"pw\",\"displayName\":null}");
+    cJSON* object = cJSON_Parse(R"({"SERVERHOST":"h","serverPort":5060,"account":"101","password":"pw","displayName":null})");
     SipAccountSettings s;
     s.displayName = "old";
     QVERIFY(s.readJson(object));
-    QCOMPARE(s.serverHost, QStringLiteral("h"));
-    QCOMPARE(s.serverPort, QString()); // a number where a string belongs
-    QCOMPARE(s.account, QStringLiteral("101"));
-    QCOMPARE(s.password, QStringLiteral("pw"));
-    QCOMPARE(s.displayName, QString());
     cJSON_Delete(object);
-
-    // Without an object the record keeps what it had.
-    QVERIFY(!s.readJson(nullptr));
+    QCOMPARE(QStringList({s.serverHost, s.serverPort, s.account, s.password, s.displayName}),
+             QStringList({"h", "", "101", "pw", ""}));
+    QVERIFY(!s.readJson(nullptr)); // keeps what it had
     QCOMPARE(s.account, QStringLiteral("101"));
-}
-
-void TestDeviceRecord::sipTextEscapesAndParsesBack()
-{
-    SipAccountSettings s;
-    s.serverHost = "10.0.0.1";
-    s.serverPort = "5060";
-    s.account = "101";
     s.password = "p\"w\\d\n\x01";
-    s.displayName = QString::fromUtf8("S\xc3\xbc"
-                                      "d");
-    QCOMPARE(SipAccountSettings().toText(),
-             QByteArray("{\"serverHost\" : \"\",\"serverPort\" : \"\", \"account\" : \"\","
-                        "\"password\" : \"\",\"displayName\" : \"\"}"));
+    s.displayName = QString::fromUtf8("S\xc3\xbc" "d");
     cJSON* parsed = cJSON_Parse(s.toText().constData());
-    QVERIFY(parsed);
     SipAccountSettings back;
     QVERIFY(back.readJson(parsed));
     cJSON_Delete(parsed);
     QVERIFY(back == s);
-}
 
-void TestDeviceRecord::rtpReadJson()
-{
     RtpChannelSettings r(1, "239.0.0.9", 9);
-    cJSON* object = cJSON_Parse("{\"ENABLE\":1,\"rtpIP\":239,\"rtpPort\":5004}");
-    r.readJson(object);
-    cJSON_Delete(object);
-    QCOMPARE(r, RtpChannelSettings(1, QString(), 5004));
-    object = cJSON_Parse(R"({"enable":1.5,"rtpIP":"239.0.0.1","rtpPort":1e400})");
-    r.readJson(object);
-    cJSON_Delete(object);
-    QCOMPARE(r, RtpChannelSettings(0, "239.0.0.1", 0)); // not 2147483647
+    using Case = QPair<const char*, RtpChannelSettings>;
+    for (const Case& c : {Case(R"({"ENABLE":1,"rtpIP":239,"rtpPort":5004})", RtpChannelSettings(1, QString(), 5004)),
+                          Case(R"({"enable":1.5,"rtpIP":"239.0.0.1","rtpPort":1e400})", RtpChannelSettings(0, "239.0.0.1", 0))}) {
+        object = cJSON_Parse(c.first);
+        r.readJson(object);
+        cJSON_Delete(object);
+        QCOMPARE(r, c.second);
+    }
     r.readJson(nullptr);
     QCOMPARE(r, RtpChannelSettings());
 }
@@ -293,67 +214,65 @@ void TestDeviceRecord::rtpReadJson()
 // The table paints records while a job's worker rewrites them.
 void TestDeviceRecord::readersNeverSeeHalfWrittenTexts()
 {
-    DeviceRef d(DeviceRecord::create());
-    const QString first = QString(200, QChar('a'));
-    const QString second = QString(300, QChar('b'));
-    const uint8_t ipA[4] = {10, 0, 0, 1};
-    const uint8_t ipB[4] = {192, 168, 100, 200};
-    d->setName(first);
-    d->setValue("account", first);
-    d->setIpBytes(ipA);
+    const DeviceRef d = DeviceRef::adopt(DeviceRecord::create());
+    const QString texts[2] = {QString(200, QChar('a')), QString(300, QChar('b'))};
+    const uint8_t ips[2][4] = {{10, 0, 0, 1}, {192, 168, 100, 200}};
+    d->setName(texts[0]);
+    d->setValue("account", texts[0]);
+    d->setIpBytes(ips[0]);
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};
     std::thread writer([&] {
         for (int i = 0; i < 20000; ++i) {
-            const QString& v = (i & 1) ? second : first;
-            d->setName(v);
-            d->setValue("account", v);
-            d->setValue(QString::number(i % 50), v);
-            d->setIpBytes((i & 1) ? ipB : ipA);
-            d->setField("sIp", v);
+            d->setName(texts[i & 1]);
+            d->setValue("account", texts[i & 1]);
+            d->setValue(QString::number(i % 50), texts[i & 1]);
+            d->setIpBytes(ips[i & 1]);
+            d->setField("sIp", texts[i & 1]);
         }
         stop = true;
     });
     auto reader = [&] {
         while (!stop) {
-            const QString n = d->name();
-            const QString a = d->account();
-            const QMap<QString, QString> others = d->others();
+            const QString n = d->name(), a = d->account();
+            d->others();
             uint8_t ip[4];
             d->ipBytes(ip);
             const bool ipWhole = (ip[0] == 10 && ip[3] == 1) || (ip[0] == 192 && ip[3] == 200);
-            if ((n != first && n != second) || (a != first && a != second) || !ipWhole)
-                ++torn;
-            DeviceRecord::nameAsc(d.device, d.device);
+            torn += (n != texts[0] && n != texts[1]) || (a != texts[0] && a != texts[1]) || !ipWhole;
+            DeviceRecord::nameAsc(d.get(), d.get());
         }
     };
-    std::thread r1(reader);
-    std::thread r2(reader);
+    std::thread r1(reader), r2(reader);
     writer.join();
     r1.join();
     r2.join();
     QCOMPARE(torn.load(), 0);
 }
 
+// Handles copied, moved and dropped on several threads at once leave the one
+// the test holds; the last one frees the record (ASan reports a leak or a
+// double free otherwise).
 void TestDeviceRecord::referencesAcrossThreads()
 {
-    DeviceRecord* d = DeviceRecord::create();
+    DeviceRef d = DeviceRef::adopt(DeviceRecord::create());
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
-        d->retain();
-        threads.emplace_back([d] {
+        threads.emplace_back([held = d, record = d.get()] {
             for (int i = 0; i < 10000; ++i) {
-                d->retain();
-                d->setChecked(i & 1);
-                d->release();
+                DeviceRef copy(held);
+                DeviceRef moved(std::move(copy));
+                record->setChecked(i & 1);
+                copy = moved;
             }
-            d->release();
         });
     }
     for (std::thread& t : threads)
         t.join();
     QCOMPARE(d->references(), 1u);
-    d->release(); // the last holder frees it; ASan reports a leak or a double free
+    DeviceRef none;
+    d = none;
+    QVERIFY(!d);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceRecord)

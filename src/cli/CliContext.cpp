@@ -85,25 +85,12 @@ QStringList adapterNames(const AdapterList& list)
 bool CliContext::openAdapter(const QString& requested)
 {
     m_adapters = AdapterList::listAdapters();
-    if (!requested.isEmpty()) {
-        const QByteArray name = requested.toUtf8();
-        for (int i = 0; i < m_adapters->size(); ++i) {
-            if (name == m_adapters->at(i)->pcapName)
-                m_adapter = m_adapters->at(i);
-        }
-        if (!m_adapter) {
-            fail(CliUsage, QStringLiteral("no Ethernet adapter named %1%2")
-                               .arg(requested, cliDidYouMean(requested, adapterNames(*m_adapters))));
-            return false;
-        }
-    } else {
-        m_adapter = m_adapters->choose(AppConfig().network());
-        if (!m_adapter) {
-            fail(CliUsage, QStringLiteral("no Ethernet adapter found"));
-            return false;
-        }
-    }
     QString error;
+    m_adapter = m_adapters->pick(requested, AppConfig().network(), &error);
+    if (!m_adapter) {
+        fail(CliUsage, requested.isEmpty() ? error : error + cliDidYouMean(requested, adapterNames(*m_adapters)));
+        return false;
+    }
     if (!CaptureEngine::probe(*m_adapter, &error)) {
         if (CapturePermission::isMissing(m_adapter, nullptr)) {
             const QString program = QCoreApplication::applicationFilePath();

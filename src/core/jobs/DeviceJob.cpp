@@ -5,6 +5,8 @@
 #include "ProtocolClient.h"
 #include "WorkerThread.h"
 
+#include <QVector>
+
 class DeviceJobWorker : public WorkerThread
 {
 public:
@@ -74,19 +76,26 @@ QString DeviceResult::outcomeText(Outcome outcome)
 }
 
 DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<DeviceRecord*>& devices)
-    : m_client(client), m_task(task)
+    : DeviceJob(client, task, [&devices] {
+          QList<Entry> entries;
+          for (int i = 0; i < devices.size(); ++i)
+              entries.append({DeviceRef(devices.at(i)), i});
+          return entries;
+      }())
 {
-    for (int i = 0; i < devices.size(); ++i) {
-        devices.at(i)->retain();
-        m_entries.append({devices.at(i), i});
-    }
 }
 
 DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<Entry>& entries)
     : m_client(client), m_task(task), m_entries(entries)
 {
     for (const Entry& entry : qAsConst(m_entries))
-        entry.device->retain();
+        m_results.append(notStarted(entry));
+}
+
+DeviceResult DeviceJob::notStarted(const Entry& entry)
+{
+    return {entry.device->name(), entry.device->mac(), DeviceResult::Outcome::Cancelled, QStringLiteral("not started"),
+            entry.index};
 }
 
 DeviceJob::~DeviceJob()
@@ -95,8 +104,6 @@ DeviceJob::~DeviceJob()
         cancel();
         wait();
     }
-    for (const Entry& entry : qAsConst(m_entries))
-        entry.device->release();
 }
 
 void DeviceJob::start()
@@ -123,23 +130,14 @@ QList<DeviceRecord*> DeviceJob::devices() const
 {
     QList<DeviceRecord*> out;
     for (const Entry& entry : m_entries)
-        out.append(entry.device);
+        out.append(entry.device.get());
     return out;
 }
 
 QList<DeviceResult> DeviceJob::results() const
 {
-    QList<DeviceResult> out;
-    {
-        QMutexLocker lock(&m_mutex);
-        out = m_results;
-    }
-    for (int i = out.size(); i < m_entries.size(); ++i) {
-        const Entry& entry = m_entries.at(i);
-        out.append({entry.device->name(), entry.device->mac(), DeviceResult::Outcome::Cancelled,
-                    QStringLiteral("not started"), entry.index});
-    }
-    return out;
+    QMutexLocker lock(&m_mutex);
+    return m_results;
 }
 
 int DeviceJob::successCount() const
@@ -168,34 +166,66 @@ QString DeviceJob::progressText(const QString& title, int number, int total)
 
 DeviceResult DeviceJob::runOne(const Entry& entry)
 {
-    DeviceResult result{entry.device->name(), entry.device->mac(), DeviceResult::Outcome::Cancelled,
-                        QStringLiteral("not started"), entry.index};
+    DeviceResult result = notStarted(entry);
     if (m_cancelled.load())
         return result;
-    const int code = m_task.send ? m_task.send(m_client, entry.device, entry.index) : -1;
+    const int code = m_task.send ? m_task.send(m_client, entry.device.get(), entry.index) : -1;
     result.outcome = outcomeOf(code, m_client.lastOutcome());
     result.detail = detailOf(result.outcome, m_client);
     if (result.succeeded() && m_task.apply)
-        m_task.apply(entry.device, entry.index);
+        m_task.apply(entry.device.get(), entry.index);
     return result;
+}
+
+void DeviceJob::record(int position, const DeviceResult& result)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_results[position] = result;
+    }
+    if (!result.succeeded())
+        ORVANE_LOG("%s on %s: %s (%s)\n", qPrintable(m_task.title), qPrintable(result.mac),
+                   qPrintable(DeviceResult::outcomeText(result.outcome)), qPrintable(result.detail));
+    emit deviceFinished(result);
+}
+
+void DeviceJob::runBatch()
+{
+    const int total = m_entries.size();
+    emit progress(0, total, QString());
+    int over = 0;
+    QVector<bool> reported(total);
+    m_task.batch(
+        devices(), [this] { return m_cancelled.load(); },
+        [&](int position, DeviceResult::Outcome outcome, const QString& detail) {
+            // A batch that names a device twice or one it was not given is not believed.
+            if (position < 0 || position >= total || reported[position])
+                return;
+            reported[position] = true;
+            const Entry& entry = m_entries.at(position);
+            DeviceResult result = notStarted(entry);
+            result.outcome = outcome;
+            result.detail = detail;
+            if (result.succeeded() && m_task.apply)
+                m_task.apply(entry.device.get(), entry.index);
+            record(position, result);
+            const QString name = entry.device->name();
+            emit progress(++over, total, name.isEmpty() ? entry.device->mac() : name);
+        });
 }
 
 void DeviceJob::run()
 {
     const int total = m_entries.size();
-    for (int i = 0; i < total; ++i) {
-        const Entry& entry = m_entries.at(i);
-        const QString name = entry.device->name();
-        emit progress(i, total, name.isEmpty() ? entry.device->mac() : name);
-        const DeviceResult result = runOne(entry);
-        {
-            QMutexLocker lock(&m_mutex);
-            m_results.append(result);
+    if (m_task.batch) {
+        runBatch();
+    } else {
+        for (int i = 0; i < total; ++i) {
+            const Entry& entry = m_entries.at(i);
+            const QString name = entry.device->name();
+            emit progress(i, total, name.isEmpty() ? entry.device->mac() : name);
+            record(i, runOne(entry));
         }
-        if (!result.succeeded())
-            ORVANE_LOG("%s on %s: %s (%s)\n", qPrintable(m_task.title), qPrintable(result.mac),
-                  qPrintable(DeviceResult::outcomeText(result.outcome)), qPrintable(result.detail));
-        emit deviceFinished(result);
     }
     emit progress(total, total, QString());
     m_finished.store(true);

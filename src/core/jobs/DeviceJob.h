@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceRef.h"
 #include "DeviceResult.h"
 
 #include <QList>
@@ -10,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-class DeviceRecord;
 class ProtocolClient;
 class DeviceJobWorker;
 
@@ -33,11 +33,22 @@ public:
     // Writes what a device accepted into its record; called only after success.
     using Apply = std::function<void(DeviceRecord* device, int index)>;
 
+    // What a batch says of one device when it is over: its place in the list
+    // the batch was given, the outcome and a few plain words.
+    using Done = std::function<void(int position, DeviceResult::Outcome outcome, const QString& detail)>;
+    // An operation that works on several devices at once (firmware uploads run
+    // side by side) instead of one send per device: it gets the whole list,
+    // calls done once per device as each ends, and ends early once cancelled()
+    // turns true. Every device it does not report reads as cancelled.
+    using Batch = std::function<void(const QList<DeviceRecord*>& devices, const std::function<bool()>& cancelled,
+                                     const Done& done)>;
+
     struct Task
     {
         QString title; // "Setting name": what the progress line says the job is doing
         Send send;
         Apply apply;
+        Batch batch{}; // when set, used instead of send
     };
 
     // Each record is retained for the job's life.
@@ -80,12 +91,15 @@ signals:
 private:
     struct Entry
     {
-        DeviceRecord* device;
+        DeviceRef device;
         int index;
     };
     DeviceJob(ProtocolClient& client, const Task& task, const QList<Entry>& entries);
 
     DeviceResult runOne(const Entry& entry);
+    void runBatch();
+    void record(int position, const DeviceResult& result);
+    static DeviceResult notStarted(const Entry& entry);
 
     ProtocolClient& m_client;
     const Task m_task;
@@ -95,5 +109,5 @@ private:
     DeviceJobWorker* m_worker = nullptr;
 
     mutable QMutex m_mutex; // guards m_results
-    QList<DeviceResult> m_results;
+    QList<DeviceResult> m_results; // one per entry, "not started" until it is over
 };

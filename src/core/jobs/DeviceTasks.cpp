@@ -3,7 +3,10 @@
 #include "BatchRules.h"
 
 #include "DeviceRecord.h"
+#include "FirmwareJob.h"
 #include "ProtocolClient.h"
+
+#include <QVector>
 
 namespace DeviceTasks {
 
@@ -131,6 +134,67 @@ DeviceJob::Task writeRtp(const QList<RtpChannelSettings>& channels)
                 if (!channels.isEmpty())
                     device->setField(QStringLiteral("rtpInfo"), summary);
             }};
+}
+
+DeviceJob::Task readSip(const std::shared_ptr<SipRead>& into)
+{
+    return {QStringLiteral("Reading SIP accounts"),
+            [into](ProtocolClient& client, DeviceRecord* device, int) {
+                SipRead read;
+                const int code = client.getSipSettings(device, read.account1, read.account2);
+                read.done = client.lastOutcome() != ProtocolClient::Outcome::Cancelled;
+                if (read.done)
+                    *into = read;
+                return code;
+            },
+            {}};
+}
+
+DeviceJob::Task readRtp(const std::shared_ptr<RtpRead>& into)
+{
+    return {QStringLiteral("Reading RTP channels"),
+            [into](ProtocolClient& client, DeviceRecord* device, int) {
+                RtpRead read;
+                for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
+                    read.channels.append(RtpChannelSettings());
+                const int code = client.getRtpSettings(device, read.channels);
+                read.done = client.lastOutcome() != ProtocolClient::Outcome::Cancelled;
+                if (read.done)
+                    *into = read;
+                return code;
+            },
+            {}};
+}
+
+DeviceJob::Task upgradeFirmware(const QString& file, int loginTimeoutMs, int uploadTimeoutMs)
+{
+    DeviceJob::Task task{QStringLiteral("Upgrading firmware"), {}, {}};
+    task.batch = [=](const QList<DeviceRecord*>& devices, const std::function<bool()>& cancelled,
+                     const DeviceJob::Done& done) {
+        FirmwareJob job(devices, file);
+        if (loginTimeoutMs > 0 && uploadTimeoutMs > 0)
+            job.setTimeouts(loginTimeoutMs, uploadTimeoutMs);
+        QVector<bool> told(devices.size());
+        // Polled between uploads, so that the operator sees each device as it ends.
+        auto tellEnded = [&] {
+            const QList<FirmwareJob::Upload> uploads = job.results();
+            QList<DeviceResult> results;
+            for (int i = 0; i < uploads.size() && i < told.size(); ++i) {
+                if (told[i] || uploads.at(i).result.outcome == FirmwareUploadThread::Outcome::NotRun)
+                    continue;
+                if (results.isEmpty())
+                    results = job.deviceResults();
+                told[i] = true;
+                done(i, results.at(i).outcome, results.at(i).detail);
+            }
+        };
+        job.run([&] {
+            tellEnded();
+            return cancelled();
+        });
+        tellEnded();
+    };
+    return task;
 }
 
 } // namespace DeviceTasks

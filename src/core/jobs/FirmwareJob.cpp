@@ -15,11 +15,10 @@ QString resultLine(const FirmwareJob::Upload& r)
 
 } // namespace
 
-FirmwareJob::FirmwareJob(const QList<DeviceRecord*>& devices, const QString& file)
-    : m_file(file), m_devices(devices)
+FirmwareJob::FirmwareJob(const QList<DeviceRecord*>& devices, const QString& file) : m_file(file)
 {
-    for (DeviceRecord* device : qAsConst(m_devices)) {
-        device->retain();
+    for (DeviceRecord* device : devices) {
+        m_devices.append(DeviceRef(device));
         m_results.append({device->name(), device->mac(), device->ip(), {}});
     }
 }
@@ -27,8 +26,14 @@ FirmwareJob::FirmwareJob(const QList<DeviceRecord*>& devices, const QString& fil
 FirmwareJob::~FirmwareJob()
 {
     abort();
-    for (DeviceRecord* device : qAsConst(m_devices))
-        device->release();
+}
+
+QList<DeviceRecord*> FirmwareJob::devices() const
+{
+    QList<DeviceRecord*> out;
+    for (const DeviceRef& device : m_devices)
+        out.append(device.get());
+    return out;
 }
 
 void FirmwareJob::setTimeouts(int loginMs, int uploadMs)
@@ -75,7 +80,7 @@ bool FirmwareJob::checkFile(const QString& path, QString* reason)
 
 void FirmwareJob::startLocked(int index)
 {
-    auto* thread = new FirmwareUploadThread(m_devices.at(index), m_file);
+    auto* thread = new FirmwareUploadThread(m_devices.at(index).get(), m_file);
     thread->setTimeouts(m_loginTimeoutMs, m_uploadTimeoutMs);
     thread->start();
     m_uploads.append(qMakePair(index, thread));

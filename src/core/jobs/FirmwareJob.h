@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceRef.h"
 #include "DeviceResult.h"
 #include "FirmwareUploadThread.h"
 
@@ -9,8 +10,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-
-class DeviceRecord;
 
 // One firmware upgrade of a list of devices: up to ten upload threads at a
 // time, started in device order, and one result per device at the end. No
@@ -56,7 +55,7 @@ public:
     QStringList resultLines() const;
     // The same results in the words every device job uses, for the result list.
     QList<DeviceResult> deviceResults() const;
-    QList<DeviceRecord*> devices() const { return m_devices; }
+    QList<DeviceRecord*> devices() const;
     bool allUploaded() const;
     // Whether the file can be sent at all; reason says why not. It must open,
     // and must not hold the multipart delimiter, which would end the part
@@ -70,7 +69,7 @@ private:
     void finishLocked();
 
     const QString m_file;
-    QList<DeviceRecord*> m_devices;
+    QList<DeviceRef> m_devices;
     int m_loginTimeoutMs = FirmwareUploadThread::DefaultLoginTimeoutMs;
     int m_uploadTimeoutMs = FirmwareUploadThread::DefaultUploadTimeoutMs;
 

@@ -104,8 +104,15 @@ QStringList PlanApply::check()
         if (effective(row, current, QStringLiteral("ip_mode")) != QLatin1String("static"))
             continue;
         const QString ip = effective(row, current, QStringLiteral("ip"));
-        const QString why = BatchRules::checkStaticAddress(ip, effective(row, current, QStringLiteral("netmask")),
-                                                           effective(row, current, QStringLiteral("gateway")));
+        // Settings the plan leaves alone stay as the device has them, however
+        // odd: a plan that only renames a device must not be refused for them.
+        bool touchesAddress = false;
+        for (const char* column : {"ip_mode", "ip", "netmask", "gateway"})
+            touchesAddress = touchesAddress || row.values.contains(QLatin1String(column));
+        const QString why = !touchesAddress ? QString()
+                                            : BatchRules::checkStaticAddress(
+                                                  ip, effective(row, current, QStringLiteral("netmask")),
+                                                  effective(row, current, QStringLiteral("gateway")));
         if (!why.isEmpty()) {
             errors << QStringLiteral("row %1 (%2): %3").arg(row.line).arg(row.mac, why);
             continue;

@@ -41,6 +41,26 @@ const Adapter* AdapterList::choose(const QString& rememberedName) const
     return at(chooseIndex(rememberedName));
 }
 
+const Adapter* AdapterList::find(const QString& name) const
+{
+    const QByteArray wanted = name.toUtf8();
+    for (const std::unique_ptr<Adapter>& adapter : m_adapters) {
+        if (!wanted.isEmpty() && wanted == adapter->pcapName)
+            return adapter.get();
+    }
+    return nullptr;
+}
+
+const Adapter* AdapterList::pick(const QString& requested, const QString& rememberedName, QString* error) const
+{
+    const Adapter* adapter = requested.isEmpty() ? choose(rememberedName) : find(requested);
+    if (!adapter && error) {
+        *error = requested.isEmpty() ? QStringLiteral("no Ethernet adapter found")
+                                     : QStringLiteral("no Ethernet adapter named %1").arg(requested);
+    }
+    return adapter;
+}
+
 bool AdapterList::parseDotted(const char* text, uint8_t out[4])
 {
     memset(out, 0, 4);

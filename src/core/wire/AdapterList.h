@@ -26,6 +26,13 @@ public:
     // below 31; else the first 192.168.*; else the first; none when empty.
     const Adapter* choose(const QString& rememberedName) const;
     int chooseIndex(const QString& rememberedName) const;
+    // The adapter with this system name, or none.
+    const Adapter* find(const QString& name) const;
+    // The one adapter both front ends talk to the devices on: the one asked
+    // for by name when there is a name (no fallback: a typo must not reach
+    // another segment), else the choose rule. None with the reason in plain
+    // words (error may be null) when there is nothing to use.
+    const Adapter* pick(const QString& requested, const QString& rememberedName, QString* error) const;
 
     // Reads "a.b.c.d" into four octets; false (and zeros) unless it gives four numbers.
     static bool parseDotted(const char* text, uint8_t out[4]);

@@ -288,7 +288,7 @@ MainWindow::~MainWindow()
 void MainWindow::openRememberedAdapter()
 {
     const std::unique_ptr<AdapterList> adapters = AdapterList::listAdapters();
-    const Adapter* adapter = adapters ? adapters->choose(AppConfig().network()) : nullptr;
+    const Adapter* adapter = adapters ? adapters->pick(QString(), AppConfig().network(), nullptr) : nullptr;
     if (adapter)
         ORVANE_LOG("open adapter %s\n", adapter->pcapName);
     else

@@ -72,7 +72,7 @@ void JobDialog::reject()
 }
 
 bool runDeviceJob(QWidget* parent, ProtocolClient& client, const DeviceJob::Task& task,
-                  const QList<DeviceRecord*>& devices, const std::function<void()>& refresh)
+                  const QList<DeviceRecord*>& devices, const std::function<void()>& refresh, bool listAlways)
 {
     if (devices.isEmpty())
         return false;
@@ -87,7 +87,7 @@ bool runDeviceJob(QWidget* parent, ProtocolClient& client, const DeviceJob::Task
             refresh();
         const QList<DeviceResult> results = job->results();
         const bool allTook = job->successCount() == results.size();
-        if (allTook && results.size() == 1)
+        if (allTook && results.size() == 1 && !listAlways)
             return true;
         ResultListDialog list(parent, translated(task.title), results);
         list.centerOn(parent);

@@ -40,8 +40,9 @@ private:
 };
 
 // Runs task on devices behind a JobDialog over parent, then says what happened:
-// the result list unless one device took it, and the failed devices again for
-// as long as the operator asks. refresh repaints whatever shows the records.
-// True when every device took it.
+// the result list unless one device took it (or always with listAlways), and
+// the failed devices again for as long as the operator asks. refresh repaints
+// whatever shows the records. True when every device took it.
 bool runDeviceJob(QWidget* parent, ProtocolClient& client, const DeviceJob::Task& task,
-                  const QList<DeviceRecord*>& devices, const std::function<void()>& refresh);
+                  const QList<DeviceRecord*>& devices, const std::function<void()>& refresh,
+                  bool listAlways = false);

@@ -65,6 +65,12 @@ void PlanActions::applyPlan(QWidget* parent, ProtocolClient& client, const QList
     if (path.isEmpty())
         return;
     rememberFolder(path);
+    applyPlanFile(parent, client, path, listed, refresh);
+}
+
+void PlanActions::applyPlanFile(QWidget* parent, ProtocolClient& client, const QString& path,
+                                const QList<DeviceRecord*>& listed, const std::function<void()>& refresh)
+{
     QFile file(path);
     ProvisioningPlan plan;
     QStringList errors;
@@ -83,10 +89,32 @@ void PlanActions::applyPlan(QWidget* parent, ProtocolClient& client, const QList
 
     // Reading what each device has now takes the network: a job like any other, with Cancel.
     QList<DeviceRecord*> named;
+    for (const ProvisioningPlan::Row& row : plan.rows()) {
+        if (DeviceRecord* d = apply.deviceFor(row))
+            named << d;
+    }
+    QMutex lock; // guards read against the job's worker
+    QMap<QString, PlanApply::Result> read;
+    const DeviceJob::Task reading{QStringLiteral("Reading"), [&](ProtocolClient&, DeviceRecord* device, int) {
+                                      const PlanApply::Result r = apply.applyTo(*apply.rowFor(device), device, true);
+                                      QMutexLocker hold(&lock);
+                                      read.insert(r.mac, r);
+                                      return r.outcome == PlanApply::Outcome::Failed ? -1 : 0;
+                                  },
+                                  nullptr};
+    if (!named.isEmpty()) {
+        DeviceJob job(client, reading, named);
+        JobDialog dialog(parent, &job);
+        dialog.centerOn(parent);
+        dialog.runJob();
+        if (job.isCancelled())
+            return;
+    }
+    // In the plan's order, so that the operator finds each row where the file has it.
     QList<PlanApply::Result> preview;
     for (const ProvisioningPlan::Row& row : plan.rows()) {
         if (DeviceRecord* d = apply.deviceFor(row)) {
-            named << d;
+            preview << read.value(d->mac());
         } else {
             PlanApply::Result missing;
             missing.mac = row.mac;
@@ -94,22 +122,6 @@ void PlanActions::applyPlan(QWidget* parent, ProtocolClient& client, const QList
             missing.detail = translated("not found by the search");
             preview << missing;
         }
-    }
-    QMutex lock; // guards preview against the job's worker
-    const DeviceJob::Task read{QStringLiteral("Reading"), [&](ProtocolClient&, DeviceRecord* device, int) {
-                                   const PlanApply::Result r = apply.applyTo(*apply.rowFor(device), device, true);
-                                   QMutexLocker hold(&lock);
-                                   preview << r;
-                                   return r.outcome == PlanApply::Outcome::Failed ? -1 : 0;
-                               },
-                               nullptr};
-    if (!named.isEmpty()) {
-        DeviceJob job(client, read, named);
-        JobDialog dialog(parent, &job);
-        dialog.centerOn(parent);
-        dialog.runJob();
-        if (job.isCancelled())
-            return;
     }
     PlanPreviewDialog previewDialog(preview, parent);
     previewDialog.centerOn(parent);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 #include <functional>
 
 class DeviceRecord;
@@ -16,4 +17,7 @@ void exportDevices(QWidget* parent, const QList<DeviceRecord*>& devices);
 // and applies it to the devices the operator leaves ticked.
 void applyPlan(QWidget* parent, ProtocolClient& client, const QList<DeviceRecord*>& listed,
                const std::function<void()>& refresh);
+// The same with the plan file already chosen.
+void applyPlanFile(QWidget* parent, ProtocolClient& client, const QString& path, const QList<DeviceRecord*>& listed,
+                   const std::function<void()>& refresh);
 } // namespace PlanActions

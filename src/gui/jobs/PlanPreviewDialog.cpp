@@ -20,6 +20,8 @@ QString shown(const QString& column, const QString& value)
 PlanPreviewDialog::PlanPreviewDialog(const QList<PlanApply::Result>& preview, QWidget* parent)
     : Dialog(parent), m_tree(new QTreeWidget(this))
 {
+    setObjectName(QStringLiteral("planPreviewDialog"));
+    m_tree->setObjectName(QStringLiteral("planTree"));
     setWindowTitle(translated("Apply plan"));
     m_tree->setColumnCount(3);
     m_tree->setHeaderLabels({translated("Device"), translated("Current"), translated("Planned")});
@@ -55,6 +57,7 @@ PlanPreviewDialog::PlanPreviewDialog(const QList<PlanApply::Result>& preview, QW
                                this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(translated("Apply"));
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
     buttons->button(QDialogButtonBox::Ok)->setEnabled(changed > 0);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

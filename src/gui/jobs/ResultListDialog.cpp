@@ -50,10 +50,21 @@ ResultListDialog::ResultListDialog(QWidget* parent, const QString& title, const 
     resize(560, 320);
 }
 
+QString ResultListDialog::translatedDetail(const QString& detail)
+{
+    if (Language::table().contains(detail))
+        return translated(detail);
+    // Details that carry a number or a reason after their words ("upload
+    // refused (HTTP 403)") have only the words in the language files.
+    const int cut = detail.indexOf(QLatin1String(" ("));
+    return cut > 0 ? translated(detail.left(cut)) + detail.mid(cut) : detail;
+}
+
 QString ResultListDialog::outcomeLine(const DeviceResult& result)
 {
     const QString outcome = translated(DeviceResult::outcomeText(result.outcome));
-    return result.detail.isEmpty() ? outcome : QStringLiteral("%1 (%2)").arg(outcome, translated(result.detail));
+    return result.detail.isEmpty() ? outcome
+                                   : QStringLiteral("%1 (%2)").arg(outcome, translatedDetail(result.detail));
 }
 
 bool confirmDeviceJob(QWidget* parent, const QString& title, const QList<DeviceRecord*>& devices, bool wholeTable)

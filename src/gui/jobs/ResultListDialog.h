@@ -22,6 +22,7 @@ public:
 
     // The line the list shows for a result: outcome, then the detail in brackets.
     static QString outcomeLine(const DeviceResult& result);
+    static QString translatedDetail(const QString& detail);
 
 private:
     QTreeWidget* m_list;

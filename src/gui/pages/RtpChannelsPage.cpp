@@ -1,14 +1,13 @@
 #include "RtpChannelsPage.h"
 
 #include "DeviceRecord.h"
-#include "ReadRtpChannelsJob.h"
 #include "BatchRules.h"
 #include "DeviceTasks.h"
+#include "JobDialog.h"
 #include "Language.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <memory>
 
 namespace {
@@ -29,12 +28,7 @@ RtpChannelsPage::RtpChannelsPage(QWidget* parent, ProtocolClient* client, Device
         // "rtpEdit1" to "rtpEdit10", as the rows are numbered on screen.
         m_edits[i]->setObjectName(QStringLiteral("rtpEdit%1").arg(i + 1));
     }
-    m_setButton = new QPushButton(translated("Set"), this);
-    m_setAllButton = new QPushButton(translated("Set All"), this);
-    m_setButton->setObjectName(QStringLiteral("setButton"));
-    m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
-    connect(m_setButton, &QPushButton::clicked, this, &RtpChannelsPage::onClickSetButton);
-    connect(m_setAllButton, &QPushButton::clicked, this, &RtpChannelsPage::onClickSetAllButton);
+    addSetButtons();
 }
 
 void RtpChannelsPage::showDevice(DeviceRecord* device)
@@ -44,18 +38,16 @@ void RtpChannelsPage::showDevice(DeviceRecord* device)
         return;
     }
     m_header->setText(QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
-    if (m_readJob)
+    // A refresh of the table while the read waits must not start a second one.
+    if (m_reading || !m_client)
         return;
-    std::unique_ptr<ReadRtpChannelsJob> job(new ReadRtpChannelsJob(jobParent(), m_client));
-    job->setDevice(device);
-    m_readJob = job.get();
-    job->centerOn(jobParent());
-    job->start();
-    const bool accepted = job->exec() == QDialog::Accepted;
-    m_readJob = nullptr;
-    if (!accepted)
+    m_reading = true;
+    auto read = std::make_shared<DeviceTasks::RtpRead>();
+    runDeviceJob(jobParent(), *m_client, DeviceTasks::readRtp(read), {device}, {});
+    m_reading = false;
+    if (!read->done)
         return;
-    m_channels = job->channels();
+    m_channels = read->channels;
     fillEdits();
 }
 
@@ -83,22 +75,12 @@ bool RtpChannelsPage::readEdits()
     return true;
 }
 
-void RtpChannelsPage::onClickSetButton(bool)
+bool RtpChannelsPage::fieldsTask(DeviceJob::Task* task)
 {
-    if (!currentDevice())
-        return;
-    runWrite({currentDevice()}, false);
-}
-
-void RtpChannelsPage::onClickSetAllButton(bool)
-{
-    runWrite(targetDevices(), true);
-}
-
-void RtpChannelsPage::runWrite(const QList<DeviceRecord*>& devices, bool setAll)
-{
-    if (readEdits())
-        runTask(DeviceTasks::writeRtp(m_channels), devices, setAll);
+    if (!readEdits())
+        return false;
+    *task = DeviceTasks::writeRtp(m_channels);
+    return true;
 }
 
 void RtpChannelsPage::resizeEvent(QResizeEvent* event)
@@ -111,6 +93,5 @@ void RtpChannelsPage::resizeEvent(QResizeEvent* event)
         m_labels[i]->setGeometry(x, y, 30, 20);
         m_edits[i]->setGeometry(x + EditOffset, y, 220, 20);
     }
-    m_setButton->setGeometry(100, 230, 100, 30);
-    m_setAllButton->setGeometry(400, 230, 100, 30);
+    placeSetButtons(230);
 }

@@ -5,10 +5,8 @@
 
 #include <QList>
 
-class ReadRtpChannelsJob;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 // The ten RTP receive channels of a device as "address:port" fields. The
 // values come from the device itself, read each time a device is shown.
@@ -26,23 +24,17 @@ public:
     // Empty until a read has completed, ten channels after that.
     QList<RtpChannelSettings> channels() const { return m_channels; }
 
-protected slots:
-    void onClickSetButton(bool checked) override;
-    void onClickSetAllButton(bool checked) override;
-
 protected:
+    bool fieldsTask(DeviceJob::Task* task) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void fillEdits();
     bool readEdits();
-    void runWrite(const QList<DeviceRecord*>& devices, bool setAll);
 
     QLabel* m_header;
     QLabel* m_labels[ChannelCount];
     QLineEdit* m_edits[ChannelCount];
-    QPushButton* m_setButton;
-    QPushButton* m_setAllButton;
-    ReadRtpChannelsJob* m_readJob = nullptr;
+    bool m_reading = false;
     QList<RtpChannelSettings> m_channels;
 };

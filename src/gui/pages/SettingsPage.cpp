@@ -8,25 +8,17 @@
 #include "Toast.h"
 #include "ToastView.h"
 
+#include <QPushButton>
+
 
 SettingsPage::SettingsPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
     : RoundedWidget(parent), m_client(client), m_model(model)
 {
 }
 
-SettingsPage::~SettingsPage()
-{
-    if (m_currentDevice)
-        m_currentDevice->release();
-}
-
 void SettingsPage::setCurrentDevice(DeviceRecord* device)
 {
-    if (device)
-        device->retain();
-    if (m_currentDevice)
-        m_currentDevice->release();
-    m_currentDevice = device;
+    m_currentDevice = DeviceRef(device);
     showDevice(device);
 }
 
@@ -47,9 +39,42 @@ void SettingsPage::showToast(const QString& text)
 
 void SettingsPage::showDevice(DeviceRecord*) {}
 
-void SettingsPage::onClickSetButton(bool) {}
+void SettingsPage::addSetButtons()
+{
+    m_fieldSetButton = new QPushButton(translated("Set"), this);
+    m_fieldSetAllButton = new QPushButton(translated("Set All"), this);
+    m_fieldSetButton->setObjectName(QStringLiteral("setButton"));
+    m_fieldSetAllButton->setObjectName(QStringLiteral("setAllButton"));
+    connect(m_fieldSetButton, &QPushButton::clicked, this, &SettingsPage::onClickSetButton);
+    connect(m_fieldSetAllButton, &QPushButton::clicked, this, &SettingsPage::onClickSetAllButton);
+}
 
-void SettingsPage::onClickSetAllButton(bool) {}
+void SettingsPage::placeSetButtons(int y)
+{
+    if (m_fieldSetButton)
+        m_fieldSetButton->setGeometry(100, y, 100, 30);
+    if (m_fieldSetAllButton)
+        m_fieldSetAllButton->setGeometry(400, y, 100, 30);
+}
+
+bool SettingsPage::fieldsTask(DeviceJob::Task*)
+{
+    return false;
+}
+
+void SettingsPage::onClickSetButton(bool)
+{
+    DeviceJob::Task task;
+    if (currentDevice() && fieldsTask(&task))
+        runTask(task, {currentDevice()}, false);
+}
+
+void SettingsPage::onClickSetAllButton(bool)
+{
+    DeviceJob::Task task;
+    if (fieldsTask(&task))
+        runTask(task, targetDevices(), true);
+}
 
 QWidget* SettingsPage::jobParent() const
 {

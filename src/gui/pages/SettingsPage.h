@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceJob.h"
+#include "DeviceRef.h"
 #include "RoundedWidget.h"
 
 #include <QList>
@@ -8,6 +9,7 @@
 class DeviceRecord;
 class DeviceTableModel;
 class ProtocolClient;
+class QPushButton;
 class Toast;
 
 // Base of the settings pages shown below the device table. A page shows the
@@ -21,10 +23,9 @@ public:
     static constexpr int ToastMs = 2000;
 
     SettingsPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
-    ~SettingsPage() override;
 
     void setCurrentDevice(DeviceRecord* device);
-    DeviceRecord* currentDevice() const { return m_currentDevice; }
+    DeviceRecord* currentDevice() const { return m_currentDevice.get(); }
     // The ticked rows in table order, or every row when none is ticked.
     QList<DeviceRecord*> targetDevices() const;
     void showToast(const QString& text);
@@ -34,10 +35,20 @@ public:
     virtual void showDevice(DeviceRecord* device);
 
 protected slots:
+    // Unless a page has its own: Set runs fieldsTask() on the current device,
+    // Set All on the target devices.
     virtual void onClickSetButton(bool checked);
     virtual void onClickSetAllButton(bool checked);
 
 protected:
+    // For pages whose Set and Set All send one task made from their fields:
+    // makes the two buttons ("setButton", "setAllButton"), wired to the slots above.
+    void addSetButtons();
+    // Puts them side by side at height y.
+    void placeSetButtons(int y);
+    // The task the page's fields make; false (having told the operator why) when they make none.
+    virtual bool fieldsTask(DeviceJob::Task* task);
+
     // Runs task on devices over the window that shows the page. Set All, and a
     // Set that destroys or moves a device (ask), first asks the operator, naming
     // the devices. Afterwards the table shows what the devices took; a single
@@ -53,6 +64,8 @@ protected:
 private:
     // Retained, so that a search replacing the table while the page is hidden
     // cannot leave it pointing at a freed record.
-    DeviceRecord* m_currentDevice = nullptr;
+    DeviceRef m_currentDevice;
     Toast* m_toast = nullptr;
+    QPushButton* m_fieldSetButton = nullptr;
+    QPushButton* m_fieldSetAllButton = nullptr;
 };

@@ -4,12 +4,11 @@
 
 #include "DeviceRecord.h"
 #include "DeviceTasks.h"
-#include "ReadSipJob.h"
+#include "JobDialog.h"
 #include "Language.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <memory>
 
 namespace {
@@ -29,12 +28,7 @@ SipPage::SipPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* mode
     m_header->setObjectName(QStringLiteral("deviceLabel"));
     buildColumn(m_columns[0], 1);
     buildColumn(m_columns[1], 2);
-    m_setButton = new QPushButton(translated("Set"), this);
-    m_setAllButton = new QPushButton(translated("Set All"), this);
-    m_setButton->setObjectName(QStringLiteral("setButton"));
-    m_setAllButton->setObjectName(QStringLiteral("setAllButton"));
-    connect(m_setButton, &QPushButton::clicked, this, &SipPage::onClickSetButton);
-    connect(m_setAllButton, &QPushButton::clicked, this, &SipPage::onClickSetAllButton);
+    addSetButtons();
 }
 
 void SipPage::buildColumn(Column& column, int number)
@@ -75,47 +69,30 @@ void SipPage::showDevice(DeviceRecord* device)
         return;
     }
     m_header->setText(QStringLiteral("%1 %2-%3").arg(translated("Current Device"), device->name(), device->uid()));
-    if (m_readJob)
+    // A refresh of the table while the read waits must not start a second one.
+    if (m_reading || !m_client)
         return;
-    m_account1.clear();
-    m_account2.clear();
-    std::unique_ptr<ReadSipJob> job(
-        new ReadSipJob(jobParent(), m_client, device));
-    m_readJob = job.get();
-    job->centerOn(jobParent());
-    job->start();
-    const bool accepted = job->exec() == QDialog::Accepted;
-    m_readJob = nullptr;
-    if (!accepted)
+    m_reading = true;
+    auto read = std::make_shared<DeviceTasks::SipRead>();
+    runDeviceJob(jobParent(), *m_client, DeviceTasks::readSip(read), {device}, {});
+    m_reading = false;
+    if (!read->done)
         return;
-    m_account1 = job->account1();
-    m_account2 = job->account2();
-    fill(m_columns[0], m_account1);
-    fill(m_columns[1], m_account2);
+    fill(m_columns[0], read->account1);
+    fill(m_columns[1], read->account2);
 }
 
-void SipPage::onClickSetButton(bool)
-{
-    if (!currentDevice())
-        return;
-    runWrite({currentDevice()}, false);
-}
-
-void SipPage::onClickSetAllButton(bool)
-{
-    runWrite(targetDevices(), true);
-}
-
-void SipPage::runWrite(const QList<DeviceRecord*>& devices, bool setAll)
+bool SipPage::fieldsTask(DeviceJob::Task* task)
 {
     for (const Column& column : m_columns) {
         const QString port = column.edits[4]->text();
         if (!port.isEmpty() && !BatchRules::isValidPort(port.toInt())) {
             showToast(translated("The server port must be a number from 1 to 65535"));
-            return;
+            return false;
         }
     }
-    runTask(DeviceTasks::writeSip(read(m_columns[0]), read(m_columns[1])), devices, setAll);
+    *task = DeviceTasks::writeSip(read(m_columns[0]), read(m_columns[1]));
+    return true;
 }
 
 void SipPage::resizeEvent(QResizeEvent* event)
@@ -130,6 +107,5 @@ void SipPage::resizeEvent(QResizeEvent* event)
             m_columns[c].edits[i]->setGeometry(x + EditOffset, RowYs[i], 220, 20);
         }
     }
-    m_setButton->setGeometry(100, 230, 100, 30);
-    m_setAllButton->setGeometry(400, 230, 100, 30);
+    placeSetButtons(230);
 }

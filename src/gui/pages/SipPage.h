@@ -3,10 +3,8 @@
 #include "SettingsPage.h"
 #include "SipAccountSettings.h"
 
-class ReadSipJob;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 // The two SIP accounts of a device. The values come from the device itself,
 // read each time a device is shown; "Set" and "Set All" send what the fields hold.
@@ -21,11 +19,8 @@ public:
 
     void showDevice(DeviceRecord* device) override;
 
-protected slots:
-    void onClickSetButton(bool checked) override;
-    void onClickSetAllButton(bool checked) override;
-
 protected:
+    bool fieldsTask(DeviceJob::Task* task) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -40,13 +35,8 @@ private:
     void buildColumn(Column& column, int number);
     static void fill(Column& column, const SipAccountSettings& sip);
     static SipAccountSettings read(const Column& column);
-    void runWrite(const QList<DeviceRecord*>& devices, bool setAll);
 
     QLabel* m_header;
     Column m_columns[2];
-    QPushButton* m_setButton;
-    QPushButton* m_setAllButton;
-    SipAccountSettings m_account1;
-    SipAccountSettings m_account2;
-    ReadSipJob* m_readJob = nullptr;
+    bool m_reading = false;
 };

@@ -2,7 +2,8 @@
 
 #include "DeviceRecord.h"
 #include "DeviceTableModel.h"
-#include "SetVersionInfoJob.h"
+#include "DeviceTasks.h"
+#include "JobDialog.h"
 #include "Language.h"
 #include "ResultListDialog.h"
 
@@ -10,10 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-const char UpgradeTitle[] = "Upgrading firmware";
-} // namespace
 
 VersionPage::VersionPage(QWidget* parent, ProtocolClient* client,
                                                        DeviceTableModel* model)
@@ -76,40 +73,21 @@ void VersionPage::runUpgrade(const QList<DeviceRecord*>& devices, bool setAll)
         showToast(translated("Please input upgrade server address"));
         return;
     }
-    if (devices.isEmpty() || !confirmDeviceJob(jobParent(), translated(UpgradeTitle), devices,
-                                               setAll && m_model && m_model->checkedDevices().isEmpty()))
+    const DeviceJob::Task task = DeviceTasks::upgradeFirmware(file);
+    if (!m_client || devices.isEmpty() ||
+        !confirmDeviceJob(jobParent(), translated(task.title), devices,
+                          setAll && m_model && m_model->checkedDevices().isEmpty()))
         return;
-    QList<DeviceRecord*> targets = devices;
-    while (!targets.isEmpty()) {
-        QList<DeviceResult> results;
-        {
-            SetVersionInfoJob job(jobParent(), m_client);
-            job.setLists(targets, file);
-            job.setWindowTitle(translated(UpgradeTitle));
-            job.setMessage(translated(UpgradeTitle));
-            job.centerOn(jobParent());
-            job.start();
-            job.exec();
-            if (m_model)
-                m_model->refresh();
-            // Read after the worker has been stopped, so that every device has its final line.
-            job.stop();
-            m_lastResultLines = job.resultLines();
-            results = job.deviceResults();
-        }
-        // A dialog rather than a toast: with many devices the operator has to be
-        // able to read every line, and a failed upgrade must not pass unnoticed.
-        ResultListDialog list(jobParent(), translated("Firmware upgrade result"), results);
-        list.centerOn(jobParent());
-        if (list.exec() != ResultListDialog::Retry)
-            return;
-        QList<DeviceRecord*> again;
-        for (const DeviceResult& r : results) {
-            if (!r.succeeded())
-                again << targets.at(r.index);
-        }
-        targets = again;
-    }
+    DeviceTableModel* model = m_model;
+    // The list even for one device that took it: an upgrade is not a setting
+    // the page shows, so the list is the only word the operator gets.
+    runDeviceJob(
+        jobParent(), *m_client, task, devices,
+        [model] {
+            if (model)
+                model->refresh();
+        },
+        true);
 }
 
 void VersionPage::resizeEvent(QResizeEvent* event)

@@ -2,14 +2,12 @@
 
 #include "SettingsPage.h"
 
-#include <QStringList>
-
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // Firmware upgrade of the current device or of the target devices over their
-// web interfaces. When a job ends the operator gets one line per device.
+// web interfaces. When a job ends the operator gets the result list, one line per device.
 class VersionPage : public SettingsPage
 {
     Q_OBJECT
@@ -18,9 +16,6 @@ public:
     VersionPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model);
 
     void showDevice(DeviceRecord* device) override;
-
-    // The lines of the last job, as the operator was shown them.
-    QStringList lastResultLines() const { return m_lastResultLines; }
 
 protected slots:
     void onClickSetButton(bool checked) override;
@@ -41,5 +36,4 @@ private:
     QPushButton* m_selectButton;
     QPushButton* m_setButton;
     QPushButton* m_setAllButton;
-    QStringList m_lastResultLines;
 };
