@@ -109,7 +109,7 @@ void addMaskRows()
     row("escaped key", R"({"pass\u0077ord":"x","n":1})", R"({"pass\u0077ord":"******","n":1})");
     row("pwd, object and array values", R"({"pwd":{"a":"x"},"sip":[{"Passcode":["y"]}]})",
         R"({"pwd":******,"sip":[{"Passcode":******}]})");
-    row("not JSON from a password on", R"({"a":"x, "password":"y"})", R"({"a":"x, "******)");
+    row("not JSON from the broken string on", R"({"a":"x, "password":"y"})", R"({"a":******)");
     row("one line", "{\"rtp0\":{\n\t\"enable\":\t1,\r\n\t\"ip\":\t\"239.0.0.1\"\n}}",
         R"({"rtp0":{  "enable": 1,   "ip": "239.0.0.1" }})");
 }

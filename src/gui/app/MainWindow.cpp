@@ -7,6 +7,7 @@
 #include "AdapterList.h"
 #include "VolumePage.h"
 #include "DeviceRecord.h"
+#include "DeviceRef.h"
 #include "DeviceTableModel.h"
 #include "SearchDialog.h"
 #include "IpPage.h"
@@ -419,10 +420,8 @@ void MainWindow::onModelModifyData(const QModelIndex& index, const QVariant& val
         return;
     // The edit arrives while the view is still committing its editor; the job
     // runs once the editor is closed, so that its modal loop cannot commit it twice.
-    device->retain();
-    QTimer::singleShot(0, this, [this, device, column, text] {
-        applyCellEdit(device, column, text);
-        device->release();
+    QTimer::singleShot(0, this, [this, held = DeviceRef(device), column, text] {
+        applyCellEdit(held.get(), column, text);
     });
 }
 
