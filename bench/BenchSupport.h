@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+using namespace orvane;
+
 // The near end of a fresh namespace pair as an adapter record, or false when
 // namespaces cannot be made here.
 inline bool benchNearAdapter(NetNamespacePair& pair, Adapter& adapter)

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+using namespace orvane;
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+using namespace orvane;
+
 namespace {
 int run(const NetNamespacePair& pair, const QString& plan, const QString& home)
 {

@@ -6,6 +6,8 @@
 #include <QThread>
 #include <sys/resource.h>
 
+using namespace orvane;
+
 namespace {
 double cpuSeconds()
 {

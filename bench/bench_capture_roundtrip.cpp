@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+using namespace orvane;
+
 namespace {
 
 class Waiter : public CaptureObserver

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 
+using namespace orvane;
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

@@ -13,6 +13,8 @@
 #include <sys/resource.h>
 #include <vector>
 
+using namespace orvane;
+
 namespace {
 
 // Device 1 never answers; device 2 is a plain one.

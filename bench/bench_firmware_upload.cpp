@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+using namespace orvane;
+
 namespace {
 
 void quiet(QtMsgType type, const QMessageLogContext&, const QString& message)

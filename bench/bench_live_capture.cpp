@@ -32,6 +32,8 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+using namespace orvane;
+
 namespace {
 
 const char Group[] = "239.255.77.9";

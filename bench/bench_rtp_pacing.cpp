@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+using namespace orvane;
+
 namespace {
 
 const char Group[] = "239.255.77.1";

@@ -14,6 +14,8 @@
 #include <QThread>
 #include <atomic>
 
+using namespace orvane;
+
 namespace {
 
 // kB of a "Vm..." line of /proc/self/status.

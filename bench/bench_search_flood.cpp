@@ -15,6 +15,8 @@
 #include <atomic>
 #include <thread>
 
+using namespace orvane;
+
 namespace {
 
 long statusKb(const char* key)

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <vector>
 
+using namespace orvane;
+
 namespace {
 
 const int DeviceCount = 100;

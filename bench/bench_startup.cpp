@@ -19,6 +19,8 @@
 #include <time.h>
 #include <unistd.h>
 
+using namespace orvane;
+
 namespace {
 
 // Milliseconds since the kernel started this process.

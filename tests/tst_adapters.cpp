@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+using namespace orvane;
+
 namespace {
 std::unique_ptr<Adapter> adapter(const char* name, const char* ip)
 {

@@ -28,6 +28,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+using namespace orvane;
+
 namespace {
 
 // Takes CAP_NET_RAW and CAP_NET_ADMIN out of this thread's effective set (the

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <memory>
 
+using namespace orvane;
+
 namespace {
 
 const QVector<PulseTestServer::Sink> Sinks = {

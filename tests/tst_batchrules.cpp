@@ -9,6 +9,8 @@
 
 #include <QtTest>
 
+using namespace orvane;
+
 class TestBatchRules : public QObject
 {
     Q_OBJECT

@@ -14,6 +14,8 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
+using namespace orvane;
+
 namespace {
 
 const double FrameMs = 1152.0 * 1000.0 / 44100.0;

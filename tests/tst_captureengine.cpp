@@ -12,6 +12,8 @@
 #include <memory>
 #include <thread>
 
+using namespace orvane;
+
 namespace {
 
 const uint8_t DeviceMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};

@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+using namespace orvane;
+
 namespace {
 const QString Mac1 = EmulatedSegment::deviceMac(1);
 const QString Mac3 = EmulatedSegment::deviceMac(3);

@@ -10,6 +10,8 @@
 #include <pcap/pcap.h>
 #include <thread>
 
+using namespace orvane;
+
 namespace {
 const uint8_t OwnMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
 const uint8_t OwnIp[4] = {198, 18, 0, 1};

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace orvane;
+
 class TestConfigure : public QObject
 {
     Q_OBJECT

@@ -17,6 +17,8 @@
 #include <QStandardPaths>
 #include <memory>
 
+using namespace orvane;
+
 namespace {
 
 struct PageCase

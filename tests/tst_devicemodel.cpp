@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace orvane;
+
 namespace {
 
 // uid, name, mac, ip, netmask, gateway, version

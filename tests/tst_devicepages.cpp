@@ -17,6 +17,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+using namespace orvane;
+
 namespace {
 
 const QStringList SipKeys{"account", "password", "displayName", "serverHost", "serverPort"};

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+using namespace orvane;
+
 namespace {
 const uint8_t ReplyMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
 const uint8_t ReplyIp[4] = {10, 0, 0, 5};

@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace orvane;
+
 namespace {
 
 // Answers against MAC order (the earlier MAC later), models the list accepts

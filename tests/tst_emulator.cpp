@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+using namespace orvane;
+
 // A short check of the emulator's own options; its commands and misbehaviours
 // are covered by the tests that run the program against it.
 class TestEmulator : public QObject

@@ -14,6 +14,8 @@
 #include <memory>
 #include <thread>
 
+using namespace orvane;
+
 namespace {
 
 // The emulated devices, by number: after twelve with one fault each come 25

@@ -21,6 +21,8 @@
 #include <memory>
 #include <thread>
 
+using namespace orvane;
+
 namespace {
 
 const char Group[] = "239.255.42.7";

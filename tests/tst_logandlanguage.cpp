@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+using namespace orvane;
+
 namespace {
 
 QString formatted(const char* file, int level, const char* format, ...)

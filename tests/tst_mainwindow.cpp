@@ -16,6 +16,8 @@
 #include <QSplitter>
 #include <QtTest>
 
+using namespace orvane;
+
 namespace {
 
 void clickCell(MainWindow& window, int row, int column)

@@ -26,6 +26,8 @@
 #include <QtTest>
 #include <memory>
 
+using namespace orvane;
+
 namespace {
 
 QString toastText(BroadcastDialog* d)

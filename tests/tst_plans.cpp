@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace orvane;
+
 class TestPlans : public QObject
 {
     Q_OBJECT

@@ -13,6 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace orvane;
+
 namespace {
 
 const char Group[] = "239.255.42.1";

@@ -16,6 +16,8 @@
 #include <functional>
 #include <thread>
 
+using namespace orvane;
+
 namespace {
 
 // Well below the 3000 ms reply timeout: a reply that was taken, or a cancel

@@ -4,6 +4,8 @@
 #include <QtTest>
 #include <atomic>
 
+using namespace orvane;
+
 namespace {
 
 std::atomic<int> g_destroyed{0};

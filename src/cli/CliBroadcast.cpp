@@ -25,6 +25,8 @@
 #include <csignal>
 #include <cstring>
 
+namespace orvane {
+
 namespace {
 
 const char Usage[] = "usage: orvane-cli broadcast --to GROUP:PORT [--adapter NAME] [--ttl 1-255] [--duration "
@@ -365,3 +367,5 @@ int cliSources(const QStringList& args, QTextStream& out, QTextStream& err)
         out << d.kind << "\t" << d.id << "\t" << d.name << Qt::endl;
     return 0;
 }
+
+} // namespace orvane

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+namespace orvane {
+
 // `orvane-cli broadcast --to GROUP:PORT [--adapter NAME] [--ttl N] [--duration SECONDS] [--sdp FILE]
 // FILE...`: broadcasts the files as a looping play list of MP3 audio over RTP until SIGINT/SIGTERM or the
 // duration ends, printing each file as it starts. With `--source ID` instead of files it broadcasts that
@@ -15,3 +17,5 @@ int cliBroadcast(const QStringList& args, QTextStream& out, QTextStream& err);
 // broadcast can take, capture endpoints (kind 0) first, then render endpoints
 // (kind 1). Returns 0, 1 when no sound server was reached, or 2 for bad usage.
 int cliSources(const QStringList& args, QTextStream& out, QTextStream& err);
+
+} // namespace orvane

@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+namespace orvane {
+
 CliContext::CliContext(const QString& command, QTextStream& out, QTextStream& err)
     : m_command(command), m_out(out), m_err(err), m_client(new ProtocolClient)
 {
@@ -329,3 +331,5 @@ void cliPrintCsv(QTextStream& out, const QStringList& header, const QList<QStrin
     for (const QStringList& row : rows)
         line(row);
 }
+
+} // namespace orvane

@@ -9,6 +9,8 @@
 #include <QTextStream>
 #include <memory>
 
+namespace orvane {
+
 class AdapterList;
 class DeviceRecord;
 class ProtocolClient;
@@ -103,3 +105,5 @@ private:
 // Prints rows of texts as an aligned table or as CSV (RFC 4180 quoting).
 void cliPrintTable(QTextStream& out, const QStringList& header, const QList<QStringList>& rows);
 void cliPrintCsv(QTextStream& out, const QStringList& header, const QList<QStringList>& rows);
+
+} // namespace orvane

@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <memory>
 
+namespace orvane {
+
 namespace {
 
 bool readFormat(QCommandLineParser& p, CliContext& ctx, CliFormat* format, int* status)
@@ -527,3 +529,5 @@ int cliDeviceCommand(const QString& command, const QStringList& args, QTextStrea
         ctx.printJson(reports);
     return failures ? CliDeviceFailed : CliOk;
 }
+
+} // namespace orvane

@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+namespace orvane {
+
 namespace {
 
 bool readMilliseconds(const QCommandLineParser& p, const QString& name, int* value)
@@ -102,3 +104,5 @@ int cliFirmware(const QStringList& args, QTextStream& out, QTextStream& err)
     out.flush();
     return job.allUploaded() ? CliOk : CliDeviceFailed;
 }
+
+} // namespace orvane

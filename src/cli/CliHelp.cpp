@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QVector>
 
+namespace orvane {
+
 namespace {
 
 struct Command
@@ -181,3 +183,5 @@ QString cliDidYouMean(const QString& typed, const QStringList& candidates)
         return QString();
     return QStringLiteral(" (did you mean %1?)").arg(best);
 }
+
+} // namespace orvane

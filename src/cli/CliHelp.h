@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace orvane {
+
 // The one place orvane-cli's help is written: the overview, each command's
 // own page and the option names a typo is matched against all come from it.
 
@@ -16,3 +18,5 @@ QString cliCommandHelp(const QString& command);
 QStringList cliOptionNames(const QString& command);
 // " (did you mean X?)" for the candidate nearest to typed, or empty when none is near.
 QString cliDidYouMean(const QString& typed, const QStringList& candidates);
+
+} // namespace orvane

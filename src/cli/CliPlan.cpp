@@ -15,6 +15,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+namespace orvane {
+
 namespace {
 
 const QString Masked = QStringLiteral("***");
@@ -142,3 +144,5 @@ int cliApply(const QStringList& args, QTextStream& out, QTextStream& err)
         ctx.printJson(array, QJsonObject{{QStringLiteral("check"), check}});
     return status;
 }
+
+} // namespace orvane

@@ -11,6 +11,8 @@
 #include <QTextStream>
 #include <cstdio>
 
+using namespace orvane;
+
 namespace {
 
 bool g_verbose = false;

@@ -25,6 +25,8 @@
 #include <cstring>
 #include <unistd.h>
 
+using namespace orvane;
+
 namespace {
 
 // What a result must not be, checked where the sanitizers would not notice.

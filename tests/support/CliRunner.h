@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
+namespace orvane {
+
 struct CliRun
 {
     int status = -1; // -1 when it crashed or did not end within the time allowed
@@ -48,3 +50,5 @@ inline CliRun runNear(const NetNamespacePair& pair, const QString& home, const Q
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
 }
+
+} // namespace orvane

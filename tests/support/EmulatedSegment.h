@@ -28,6 +28,8 @@
 #include <functional>
 #include <memory>
 
+namespace orvane {
+
 // One command the emulator received: the frame's destination MAC and its text.
 struct ReceivedCommand
 {
@@ -334,3 +336,5 @@ private:
 #define ORVANE_REQUIRE_MULTICAST_NAMESPACE(pair)                                                                   \
     ORVANE_REQUIRE_NETNS();                                                                                        \
     QVERIFY2(EmulatedSegment::prepareNamespace(pair), qPrintable(pair->error()))
+
+} // namespace orvane

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace orvane {
+
 // Builds the window inside the near namespace, so that the adapter it finds
 // is the near veth end and its capture threads live there.
 inline std::unique_ptr<MainWindow> openMainWindow(const NetNamespacePair& pair)
@@ -28,3 +30,5 @@ inline QStringList tableColumn(const MainWindow& window, int column)
         out << model->index(row, column).data().toString();
     return out;
 }
+
+} // namespace orvane

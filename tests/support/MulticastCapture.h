@@ -17,6 +17,8 @@
 #include <time.h>
 #include <unistd.h>
 
+namespace orvane {
+
 // Datagrams sent to a multicast group, caught by plain UDP sockets joined to
 // it: an RTP receiver that knows nothing of the sender's library. Open it on
 // a thread inside the namespace under test; the sockets stay there.
@@ -222,3 +224,5 @@ private:
     mutable QMutex m_lock; // guards m_got
     QVector<Datagram> m_got[2];
 };
+
+} // namespace orvane

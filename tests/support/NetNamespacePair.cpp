@@ -11,6 +11,8 @@
 #include <sched.h>
 #include <unistd.h>
 
+namespace orvane {
+
 namespace {
 const char NamespacePrefix[] = "orvt-";
 } // namespace
@@ -193,3 +195,5 @@ int settledThreadCount()
     }
     return last;
 }
+
+} // namespace orvane

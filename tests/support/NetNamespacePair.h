@@ -5,6 +5,8 @@
 #include <thread>
 #include <type_traits>
 
+namespace orvane {
+
 // Two network namespaces joined by a veth pair, for tests that cross a wire.
 // Nothing they send can reach a real interface of the machine. The namespaces
 // are removed when the object goes, and stale ones of dead test processes are
@@ -105,3 +107,5 @@ int settledThreadCount();
             QSKIP(qPrintable(QStringLiteral("network test skipped: %1").arg(reason_)));                            \
         }                                                                                                          \
     } while (0)
+
+} // namespace orvane

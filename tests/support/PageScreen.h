@@ -28,6 +28,8 @@
 #include <QtTest>
 #include <functional>
 
+namespace orvane {
+
 enum Answer { Ok, Refuse, Silent };
 
 inline QString macOf(int k)
@@ -282,3 +284,5 @@ struct Operator
     QList<QStringList> lists;
     QTimer timer;
 };
+
+} // namespace orvane

@@ -10,6 +10,8 @@
 #include <pulse/simple.h>
 #include <vector>
 
+namespace orvane {
+
 namespace {
 const int StartTimeoutMs = 15000;
 }
@@ -216,3 +218,5 @@ void PulseTonePlayer::stop()
     if (m_thread.joinable())
         m_thread.join();
 }
+
+} // namespace orvane

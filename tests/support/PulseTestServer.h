@@ -10,6 +10,8 @@
 #include <memory>
 #include <thread>
 
+namespace orvane {
+
 // A private sound server for the tests: its own runtime directory and home,
 // null sinks only, reached through one Unix socket. While it runs, this
 // process's PULSE_SERVER points at it, so the code under test sees nothing
@@ -105,3 +107,5 @@ private:
             QSKIP(qPrintable(QStringLiteral("audio test skipped: %1").arg(reason_)));                        \
         }                                                                                                    \
     } while (0)
+
+} // namespace orvane

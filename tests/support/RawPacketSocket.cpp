@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace orvane {
+
 RawPacketSocket::~RawPacketSocket()
 {
     close();
@@ -101,3 +103,5 @@ QByteArray RawPacketSocket::receive(int timeoutMs)
         return QByteArray(buffer, static_cast<int>(n));
     }
 }
+
+} // namespace orvane

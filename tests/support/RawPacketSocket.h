@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace orvane {
+
 // A plain AF_PACKET socket on one interface: sends and receives whole
 // Ethernet frames without libpcap, so it checks the capture engine
 // independently. It belongs to the network namespace it was opened in.
@@ -31,3 +33,5 @@ private:
     QByteArray m_mac;
     QString m_error;
 };
+
+} // namespace orvane

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <functional>
 
+namespace orvane {
+
 namespace {
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)
@@ -184,3 +186,5 @@ bool makeToneFile(const QString& path, int rate, double seconds, int frequency, 
 {
     return makeToneFiles({{path, rate, seconds, frequency, bitrate, channels}});
 }
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVector>
 
+namespace orvane {
+
 // A receiver that knows nothing of the sender: ffmpeg on the broadcast's
 // session description, or GStreamer's rtpmpadepay pipeline on the group. It
 // runs in a network namespace and decodes to 32-bit float samples.
@@ -62,3 +64,5 @@ struct ToneFile
 bool makeToneFiles(const QVector<ToneFile>& files);
 bool makeToneFile(const QString& path, int rate, double seconds, int frequency,
                   const QString& bitrate = "128k", int channels = 2);
+
+} // namespace orvane

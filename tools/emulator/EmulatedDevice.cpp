@@ -3,6 +3,8 @@
 #include <cjson/cJSON.h>
 #include <memory>
 
+namespace orvane {
+
 namespace {
 
 struct JsonDeleter
@@ -584,3 +586,5 @@ CommandOutcome EmulatedDevice::handle(const QByteArray& text, bool broadcast)
     }
     return outcome;
 }
+
+} // namespace orvane

@@ -8,6 +8,8 @@
 #include <QVector>
 #include <array>
 
+namespace orvane {
+
 struct SipAccount
 {
     QString serverHost;
@@ -114,3 +116,5 @@ private:
     int m_playCount = 0;
     int m_rebootCount = 0;
 };
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+namespace orvane {
+
 namespace {
 
 const int MaxHeadBytes = 65536;
@@ -355,3 +357,5 @@ void EmulatedWebConnection::write(int status, const QByteArray& body, const QLis
     // Bytes of a next request may already wait in the socket's buffer.
     QTimer::singleShot(0, this, &EmulatedWebConnection::readSome);
 }
+
+} // namespace orvane

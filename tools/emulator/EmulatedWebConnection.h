@@ -8,8 +8,11 @@
 #include <QPair>
 #include <memory>
 
-class EmulatedWebServer;
 class QTcpSocket;
+
+namespace orvane {
+
+class EmulatedWebServer;
 
 // One TCP connection to a device's web interface: HTTP/1.1 requests with
 // Content-Length bodies, one after another (keep-alive), answered in order.
@@ -67,3 +70,5 @@ private:
     std::unique_ptr<MultipartStreamReader> m_multipart;
     bool m_uploadCounted = false;
 };
+
+} // namespace orvane

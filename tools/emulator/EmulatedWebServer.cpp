@@ -7,6 +7,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+namespace orvane {
+
 namespace {
 
 // application/x-www-form-urlencoded: "+" is a blank, then percent-decoding.
@@ -89,3 +91,5 @@ bool EmulatedWebServer::checkLogin(const QByteArray& body, QByteArray* user) con
            (password == stored ||
             password == QCryptographicHash::hash(stored, QCryptographicHash::Md5).toHex());
 }
+
+} // namespace orvane

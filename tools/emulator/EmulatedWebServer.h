@@ -11,6 +11,8 @@
 
 class QTcpServer;
 
+namespace orvane {
+
 // What a device's web interface needs from the emulator around it.
 struct EmulatedWebHooks
 {
@@ -57,3 +59,5 @@ private:
     QTcpServer* m_server;
     QSet<QByteArray> m_sessions;
 };
+
+} // namespace orvane

@@ -17,6 +17,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace orvane {
+
 namespace {
 
 QByteArray now()
@@ -277,3 +279,5 @@ void Emulator::note(const QString& text)
 {
     log("# " + now() + ' ' + text.toUtf8());
 }
+
+} // namespace orvane

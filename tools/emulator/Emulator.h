@@ -7,8 +7,11 @@
 #include <QVector>
 #include <functional>
 
-class EmulatedWebServer;
 class QSocketNotifier;
+
+namespace orvane {
+
+class EmulatedWebServer;
 
 // Plays a set of devices on one interface: reads command frames from an
 // AF_PACKET socket, lets the addressed devices answer and sends their replies,
@@ -61,3 +64,5 @@ private:
     LineSink m_logSink;
     bool m_verbose = false;
 };
+
+} // namespace orvane

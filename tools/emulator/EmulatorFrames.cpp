@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <cstring>
 
+namespace orvane {
+
 namespace EmulatorFrames {
 
 namespace {
@@ -167,3 +169,5 @@ bool ipFromText(const QString& text, Ipv4Address* ip)
 }
 
 } // namespace EmulatorFrames
+
+} // namespace orvane

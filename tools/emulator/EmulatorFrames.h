@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+namespace orvane {
+
 using MacAddress = std::array<uint8_t, 6>;
 using Ipv4Address = std::array<uint8_t, 4>;
 
@@ -55,3 +57,5 @@ QString ipToText(const Ipv4Address& ip);
 bool ipFromText(const QString& text, Ipv4Address* ip);
 
 } // namespace EmulatorFrames
+
+} // namespace orvane

@@ -1,5 +1,7 @@
 #include "MultipartStreamReader.h"
 
+namespace orvane {
+
 namespace {
 
 const int MaxHeaderBytes = 16384;
@@ -187,3 +189,5 @@ void MultipartStreamReader::feed(const QByteArray& data)
         }
     }
 }
+
+} // namespace orvane

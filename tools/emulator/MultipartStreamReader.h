@@ -6,6 +6,8 @@
 #include <QVector>
 #include <memory>
 
+namespace orvane {
+
 // Reads a multipart/form-data body as it arrives, without holding it: each
 // part's headers are kept, its content only counted and hashed, so a firmware
 // image of any size costs no memory.
@@ -58,3 +60,5 @@ private:
     QVector<Part> m_parts;
     std::unique_ptr<QCryptographicHash> m_hash;
 };
+
+} // namespace orvane

@@ -9,6 +9,8 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+using namespace orvane;
+
 namespace {
 
 int fail(const QString& message)

@@ -20,6 +20,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+using namespace orvane;
+
 namespace {
 
 const char* const Names[] = {"Lobby East Entrance", "Lobby West Entrance", "Reception Desk", "Car Park Level -1",

@@ -7,6 +7,8 @@
 
 #include <pthread.h>
 
+namespace orvane {
+
 AudioCapture::AudioCapture() = default;
 
 AudioCapture::~AudioCapture()
@@ -114,3 +116,5 @@ void AudioDispatchThread::stop()
     WorkerThread::stop();
     m_device->wakeDispatcher();
 }
+
+} // namespace orvane

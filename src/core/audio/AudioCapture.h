@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <atomic>
 
+namespace orvane {
+
 class AudioCaptureObserver;
 class AudioReadThread;
 class AudioDispatchThread;
@@ -77,3 +79,5 @@ private:
     bool m_used = false;
     std::atomic<bool> m_stopReading{false};
 };
+
+} // namespace orvane

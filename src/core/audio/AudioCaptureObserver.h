@@ -1,5 +1,7 @@
 #pragma once
 
+namespace orvane {
+
 class AudioCapture;
 
 // Told what an open endpoint does. Not owned by the device, and never deleted
@@ -23,3 +25,5 @@ protected:
 inline void AudioCaptureObserver::onDeviceStarted(AudioCapture*) {}
 inline void AudioCaptureObserver::onDeviceStopped(AudioCapture*) {}
 inline void AudioCaptureObserver::onDeviceData(AudioCapture*, const unsigned char*, int, int) {}
+
+} // namespace orvane

@@ -15,6 +15,8 @@
 
 #define CALOG(...) LogFile::write(__FILE__, "AudioCapture::openBackend", __LINE__, 5, __VA_ARGS__)
 
+namespace orvane {
+
 struct AudioCapture::Backend
 {
     PulseAudioClient client;
@@ -241,3 +243,5 @@ void AudioCapture::releaseBackend()
     delete m_backend;
     m_backend = nullptr;
 }
+
+} // namespace orvane

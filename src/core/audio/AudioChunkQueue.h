@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace orvane {
+
 // A block of captured audio on its way from the read thread to the dispatch thread.
 struct AudioChunk
 {
@@ -16,3 +18,5 @@ struct AudioChunk
 };
 
 using AudioChunkQueue = BlockingQueue<AudioChunk>;
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include "WorkerThread.h"
 
+namespace orvane {
+
 class AudioCapture;
 
 // Hands the queued chunks, in order, to the device's observer.
@@ -16,3 +18,5 @@ public:
 private:
     AudioCapture* m_device;
 };
+
+} // namespace orvane

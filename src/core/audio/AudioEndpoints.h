@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+namespace orvane {
+
 // One audio endpoint as the source selector lists it.
 struct AudioEndpoint
 {
@@ -33,3 +35,5 @@ QList<AudioEndpoint> listAudioSources();
 // Whether the sound server answers; without it no list holds anything, and
 // an empty list must not read as "no endpoints". reason says why not.
 bool soundServerReachable(QString* reason);
+
+} // namespace orvane

@@ -10,6 +10,8 @@
 #include <pulse/introspect.h>
 #include <pulse/operation.h>
 
+namespace orvane {
+
 namespace {
 
 struct Listing
@@ -101,3 +103,5 @@ QList<AudioEndpoint> listAudioSources()
         d.kind = AudioEndpoint::Render;
     return all + render;
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include "WorkerThread.h"
 
+namespace orvane {
+
 class AudioCapture;
 
 // Drains the open endpoint into the device's chunk queue.
@@ -16,3 +18,5 @@ public:
 private:
     AudioCapture* m_device;
 };
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace orvane {
+
 AudioRingBuffer::AudioRingBuffer(int capacity) : m_bytes(size_t(std::max(capacity, 0))) {}
 
 void AudioRingBuffer::write(const uint8_t* bytes, int length)
@@ -64,3 +66,5 @@ int AudioRingBuffer::count() const
     QMutexLocker lock(&m_lock);
     return m_count;
 }
+
+} // namespace orvane

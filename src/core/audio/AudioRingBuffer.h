@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace orvane {
+
 // Fixed-size byte ring that keeps the newest bytes: a write longer than the
 // free space overwrites the oldest ones, so a consumer that falls behind
 // loses old audio rather than blocking the producer.
@@ -29,3 +31,5 @@ private:
     int m_readPos = 0;
     int m_count = 0;
 };
+
+} // namespace orvane

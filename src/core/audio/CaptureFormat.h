@@ -1,5 +1,7 @@
 #pragma once
 
+namespace orvane {
+
 // The sample format an open endpoint delivers, in the terms of a WAVEFORMATEX
 // (with the sub-format of a WAVEFORMATEXTENSIBLE), so that the capture source
 // reads it the same way whichever platform layer filled it.
@@ -23,3 +25,5 @@ struct CaptureFormat
     int bitsPerSample = 0;
     int subFormat = SubFormatOther; // meaningful with TagExtensible only
 };
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 #include <pulse/error.h>
 #include <pulse/mainloop.h>
 
+namespace orvane {
+
 PulseAudioClient::~PulseAudioClient()
 {
     disconnect();
@@ -83,3 +85,5 @@ bool PulseAudioClient::runUntil(const std::function<bool()>& done, int timeoutMs
     }
     return true;
 }
+
+} // namespace orvane

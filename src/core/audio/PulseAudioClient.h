@@ -5,6 +5,8 @@
 struct pa_mainloop;
 struct pa_context;
 
+namespace orvane {
+
 // One connection to the sound server with a main loop of its own, driven by
 // whichever thread uses it at the time (never two at once). Every wait is
 // bounded, so a server that stalls cannot hang the user interface.
@@ -39,3 +41,5 @@ private:
     pa_context* m_context = nullptr;
     int m_lastError = 0;
 };
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace orvane {
+
 AudioPacket::~AudioPacket()
 {
     free(m_data);
@@ -28,3 +30,5 @@ bool AudioPacket::setData(const uint8_t* bytes, int length)
     m_size = needed;
     return true;
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace orvane {
+
 // One encoded audio frame ready to be one RTP payload: the 4-byte MPEG
 // audio-specific header (all zero: no fragmentation offset) followed by the
 // frame. Whoever takes a packet from a source deletes it.
@@ -33,3 +35,5 @@ private:
     int m_capacity = 0;
     int m_size = 0;
 };
+
+} // namespace orvane

@@ -1,5 +1,7 @@
 #include "AudioReader.h"
 
+namespace orvane {
+
 AudioReader::~AudioReader() = default;
 
 bool AudioReader::open()
@@ -27,3 +29,5 @@ int AudioReader::payloadType()
 {
     return -1;
 }
+
+} // namespace orvane

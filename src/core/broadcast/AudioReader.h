@@ -1,5 +1,7 @@
 #pragma once
 
+namespace orvane {
+
 class AudioPacket;
 
 // An origin of encoded audio packets, pulled by the multicast driver.
@@ -26,3 +28,5 @@ public:
     // Ends a read in progress soon, from any thread; nothing is read afterwards.
     virtual void interrupt();
 };
+
+} // namespace orvane

@@ -10,6 +10,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+namespace orvane {
+
 FileAudioReader::~FileAudioReader()
 {
     QMutexLocker hold(&m_lock);
@@ -285,3 +287,5 @@ void FileAudioReader::notify(const QVector<Notice>& notices)
             m_observer->onFileOpenFailed(this, n.position, n.path);
     }
 }
+
+} // namespace orvane

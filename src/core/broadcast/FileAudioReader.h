@@ -17,6 +17,9 @@ struct AVFormatContext;
 struct AVIOContext;
 struct AVPacket;
 struct AVStream;
+
+namespace orvane {
+
 class FileAudioReaderObserver;
 
 // Plays a list of MP3 files in a loop. It does not decode: the compressed
@@ -91,3 +94,5 @@ private:
     int m_packetsFromFile = 0; // audio packets the open file has given
     QSet<int> m_silentNoticed; // positions already reported as holding no audio
 };
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace orvane {
+
 class FileAudioReader;
 
 // Told about each play-list file the reader opens or fails to open. Calls
@@ -21,3 +23,5 @@ protected:
 
 inline void FileAudioReaderObserver::onFileOpened(FileAudioReader*, int, const QString&) {}
 inline void FileAudioReaderObserver::onFileOpenFailed(FileAudioReader*, int, const QString&) {}
+
+} // namespace orvane

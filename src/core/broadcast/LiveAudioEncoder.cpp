@@ -15,6 +15,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+namespace orvane {
+
 namespace {
 
 void layoutFor(AVChannelLayout* layout, uint64_t mask, int channels)
@@ -312,3 +314,5 @@ void LiveAudioEncoder::receivePackets()
     }
     av_packet_free(&pkt);
 }
+
+} // namespace orvane

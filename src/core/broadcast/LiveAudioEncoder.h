@@ -9,6 +9,9 @@ struct AVCodec;
 struct AVCodecContext;
 struct AVFrame;
 struct SwrContext;
+
+namespace orvane {
+
 class AudioRingBuffer;
 
 // Turns captured blocks into encoded packets: resampling to the output
@@ -89,3 +92,5 @@ private:
     int m_payloadType = -1;
     AudioPacketQueue* m_packets = nullptr;
 };
+
+} // namespace orvane

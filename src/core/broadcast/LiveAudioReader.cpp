@@ -9,6 +9,8 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
+namespace orvane {
+
 LiveAudioReader::~LiveAudioReader()
 {
     LiveAudioReader::close();
@@ -115,3 +117,5 @@ void LiveAudioReader::close()
         m_encoder = nullptr;
     }
 }
+
+} // namespace orvane

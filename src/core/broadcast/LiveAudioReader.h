@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 
+namespace orvane {
+
 class AudioCapture;
 class LiveAudioEncoder;
 
@@ -52,3 +54,5 @@ private:
     LiveAudioEncoder* m_encoder = nullptr;
     QByteArray m_encoderName;
 };
+
+} // namespace orvane

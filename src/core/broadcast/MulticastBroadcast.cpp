@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace orvane {
+
 MulticastBroadcast::MulticastBroadcast() : m_ttl(RtpMulticastSession::MulticastTtl) {}
 
 MulticastBroadcast::~MulticastBroadcast()
@@ -169,3 +171,5 @@ bool MulticastBroadcast::onWantPacket(RtpMulticastSession*, uint32_t)
     m_sentDurationShared.store(m_sentDuration);
     return true;
 }
+
+} // namespace orvane

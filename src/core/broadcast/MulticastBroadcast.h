@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace orvane {
+
 class AudioPacket;
 class AudioReader;
 
@@ -97,3 +99,5 @@ private:
     std::atomic<int64_t> m_sentPackets{0};
     std::atomic<double> m_sentDurationShared{0.0};
 };
+
+} // namespace orvane

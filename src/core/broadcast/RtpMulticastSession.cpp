@@ -22,6 +22,8 @@
 
 #include <ortp/ortp.h>
 
+namespace orvane {
+
 namespace {
 
 const char AnyAddress[] = "0.0.0.0";
@@ -387,3 +389,5 @@ void RtpMulticastSession::waitForData(int timeoutMs)
     }
     ::poll(fds, count, timeoutMs);
 }
+
+} // namespace orvane

@@ -8,6 +8,9 @@
 
 struct _RtpSession;
 struct _RtpProfile;
+
+namespace orvane {
+
 class WorkerThread;
 class RtpSendThread;
 class RtpReceiveThread;
@@ -141,3 +144,5 @@ bool RtpMulticastSession::forEachPiece(const uint8_t* payload, int length, Deliv
     }
     return true;
 }
+
+} // namespace orvane

@@ -2,7 +2,11 @@
 
 #include "RtpMulticastSession.h"
 
+namespace orvane {
+
 void RtpReceiveThread::run()
 {
     m_session->runReceiveLoop(this);
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include "WorkerThread.h"
 
+namespace orvane {
+
 class RtpMulticastSession;
 
 // Drains whatever arrives on the session and hands it to the observer.
@@ -14,3 +16,5 @@ public:
 private:
     RtpMulticastSession* m_session;
 };
+
+} // namespace orvane

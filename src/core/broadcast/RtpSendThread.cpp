@@ -2,7 +2,11 @@
 
 #include "RtpMulticastSession.h"
 
+namespace orvane {
+
 void RtpSendThread::run()
 {
     m_session->runSendLoop(this);
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include "WorkerThread.h"
 
+namespace orvane {
+
 class RtpMulticastSession;
 
 // Asks the session's observer for packets on the session's schedule.
@@ -14,3 +16,5 @@ public:
 private:
     RtpMulticastSession* m_session;
 };
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace orvane {
+
 class RtpMulticastSession;
 
 // Told by an RTP session's threads when to send and what arrived. Not owned
@@ -28,3 +30,5 @@ public:
         return 1;
     }
 };
+
+} // namespace orvane

@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace orvane {
+
 EndpointText EndpointText::split(const QString& text)
 {
     EndpointText e;
@@ -104,3 +106,5 @@ QString sessionDescription(const StreamDestination& destination, const QString& 
     s.flush();
     return sdp;
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace orvane {
+
 // Text of the form address:port, split at the last colon so that an address
 // holding colons stays whole. Every place that reads such a text splits it here.
 struct EndpointText
@@ -38,3 +40,5 @@ QString sourceAddressFor(const StreamDestination& destination, const QString& in
 // The session description a receiver needs for the broadcast: origin is the
 // sending host's address, ttl the multicast TTL.
 QString sessionDescription(const StreamDestination& destination, const QString& origin, int ttl);
+
+} // namespace orvane

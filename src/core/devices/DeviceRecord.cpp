@@ -7,6 +7,8 @@
 #include <cjson/cJSON.h>
 #include <cstring>
 
+namespace orvane {
+
 namespace {
 
 struct FieldKey
@@ -382,3 +384,5 @@ bool DeviceRecord::uidDesc(const DeviceRecord* a, const DeviceRecord* b)
 {
     return compare(a, b, Uid) > 0;
 }
+
+} // namespace orvane

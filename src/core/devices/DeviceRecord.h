@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace orvane {
+
 class DeviceReply;
 
 // What is known of one device. The search list, the table model and a running
@@ -141,3 +143,5 @@ private:
     QMap<QString, QString> m_others;
     QString m_claimedMac;
 };
+
+} // namespace orvane

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace orvane {
+
 // One counted hold on a record: taken when made or copied, given back when
 // dropped or reassigned, so that an owner cannot forget either. Copies may
 // live on different threads; one handle is not shared between threads.
@@ -44,3 +46,5 @@ public:
 private:
     DeviceRecord* m_device = nullptr;
 };
+
+} // namespace orvane

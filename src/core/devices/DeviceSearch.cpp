@@ -6,6 +6,8 @@
 #include <QSet>
 #include <algorithm>
 
+namespace orvane {
+
 bool DeviceSearch::isAcceptedModel(const QString& type)
 {
     return type.compare(QLatin1String("KM41"), Qt::CaseInsensitive) == 0 ||
@@ -38,3 +40,5 @@ QList<DeviceRecord*> DeviceSearch::run(ProtocolClient& client, int timeoutMs, bo
     client.search(found, timeoutMs, alarmTest, progress);
     return accept(found, anyModel);
 }
+
+} // namespace orvane

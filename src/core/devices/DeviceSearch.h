@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+namespace orvane {
+
 class DeviceRecord;
 class ProtocolClient;
 
@@ -23,3 +25,5 @@ public:
     static QList<DeviceRecord*> run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel = false,
                                     const std::function<bool(const DeviceRecord&, int)>& progress = {});
 };
+
+} // namespace orvane

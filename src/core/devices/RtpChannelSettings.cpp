@@ -5,6 +5,8 @@
 
 #include <cjson/cJSON.h>
 
+namespace orvane {
+
 namespace {
 int numberOf(const cJSON* object, const char* key)
 {
@@ -70,3 +72,5 @@ cJSON* RtpChannelSettings::toJson() const
     cJSON_AddNumberToObject(object, "rtpPort", rtpPort);
     return object;
 }
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 
 struct cJSON;
 
+namespace orvane {
+
 // One RTP receive channel of a device (rtp0 to rtp9 in the commands).
 class RtpChannelSettings
 {
@@ -48,3 +50,5 @@ public:
     QString rtpIP;
     int rtpPort = 0;
 };
+
+} // namespace orvane

@@ -4,6 +4,8 @@
 
 #include <cjson/cJSON.h>
 
+namespace orvane {
+
 namespace {
 QString stringOf(const cJSON* object, const char* key)
 {
@@ -66,3 +68,5 @@ bool SipAccountSettings::operator==(const SipAccountSettings& other) const
     return account == other.account && password == other.password && displayName == other.displayName &&
            serverHost == other.serverHost && serverPort == other.serverPort;
 }
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 
 struct cJSON;
 
+namespace orvane {
+
 // One SIP account of a device as GetSipSettings and SetSipSettings carry it.
 class SipAccountSettings
 {
@@ -40,3 +42,5 @@ public:
     QString serverHost;
     QString serverPort; // a string in both directions
 };
+
+} // namespace orvane

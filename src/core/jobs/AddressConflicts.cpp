@@ -3,6 +3,8 @@
 #include "AddressProbe.h"
 #include "ProtocolClient.h"
 
+namespace orvane {
+
 AddressConflicts AddressConflicts::find(ProtocolClient& client, const QList<BatchRules::Planned>& plan,
                                         const QList<BatchRules::Holder>& listed)
 {
@@ -47,3 +49,5 @@ AddressConflicts AddressConflicts::find(ProtocolClient& client, const QList<Batc
     }
     return found;
 }
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QStringList>
 
+namespace orvane {
+
 class ProtocolClient;
 
 // Before a batch hands out addresses: is any of them already in use? First
@@ -22,3 +24,5 @@ struct AddressConflicts
     static AddressConflicts find(ProtocolClient& client, const QList<BatchRules::Planned>& plan,
                                  const QList<BatchRules::Holder>& listed);
 };
+
+} // namespace orvane

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <cstring>
 
+namespace orvane {
+
 bool BatchRules::isValidAddress(const QString& text)
 {
     static const QRegExp pattern(QStringLiteral(
@@ -240,3 +242,5 @@ QString BatchRules::checkRtpEndpoint(const QString& text)
         return QStringLiteral("%1 is not ADDRESS:PORT (an IPv4 address, a port from 1 to 65535)").arg(text);
     return QString();
 }
+
+} // namespace orvane

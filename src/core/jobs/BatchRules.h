@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <cstdint>
 
+namespace orvane {
+
 // The rules that a settings page and the command-line front end share, so
 // that a batch gives every device the same values whichever way it was started,
 // and a value that would take a device off the network is refused before the
@@ -87,3 +89,5 @@ public:
     // For each MAC that another listed device holds, a line naming it and its holder.
     static QStringList macConflicts(const QList<Planned>& plan, const QList<Holder>& listed);
 };
+
+} // namespace orvane

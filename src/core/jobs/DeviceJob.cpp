@@ -7,6 +7,8 @@
 
 #include <QVector>
 
+namespace orvane {
+
 class DeviceJobWorker : public WorkerThread
 {
 public:
@@ -231,3 +233,5 @@ void DeviceJob::run()
     m_finished.store(true);
     emit finished();
 }
+
+} // namespace orvane

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+namespace orvane {
+
 class ProtocolClient;
 class DeviceJobWorker;
 
@@ -111,3 +113,5 @@ private:
     mutable QMutex m_mutex; // guards m_results
     QList<DeviceResult> m_results; // one per entry, "not started" until it is over
 };
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <QMetaType>
 #include <QString>
 
+namespace orvane {
+
 // What one job did to one device, in words an operator can act on. Shared by
 // the settings jobs and the firmware job, so that both front ends report alike.
 struct DeviceResult
@@ -27,4 +29,6 @@ struct DeviceResult
     static QString outcomeText(Outcome outcome);
 };
 
-Q_DECLARE_METATYPE(DeviceResult)
+} // namespace orvane
+
+Q_DECLARE_METATYPE(orvane::DeviceResult)

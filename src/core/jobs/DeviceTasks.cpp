@@ -8,6 +8,8 @@
 
 #include <QVector>
 
+namespace orvane {
+
 namespace DeviceTasks {
 
 DeviceJob::Task setName(const QStringList& names)
@@ -198,3 +200,5 @@ DeviceJob::Task upgradeFirmware(const QString& file, int loginTimeoutMs, int upl
 }
 
 } // namespace DeviceTasks
+
+} // namespace orvane

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <memory>
 
+namespace orvane {
+
 // The device operations both front ends run through a DeviceJob, each with the
 // record fields it changes once the device has taken it. Lists hold one value
 // per device, indexed like the job's first list.
@@ -60,3 +62,5 @@ DeviceJob::Task readRtp(const std::shared_ptr<RtpRead>& into);
 DeviceJob::Task upgradeFirmware(const QString& file, int loginTimeoutMs = 0, int uploadTimeoutMs = 0);
 
 } // namespace DeviceTasks
+
+} // namespace orvane

@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+namespace orvane {
+
 namespace {
 
 QString resultLine(const FirmwareJob::Upload& r)
@@ -260,3 +262,5 @@ QList<DeviceResult> FirmwareJob::deviceResults() const
     }
     return out;
 }
+
+} // namespace orvane

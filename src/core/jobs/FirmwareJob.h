@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <functional>
 
+namespace orvane {
+
 // One firmware upgrade of a list of devices: up to ten upload threads at a
 // time, started in device order, and one result per device at the end. No
 // widgets: the version page's job dialog and orvane-cli both drive it.
@@ -79,3 +81,5 @@ private:
     bool m_aborted = false;
     bool m_finished = false;
 };
+
+} // namespace orvane

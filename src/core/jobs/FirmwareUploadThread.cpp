@@ -6,6 +6,8 @@
 
 #include <cjson/cJSON.h>
 
+namespace orvane {
+
 FirmwareUploadThread::FirmwareUploadThread(DeviceRecord* device, const QString& file)
     : m_device(device), m_file(file)
 {
@@ -155,3 +157,5 @@ void FirmwareUploadThread::run()
     QMutexLocker lock(&m_httpMutex);
     m_http = nullptr;
 }
+
+} // namespace orvane

@@ -6,6 +6,8 @@
 #include <QMutex>
 #include <QString>
 
+namespace orvane {
+
 class DeviceRecord;
 class HttpClient;
 
@@ -77,3 +79,5 @@ private:
     mutable QMutex m_resultMutex; // guards m_result
     Result m_result;
 };
+
+} // namespace orvane

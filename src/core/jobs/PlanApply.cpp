@@ -9,6 +9,8 @@
 
 #include <QSet>
 
+namespace orvane {
+
 namespace {
 
 QString why(ProtocolClient& client)
@@ -270,3 +272,5 @@ PlanApply::Result PlanApply::applyTo(const ProvisioningPlan::Row& row, DeviceRec
     }
     return r;
 }
+
+} // namespace orvane

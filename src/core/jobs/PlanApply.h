@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <functional>
 
+namespace orvane {
+
 class DeviceRecord;
 class ProtocolClient;
 
@@ -62,3 +64,5 @@ private:
     const ProvisioningPlan& m_plan;
     QList<DeviceRecord*> m_found;
 };
+
+} // namespace orvane

@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QSet>
 
+namespace orvane {
+
 namespace {
 
 QString sipColumn(int account, const char* field)
@@ -419,3 +421,5 @@ QByteArray ProvisioningPlan::toCsv(const QStringList& columns, const QList<QMap<
     }
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
+
+} // namespace orvane

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace orvane {
+
 class DeviceRecord;
 class RtpChannelSettings;
 class SipAccountSettings;
@@ -80,3 +82,5 @@ private:
 
     QList<Row> m_rows;
 };
+
+} // namespace orvane

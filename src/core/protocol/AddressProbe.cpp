@@ -8,6 +8,8 @@
 #include <QThread>
 #include <cstring>
 
+namespace orvane {
+
 namespace {
 
 constexpr uint16_t ArpRequest = 1;
@@ -70,3 +72,5 @@ QMap<uint32_t, QSet<QString>> AddressProbe::probe(ProtocolClient& client, const 
     QMutexLocker hold(&lock);
     return holders;
 }
+
+} // namespace orvane

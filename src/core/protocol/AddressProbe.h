@@ -5,6 +5,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace orvane {
+
 class ProtocolClient;
 
 // Asks the adapter's segment who holds a set of IPv4 addresses, the way a host
@@ -24,3 +26,5 @@ public:
     static QMap<uint32_t, QSet<QString>> probe(ProtocolClient& client, const QList<uint32_t>& addresses,
                                                int windowMs = DefaultWindowMs);
 };
+
+} // namespace orvane

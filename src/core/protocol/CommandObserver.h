@@ -1,5 +1,7 @@
 #pragma once
 
+namespace orvane {
+
 class ProtocolClient;
 
 // Told of every command text sent and received; runs on the sending thread and
@@ -11,3 +13,5 @@ public:
     virtual void onSendCommand(ProtocolClient* client, const char* text) = 0;
     virtual void onRecvCommand(ProtocolClient* client, const char* text) = 0;
 };
+
+} // namespace orvane

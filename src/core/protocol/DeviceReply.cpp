@@ -12,6 +12,8 @@
 #include <cstring>
 #include <strings.h>
 
+namespace orvane {
+
 std::unique_ptr<DeviceReply> DeviceReply::fromFrame(const RawFrame& frame)
 {
     uint8_t mac[6];
@@ -143,3 +145,5 @@ bool DeviceReply::isSuccess() const
     const cJSON* item = member("result");
     return cJSON_IsString(item) && item->valuestring && strcmp(item->valuestring, "success") == 0;
 }
+
+} // namespace orvane

@@ -5,6 +5,9 @@
 #include <memory>
 
 struct cJSON;
+
+namespace orvane {
+
 class RawFrame;
 
 // One received command frame in parsed form: the sender as the ARP body names
@@ -63,3 +66,5 @@ private:
     cJSON* m_json = nullptr;
     bool m_duplicateKeys = false;
 };
+
+} // namespace orvane

@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace orvane {
+
 namespace {
 const uint8_t BroadcastMac[6] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
 const uint8_t BroadcastIp[4] = {0xff, 0xff, 0xff, 0xff};
@@ -691,3 +693,5 @@ int ProtocolClient::resetDefault(DeviceRecord* device)
         return -1;
     return execute(device, id, text);
 }
+
+} // namespace orvane

@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 
+namespace orvane {
+
 class CommandObserver;
 class DeviceRecord;
 class DeviceReply;
@@ -182,3 +184,5 @@ private:
     // Last, so that it is gone before anything its receive thread reaches.
     std::unique_ptr<CaptureEngine> m_capture;
 };
+
+} // namespace orvane

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+namespace orvane {
+
 namespace {
 const char KeyLanguage[] = "langage";
 const char KeyAlarmTest[] = "alarm test";
@@ -135,3 +137,5 @@ void AppConfig::setRtpFileList(const QStringList& files)
         value += file + QLatin1Char('\n');
     m_settings.setValue(QLatin1String(KeyRtpFileList), value);
 }
+
+} // namespace orvane

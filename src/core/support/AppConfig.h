@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <QStringList>
 
+namespace orvane {
+
 // Short-lived access to configure.ini: create one, read or write a key or two,
 // destroy it. Changes reach the file when the object is destroyed.
 class AppConfig : public QObject
@@ -60,3 +62,5 @@ private:
 
     QSettings m_settings;
 };
+
+} // namespace orvane

@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <mutex>
 
+namespace orvane {
+
 namespace {
 
 const char ConfigureFileName[] = "configure.ini";
@@ -76,3 +78,5 @@ QString AppPaths::languageDirectory()
                                QStandardPaths::LocateDirectory);
     return installed.isEmpty() ? QStringLiteral("/usr/share/orvane/language") : installed;
 }
+
+} // namespace orvane

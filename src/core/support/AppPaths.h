@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace orvane {
+
 // Where the program keeps its files, after the XDG base directories: the
 // settings in the configuration folder, the logs in the state folder, the
 // language tables in the installed data folder.
@@ -23,3 +25,5 @@ public:
     // is left alone. True when a file was moved.
     static bool migrateOldConfiguration();
 };
+
+} // namespace orvane

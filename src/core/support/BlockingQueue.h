@@ -6,6 +6,8 @@
 #include <deque>
 #include <memory>
 
+namespace orvane {
+
 // First-in first-out hand-over of owned objects between threads. push() takes
 // over the caller's ownership, pop() hands it back; whatever is left when the
 // queue is cleared or destroyed goes to Release. Waits end on an item, on their
@@ -115,3 +117,5 @@ private:
     std::deque<T*> m_items;
     unsigned m_wakeups = 0;
 };
+
+} // namespace orvane

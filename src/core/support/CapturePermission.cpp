@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+namespace orvane {
+
 namespace {
 
 // Bit numbers from <linux/capability.h>.
@@ -73,3 +75,5 @@ QString CapturePermission::manualCommand(const QString& program)
     return QStringLiteral("sudo %1 %2 %3")
         .arg(QLatin1String(SetcapPath), QLatin1String(Capabilities), quoted);
 }
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace orvane {
+
 struct Adapter;
 
 // Whether this process may open a capture handle, and how the operator can
@@ -28,3 +30,5 @@ public:
     // What an administrator types to grant them by hand.
     static QString manualCommand(const QString& program);
 };
+
+} // namespace orvane

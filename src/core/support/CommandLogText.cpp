@@ -1,5 +1,7 @@
 #include "CommandLogText.h"
 
+namespace orvane {
+
 namespace {
 
 bool isBlank(char c)
@@ -221,3 +223,5 @@ QByteArray CommandLogText::fromCommand(const char* text)
     }
     return line;
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+namespace orvane {
+
 // How a command or reply text appears in the log file: password values are
 // replaced by asterisks, and line breaks and tabs (JSON whitespace some
 // replies and the RTP command carry) become blanks so that each command
@@ -18,3 +20,5 @@ public:
     // is withheld if it could hold a secret.
     static QByteArray maskPasswords(const QByteArray& text);
 };
+
+} // namespace orvane

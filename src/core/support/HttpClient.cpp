@@ -14,6 +14,8 @@
 #include <QUrl>
 #include <memory>
 
+namespace orvane {
+
 HttpClient::HttpClient(QObject* parent) : QObject(parent), m_manager(new QNetworkAccessManager)
 {
     // The devices sit on the technician's own segment; a desktop proxy setting
@@ -227,3 +229,5 @@ QByteArray HttpClient::upload(const QString& url, const QString& path)
     reply.reset();
     return answer;
 }
+
+} // namespace orvane

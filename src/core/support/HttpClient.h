@@ -10,6 +10,8 @@ class QEventLoop;
 class QNetworkAccessManager;
 class QNetworkRequest;
 
+namespace orvane {
+
 // The two requests of a firmware upgrade (a form post to log in, then a
 // multipart upload) and the session cookie that ties them together. An object
 // lives on one thread and is used there; abort() may come from any thread.
@@ -88,3 +90,5 @@ private:
     QEventLoop* m_waitLoop = nullptr;
     bool m_aborted = false;
 };
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTextStream>
 
+namespace orvane {
+
 namespace {
 QString g_directory;
 QString g_currentFile;
@@ -104,3 +106,5 @@ bool Language::load(const QString& name)
     }
     return true;
 }
+
+} // namespace orvane

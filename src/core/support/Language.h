@@ -3,6 +3,8 @@
 #include <QMap>
 #include <QString>
 
+namespace orvane {
+
 // Process-wide language table: English text -> translated text. Loaded once at
 // start-up, read from any thread afterwards.
 class Language
@@ -34,3 +36,5 @@ inline QString translated(const QString& text)
 {
     return Language::translate(text);
 }
+
+} // namespace orvane

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace orvane {
+
 namespace {
 // Guards the FILE pointer against open and close while other threads write.
 QMutex g_logMutex;
@@ -82,3 +84,5 @@ void LogFile::writeV(const char* file, const char* function, int line, int level
     }
     qDebug("%s", buffer);
 }
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstddef>
 
+namespace orvane {
+
 // Process-wide log writer: dated lines to the log file and to the debug output.
 class LogFile
 {
@@ -28,3 +30,5 @@ public:
 };
 
 #define ORVANE_LOG(...) LogFile::write(__FILE__, __FUNCTION__, __LINE__, 5, __VA_ARGS__)
+
+} // namespace orvane

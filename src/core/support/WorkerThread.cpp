@@ -1,5 +1,7 @@
 #include "WorkerThread.h"
 
+namespace orvane {
+
 void WorkerThreadPrivate::run()
 {
     WorkerThread* owner = m_owner;
@@ -56,3 +58,5 @@ void WorkerThread::releaseThread(WorkerThread* thread)
     thread->wait();
     thread->dropReference();
 }
+
+} // namespace orvane

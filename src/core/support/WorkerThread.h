@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace orvane {
+
 class WorkerThread;
 
 // The QThread that actually runs a WorkerThread's body.
@@ -66,3 +68,5 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<uint32_t> m_references{1};
 };
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace orvane {
+
 // One network adapter as the link needs it. Addresses are kept in network
 // order, first octet first, exactly as they go into a frame.
 struct Adapter
@@ -21,3 +23,5 @@ struct Adapter
 
     static void setText(char* field, const char* text);
 };
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace orvane {
+
 const Adapter* AdapterList::at(int index) const
 {
     return index >= 0 && index < size() ? m_adapters[size_t(index)].get() : nullptr;
@@ -85,3 +87,5 @@ QString AdapterList::dotted(const uint8_t ip[4])
 {
     return QStringLiteral("%1.%2.%3.%4").arg(ip[0]).arg(ip[1]).arg(ip[2]).arg(ip[3]);
 }
+
+} // namespace orvane

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+namespace orvane {
+
 // The machine's adapters, in the order the system reports them; owns its records.
 class AdapterList
 {
@@ -41,3 +43,5 @@ public:
 private:
     std::vector<std::unique_ptr<Adapter>> m_adapters;
 };
+
+} // namespace orvane

@@ -14,6 +14,8 @@
 #include <netinet/in.h>
 #include <pcap/pcap.h>
 
+namespace orvane {
+
 namespace {
 
 struct InterfaceAddresses
@@ -118,3 +120,5 @@ std::unique_ptr<AdapterList> AdapterList::listAdapters()
     pcap_freealldevs(devices);
     return list;
 }
+
+} // namespace orvane

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <pcap/pcap.h>
 
+namespace orvane {
+
 CaptureEngine::CaptureEngine() = default;
 
 CaptureEngine::~CaptureEngine()
@@ -195,3 +197,5 @@ void CaptureEngine::captureCallback(unsigned char* user, const pcap_pkthdr* head
     CaptureEngine* pcap = reinterpret_cast<CaptureEngine*>(user);
     deliver(pcap->m_observer.load(), header, bytes);
 }
+
+} // namespace orvane

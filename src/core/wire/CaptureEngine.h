@@ -12,6 +12,8 @@ struct pcap;
 typedef struct pcap pcap_t;
 struct pcap_pkthdr;
 
+namespace orvane {
+
 class RawFrame;
 class CaptureObserver;
 class CaptureThread;
@@ -82,3 +84,5 @@ private:
     QWaitCondition m_tick;
     bool m_tickPending = false;
 };
+
+} // namespace orvane

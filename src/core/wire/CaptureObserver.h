@@ -1,5 +1,7 @@
 #pragma once
 
+namespace orvane {
+
 class RawFrame;
 
 // Told of every captured frame of at most 1514 bytes, on the receive thread.
@@ -10,3 +12,5 @@ public:
     virtual ~CaptureObserver() = default;
     virtual void onPacket(RawFrame* frame) { (void)frame; }
 };
+
+} // namespace orvane

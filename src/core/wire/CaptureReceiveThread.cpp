@@ -6,6 +6,8 @@
 #include <QMutexLocker>
 #include <pcap/pcap.h>
 
+namespace orvane {
+
 void CaptureReceiveThread::stop()
 {
     WorkerThread::stop();
@@ -31,3 +33,5 @@ void CaptureReceiveThread::run()
         m_pcap->m_tick.wakeAll();
     }
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include "WorkerThread.h"
 
+namespace orvane {
+
 class CaptureEngine;
 
 class CaptureReceiveThread : public WorkerThread
@@ -15,3 +17,5 @@ public:
 private:
     CaptureEngine* m_pcap;
 };
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 
 #include <pcap/pcap.h>
 
+namespace orvane {
+
 void CaptureSendThread::stop()
 {
     WorkerThread::stop();
@@ -32,3 +34,5 @@ void CaptureSendThread::run()
         }
     }
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include "WorkerThread.h"
 
+namespace orvane {
+
 class CaptureEngine;
 
 class CaptureSendThread : public WorkerThread
@@ -14,3 +16,5 @@ public:
 private:
     CaptureEngine* m_pcap;
 };
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include "CaptureEngine.h"
 
+namespace orvane {
+
 void CaptureThread::stop()
 {
     WorkerThread::stop();
@@ -20,3 +22,5 @@ void CaptureThread::run()
     }
     m_pcap->close();
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include "WorkerThread.h"
 
+namespace orvane {
+
 class CaptureEngine;
 
 // The supervisor: opens the adapter, retries while that fails, reopens after errors.
@@ -15,3 +17,5 @@ public:
 private:
     CaptureEngine* m_pcap;
 };
+
+} // namespace orvane

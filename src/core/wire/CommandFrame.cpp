@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace orvane {
+
 namespace {
 uint16_t readBigEndian16(const uint8_t* p)
 {
@@ -110,3 +112,5 @@ void CommandFrame::sender(const RawFrame& frame, uint8_t mac[6], uint8_t ip[4])
     memcpy(mac, frame.bytes() + 22, 6);
     memcpy(ip, frame.bytes() + 28, 4);
 }
+
+} // namespace orvane

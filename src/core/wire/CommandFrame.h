@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace orvane {
+
 class RawFrame;
 
 // Layout of a command frame: an ARP request followed by an 18-byte command
@@ -55,3 +57,5 @@ public:
     // The reply's sender as the ARP body gives it: MAC at 22, IPv4 at 28 (network order).
     static void sender(const RawFrame& frame, uint8_t mac[6], uint8_t ip[4]);
 };
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+namespace orvane {
+
 RawFrame::RawFrame()
 {
     memset(m_bytes, 0, sizeof m_bytes);
@@ -75,3 +77,5 @@ void RawFrameRelease::operator()(RawFrame* frame) const
 {
     frame->release();
 }
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace orvane {
+
 // One command frame in memory, shared between the send, receive and waiting
 // threads by reference counting. A record that has been handed on is not
 // modified any more.
@@ -38,3 +40,5 @@ private:
     uint8_t m_bytes[BufferSize];
     int32_t m_length = 0;
 };
+
+} // namespace orvane

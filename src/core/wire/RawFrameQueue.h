@@ -2,6 +2,8 @@
 
 #include "BlockingQueue.h"
 
+namespace orvane {
+
 class RawFrame;
 
 // Frames are reference-counted: a queued frame holds one reference, which a
@@ -12,3 +14,5 @@ struct RawFrameRelease
 };
 
 using RawFrameQueue = BlockingQueue<RawFrame, RawFrameRelease>;
+
+} // namespace orvane

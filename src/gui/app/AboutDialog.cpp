@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace orvane {
+
 namespace {
 
 QLabel* makeLabel(const char* word, QWidget* parent)
@@ -105,3 +107,5 @@ void AboutDialog::onSearchTimeChanged(double seconds)
 {
     AppConfig().setSearchTime(qRound(seconds * 1000));
 }
+
+} // namespace orvane

@@ -7,6 +7,8 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 
+namespace orvane {
+
 // Version and build date, and the settings the operator may change here: the
 // language (used from the next start), the alarm test of searches and how
 // long a search listens for answers.
@@ -40,3 +42,5 @@ private:
     QCheckBox* m_alarmTestCheckBox;
     QDoubleSpinBox* m_searchTimeSpinBox;
 };
+
+} // namespace orvane

@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+namespace orvane {
+
 CapturePermissionDialog::CapturePermissionDialog(QWidget* parent)
     : Dialog(parent), m_label(new QLabel(this)), m_okButton(new QPushButton(translated("Ok"), this)),
       m_cancelButton(new QPushButton(translated("Cancel"), this))
@@ -148,3 +150,5 @@ void CapturePermissionDialog::checkAtStartup(const QString& rememberedAdapter)
     ORVANE_LOG("capture not permitted: %s\n", qPrintable(reason));
     askAndGrant(nullptr);
 }
+
+} // namespace orvane

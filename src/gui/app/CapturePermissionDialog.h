@@ -5,6 +5,8 @@
 class QLabel;
 class QPushButton;
 
+namespace orvane {
+
 // Explains that the program may not capture frames yet; Ok asks for the
 // permission, Cancel goes on without it.
 class CapturePermissionDialog : public Dialog
@@ -39,3 +41,5 @@ private:
     QPushButton* m_okButton;
     QPushButton* m_cancelButton;
 };
+
+} // namespace orvane

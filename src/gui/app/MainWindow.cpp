@@ -47,6 +47,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace orvane {
+
 namespace {
 
 using PageFactory = SettingsPage* (*)(QWidget*, ProtocolClient*, DeviceTableModel*);
@@ -518,3 +520,5 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (BroadcastDialog* dialog = BroadcastDialog::instance())
         dialog->reject();
 }
+
+} // namespace orvane

@@ -7,16 +7,20 @@
 #include <QModelIndex>
 #include <memory>
 
-struct Adapter;
-class DeviceRecord;
-class DeviceTableModel;
-class ProtocolClient;
-class SettingsPage;
 class QFrame;
 class QLabel;
 class QPushButton;
 class QScrollArea;
 class QSplitter;
+
+namespace orvane {
+
+struct Adapter;
+class DeviceRecord;
+class DeviceTableModel;
+class ProtocolClient;
+class SettingsPage;
+
 class CopyingTableView;
 class Toast;
 
@@ -125,3 +129,5 @@ private:
     bool m_autoSplit = true;
     QString m_adapterName;
 };
+
+} // namespace orvane

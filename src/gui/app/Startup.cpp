@@ -10,6 +10,8 @@
 #include <QDateTime>
 #include <QIcon>
 
+namespace orvane {
+
 void Startup::setApplicationIdentity()
 {
     QApplication::setApplicationName(QStringLiteral("orvane"));
@@ -48,3 +50,5 @@ void Startup::checkCapturePermission()
 {
     CapturePermissionDialog::checkAtStartup(AppConfig().network());
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace orvane {
+
 // The steps of start-up before the main window, so that the program and the
 // start-up benchmark run the very same ones.
 class Startup
@@ -17,3 +19,5 @@ public:
     // Asks for the capture permission when the program lacks it.
     static void checkCapturePermission();
 };
+
+} // namespace orvane

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+using namespace orvane;
+
 int main(int argc, char* argv[])
 {
     // The icons live in a static library; without this the linker drops them.

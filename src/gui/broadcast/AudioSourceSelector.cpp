@@ -8,6 +8,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+namespace orvane {
+
 AudioSourceSelector::AudioSourceSelector(QWidget* parent) : QFrame(parent), m_layout(new QVBoxLayout(this)) {}
 
 void AudioSourceSelector::setDevices(const QList<AudioEndpoint>& devices, const QString& rememberedId)
@@ -66,3 +68,5 @@ AudioEndpoint AudioSourceSelector::selectedDevice() const
         return m_devices.at(m_selected);
     return AudioEndpoint{};
 }
+
+} // namespace orvane

@@ -7,6 +7,8 @@
 class QButtonGroup;
 class QVBoxLayout;
 
+namespace orvane {
+
 // The endpoint chooser of the broadcast dialog: one radio button per
 // endpoint and a last one, "None".
 class AudioSourceSelector : public QFrame
@@ -32,3 +34,5 @@ private:
     QVBoxLayout* m_layout;
     QButtonGroup* m_group = nullptr;
 };
+
+} // namespace orvane

@@ -23,6 +23,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
+namespace orvane {
+
 namespace {
 BroadcastDialog* g_instance = nullptr;
 } // namespace
@@ -348,3 +350,5 @@ void BroadcastDialog::dropEvent(QDropEvent* event)
     m_playList->addDropped(event->mimeData());
     event->acceptProposedAction();
 }
+
+} // namespace orvane

@@ -10,6 +10,9 @@ class QSpinBox;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+
+namespace orvane {
+
 class FileAudioReader;
 class MulticastBroadcast;
 class AudioSourceSelector;
@@ -102,3 +105,5 @@ private:
     MulticastBroadcast* m_driver = nullptr;
     FileAudioReader* m_fileSource = nullptr;
 };
+
+} // namespace orvane

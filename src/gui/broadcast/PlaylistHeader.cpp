@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+namespace orvane {
+
 PlaylistHeader::PlaylistHeader(QWidget* parent)
     : QWidget(parent), m_name(new QLabel(translated("Name"), this)), m_duration(new QLabel(translated("Duration"), this))
 {
@@ -20,3 +22,5 @@ PlaylistHeader::PlaylistHeader(QWidget* parent)
     layout->addWidget(m_name, 2);
     layout->addWidget(m_duration, 1);
 }
+
+} // namespace orvane

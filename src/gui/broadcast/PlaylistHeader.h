@@ -4,6 +4,8 @@
 
 class QLabel;
 
+namespace orvane {
+
 // First row of the play list: the column titles.
 class PlaylistHeader : public QWidget
 {
@@ -18,3 +20,5 @@ private:
     QLabel* m_name;
     QLabel* m_duration;
 };
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+namespace orvane {
+
 namespace {
 const char PlayingStyle[] = "QLabel{color:#ff0000;}";
 const char IdleStyle[] = "QLabel{color:#000000;}";
@@ -29,3 +31,5 @@ void PlaylistItem::setPlaying(bool playing)
     m_name->setStyleSheet(style);
     m_duration->setStyleSheet(style);
 }
+
+} // namespace orvane

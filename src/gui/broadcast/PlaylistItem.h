@@ -4,6 +4,8 @@
 
 class QLabel;
 
+namespace orvane {
+
 // One play-list file: its name (the full path as tool tip) and duration, red while it plays.
 class PlaylistItem : public QWidget
 {
@@ -22,3 +24,5 @@ private:
     QLabel* m_duration;
     bool m_playing = false;
 };
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPixmap>
 
+namespace orvane {
+
 PlaylistTail::PlaylistTail(QWidget* parent) : QWidget(parent), m_icon(new QLabel(this))
 {
     setObjectName(QStringLiteral("PlaylistTail"));
@@ -20,3 +22,5 @@ void PlaylistTail::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     m_icon->move((width() - BoxSize) / 2, (height() - BoxSize) / 2);
 }
+
+} // namespace orvane

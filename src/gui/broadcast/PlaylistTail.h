@@ -4,6 +4,8 @@
 
 class QLabel;
 
+namespace orvane {
+
 // Last row of the play list: the add button.
 class PlaylistTail : public QWidget
 {
@@ -21,3 +23,5 @@ protected:
 private:
     QLabel* m_icon;
 };
+
+} // namespace orvane

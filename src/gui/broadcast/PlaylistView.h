@@ -2,6 +2,8 @@
 
 #include <QListWidget>
 
+namespace orvane {
+
 // The play list's inner list: a QListWidget that moves drags as a plain
 // QListView does.
 class PlaylistView : public QListWidget
@@ -13,3 +15,5 @@ public:
 protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
 };
+
+} // namespace orvane

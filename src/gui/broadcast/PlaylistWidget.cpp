@@ -24,6 +24,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+namespace orvane {
+
 namespace {
 
 const char Mp3Suffix[] = "mp3";
@@ -307,3 +309,5 @@ int PlaylistWidget::addDropped(const QMimeData* mime)
         emit filesRefused(refused);
     return ok.size();
 }
+
+} // namespace orvane

@@ -7,6 +7,9 @@
 class QListWidgetItem;
 class QMenu;
 class QMimeData;
+
+namespace orvane {
+
 class PlaylistView;
 class PlaylistHeader;
 class PlaylistTail;
@@ -90,3 +93,5 @@ private:
     PlaylistTail* m_tail = nullptr;
     std::function<QStringList()> m_chooser;
 };
+
+} // namespace orvane

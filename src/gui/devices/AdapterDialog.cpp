@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace orvane {
+
 AdapterDialog::AdapterDialog(QWidget* parent)
     : Dialog(parent), m_label(new QLabel(this)), m_comboBox(new QComboBox(this)),
       m_okButton(new QPushButton(this)), m_list(new AdapterList)
@@ -71,3 +73,5 @@ void AdapterDialog::resizeEvent(QResizeEvent* event)
     m_comboBox->setGeometry(10, (h - 160) / 2 + 40, w - 20, 30);
     m_okButton->setGeometry((w - 60) / 2, h - 60, 60, 40);
 }
+
+} // namespace orvane

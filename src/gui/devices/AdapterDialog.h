@@ -4,11 +4,14 @@
 
 #include <memory>
 
-class Adapter;
-class AdapterList;
 class QComboBox;
 class QLabel;
 class QPushButton;
+
+namespace orvane {
+
+class Adapter;
+class AdapterList;
 
 // Lets the operator pick the adapter that carries command frames; the
 // choice is remembered under "network".
@@ -36,3 +39,5 @@ private:
     QPushButton* m_okButton;
     std::unique_ptr<AdapterList> m_list;
 };
+
+} // namespace orvane

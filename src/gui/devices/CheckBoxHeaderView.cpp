@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QDebug>
 
+namespace orvane {
+
 CheckBoxHeaderView::CheckBoxHeaderView(QWidget* parent)
     : QHeaderView(Qt::Horizontal, parent), m_checkBox(new QCheckBox(viewport()))
 {
@@ -41,3 +43,5 @@ void CheckBoxHeaderView::placeCheckBox()
     const int x = sectionViewportPosition(0) + (sectionSize(0) - m_checkBox->width()) / 2;
     m_checkBox->move(x, qMax(0, (viewport()->height() - m_checkBox->height()) / 2));
 }
+
+} // namespace orvane

@@ -4,6 +4,8 @@
 
 class QCheckBox;
 
+namespace orvane {
+
 // The table's horizontal header with a check box over the first section, which
 // ticks or clears every row at once.
 class CheckBoxHeaderView : public QHeaderView
@@ -27,3 +29,5 @@ private:
 
     QCheckBox* m_checkBox;
 };
+
+} // namespace orvane

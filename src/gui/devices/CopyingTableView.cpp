@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <algorithm>
 
+namespace orvane {
+
 CopyingTableView::CopyingTableView(QWidget* parent) : QTableView(parent) {}
 
 void CopyingTableView::reset()
@@ -68,3 +70,5 @@ QString CopyingTableView::copyText(QModelIndexList indexes)
     }
     return text;
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QTableView>
 
+namespace orvane {
+
 // The device table: a plain table view that copies the selected cells to the
 // clipboard as tab-separated text on Ctrl+C.
 class CopyingTableView : public QTableView
@@ -23,3 +25,5 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
+
+} // namespace orvane

@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace orvane {
+
 DeviceTableDelegate::DeviceTableDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
 QRect DeviceTableDelegate::checkBoxRect(const QStyleOptionViewItem& option)
@@ -62,3 +64,5 @@ bool DeviceTableDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
         return QStyledItemDelegate::editorEvent(event, model, option, index);
     return model->setData(index, !index.data(Qt::UserRole).toBool(), Qt::UserRole);
 }
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QStyledItemDelegate>
 
+namespace orvane {
+
 // Draws the row check boxes of the device table's first column and toggles
 // them on a click inside the box or on Space.
 class DeviceTableDelegate : public QStyledItemDelegate
@@ -20,3 +22,5 @@ protected:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
 };
+
+} // namespace orvane

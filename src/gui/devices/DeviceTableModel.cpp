@@ -11,6 +11,8 @@
 #include <QIcon>
 #include <algorithm>
 
+namespace orvane {
+
 namespace {
 
 struct ColumnInfo
@@ -274,3 +276,5 @@ DeviceRecord* DeviceTableModel::deviceAt(int row) const
 {
     return row >= 0 && row < m_devices.size() ? m_devices.at(row) : nullptr;
 }
+
+} // namespace orvane

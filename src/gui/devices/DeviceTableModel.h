@@ -3,6 +3,8 @@
 #include <QAbstractTableModel>
 #include <QList>
 
+namespace orvane {
+
 class DeviceRecord;
 class DeviceTableDelegate;
 class CheckBoxHeaderView;
@@ -80,3 +82,5 @@ private:
     CheckBoxHeaderView* m_header;
     CopyingTableView* m_view;
 };
+
+} // namespace orvane

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace orvane {
+
 SearchDialog::SearchDialog(QWidget* parent, ProtocolClient* client)
     : ProgressDialog(parent), m_client(client), m_timeout(AppConfig().searchTime()),
       m_alarmTest(AppConfig().alarmTest())
@@ -73,3 +75,5 @@ void SearchDialog::abortWork()
     if (m_client)
         m_client->cancelWait();
 }
+
+} // namespace orvane

@@ -6,6 +6,8 @@
 #include <QList>
 #include <atomic>
 
+namespace orvane {
+
 class DeviceRecord;
 
 // The search job: one broadcast search, then only the accepted models, each
@@ -51,3 +53,5 @@ private:
     int m_alarmTest;
     std::atomic<bool> m_finishEarly{false};
 };
+
+} // namespace orvane

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace orvane {
+
 JobDialog::JobDialog(QWidget* parent, DeviceJob* job)
     : Dialog(parent), m_job(job), m_text(new QLabel(this)), m_device(new QLabel(this)),
       m_bar(new QProgressBar(this)), m_cancel(new QPushButton(translated("Cancel"), this))
@@ -96,3 +98,5 @@ bool runDeviceJob(QWidget* parent, ProtocolClient& client, const DeviceJob::Task
         job = job->retryFailed();
     }
 }
+
+} // namespace orvane

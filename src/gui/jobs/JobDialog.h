@@ -5,11 +5,14 @@
 
 #include <functional>
 
-class DeviceRecord;
-class ProtocolClient;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+
+namespace orvane {
+
+class DeviceRecord;
+class ProtocolClient;
 
 // Shows a running device job: what it does, how far it is ("Setting name: 7
 // of 40") and a Cancel button that lets the device in hand finish and skips
@@ -46,3 +49,5 @@ private:
 bool runDeviceJob(QWidget* parent, ProtocolClient& client, const DeviceJob::Task& task,
                   const QList<DeviceRecord*>& devices, const std::function<void()>& refresh,
                   bool listAlways = false);
+
+} // namespace orvane

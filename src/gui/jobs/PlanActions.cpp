@@ -16,6 +16,8 @@
 #include <QMutex>
 #include <QStandardPaths>
 
+namespace orvane {
+
 namespace {
 
 QString lastFolder()
@@ -142,3 +144,5 @@ void PlanActions::applyPlanFile(QWidget* parent, ProtocolClient& client, const Q
                                 nullptr};
     runDeviceJob(parent, client, write, targets, refresh);
 }
+
+} // namespace orvane

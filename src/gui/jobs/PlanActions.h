@@ -4,9 +4,12 @@
 #include <QString>
 #include <functional>
 
+class QWidget;
+
+namespace orvane {
+
 class DeviceRecord;
 class ProtocolClient;
-class QWidget;
 
 // The program's side of plans: export the listed devices, and apply a plan
 // file with a preview of what would change and a result per device.
@@ -21,3 +24,5 @@ void applyPlan(QWidget* parent, ProtocolClient& client, const QList<DeviceRecord
 void applyPlanFile(QWidget* parent, ProtocolClient& client, const QString& path, const QList<DeviceRecord*>& listed,
                    const std::function<void()>& refresh);
 } // namespace PlanActions
+
+} // namespace orvane

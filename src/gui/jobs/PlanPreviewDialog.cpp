@@ -10,6 +10,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+namespace orvane {
+
 namespace {
 QString shown(const QString& column, const QString& value)
 {
@@ -78,3 +80,5 @@ QStringList PlanPreviewDialog::tickedDevices() const
     }
     return macs;
 }
+
+} // namespace orvane

@@ -7,6 +7,8 @@
 
 class QTreeWidget;
 
+namespace orvane {
+
 // What a plan would change, before anything is sent: one branch per device
 // (ticked when it has changes), one line per field with its current and
 // planned value. Passwords show as ***.
@@ -23,3 +25,5 @@ public:
 private:
     QTreeWidget* m_tree;
 };
+
+} // namespace orvane

@@ -10,6 +10,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+namespace orvane {
+
 namespace {
 const int NamesShown = 3;
 } // namespace
@@ -105,3 +107,5 @@ bool confirmDeviceJob(QWidget* parent, const QString& title, const QList<DeviceR
     dialog.centerOn(parent);
     return dialog.exec() == QDialog::Accepted;
 }
+
+} // namespace orvane

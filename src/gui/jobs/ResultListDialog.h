@@ -5,8 +5,11 @@
 
 #include <QList>
 
-class DeviceRecord;
 class QTreeWidget;
+
+namespace orvane {
+
+class DeviceRecord;
 
 // What a job did to each device, one line each (name, MAC, outcome in plain
 // words), with "Retry failed" when some device did not take it.
@@ -32,3 +35,5 @@ private:
 // the first few names, and, when no row is ticked, that every listed device is meant.
 bool confirmDeviceJob(QWidget* parent, const QString& title, const QList<DeviceRecord*>& devices,
                       bool wholeTable);
+
+} // namespace orvane

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace orvane {
+
 namespace {
 
 struct RowInfo
@@ -220,3 +222,5 @@ void IpPage::resizeEvent(QResizeEvent* event)
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }
+
+} // namespace orvane

@@ -7,6 +7,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace orvane {
+
 // Switches devices to DHCP or gives them static addresses; "Set All" counts
 // the typed address up by one per device.
 class IpPage : public SettingsPage
@@ -54,3 +56,5 @@ private:
     QPushButton* m_setButton;
     QPushButton* m_setAllButton;
 };
+
+} // namespace orvane

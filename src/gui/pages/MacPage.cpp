@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace orvane {
+
 MacPage::MacPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
     : SettingsPage(parent, client, model), m_deviceLabel(new QLabel(this)), m_promptLabel(new QLabel(this)),
       m_valueEdit(new QLineEdit(this)), m_setButton(new QPushButton(this)), m_setAllButton(new QPushButton(this))
@@ -97,3 +99,5 @@ void MacPage::resizeEvent(QResizeEvent* event)
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }
+
+} // namespace orvane

@@ -6,6 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace orvane {
+
 // Gives the current device a new MAC address, or each target device its own,
 // counting up from the typed one.
 class MacPage : public SettingsPage
@@ -34,3 +36,5 @@ private:
     QPushButton* m_setButton;
     QPushButton* m_setAllButton;
 };
+
+} // namespace orvane

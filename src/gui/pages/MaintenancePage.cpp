@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace orvane {
+
 namespace {
 const int ButtonWidth = 120;
 const int ButtonHeight = 30;
@@ -140,3 +142,5 @@ void MaintenancePage::resizeEvent(QResizeEvent* event)
     m_rebootButton->setGeometry(LeftButtonX, 200, ButtonWidth, ButtonHeight);
     m_rebootAllButton->setGeometry(RightButtonX, 200, ButtonWidth, ButtonHeight);
 }
+
+} // namespace orvane

@@ -6,6 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace orvane {
+
 // Maintenance of the current device or of the target devices: the web
 // account and password, factory reset and reboot.
 class MaintenancePage : public SettingsPage
@@ -47,3 +49,5 @@ private:
     QPushButton* m_rebootButton;
     QPushButton* m_rebootAllButton;
 };
+
+} // namespace orvane

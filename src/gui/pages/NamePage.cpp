@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace orvane {
+
 NamePage::NamePage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
     : SettingsPage(parent, client, model), m_deviceLabel(new QLabel(this)), m_promptLabel(new QLabel(this)),
       m_valueEdit(new QLineEdit(this)), m_previewLabel(new QLabel(this)), m_setButton(new QPushButton(this)),
@@ -92,3 +94,5 @@ void NamePage::resizeEvent(QResizeEvent* event)
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }
+
+} // namespace orvane

@@ -6,6 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace orvane {
+
 // Renames the current device, or gives every target device the same name.
 class NamePage : public SettingsPage
 {
@@ -33,3 +35,5 @@ private:
     QPushButton* m_setButton;
     QPushButton* m_setAllButton;
 };
+
+} // namespace orvane

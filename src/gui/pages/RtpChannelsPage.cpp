@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <memory>
 
+namespace orvane {
+
 namespace {
 const int RowsPerColumn = 5;
 const int RowYs[RowsPerColumn] = {40, 70, 100, 130, 160};
@@ -95,3 +97,5 @@ void RtpChannelsPage::resizeEvent(QResizeEvent* event)
     }
     placeSetButtons(230);
 }
+
+} // namespace orvane

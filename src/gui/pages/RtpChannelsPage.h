@@ -8,6 +8,8 @@
 class QLabel;
 class QLineEdit;
 
+namespace orvane {
+
 // The ten RTP receive channels of a device as "address:port" fields. The
 // values come from the device itself, read each time a device is shown.
 class RtpChannelsPage : public SettingsPage
@@ -38,3 +40,5 @@ private:
     bool m_reading = false;
     QList<RtpChannelSettings> m_channels;
 };
+
+} // namespace orvane

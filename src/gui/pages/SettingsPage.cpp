@@ -10,6 +10,7 @@
 
 #include <QPushButton>
 
+namespace orvane {
 
 SettingsPage::SettingsPage(QWidget* parent, ProtocolClient* client, DeviceTableModel* model)
     : RoundedWidget(parent), m_client(client), m_model(model)
@@ -97,3 +98,5 @@ bool SettingsPage::runTask(const DeviceJob::Task& task, const QList<DeviceRecord
         showToast(QStringLiteral("%1: %2").arg(translated(task.title), translated("ok")));
     return allTook;
 }
+
+} // namespace orvane

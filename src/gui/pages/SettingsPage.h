@@ -6,10 +6,14 @@
 
 #include <QList>
 
+class QPushButton;
+
+namespace orvane {
+
 class DeviceRecord;
 class DeviceTableModel;
 class ProtocolClient;
-class QPushButton;
+
 class Toast;
 
 // Base of the settings pages shown below the device table. A page shows the
@@ -69,3 +73,5 @@ private:
     QPushButton* m_fieldSetButton = nullptr;
     QPushButton* m_fieldSetAllButton = nullptr;
 };
+
+} // namespace orvane

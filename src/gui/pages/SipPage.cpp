@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <memory>
 
+namespace orvane {
+
 namespace {
 const char* const FieldNames[SipPage::FieldCount] = {"User Name", "Password", "Display Name",
                                                                     "Server Host", "Server Port"};
@@ -109,3 +111,5 @@ void SipPage::resizeEvent(QResizeEvent* event)
     }
     placeSetButtons(230);
 }
+
+} // namespace orvane

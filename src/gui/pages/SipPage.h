@@ -6,6 +6,8 @@
 class QLabel;
 class QLineEdit;
 
+namespace orvane {
+
 // The two SIP accounts of a device. The values come from the device itself,
 // read each time a device is shown; "Set" and "Set All" send what the fields hold.
 class SipPage : public SettingsPage
@@ -40,3 +42,5 @@ private:
     Column m_columns[2];
     bool m_reading = false;
 };
+
+} // namespace orvane

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace orvane {
+
 VersionPage::VersionPage(QWidget* parent, ProtocolClient* client,
                                                        DeviceTableModel* model)
     : SettingsPage(parent, client, model), m_deviceLabel(new QLabel(this)),
@@ -100,3 +102,5 @@ void VersionPage::resizeEvent(QResizeEvent* event)
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }
+
+} // namespace orvane

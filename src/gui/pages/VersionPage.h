@@ -6,6 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace orvane {
+
 // Firmware upgrade of the current device or of the target devices over their
 // web interfaces. When a job ends the operator gets the result list, one line per device.
 class VersionPage : public SettingsPage
@@ -37,3 +39,5 @@ private:
     QPushButton* m_setButton;
     QPushButton* m_setAllButton;
 };
+
+} // namespace orvane

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QSlider>
 
+namespace orvane {
+
 namespace {
 
 const char InputName[] = "Input Volume";
@@ -179,3 +181,5 @@ void VolumePage::resizeEvent(QResizeEvent* event)
     m_setButton->setGeometry(100, 200, 100, 30);
     m_setAllButton->setGeometry(400, 200, 100, 30);
 }
+
+} // namespace orvane

@@ -6,6 +6,9 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+
+namespace orvane {
+
 class PixmapButton;
 
 // Input and output volume and auto-mute of the current device or of the
@@ -56,3 +59,5 @@ private:
     QPushButton* m_setButton;
     QPushButton* m_setAllButton;
 };
+
+} // namespace orvane

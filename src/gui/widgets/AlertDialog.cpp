@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace orvane {
+
 AlertDialog::AlertDialog(QWidget* parent) : Dialog(parent), m_label(new QLabel(this))
 {
     m_label->setAlignment(Qt::AlignCenter);
@@ -22,3 +24,5 @@ void AlertDialog::resizeEvent(QResizeEvent* event)
     Dialog::resizeEvent(event);
     m_label->setGeometry(rect());
 }
+
+} // namespace orvane

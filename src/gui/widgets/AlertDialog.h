@@ -4,6 +4,8 @@
 
 class QLabel;
 
+namespace orvane {
+
 // A plain message dialog; the caller sizes, centres and runs it.
 class AlertDialog : public Dialog
 {
@@ -21,3 +23,5 @@ protected:
 private:
     QLabel* m_label;
 };
+
+} // namespace orvane

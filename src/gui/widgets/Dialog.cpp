@@ -2,6 +2,8 @@
 
 #include <QScreen>
 
+namespace orvane {
+
 Dialog::Dialog(QWidget* parent) : QDialog(parent)
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -42,3 +44,5 @@ void Dialog::centerOn(QWidget* widget)
         widget->isWindow() ? widget->geometry().topLeft() : widget->mapToGlobal(QPoint(0, 0));
     move(topLeft.x() + (widget->width() - width()) / 2, topLeft.y() + (widget->height() - height()) / 2);
 }
+
+} // namespace orvane

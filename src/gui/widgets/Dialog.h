@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+namespace orvane {
+
 // Base of the program's dialogs: no "?" button, and a way to sit over the window that opened it.
 class Dialog : public QDialog
 {
@@ -15,3 +17,5 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
 };
+
+} // namespace orvane

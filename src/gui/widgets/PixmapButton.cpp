@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace orvane {
+
 PixmapButton::PixmapButton(QWidget* parent) : RoundedWidget(parent)
 {
     setCursor(Qt::PointingHandCursor);
@@ -43,3 +45,5 @@ void PixmapButton::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     emit clicked();
 }
+
+} // namespace orvane

@@ -4,6 +4,8 @@
 
 #include <QPixmap>
 
+namespace orvane {
+
 // A button drawn as one of two pictures, for toggles such as mute. It clicks on
 // every release, even after the pointer left it while pressed.
 class PixmapButton : public RoundedWidget
@@ -30,3 +32,5 @@ private:
     QPixmap m_alternatePixmap;
     bool m_alternate = false;
 };
+
+} // namespace orvane

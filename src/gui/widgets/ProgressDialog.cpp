@@ -10,6 +10,8 @@
 #include <climits>
 #include <cmath>
 
+namespace orvane {
+
 ProgressDialog::ProgressDialog(QWidget* parent)
     : WaitDialog(parent), m_label(new QLabel(this)), m_progressBar(new QProgressBar(this)),
       m_cancelButton(new QPushButton(translated("Cancel"), this))
@@ -61,3 +63,5 @@ void ProgressDialog::setProgress(float fraction)
         return;
     m_progressBar->setValue(static_cast<int>(qBound<double>(INT_MIN, percent, INT_MAX)));
 }
+
+} // namespace orvane

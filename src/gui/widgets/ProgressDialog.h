@@ -6,6 +6,8 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
+namespace orvane {
+
 // A job dialog with a message line and a busy bar. The job updates both from its
 // worker thread by emitting setMessageQueued and setProgressQueued.
 class ProgressDialog : public WaitDialog
@@ -37,3 +39,5 @@ private:
     QPushButton* m_cancelButton;
     QWidget* m_buttons;
 };
+
+} // namespace orvane

@@ -3,6 +3,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+namespace orvane {
+
 namespace {
 QColor colorFromRgb(quint32 rgb, int alpha)
 {
@@ -52,3 +54,5 @@ void RoundedWidget::paintBackground(QPainter& painter)
     }
     painter.restore();
 }
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 
 class QPainter;
 
+namespace orvane {
+
 // A widget that paints its own rounded, optionally bordered background, so that
 // pages and overlays look the same whatever style the desktop uses.
 class RoundedWidget : public QWidget
@@ -33,3 +35,5 @@ private:
     int m_radius = 0;
     QColor m_borderColor{255, 255, 255, 0};
 };
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QTimer>
 
+namespace orvane {
+
 Toast::Toast(QObject* parent) : QObject(parent) {}
 
 Toast::~Toast()
@@ -90,3 +92,5 @@ void Toast::invokeTimer()
         return;
     hide();
 }
+
+} // namespace orvane

@@ -7,6 +7,9 @@
 
 class QTimer;
 class QWidget;
+
+namespace orvane {
+
 class ToastView;
 
 // A short message over a widget that disappears by itself. One toast object shows
@@ -53,3 +56,5 @@ private:
     QColor m_backgroundColor{0, 0, 0, 128};
     quint32 m_textColor = 0xffffff;
 };
+
+} // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace orvane {
+
 ToastView::ToastView(QWidget* parent, int paddingX, int paddingY)
     : RoundedWidget(parent), m_label(new QLabel(this)), m_paddingX(paddingX), m_paddingY(paddingY)
 {
@@ -12,3 +14,5 @@ void ToastView::resizeEvent(QResizeEvent* event)
     RoundedWidget::resizeEvent(event);
     m_label->setGeometry(m_paddingX, m_paddingY, m_label->width(), m_label->height());
 }
+
+} // namespace orvane

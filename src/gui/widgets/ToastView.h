@@ -4,6 +4,8 @@
 
 class QLabel;
 
+namespace orvane {
+
 // The rounded box a toast shows: one label inset by the padding.
 class ToastView : public RoundedWidget
 {
@@ -22,3 +24,5 @@ private:
     int m_paddingX;
     int m_paddingY;
 };
+
+} // namespace orvane

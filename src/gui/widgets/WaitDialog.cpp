@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QDebug>
 
+namespace orvane {
+
 WaitDialog::WaitDialog(QWidget* parent) : Dialog(parent)
 {
     // Minimised, a modal job would leave the main window blocked with nothing to show why.
@@ -90,3 +92,5 @@ void WaitDialog::relayClose()
         },
         Qt::AutoConnection);
 }
+
+} // namespace orvane

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace orvane {
+
 class WaitThread;
 
 // A modal dialog that runs a job on a worker thread and closes itself accepted
@@ -52,3 +54,5 @@ private:
     // older value belongs to a job that no longer counts.
     std::atomic<std::uint64_t> m_job{0};
 };
+
+} // namespace orvane

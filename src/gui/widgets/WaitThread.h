@@ -3,6 +3,8 @@
 #include <QThread>
 #include <atomic>
 
+namespace orvane {
+
 class WaitDialog;
 
 // The worker of one job: runs the dialog's run() once. The dialog owns it and
@@ -24,3 +26,5 @@ private:
     WaitDialog* m_dialog;
     std::atomic<bool> m_stop{false};
 };
+
+} // namespace orvane
