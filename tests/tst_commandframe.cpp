@@ -82,10 +82,10 @@ void TestCommandFrame::frameLayout()
     empty->release();
 
     const QByteArray fits(CommandFrame::MaxTextLength, 'a');
-    RawFrame* f = CommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, fits.constData(), fits.size());
-    QVERIFY(f);
-    QCOMPARE(f->length(), 1514);
-    f->release();
+    RawFrame* full = CommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, fits.constData(), fits.size());
+    QVERIFY(full);
+    QCOMPARE(full->length(), 1514);
+    full->release();
     const QByteArray over(CommandFrame::MaxTextLength + 1, 'a');
     QVERIFY(!CommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, over.constData(), over.size()));
 }
