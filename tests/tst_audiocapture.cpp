@@ -76,7 +76,6 @@ class TestAudioCapture : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
 
     void listing();
     void listingWithoutServer();
@@ -94,11 +93,6 @@ private:
 void TestAudioCapture::initTestCase()
 {
     ORVANE_REQUIRE_PULSE(m_server, Sinks);
-}
-
-void TestAudioCapture::cleanupTestCase()
-{
-    m_server.stop();
 }
 
 // Guards the listing rules: capture endpoints first, every sink as a render
@@ -194,7 +188,6 @@ void TestAudioCapture::mixFormat()
     QCOMPARE(f->channels, channels);
     QCOMPARE(f->samplesPerSec, rate);
     QCOMPARE(f->blockAlign, bits / 8 * channels);
-    QCOMPARE(f->avgBytesPerSec, f->blockAlign * rate);
 }
 
 void TestAudioCapture::unknownEndpoint_data()
@@ -289,8 +282,6 @@ void TestAudioCapture::blocksInOrderOnTheDispatchThread()
 // Guards that close() leaves no capture thread behind, and that a device is opened once.
 void TestAudioCapture::closeJoinsBothThreads()
 {
-    // A joined thread may take a moment to leave the process's task list.
-    QTest::qWait(50);
     const int before = settledThreadCount();
     Recorder r;
     auto device = std::make_unique<AudioCapture>();

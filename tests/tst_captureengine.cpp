@@ -6,6 +6,7 @@
 #include "RawPacketSocket.h"
 
 #include <QMutex>
+#include <QScopeGuard>
 #include <QtTest>
 #include <cstring>
 #include <atomic>
@@ -59,6 +60,11 @@ QByteArray commandFrame(const uint8_t srcMac[6], const uint8_t srcIp[4], const u
     return bytes;
 }
 
+QByteArray idText(int id)
+{
+    return "{\"id\":" + QByteArray::number(id) + "}";
+}
+
 // Frames the far side receives that are command frames, by text.
 QList<QByteArray> receiveCommandTexts(RawPacketSocket& socket, int expected, int timeoutMs)
 {
@@ -81,7 +87,6 @@ class TestCaptureEngine : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void framesQueuedBeforeOpenGoOutOnceOpen();
     void everyFrameFromFarSideArrivesOnce();
     void oversizedFramesNeverReachObserver();
@@ -94,6 +99,12 @@ private:
     bool openFar(RawPacketSocket& socket);
     // Starts the engine on the near end, its threads inside the near namespace.
     void startNear(CaptureEngine& engine, Adapter& adapter, CaptureObserver* observer = nullptr);
+    const uint8_t* nearMac() const { return reinterpret_cast<const uint8_t*>(m_nearMac.constData()); }
+    // A command frame from the near end to the device, as the engine is given it to send.
+    RawFrame* toDevice(const QByteArray& text) const
+    {
+        return CommandFrame::build(nearMac(), NearIp, DeviceMac, DeviceIp, text.constData(), text.size());
+    }
     std::unique_ptr<NetNamespacePair> m_pair;
     QByteArray m_nearMac;
 };
@@ -109,11 +120,6 @@ void TestCaptureEngine::initTestCase()
     RawPacketSocket probe;
     QVERIFY2(probe.open(m_pair->interfaceName(NetNamespacePair::Near)), qPrintable(probe.lastError()));
     m_nearMac = probe.mac();
-}
-
-void TestCaptureEngine::cleanupTestCase()
-{
-    m_pair.reset();
 }
 
 Adapter TestCaptureEngine::nearAdapter(const QString& interfaceName)
@@ -150,11 +156,8 @@ void TestCaptureEngine::framesQueuedBeforeOpenGoOutOnceOpen()
     Adapter adapter = nearAdapter(lateName);
     CaptureEngine pcap;
     startNear(pcap, adapter);
-    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
-    for (int i = 0; i < 3; ++i) {
-        const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(i) + "}";
-        pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
-    }
+    for (int i = 0; i < 3; ++i)
+        pcap.send(toDevice(idText(i)));
     QTest::qWait(350);
     QVERIFY(!pcap.isOpen());
     QVERIFY(receiveCommandTexts(far, 1, 100).isEmpty());
@@ -187,14 +190,13 @@ void TestCaptureEngine::everyFrameFromFarSideArrivesOnce()
     startNear(pcap, adapter, &collector);
     QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
 
-    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
     const int count = 500;
     for (int i = 0; i < count; ++i) {
         const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(i) + ",\"result\":\"success\"}";
-        QVERIFY(far.send(commandFrame(DeviceMac, DeviceIp, nearMac, NearIp, text)));
+        QVERIFY(far.send(commandFrame(DeviceMac, DeviceIp, nearMac(), NearIp, text)));
     }
     // Non-ARP traffic is filtered in the kernel and never shows up.
-    QByteArray ipv4 = commandFrame(DeviceMac, DeviceIp, nearMac, NearIp, "{\"id\":-7}");
+    QByteArray ipv4 = commandFrame(DeviceMac, DeviceIp, nearMac(), NearIp, "{\"id\":-7}");
     ipv4[12] = 0x08;
     ipv4[13] = 0x00;
     QVERIFY(far.send(ipv4));
@@ -219,8 +221,7 @@ void TestCaptureEngine::oversizedFramesNeverReachObserver()
     startNear(pcap, adapter, &collector);
     QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
 
-    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
-    QByteArray base = commandFrame(DeviceMac, DeviceIp, nearMac, NearIp, "");
+    QByteArray base = commandFrame(DeviceMac, DeviceIp, nearMac(), NearIp, "");
     for (int length : {1515, 1514, 1600, 1515}) {
         QByteArray frame = base;
         frame.append(QByteArray(length - frame.size(), 'L'));
@@ -269,11 +270,10 @@ void TestCaptureEngine::reopensAfterInterfaceWentDown()
     startNear(pcap, adapter, &collector);
     QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
     QCOMPARE(pcap.openCount(), 1);
-    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
 
     QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
-    const QByteArray lost = "{\"id\":100}";
-    pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, lost.constData(), lost.size()));
+    const QByteArray lost = idText(100);
+    pcap.send(toDevice(lost));
     QTest::qWait(300);
     QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
     // The failed send (or the capture loop ending on the downed interface) makes
@@ -281,23 +281,19 @@ void TestCaptureEngine::reopensAfterInterfaceWentDown()
     QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen() && pcap.openCount() >= 2, 5000);
     QTest::qWait(100);
 
-    for (int i = 0; i < 5; ++i) {
-        const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(200 + i) + "}";
-        pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
-    }
+    for (int i = 0; i < 5; ++i)
+        pcap.send(toDevice(idText(200 + i)));
     const QList<QByteArray> texts = receiveCommandTexts(far, 5, 5000);
     QCOMPARE(texts.size(), 5);
-    QCOMPARE(texts.first(), QByteArray("{\"id\":200}"));
+    QCOMPARE(texts.first(), idText(200));
     QVERIFY(!texts.contains(lost));
 
-    for (int i = 0; i < 20; ++i) {
-        const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(300 + i) + "}";
-        QVERIFY(far.send(commandFrame(DeviceMac, DeviceIp, nearMac, NearIp, text)));
-    }
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(far.send(commandFrame(DeviceMac, DeviceIp, nearMac(), NearIp, idText(300 + i))));
     QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 20, 5000);
     QTest::qWait(200);
     QCOMPARE(collector.count(), 20);
-    QCOMPARE(collector.texts().last(), QByteArray("{\"id\":319}"));
+    QCOMPARE(collector.texts().last(), idText(319));
     pcap.stop();
 }
 
@@ -320,25 +316,17 @@ void TestCaptureEngine::replyToTheFirstFrameIsNotLost()
                 far.send(commandFrame(DeviceMac, DeviceIp, asker, askerIp, frame.mid(60)));
         }
     });
-    // Joined however the test ends.
-    struct Joiner
-    {
-        std::atomic<bool>& stop;
-        std::thread& thread;
-        ~Joiner()
-        {
-            stop.store(true);
-            thread.join();
-        }
-    } joiner{stopEcho, echo};
+    const auto joiner = qScopeGuard([&] {
+        stopEcho = true;
+        echo.join();
+    });
     Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
-    const uint8_t* nearMac = reinterpret_cast<const uint8_t*>(m_nearMac.constData());
     for (int round = 0; round < 20; ++round) {
         Collector collector;
         CaptureEngine pcap;
-        const QByteArray text = "{\"id\":" + QByteArray::number(round) + "}";
+        const QByteArray text = idText(round);
         startNear(pcap, adapter, &collector);
-        pcap.send(CommandFrame::build(nearMac, NearIp, DeviceMac, DeviceIp, text.constData(), text.size()));
+        pcap.send(toDevice(text));
         QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 5, 3000);
         QCOMPARE(collector.texts().first(), text);
         pcap.stop();

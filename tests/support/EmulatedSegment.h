@@ -132,10 +132,9 @@ public:
     QList<ReceivedCommand> commands(const QString& method) const
     {
         QList<ReceivedCommand> out;
-        for (const ReceivedCommand& c : commands()) {
+        for (const ReceivedCommand& c : commands())
             if (c.method() == method)
                 out.append(c);
-        }
         return out;
     }
 
@@ -202,10 +201,8 @@ public:
         Adapter::setText(adapter->pcapName, pair.interfaceName(NetNamespacePair::Near).toUtf8().constData());
         Adapter::setText(adapter->description, "test wire");
         memcpy(adapter->address, probe.mac().constData(), 6);
-        const uint8_t ip[4] = {198, 18, 0, 1};
-        const uint8_t mask[4] = {255, 255, 255, 0};
-        memcpy(adapter->ip, ip, 4);
-        memcpy(adapter->mask, mask, 4);
+        memcpy(adapter->ip, "\xc6\x12\x00\x01", 4); // 198.18.0.1
+        memcpy(adapter->mask, "\xff\xff\xff\x00", 4);
         return true;
     }
 
@@ -265,13 +262,8 @@ public:
         if (pair)
             return pair->ok();
         pair.reset(new NetNamespacePair);
-        return pair->ok() &&
-               pair->ip(NetNamespacePair::Near,
-                        {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-                         QStringLiteral("multicast"), QStringLiteral("on")}) &&
-               pair->ip(NetNamespacePair::Near,
-                        {QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("224.0.0.0/4"),
-                         QStringLiteral("dev"), QStringLiteral("lo")});
+        return pair->ok() && pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
+               pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
     }
 
 private:
@@ -287,8 +279,7 @@ private:
     {
         QProcess ip;
         ip.setProcessChannelMode(QProcess::MergedChannels);
-        ip.start(QStringLiteral("ip"),
-                 {QStringLiteral("-n"), ns, QStringLiteral("-batch"), QStringLiteral("-")});
+        ip.start(QStringLiteral("ip"), {"-n", ns, "-batch", "-"});
         ip.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
         ip.closeWriteChannel();
         if (ip.waitForFinished(30000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0)

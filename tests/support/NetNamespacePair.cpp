@@ -19,17 +19,14 @@ const char NamespacePrefix[] = "orvt-";
 
 bool NetNamespacePair::canRun(QString* reason)
 {
-    if (geteuid() != 0) {
-        if (reason)
-            *reason = QStringLiteral("creating network namespaces needs root (run the tests as root; CI does)");
-        return false;
-    }
-    if (QStandardPaths::findExecutable(QStringLiteral("ip")).isEmpty()) {
-        if (reason)
-            *reason = QStringLiteral("the ip command of iproute2 is missing (tools/install-deps.sh installs it)");
-        return false;
-    }
-    return true;
+    QString why;
+    if (geteuid() != 0)
+        why = QStringLiteral("creating network namespaces needs root (run the tests as root; CI does)");
+    else if (QStandardPaths::findExecutable(QStringLiteral("ip")).isEmpty())
+        why = QStringLiteral("the ip command of iproute2 is missing (tools/install-deps.sh installs it)");
+    if (reason)
+        *reason = why;
+    return why.isEmpty();
 }
 
 bool NetNamespacePair::requiredByEnvironment()
@@ -90,32 +87,22 @@ NetNamespacePair::NetNamespacePair()
     }
     sweepStale();
 
-    const QString ipTool = QStringLiteral("ip");
-    QString error;
-    auto step = [&](const QStringList& args) {
-        if (!m_error.isEmpty())
-            return;
-        if (!runCommand(ipTool, args, &error))
-            m_error = error;
+    // Names and addresses hold no space: each step is one command line of ip.
+    auto step = [&](const QString& line) {
+        if (m_error.isEmpty())
+            runCommand(QStringLiteral("ip"), line.split(QLatin1Char(' ')), &m_error);
     };
-    step({QStringLiteral("netns"), QStringLiteral("add"), m_nearNs});
-    step({QStringLiteral("netns"), QStringLiteral("add"), m_farNs});
-    step({QStringLiteral("link"), QStringLiteral("add"), m_nearIf, QStringLiteral("netns"), m_nearNs,
-          QStringLiteral("type"), QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), m_farIf,
-          QStringLiteral("netns"), m_farNs});
+    step("netns add " + m_nearNs);
+    step("netns add " + m_farNs);
+    step(QStringLiteral("link add %1 netns %2 type veth peer name %3 netns %4")
+             .arg(m_nearIf, m_nearNs, m_farIf, m_farNs));
     for (Side side : {Near, Far}) {
-        const QString ns = namespaceName(side);
+        const QString ns = namespaceName(side), dev = interfaceName(side);
         // No IPv6 chatter (router solicitations, MLD) on the test wire.
-        runCommand(ipTool,
-                   {QStringLiteral("netns"), QStringLiteral("exec"), ns, QStringLiteral("sysctl"), QStringLiteral("-qw"),
-                    QStringLiteral("net.ipv6.conf.all.disable_ipv6=1")},
-                   nullptr);
-        step({QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-              QStringLiteral("up")});
-        step({QStringLiteral("-n"), ns, QStringLiteral("addr"), QStringLiteral("add"),
-              QStringLiteral("%1/%2").arg(address(side), prefix()), QStringLiteral("dev"), interfaceName(side)});
-        step({QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), interfaceName(side),
-              QStringLiteral("up")});
+        runCommand("ip", {"netns", "exec", ns, "sysctl", "-qw", "net.ipv6.conf.all.disable_ipv6=1"}, nullptr);
+        step(QStringLiteral("-n %1 link set lo up").arg(ns));
+        step(QStringLiteral("-n %1 addr add %2/24 dev %3").arg(ns, address(side), dev));
+        step(QStringLiteral("-n %1 link set %2 up").arg(ns, dev));
     }
     m_ok = m_error.isEmpty();
 }
@@ -141,16 +128,13 @@ bool NetNamespacePair::ip(Side side, const QStringList& args)
 
 bool NetNamespacePair::setLinkUp(Side side, bool up)
 {
-    return ip(side, {QStringLiteral("link"), QStringLiteral("set"), interfaceName(side),
-                     up ? QStringLiteral("up") : QStringLiteral("down")});
+    return ip(side, {"link", "set", interfaceName(side), up ? "up" : "down"});
 }
 
 bool NetNamespacePair::setMtu(int mtu)
 {
-    return ip(Near, {QStringLiteral("link"), QStringLiteral("set"), interfaceName(Near), QStringLiteral("mtu"),
-                     QString::number(mtu)}) &&
-           ip(Far, {QStringLiteral("link"), QStringLiteral("set"), interfaceName(Far), QStringLiteral("mtu"),
-                    QString::number(mtu)});
+    return ip(Near, {"link", "set", interfaceName(Near), "mtu", QString::number(mtu)}) &&
+           ip(Far, {"link", "set", interfaceName(Far), "mtu", QString::number(mtu)});
 }
 
 bool NetNamespacePair::enterOnThisThread(const QString& ns)

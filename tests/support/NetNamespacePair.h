@@ -32,7 +32,6 @@ public:
     QString namespaceName(Side side) const { return side == Near ? m_nearNs : m_farNs; }
     QString interfaceName(Side side) const { return side == Near ? m_nearIf : m_farIf; }
     QString address(Side side) const { return side == Near ? QStringLiteral("198.18.0.1") : QStringLiteral("198.18.0.2"); }
-    QString prefix() const { return QStringLiteral("24"); }
 
     // Runs `ip -n <namespace> args...`; false (with error()) when it fails.
     bool ip(Side side, const QStringList& args);

@@ -23,12 +23,10 @@ PulseTestServer::~PulseTestServer()
 
 bool PulseTestServer::available(QString* reason)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty()) {
-        if (reason)
-            *reason = QStringLiteral("the pulseaudio program is missing (tools/install-deps.sh installs it)");
-        return false;
-    }
-    return true;
+    if (!QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
+        return true;
+    *reason = QStringLiteral("the pulseaudio program is missing (tools/install-deps.sh installs it)");
+    return false;
 }
 
 QString PulseTestServer::log() const
@@ -63,7 +61,7 @@ bool PulseTestServer::start(const QVector<Sink>& sinks)
                     .arg(s.name, s.format)
                     .arg(s.rate)
                     .arg(s.channels)
-                    .arg(s.description.isEmpty() ? s.name : s.description);
+                    .arg(s.name);
     args << "-L" << QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -148,12 +146,8 @@ bool PulseTonePlayer::start(const QString& sink, const QString& format, int rate
     const bool isFloat = format == QLatin1String("float32le");
     pa_sample_spec sampleSpec{isFloat ? PA_SAMPLE_FLOAT32LE : PA_SAMPLE_S16LE, uint32_t(rate), uint8_t(channels)};
     // A short target keeps what is played close to what was written.
-    pa_buffer_attr attr;
-    attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(40000, &sampleSpec));
-    attr.prebuf = uint32_t(-1);
-    attr.minreq = uint32_t(-1);
-    attr.fragsize = uint32_t(-1);
+    const uint32_t any = uint32_t(-1);
+    pa_buffer_attr attr{any, uint32_t(pa_usec_to_bytes(40000, &sampleSpec)), any, any, any};
     int err = 0;
     const QByteArray device = sink.toUtf8();
     pa_simple* s = pa_simple_new(nullptr, "orvane-test-player", PA_STREAM_PLAYBACK, device.constData(),

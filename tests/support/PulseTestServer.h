@@ -21,17 +21,10 @@ class PulseTestServer
 public:
     struct Sink
     {
-        Sink(const QString& sinkName = QString(), const QString& sampleFormat = QStringLiteral("s16le"),
-             int sampleRate = 44100, int channelCount = 2, const QString& text = QString())
-            : name(sinkName), format(sampleFormat), rate(sampleRate), channels(channelCount),
-              description(text)
-        {
-        }
         QString name;
         QString format; // the server's sample format name
         int rate;
         int channels;
-        QString description; // empty: the name
     };
 
     PulseTestServer() = default;
@@ -46,7 +39,6 @@ public:
     void stop();
     bool isRunning() const { return m_process && m_process->state() == QProcess::Running; }
     QString error() const { return m_error; }
-    QString serverAddress() const { return m_address; }
     QString log() const;
 
 private:

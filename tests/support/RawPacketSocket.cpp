@@ -22,35 +22,22 @@ RawPacketSocket::~RawPacketSocket()
 bool RawPacketSocket::open(const QString& interfaceName)
 {
     close();
-    m_fd = ::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ALL));
-    if (m_fd < 0) {
-        m_error = QString::fromLocal8Bit(strerror(errno));
-        return false;
-    }
-    const QByteArray name = interfaceName.toLocal8Bit();
-    ifreq ifr;
-    memset(&ifr, 0, sizeof ifr);
-    strncpy(ifr.ifr_name, name.constData(), IFNAMSIZ - 1);
-    if (ioctl(m_fd, SIOCGIFINDEX, &ifr) < 0) {
-        m_error = QString::fromLocal8Bit(strerror(errno));
-        close();
-        return false;
-    }
-    m_ifindex = ifr.ifr_ifindex;
-    if (ioctl(m_fd, SIOCGIFHWADDR, &ifr) == 0)
-        m_mac = QByteArray(ifr.ifr_hwaddr.sa_data, 6);
-
-    sockaddr_ll addr;
-    memset(&addr, 0, sizeof addr);
+    ifreq ifr{};
+    strncpy(ifr.ifr_name, interfaceName.toLocal8Bit().constData(), IFNAMSIZ - 1);
+    sockaddr_ll addr{};
     addr.sll_family = AF_PACKET;
     addr.sll_protocol = htons(ETH_P_ALL);
-    addr.sll_ifindex = m_ifindex;
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
-        m_error = QString::fromLocal8Bit(strerror(errno));
-        close();
-        return false;
+    m_fd = ::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ALL));
+    if (m_fd >= 0 && ioctl(m_fd, SIOCGIFINDEX, &ifr) == 0) {
+        m_ifindex = addr.sll_ifindex = ifr.ifr_ifindex;
+        if (ioctl(m_fd, SIOCGIFHWADDR, &ifr) == 0)
+            m_mac = QByteArray(ifr.ifr_hwaddr.sa_data, 6);
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+            return true;
     }
-    return true;
+    m_error = QString::fromLocal8Bit(strerror(errno));
+    close();
+    return false;
 }
 
 void RawPacketSocket::close()
@@ -64,8 +51,7 @@ bool RawPacketSocket::send(const QByteArray& frame)
 {
     if (m_fd < 0)
         return false;
-    sockaddr_ll addr;
-    memset(&addr, 0, sizeof addr);
+    sockaddr_ll addr{};
     addr.sll_family = AF_PACKET;
     addr.sll_ifindex = m_ifindex;
     addr.sll_halen = 6;

@@ -72,46 +72,26 @@ bool StreamReceiver::start(const QString& group, int port, const QString& sdpPat
                                "-nostdin", "-protocol_whitelist", "file,udp,rtp", "-i", sdpPath, "-c:a",
                                "pcm_f32le", "-f", "wav", "-y", m_out});
     } else {
-        m_process.start("ip",
-                        {"netns",
-                         "exec",
-                         m_ns,
-                         "gst-launch-1.0",
-                         "-q",
-                         "-e",
-                         "udpsrc",
-                         "address=" + group,
-                         QStringLiteral("port=%1").arg(port),
-                         "caps=application/x-rtp,media=audio,clock-rate=90000,encoding-name=MPA,payload=14",
-                         "!",
-                         "rtpjitterbuffer",
-                         "!",
-                         "rtpmpadepay",
-                         "!",
-                         "mpegaudioparse",
-                         "!",
-                         "mpg123audiodec",
-                         "!",
-                         "audioconvert",
-                         "!",
-                         "audio/x-raw,format=F32LE",
-                         "!",
-                         "wavenc",
-                         "!",
-                         "filesink",
-                         "location=" + m_out});
+        const QString pipeline =
+            QStringLiteral("udpsrc address=%1 port=%2 "
+                           "caps=application/x-rtp,media=audio,clock-rate=90000,encoding-name=MPA,payload=14 "
+                           "! rtpjitterbuffer ! rtpmpadepay ! mpegaudioparse ! mpg123audiodec ! audioconvert "
+                           "! audio/x-raw,format=F32LE ! wavenc ! filesink")
+                .arg(group)
+                .arg(port);
+        m_process.start("ip", QStringList{"netns", "exec", m_ns, "gst-launch-1.0", "-q", "-e"} +
+                                  pipeline.split(' ') + QStringList{"location=" + m_out});
     }
     return m_process.waitForStarted(10000) && waitFor([&] { return portOpen(m_ns, port); }, 15000);
 }
 
 bool StreamReceiver::waitForFrames(int frames, int timeoutMs)
 {
-    return waitFor(
-        [&] {
-            const int n = samples().size(); // reads the layout as well
-            return m_channels > 0 && n / m_channels >= frames;
-        },
-        timeoutMs);
+    const auto enough = [&] {
+        const int n = samples().size(); // reads the layout as well
+        return m_channels > 0 && n / m_channels >= frames;
+    };
+    return waitFor(enough, timeoutMs);
 }
 
 bool StreamReceiver::finish(int timeoutMs)
