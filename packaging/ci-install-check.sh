@@ -19,6 +19,7 @@ for program in /usr/bin/orvane /usr/bin/orvane-cli; do
     [ "$(stat -c '%U:%G %a' "$program")" = "root:orvane 750" ] || fail "$program is not root:orvane 0750"
     /sbin/getcap "$program" | grep -q 'cap_net_admin,cap_net_raw=eip' || fail "$program has no capture capabilities"
 done
+/usr/bin/orvane-cli --version >/dev/null || fail "orvane-cli --version"
 /usr/bin/orvane-cli --help >/dev/null || fail "orvane-cli --help"
 [ -f /usr/share/orvane/language/en.txt ] || fail "no language files"
 man -w orvane-cli >/dev/null 2>&1 || fail "no manual page for orvane-cli"
