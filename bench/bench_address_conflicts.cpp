@@ -12,15 +12,11 @@ using namespace orvane;
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_address_conflicts: %s\n", qPrintable(reason));
-        return 2;
-    }
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
     Adapter adapter;
-    if (!benchNearAdapter(pair, adapter))
-        return 1;
+    if (const int status = benchWire("bench_address_conflicts", wire, &adapter))
+        return status;
+    NetNamespacePair& pair = *wire;
     NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
     ProtocolClient client;
     if (client.open(&adapter) != 0 || !client.waitUntilCaptureOpen(5000)) {

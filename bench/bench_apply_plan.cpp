@@ -1,6 +1,6 @@
 // orvane-cli apply over 100 emulated devices: a plan that renames and
 // readdresses all of them, then the same plan again (search and reads only).
-#include "EmulatedSegment.h"
+#include "BenchSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,18 +29,13 @@ int run(const NetNamespacePair& pair, const QString& plan, const QString& home)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_apply_plan: %s\n", qPrintable(reason));
-        return 2;
-    }
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
+    if (const int status = benchWire("bench_apply_plan", wire))
+        return status;
+    NetNamespacePair& pair = *wire;
     EmulatedSegment segment;
-    QString error;
-    if (!pair.ok() || !segment.start(pair, "[]", 100, &error)) {
-        fprintf(stderr, "cannot start the emulated segment: %s\n", qPrintable(error + pair.error()));
+    if (!benchSegment("bench_apply_plan", segment, pair, "[]", 100))
         return 1;
-    }
     QTemporaryDir dir;
     QFile plan(dir.filePath(QStringLiteral("plan.csv")));
     plan.open(QIODevice::WriteOnly);

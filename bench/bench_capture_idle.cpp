@@ -21,15 +21,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? atoi(argv[1]) : 10;
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_capture_idle: %s\n", qPrintable(reason));
-        return 2;
-    }
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
     Adapter adapter;
-    if (!benchNearAdapter(pair, adapter))
-        return 1;
+    if (const int status = benchWire("bench_capture_idle", wire, &adapter))
+        return status;
+    NetNamespacePair& pair = *wire;
 
     CaptureEngine pcap;
     {

@@ -52,15 +52,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? atoi(argv[1]) : 1000;
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_capture_roundtrip: %s\n", qPrintable(reason));
-        return 2;
-    }
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
     Adapter adapter;
-    if (!benchNearAdapter(pair, adapter))
-        return 1;
+    if (const int status = benchWire("bench_capture_roundtrip", wire, &adapter))
+        return status;
+    NetNamespacePair& pair = *wire;
 
     RawPacketSocket far;
     {

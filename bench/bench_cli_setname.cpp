@@ -2,7 +2,7 @@
 // emulated devices, with the default search time: what a script of
 // single-device commands waits for each of them.
 #include "CliRunner.h"
-#include "EmulatedSegment.h"
+#include "BenchSupport.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -13,18 +13,13 @@ using namespace orvane;
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_cli_setname: %s\n", qPrintable(reason));
-        return 2;
-    }
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
+    if (const int status = benchWire("bench_cli_setname", wire))
+        return status;
+    NetNamespacePair& pair = *wire;
     EmulatedSegment segment;
-    QString error;
-    if (!pair.ok() || !segment.start(pair, "[]", 20, &error)) {
-        fprintf(stderr, "cannot start the emulated segment: %s\n", qPrintable(error + pair.error()));
+    if (!benchSegment("bench_cli_setname", segment, pair, "[]", 20))
         return 1;
-    }
     QTemporaryDir home;
     const int rounds = 5;
     for (const bool all : {false, true}) {

@@ -40,21 +40,14 @@ int main(int argc, char** argv)
     // The protocol client writes a debug line for every frame.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 1000;
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_command_roundtrip: %s\n", qPrintable(reason));
-        return 2;
-    }
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
     Adapter adapter;
-    if (!benchNearAdapter(pair, adapter))
-        return 1;
+    if (const int status = benchWire("bench_command_roundtrip", wire, &adapter))
+        return status;
+    NetNamespacePair& pair = *wire;
     EmulatedSegment segment;
-    QString error;
-    if (!segment.start(pair, DeviceConfig, 1, &error)) {
-        fprintf(stderr, "bench_command_roundtrip: %s\n", qPrintable(error));
+    if (!benchSegment("bench_command_roundtrip", segment, pair, DeviceConfig, 1))
         return 1;
-    }
 
     int status = 0;
     {

@@ -18,19 +18,6 @@ using namespace orvane;
 
 namespace {
 
-// kB of a "Vm..." line of /proc/self/status.
-long statusKb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 // Counts received command frames and notes when the last one came.
 class Arrivals : public CommandObserver
 {
@@ -65,22 +52,15 @@ int main(int argc, char** argv)
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     const int devices = argc > 1 ? std::max(1, atoi(argv[1])) : 1000;
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_search_1000: %s\n", qPrintable(reason));
-        return 2;
-    }
     const long startKb = statusKb("VmHWM:");
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
     Adapter adapter;
-    if (!benchNearAdapter(pair, adapter))
-        return 1;
+    if (const int status = benchWire("bench_search_1000", wire, &adapter))
+        return status;
+    NetNamespacePair& pair = *wire;
     EmulatedSegment segment;
-    QString error;
-    if (!segment.start(pair, "[]", devices, &error)) {
-        fprintf(stderr, "bench_search_1000: %s\n", qPrintable(error));
+    if (!benchSegment("bench_search_1000", segment, pair, "[]", devices))
         return 1;
-    }
 
     int status = 0;
     {

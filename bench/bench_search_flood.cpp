@@ -17,37 +17,17 @@
 
 using namespace orvane;
 
-namespace {
-
-long statusKb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     const bool sameMac = argc > 1 && strcmp(argv[1], "same") == 0;
     const int timeoutMs = argc > 2 ? std::max(100, atoi(argv[2])) : DeviceSearch::TimeoutMs;
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_search_flood: %s\n", qPrintable(reason));
-        return 2;
-    }
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
     Adapter adapter;
-    if (!benchNearAdapter(pair, adapter))
-        return 1;
+    if (const int status = benchWire("bench_search_flood", wire, &adapter))
+        return status;
+    NetNamespacePair& pair = *wire;
 
     ProtocolClient client;
     {

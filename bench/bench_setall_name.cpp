@@ -83,21 +83,14 @@ int main(int argc, char** argv)
     qputenv("QT_LOGGING_RULES", "*.debug=false;qt.qpa.*=false");
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_setall_name: %s\n", qPrintable(reason));
-        return 2;
-    }
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
     Adapter adapter;
-    if (!benchNearAdapter(pair, adapter))
-        return 1;
+    if (const int status = benchWire("bench_setall_name", wire, &adapter))
+        return status;
+    NetNamespacePair& pair = *wire;
     EmulatedSegment segment;
-    QString error;
-    if (!segment.start(pair, "[]", DeviceCount, &error)) {
-        fprintf(stderr, "bench_setall_name: %s\n", qPrintable(error));
+    if (!benchSegment("bench_setall_name", segment, pair, "[]", DeviceCount))
         return 1;
-    }
 
     std::vector<double> bare;
     if (!bareRoundTrips(pair, adapter, &bare)) {

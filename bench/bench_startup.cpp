@@ -61,22 +61,15 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_LOGGING_RULES", "*.debug=false;qt.qpa.*=false");
-    QString reason;
-    if (!NetNamespacePair::canRun(&reason)) {
-        fprintf(stderr, "bench_startup: %s\n", qPrintable(reason));
-        return 2;
-    }
     // The wire and the devices come first; they are not part of the program's start-up.
-    NetNamespacePair pair;
+    std::unique_ptr<NetNamespacePair> wire;
     Adapter adapter;
-    if (!benchNearAdapter(pair, adapter))
-        return 1;
+    if (const int status = benchWire("bench_startup", wire, &adapter))
+        return status;
+    NetNamespacePair& pair = *wire;
     EmulatedSegment segment;
-    QString error;
-    if (!segment.start(pair, "[]", 12, &error)) {
-        fprintf(stderr, "bench_startup: %s\n", qPrintable(error));
+    if (!benchSegment("bench_startup", segment, pair, "[]", 12))
         return 1;
-    }
     QStandardPaths::setTestModeEnabled(true);
     const double beforeApp = msSinceProcessStart();
     const qint64 beforeAppMain = sinceMain.elapsed();
