@@ -1,6 +1,7 @@
 #include "DeviceRecord.h"
 
 #include "DeviceReply.h"
+#include "HexDigit.h"
 
 #include <QMutexLocker>
 #include <cctype>
@@ -38,17 +39,6 @@ const FieldKey FieldKeys[] = {
     {"uid", DeviceRecord::Uid},
 };
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // One "%x" conversion: blanks, a sign, an optional 0x, at least one hex digit.
 // Written out rather than left to sscanf, whose result for a number too large
 // for its target is undefined.
@@ -60,13 +50,13 @@ bool scanHex(const char*& p, unsigned* value)
     bool negative = false;
     if (*s == '+' || *s == '-')
         negative = *s++ == '-';
-    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X') && hexDigit(s[2]) >= 0)
+    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X') && hexDigitValue(s[2]) >= 0)
         s += 2;
-    if (hexDigit(*s) < 0)
+    if (hexDigitValue(*s) < 0)
         return false;
     unsigned v = 0;
-    for (; hexDigit(*s) >= 0; ++s)
-        v = (v << 4) | static_cast<unsigned>(hexDigit(*s));
+    for (; hexDigitValue(*s) >= 0; ++s)
+        v = (v << 4) | static_cast<unsigned>(hexDigitValue(*s));
     *value = negative ? 0u - v : v;
     p = s;
     return true;

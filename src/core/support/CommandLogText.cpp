@@ -1,4 +1,5 @@
 #include "CommandLogText.h"
+#include "HexDigit.h"
 
 namespace orvane {
 
@@ -12,17 +13,6 @@ bool isBlank(char c)
 // Deep enough for every command and reply there is; deeper texts are treated
 // as unreadable rather than risk the stack.
 constexpr int MaxDepth = 64;
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Walks the text as JSON and copies it, with the value of every secret key
 // replaced. Where the text stops being JSON, the rest is copied only when
@@ -95,7 +85,7 @@ private:
             if (e == 'u') {
                 int code = 0;
                 for (int i = 0; i < 4; ++i) {
-                    const int digit = hexValue(at());
+                    const int digit = hexDigitValue(at());
                     if (digit < 0)
                         return false;
                     code = code * 16 + digit;
