@@ -63,16 +63,10 @@ void TestCommandFrame::frameLayout()
     QVERIFY(f);
     QCOMPARE(f->length(), 110);
     const QByteArray b = frameBytes(f);
-    QCOMPARE(b.mid(0, 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
-    QCOMPARE(b.mid(6, 6), QByteArray(reinterpret_cast<const char*>(OwnMac), 6));
-    QCOMPARE(b.mid(12, 10).toHex(), QByteArray("0806000108000604" "0001"));
-    QCOMPARE(b.mid(22, 6), QByteArray(reinterpret_cast<const char*>(OwnMac), 6));
-    QCOMPARE(b.mid(28, 4), QByteArray(reinterpret_cast<const char*>(OwnIp), 4));
-    QCOMPARE(b.mid(32, 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
-    QCOMPARE(b.mid(38, 4), QByteArray(reinterpret_cast<const char*>(DeviceIp), 4));
-    QCOMPARE(b.mid(42 + 3, 2).toHex(), QByteArray("0044"));
-    QCOMPARE(b.mid(42 + 9, 4).toHex(), QByteArray("00000044"));
-    QCOMPARE(b.mid(42 + 16, 2).toHex(), QByteArray("0044"));
+    // Ethernet to the device, ARP request with both pairs, then the 0x8888 header with text lengths.
+    QCOMPARE(b.left(60).toHex(), QByteArray("001a2b3c4d5e" "020000000001" "0806000108000604" "0001"
+                                            "020000000001" "c6120001" "001a2b3c4d5e" "c6120007"
+                                            "888801004400000000000000" "440000000044"));
     QCOMPARE(b.mid(60), text);
     QCOMPARE(f->bytes()[110], uint8_t(0));
     QCOMPARE(f->references(), 1u);
@@ -168,9 +162,6 @@ void TestCommandFrame::senderComesFromArpBody()
     CommandFrame::sender(*f, mac, ip);
     QCOMPARE(QByteArray(reinterpret_cast<char*>(mac), 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
     QCOMPARE(QByteArray(reinterpret_cast<char*>(ip), 4), QByteArray(reinterpret_cast<const char*>(DeviceIp), 4));
-    const CommandFrame::Arp arp = CommandFrame::arp(*f);
-    QCOMPARE(arp.senderIp, 0xc6120007u);
-    QCOMPARE(CommandFrame::ethernet(*f).etherType, uint16_t(0x0806));
     f->release();
 }
 

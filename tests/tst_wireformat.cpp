@@ -65,23 +65,6 @@ Record record(int k)
     return Record(EmulatedSegment::deviceRecord(k), [](DeviceRecord* d) { d->release(); });
 }
 
-// The records of a search that lasts until the device with mac answered; released when it goes.
-struct Found
-{
-    Found(ProtocolClient& client, const QString& mac)
-        : all(EmulatedSegment::searchUntil(client, [&](const QList<DeviceRecord*>& r) {
-              return !from(r, mac).isEmpty();
-          }))
-    {
-    }
-    ~Found()
-    {
-        for (DeviceRecord* d : qAsConst(all))
-            d->release();
-    }
-    QList<DeviceRecord*> all;
-};
-
 // Keeps what the protocol client reports receiving, in order.
 class Recorder : public CommandObserver
 {
@@ -181,12 +164,13 @@ void TestWireFormat::setMacMovesTheDevice()
     const QString newMac = QStringLiteral("02:00:00:00:7e:%1").arg(number, 2, 16, QLatin1Char('0'));
     const Record device = record(number);
     QCOMPARE(m_client->setMac(device.get(), newMac), 0);
-    {
-        Found found(*m_client, newMac);
-        QCOMPARE(from(found.all, oldMac).size(), 0);
-        QCOMPARE(from(found.all, newMac).size(), 1);
-        QCOMPARE(from(found.all, newMac).first()->mac(), newMac);
-    }
+    const QList<DeviceRecord*> found = EmulatedSegment::searchUntil(
+        *m_client, [&](const QList<DeviceRecord*>& r) { return !from(r, newMac).isEmpty(); });
+    QCOMPARE(from(found, oldMac).size(), 0);
+    QCOMPARE(from(found, newMac).size(), 1);
+    QCOMPARE(from(found, newMac).first()->mac(), newMac);
+    for (DeviceRecord* d : found)
+        d->release();
     QVERIFY(device->setMacText(newMac.toUpper().replace(QLatin1Char(':'), QLatin1Char('-'))));
     QCOMPARE(macOf(device.get()), newMac);
     QCOMPARE(m_client->playVolume(device.get()), 0);
