@@ -49,7 +49,6 @@ private slots:
     void frameLayout();
     void recognition_data();
     void recognition();
-    void fullFrameTextIsTerminated();
     void senderComesFromArpBody();
     void captureDeliversAtMost1514Bytes();
     void queueWaitEndsOnWake();
@@ -63,19 +62,12 @@ void TestCommandFrame::frameLayout()
     QVERIFY(f);
     QCOMPARE(f->length(), 110);
     const QByteArray b = frameBytes(f);
-    QCOMPARE(b.mid(0, 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
-    QCOMPARE(b.mid(6, 6), QByteArray(reinterpret_cast<const char*>(OwnMac), 6));
-    QCOMPARE(b.mid(12, 10).toHex(), QByteArray("0806000108000604" "0001"));
-    QCOMPARE(b.mid(22, 6), QByteArray(reinterpret_cast<const char*>(OwnMac), 6));
-    QCOMPARE(b.mid(28, 4), QByteArray(reinterpret_cast<const char*>(OwnIp), 4));
-    QCOMPARE(b.mid(32, 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
-    QCOMPARE(b.mid(38, 4), QByteArray(reinterpret_cast<const char*>(DeviceIp), 4));
-    QCOMPARE(b.mid(42 + 3, 2).toHex(), QByteArray("0044"));
-    QCOMPARE(b.mid(42 + 9, 4).toHex(), QByteArray("00000044"));
-    QCOMPARE(b.mid(42 + 16, 2).toHex(), QByteArray("0044"));
+    // Ethernet to the device, ARP request with both pairs, then the 0x8888 header with text lengths.
+    QCOMPARE(b.left(60).toHex(), QByteArray("001a2b3c4d5e" "020000000001" "0806000108000604" "0001"
+                                            "020000000001" "c6120001" "001a2b3c4d5e" "c6120007"
+                                            "888801004400000000000000" "440000000044"));
     QCOMPARE(b.mid(60), text);
     QCOMPARE(f->bytes()[110], uint8_t(0));
-    QCOMPARE(f->references(), 1u);
     f->release();
 
     RawFrame* empty = CommandFrame::build(OwnMac, OwnIp, DeviceMac, DeviceIp, "", 0);
@@ -117,7 +109,6 @@ void TestCommandFrame::recognition_data()
     QByteArray arp = good.left(42);
     arp.append(QByteArray(18, '\0'));
     QTest::newRow("standard ARP request") << arp << true << false;
-    QTest::newRow("bare 42-byte ARP") << good.left(42) << true << false;
 
     QByteArray oneMarker = good;
     oneMarker[43] = 0x00;
@@ -142,23 +133,6 @@ void TestCommandFrame::recognition()
     f->release();
 }
 
-void TestCommandFrame::fullFrameTextIsTerminated()
-{
-    // 1514 bytes of frame, the text filling it to the last byte with no zero of its own.
-    QByteArray wire(1514, 'z');
-    RawFrame* model = deviceReply("{}");
-    memcpy(wire.data(), model->bytes(), 60);
-    model->release();
-    RawFrame* f = RawFrame::fromBytes(reinterpret_cast<const uint8_t*>(wire.constData()), wire.size());
-    QVERIFY(f);
-    QVERIFY(CommandFrame::isCommandFrame(*f, OwnMac));
-    QCOMPARE(int(strlen(CommandFrame::text(*f))), 1454);
-    f->release();
-
-    QByteArray tooLong(1515, 'z');
-    QVERIFY(!RawFrame::fromBytes(reinterpret_cast<const uint8_t*>(tooLong.constData()), tooLong.size()));
-}
-
 void TestCommandFrame::senderComesFromArpBody()
 {
     RawFrame* f = deviceReply(R"({"id":3})");
@@ -168,9 +142,6 @@ void TestCommandFrame::senderComesFromArpBody()
     CommandFrame::sender(*f, mac, ip);
     QCOMPARE(QByteArray(reinterpret_cast<char*>(mac), 6), QByteArray(reinterpret_cast<const char*>(DeviceMac), 6));
     QCOMPARE(QByteArray(reinterpret_cast<char*>(ip), 4), QByteArray(reinterpret_cast<const char*>(DeviceIp), 4));
-    const CommandFrame::Arp arp = CommandFrame::arp(*f);
-    QCOMPARE(arp.senderIp, 0xc6120007u);
-    QCOMPARE(CommandFrame::ethernet(*f).etherType, uint16_t(0x0806));
     f->release();
 }
 
@@ -187,7 +158,9 @@ void TestCommandFrame::captureDeliversAtMost1514Bytes()
     CaptureEngine::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));
     QCOMPARE(observer.count.load(), 1);
     QCOMPARE(observer.lastLength, 1514);
+    // The text fills the frame to its last byte and still ends in a zero of ours.
     QCOMPARE(observer.lastText.size(), 1454);
+    QVERIFY(!RawFrame::fromBytes(reinterpret_cast<const uint8_t*>(wire.constData()), 1515));
 
     header.caplen = header.len = 1515;
     CaptureEngine::deliver(&observer, &header, reinterpret_cast<const unsigned char*>(wire.constData()));

@@ -1,12 +1,9 @@
-// The wire format of every command, once, against the device emulator across
-// a veth pair: the protocol client runs in the near namespace on a real capture
-// handle, the emulator in the far one, so frames, ids and replies take the
-// same path as on a LAN. The layers above are tested in-process.
+// The protocol client on a real capture handle in one namespace, the emulator in
+// the other: hostile and late replies and a large search take the same
+// path as on a LAN. The exact bytes of each command are in tst_protocolclient.
 #include "CommandObserver.h"
 #include "DeviceSearch.h"
 #include "EmulatedSegment.h"
-#include "RtpChannelSettings.h"
-#include "SipAccountSettings.h"
 
 #include <QLoggingCategory>
 #include <QMutex>
@@ -26,19 +23,14 @@ const qint64 PromptMs = 1500;
 
 // Emulator device numbers: the configured devices come first, then the generated ones.
 enum DeviceNumber { Silent = 1, Late, IdAsString, CapitalKeys, Fails, BrokenJson, FullFrame, ForeignReplies,
-                    Twice, CapitalSearch, Preset, FirstPlain };
-const int PlainCount = 20;
+                    Twice, CapitalSearch, FirstPlain };
 const QSet<int> Mute{Silent, Late, BrokenJson, CapitalSearch};
 
 const char DeviceConfig[] = R"([
     {"misbehave": {"silent": true}}, {"misbehave": {"delayMs": 3500}}, {"misbehave": {"idAsString": true}},
     {"misbehave": {"capitalKeys": true}}, {"misbehave": {"fail": true}}, {"misbehave": {"brokenJson": true}},
     {"misbehave": {"fullFrame": true}}, {"misbehave": {"foreignReplies": true}}, {"misbehave": {"twice": true}},
-    {"misbehave": {"capitalSearch": true}},
-    {"name": "Preset",
-     "sip0": {"serverHost": "198.18.5.5", "serverPort": "5070", "displayName": "Desk",
-              "account": "1011", "password": "pw11"},
-     "rtp3": {"enable": 1, "rtpIP": "239.1.2.3", "rtpPort": 5004}}
+    {"misbehave": {"capitalSearch": true}}
 ])";
 
 // The sender of a record: the MAC of the frame, not what its text claims.
@@ -71,23 +63,6 @@ Record record(int k)
 {
     return Record(EmulatedSegment::deviceRecord(k), [](DeviceRecord* d) { d->release(); });
 }
-
-// The records of a search that lasts until the device with mac answered; released when it goes.
-struct Found
-{
-    Found(ProtocolClient& client, const QString& mac)
-        : all(EmulatedSegment::searchUntil(client, [&](const QList<DeviceRecord*>& r) {
-              return !from(r, mac).isEmpty();
-          }))
-    {
-    }
-    ~Found()
-    {
-        for (DeviceRecord* d : qAsConst(all))
-            d->release();
-    }
-    QList<DeviceRecord*> all;
-};
 
 // Keeps what the protocol client reports receiving, in order.
 class Recorder : public CommandObserver
@@ -122,93 +97,7 @@ private:
     QList<QByteArray> m_received;
 };
 
-SipAccountSettings sip(const QString& account, const QString& password, const QString& displayName,
-                       const QString& serverHost, const QString& serverPort)
-{
-    SipAccountSettings s;
-    s.account = account;
-    s.password = password;
-    s.displayName = displayName;
-    s.serverHost = serverHost;
-    s.serverPort = serverPort;
-    return s;
-}
-
-QString sipText(const SipAccountSettings& s)
-{
-    return QStringList{s.account, s.password, s.displayName, s.serverHost, s.serverPort}.join(QLatin1Char('|'));
-}
-
-// The channels that hold anything, as "index:enable,ip,port" joined by blanks.
-QString rtpText(const QList<RtpChannelSettings>& channels)
-{
-    QStringList parts;
-    for (int i = 0; i < channels.size(); ++i) {
-        const RtpChannelSettings& c = channels.at(i);
-        if (c.enable != 0 || !c.rtpIP.isEmpty() || c.rtpPort != 0)
-            parts.append(QStringLiteral("%1:%2,%3,%4").arg(i).arg(c.enable).arg(c.rtpIP).arg(c.rtpPort));
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
-QList<RtpChannelSettings> tenChannels()
-{
-    QList<RtpChannelSettings> channels;
-    for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
-        channels.append(RtpChannelSettings(i & 1, QStringLiteral("239.0.7.%1").arg(i + 1), 6000 + 2 * i));
-    return channels;
-}
-
-using Command = std::function<int(ProtocolClient&, DeviceRecord*)>;
-// Reads back, through the wire, what the command should have changed.
-using Observe = std::function<QString(ProtocolClient&, const EmulatedSegment&, DeviceRecord*)>;
-
-Observe searched(std::function<QString(const DeviceRecord*)> field)
-{
-    return [field](ProtocolClient& client, const EmulatedSegment&, DeviceRecord* device) {
-        Found found(client, macOf(device));
-        const QList<DeviceRecord*> records = from(found.all, macOf(device));
-        return records.size() == 1 ? field(records.first()) : QStringLiteral("%1 replies").arg(records.size());
-    };
-}
-
-Observe methodsReceived()
-{
-    return [](ProtocolClient&, const EmulatedSegment& segment, DeviceRecord* device) {
-        QStringList methods;
-        for (const ReceivedCommand& c : segment.commands())
-            if (c.destination == macOf(device))
-                methods.append(c.method());
-        return methods.join(QLatin1Char(' '));
-    };
-}
-
-Observe sipRead()
-{
-    return [](ProtocolClient& client, const EmulatedSegment&, DeviceRecord* device) {
-        SipAccountSettings first, second;
-        if (client.getSipSettings(device, first, second) != 0)
-            return QStringLiteral("GetSipSettings failed");
-        return sipText(first) + QStringLiteral(" / ") + sipText(second);
-    };
-}
-
-Observe rtpRead()
-{
-    return [](ProtocolClient& client, const EmulatedSegment&, DeviceRecord* device) {
-        QList<RtpChannelSettings> channels;
-        for (int i = 0; i < ProtocolClient::RtpChannelCount; ++i)
-            channels.append(RtpChannelSettings());
-        if (client.getRtpSettings(device, channels) != 0)
-            return QStringLiteral("GetRtpSettings failed");
-        return rtpText(channels);
-    };
-}
-
 } // namespace
-
-Q_DECLARE_METATYPE(Command)
-Q_DECLARE_METATYPE(Observe)
 
 class TestWireFormat : public QObject
 {
@@ -217,13 +106,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
-    void everyOperationReachesTheDevice_data();
-    void everyOperationReachesTheDevice();
-    void setMacMovesTheDevice();
     void misbehavingDevices_data();
     void misbehavingDevices();
-    void cancelEndsTheWaitAtOnce_data();
-    void cancelEndsTheWaitAtOnce();
     void repliesThatAnswerNothing();
     void thousandDevicesAnswerOneSearch();
 
@@ -247,14 +131,14 @@ void TestWireFormat::initTestCase()
     m_pair = std::make_unique<NetNamespacePair>();
     QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
     QString error;
-    QVERIFY2(m_segment.start(*m_pair, DeviceConfig, PlainCount, &error), qPrintable(error));
+    QVERIFY2(m_segment.start(*m_pair, DeviceConfig, 1, &error), qPrintable(error));
     m_client = std::make_unique<ProtocolClient>();
     m_client->setObserver(&m_recorder);
     QVERIFY2(EmulatedSegment::openNear(*m_client, *m_pair, &error), qPrintable(error));
     QVERIFY(m_client->waitUntilCaptureOpen(10000));
     // Until every device that answers has, the silence of the others means nothing.
     m_first = EmulatedSegment::searchUntil(*m_client, [](const QList<DeviceRecord*>& found) {
-        for (int k = 1; k < FirstPlain + PlainCount; ++k)
+        for (int k = 1; k <= FirstPlain; ++k)
             if (!Mute.contains(k) && from(found, EmulatedSegment::deviceMac(k)).isEmpty())
                 return false;
         return true;
@@ -269,124 +153,6 @@ void TestWireFormat::cleanupTestCase()
     m_client.reset();
     m_segment.stop();
     m_pair.reset();
-}
-
-void TestWireFormat::everyOperationReachesTheDevice_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<Command>("command");
-    QTest::addColumn<Observe>("observe");
-    QTest::addColumn<QString>("expected");
-
-    int k = FirstPlain;
-    const QString awkwardName = QStringLiteral("Hall \"7\" \\ \u00e9\u4e2d");
-    QTest::newRow("SetName, quotes and non-ASCII")
-        << k++ << Command([awkwardName](ProtocolClient& c, DeviceRecord* d) { return c.setName(d, awkwardName); })
-        << searched([](const DeviceRecord* d) { return d->name(); }) << awkwardName;
-    QTest::newRow("SetSN") << k++ << Command([](ProtocolClient& c, DeviceRecord* d) { return c.setSN(d, "SN-0013"); })
-                           << searched([](const DeviceRecord* d) { return d->sn(); }) << "SN-0013";
-    QTest::newRow("SetIp dhcp") << k++ << Command([](ProtocolClient& c, DeviceRecord* d) { return c.setIpDhcp(d); })
-                                << searched([](const DeviceRecord* d) { return d->ipMode(); }) << "dhcp";
-    // The device answers from its new address from then on.
-    QTest::newRow("SetIp static")
-        << k++ << Command([](ProtocolClient& c, DeviceRecord* d) {
-               return c.setIpStatic(d, "198.18.2.15", "198.18.2.254", "255.255.255.0", "198.18.2.53", "");
-           })
-        << searched([](const DeviceRecord* d) {
-               return QStringList{ipOf(d), d->ipMode(), d->ip(), d->gateway(), d->netmask(), d->dns1(), d->dns2()}
-                   .join(QLatin1Char('|'));
-           })
-        << "198.18.2.15|static|198.18.2.15|198.18.2.254|255.255.255.0|198.18.2.53|";
-    QTest::newRow("SetServer")
-        << k++ << Command([](ProtocolClient& c, DeviceRecord* d) { return c.setServer(d, "198.18.3.3", 8088); })
-        << searched([](const DeviceRecord* d) {
-               return d->value(QStringLiteral("serverIp")) + ':' + d->value(QStringLiteral("serverPort"));
-           })
-        << "198.18.3.3:8088";
-    QTest::newRow("SetDeviceInfo")
-        << k++ << Command([](ProtocolClient& c, DeviceRecord* d) {
-               return c.setDeviceInfo(d, "0571", "1017", "Gate 17", 3, "A1", "B2", "C3", "D4");
-           })
-        << searched([](const DeviceRecord* d) {
-               QStringList parts{d->name()};
-               for (const char* key : {"areaCode", "number", "powerLevel", "resourceTypeSequenceCode",
-                                       "resourceSonTypeSequenceCode", "resourceTypeCode", "resourceSonTypeCode"})
-                   parts.append(d->value(QLatin1String(key)));
-               return parts.join(QLatin1Char('|'));
-           })
-        << "Gate 17|0571|1017|3|A1|B2|C3|D4";
-    QTest::newRow("PlayVolume") << k++ << Command([](ProtocolClient& c, DeviceRecord* d) { return c.playVolume(d); })
-                                << methodsReceived() << "PlayVolume";
-    QTest::newRow("SetDeviceVolume")
-        << k++ << Command([](ProtocolClient& c, DeviceRecord* d) { return c.setDeviceVolume(d, 3, 9, 1); })
-        << searched([](const DeviceRecord* d) {
-               return QStringLiteral("%1 %2 %3")
-                   .arg(d->value(QStringLiteral("micVolume")), d->value(QStringLiteral("outVolume")))
-                   .arg(d->autoMute());
-           })
-        << "3 9 1";
-    QTest::newRow("SetAccountPassword")
-        << k++ << Command([](ProtocolClient& c, DeviceRecord* d) {
-               return c.setAccountPassword(d, "operator", QStringLiteral("pa\"ss\\w0rd"));
-           })
-        << searched([](const DeviceRecord* d) { return d->account() + '|' + d->password(); })
-        << "operator|pa\"ss\\w0rd";
-    QTest::newRow("SetSipSettings")
-        << k++ << Command([](ProtocolClient& c, DeviceRecord* d) {
-               return c.setSipSettings(d, sip("2001", "s\"cret", "Front", "198.18.6.6", "5061"),
-                                       sip("2002", "x", "", "198.18.6.7", "5062"));
-           })
-        << sipRead() << "2001|s\"cret|Front|198.18.6.6|5061 / 2002|x||198.18.6.7|5062";
-    QTest::newRow("GetSipSettings") << int(Preset) << Command([](ProtocolClient&, DeviceRecord*) { return 0; })
-                                    << sipRead() << "1011|pw11|Desk|198.18.5.5|5070 / ||||5060";
-    QTest::newRow("SetRtpSettings")
-        << k++ << Command([](ProtocolClient& c, DeviceRecord* d) { return c.setRtpSettings(d, tenChannels()); })
-        << rtpRead() << rtpText(tenChannels());
-    QTest::newRow("GetRtpSettings") << int(Preset) << Command([](ProtocolClient&, DeviceRecord*) { return 0; })
-                                    << rtpRead() << "3:1,239.1.2.3,5004";
-    QTest::newRow("reboot") << k++ << Command([](ProtocolClient& c, DeviceRecord* d) { return c.reboot(d); })
-                            << methodsReceived() << "reboot";
-    const int resetNumber = k++;
-    QTest::newRow("ResetDefault") << resetNumber << Command([](ProtocolClient& c, DeviceRecord* d) {
-        if (c.setName(d, "Temporary") != 0 || c.setDeviceVolume(d, 1, 1, 1) != 0)
-            return -2;
-        return c.resetDefault(d);
-    }) << searched([](const DeviceRecord* d) { return d->name() + '|' + d->value(QStringLiteral("micVolume")); })
-                                  << QStringLiteral("Device %1|5").arg(resetNumber);
-    Q_ASSERT(k < FirstPlain + PlainCount - 2);
-}
-
-// Each row works on a device of its own, as the first search found it.
-void TestWireFormat::everyOperationReachesTheDevice()
-{
-    QFETCH(int, number);
-    QFETCH(Command, command);
-    QFETCH(Observe, observe);
-    QFETCH(QString, expected);
-    const QList<DeviceRecord*> records = from(m_first, EmulatedSegment::deviceMac(number));
-    QCOMPARE(records.size(), 1);
-    QCOMPARE(command(*m_client, records.first()), 0);
-    QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Success);
-    QCOMPARE(observe(*m_client, m_segment, records.first()), expected);
-}
-
-void TestWireFormat::setMacMovesTheDevice()
-{
-    const int number = FirstPlain + PlainCount - 1;
-    const QString oldMac = EmulatedSegment::deviceMac(number);
-    const QString newMac = QStringLiteral("02:00:00:00:7e:%1").arg(number, 2, 16, QLatin1Char('0'));
-    const Record device = record(number);
-    QCOMPARE(m_client->setMac(device.get(), newMac), 0);
-    {
-        Found found(*m_client, newMac);
-        QCOMPARE(from(found.all, oldMac).size(), 0);
-        QCOMPARE(from(found.all, newMac).size(), 1);
-        QCOMPARE(from(found.all, newMac).first()->mac(), newMac);
-    }
-    QVERIFY(device->setMacText(newMac.toUpper().replace(QLatin1Char(':'), QLatin1Char('-'))));
-    QCOMPARE(macOf(device.get()), newMac);
-    QCOMPARE(m_client->playVolume(device.get()), 0);
-    QCOMPARE(m_segment.commands(QStringLiteral("PlayVolume")).last().destination, newMac);
 }
 
 void TestWireFormat::misbehavingDevices_data()
@@ -472,47 +238,6 @@ int TestWireFormat::cancelledAfterReply(uint32_t id, int since, const std::funct
     return result;
 }
 
-void TestWireFormat::cancelEndsTheWaitAtOnce_data()
-{
-    QTest::addColumn<bool>("search");
-    QTest::newRow("command") << false;
-    QTest::newRow("search") << true;
-}
-
-void TestWireFormat::cancelEndsTheWaitAtOnce()
-{
-    QFETCH(bool, search);
-    static const int cancelAfterMs = 300;
-    const Record silent = record(Silent);
-    QElapsedTimer timer;
-    timer.start();
-    std::thread canceller([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(cancelAfterMs));
-        m_client->cancelWait();
-    });
-    int result = 0;
-    QList<DeviceRecord*> devices;
-    if (search)
-        m_client->search(devices, 20000, false);
-    else
-        result = m_client->playVolume(silent.get());
-    const qint64 elapsed = timer.elapsed();
-    canceller.join();
-    const int found = devices.size();
-    for (DeviceRecord* device : qAsConst(devices))
-        device->release();
-    QVERIFY2(elapsed >= cancelAfterMs - 50 && elapsed < PromptMs, qPrintable(QString::number(elapsed)));
-    if (search) {
-        QVERIFY(found > 0);
-    } else {
-        QCOMPARE(result, -1);
-        QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
-    }
-    // The cancel belongs to that wait only.
-    const Record plain = record(FirstPlain + PlainCount - 2);
-    QCOMPARE(m_client->playVolume(plain.get()), 0);
-}
-
 // A reply that cannot be read, and a success that arrives after its command
 // gave up, must not be taken for the answer to the command waiting at that
 // moment: each wait here goes on until it is cancelled after the reply came.
@@ -550,7 +275,6 @@ void TestWireFormat::thousandDevicesAnswerOneSearch()
         // Each record pairs a MAC with the address the same device answered from.
         const int k = mac.mid(12, 2).toInt(nullptr, 16) * 256 + mac.mid(15, 2).toInt(nullptr, 16);
         QCOMPARE(ipOf(device), EmulatedSegment::deviceIp(k));
-        QCOMPARE(device->name(), QStringLiteral("Device %1").arg(k));
     }
     QCOMPARE(macs.size(), count);
     const QList<DeviceRecord*> kept = DeviceSearch::accept(found);
