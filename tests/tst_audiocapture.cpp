@@ -124,16 +124,14 @@ void TestAudioCapture::mixFormat_data()
     QTest::addColumn<QString>("id");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("format");
-    const int pcm = CaptureFormat::TagPcm, ext = CaptureFormat::TagExtensible;
-    const QString sFloat =
-        QStringLiteral("%1/%2 32 bits 2 ch 48000 Hz 8").arg(ext).arg(CaptureFormat::SubFormatIeeeFloat);
-    QTest::newRow("16-bit stereo")
-        << "orv_s16" << 1
-        << QStringLiteral("%1/%2 16 bits 2 ch 44100 Hz 4").arg(pcm).arg(CaptureFormat::SubFormatPcm);
+    const QString pcm = QStringLiteral("%1/%2 ").arg(CaptureFormat::TagPcm).arg(CaptureFormat::SubFormatPcm);
+    const QString sFloat = QStringLiteral("%1/%2 32 bits 2 ch 48000 Hz 8")
+                               .arg(CaptureFormat::TagExtensible)
+                               .arg(CaptureFormat::SubFormatIeeeFloat);
+    QTest::newRow("16-bit stereo") << "orv_s16" << 1 << pcm + "16 bits 2 ch 44100 Hz 4";
     QTest::newRow("float 48 kHz") << "orv_float48" << 1 << sFloat;
-    QTest::newRow("mono")
-        << "orv_mono" << 1
-        << QStringLiteral("%1/%2 16 bits 1 ch 44100 Hz 2").arg(pcm).arg(CaptureFormat::SubFormatPcm);
+    QTest::newRow("mono") << "orv_mono" << 1 << pcm + "16 bits 1 ch 44100 Hz 2";
+    QTest::newRow("32-bit") << "orv_s32" << 1 << pcm + "32 bits 2 ch 32000 Hz 8";
     // The server converts a format the encoder cannot take instead of leaving the endpoint silent.
     QTest::newRow("24-bit delivered as float") << "orv_s24" << 1 << sFloat;
     QTest::newRow("a monitor opened as a capture endpoint") << "orv_float48.monitor" << 0 << sFloat;

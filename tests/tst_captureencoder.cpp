@@ -51,7 +51,6 @@ struct Decoded
     int channels = 0;
     int format = -1;
     std::vector<std::vector<float>> planes; // one per channel
-    bool ok = false;
 };
 
 // Decodes the payloads (behind their 4-byte header) with FFmpeg's own MP3 decoder.
@@ -63,7 +62,7 @@ Decoded decode(const QVector<QByteArray>& payloads)
     AVPacket* pkt = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     if (!ctx || avcodec_open2(ctx, codec, nullptr) < 0)
-        return d;
+        return d;      // no rate: the comparisons fail
     auto drain = [&] { // FFmpeg's MP3 decoder gives planar float
         while (avcodec_receive_frame(ctx, frame) >= 0) {
             d.rate = frame->sample_rate;
@@ -85,7 +84,6 @@ Decoded decode(const QVector<QByteArray>& payloads)
     }
     avcodec_send_packet(ctx, nullptr);
     drain();
-    d.ok = true;
     av_frame_free(&frame);
     av_packet_free(&pkt);
     avcodec_free_context(&ctx);
@@ -190,7 +188,6 @@ void TestCaptureEncoder::encodesToStereo44k()
     QVERIFY2(sentMs >= seconds * 1000 - lostMs && sentMs <= seconds * 1000 + 3 * FrameMs, "audio was lost");
 
     const Decoded d = decode(payloads);
-    QVERIFY(d.ok);
     QCOMPARE(d.format, int(AV_SAMPLE_FMT_FLTP));
     QCOMPARE(d.rate, 44100);
     QCOMPARE(d.channels, 2);
