@@ -37,19 +37,18 @@ public:
     void onDeviceData(AudioCapture* device, const unsigned char* data, int frames, int bytes) override
     {
         QMutexLocker lock(&m_lock);
-        if (calls == 0) {
+        if (calls++ == 0) {
             queuedAtFirstCall = device->queuedChunks();
             events << "data";
         }
-        ++calls;
         threads.insert(QThread::currentThread());
         bytesOk &= device->mixFormat() && bytes == frames * device->mixFormat()->blockAlign;
         samples.append(reinterpret_cast<const char*>(data), bytes);
     }
-    QByteArray takeSamples()
+    int sampleBytes()
     {
         QMutexLocker lock(&m_lock);
-        return samples;
+        return samples.size();
     }
     int callCount()
     {
@@ -69,6 +68,17 @@ private:
     QMutex m_lock;
 };
 
+QString describe(const CaptureFormat& f)
+{
+    return QStringLiteral("%1/%2 %3 bits %4 ch %5 Hz %6")
+        .arg(f.formatTag)
+        .arg(f.subFormat)
+        .arg(f.bitsPerSample)
+        .arg(f.channels)
+        .arg(f.samplesPerSec)
+        .arg(f.blockAlign);
+}
+
 } // namespace
 
 class TestAudioCapture : public QObject
@@ -78,11 +88,8 @@ private slots:
     void initTestCase();
 
     void listing();
-    void listingWithoutServer();
     void mixFormat_data();
     void mixFormat();
-    void unknownEndpoint_data();
-    void unknownEndpoint();
     void blocksInOrderOnTheDispatchThread();
     void closeJoinsBothThreads();
 
@@ -96,70 +103,38 @@ void TestAudioCapture::initTestCase()
 }
 
 // Guards the listing rules: capture endpoints first, every sink as a render
-// endpoint, and no monitor offered as a capture endpoint of its own.
+// endpoint, no monitor offered as a capture endpoint of its own (no server: tst_livebroadcast).
 void TestAudioCapture::listing()
 {
-    const QList<AudioEndpoint> all = listAudioSources();
     QStringList renderIds;
-    bool renderSeen = false;
-    for (const AudioEndpoint& d : all) {
+    for (const AudioEndpoint& d : listAudioSources()) {
         QVERIFY2(!d.id.endsWith(".monitor"), qPrintable(d.id));
-        if (d.kind == AudioEndpoint::Render) {
-            renderSeen = true;
+        QVERIFY2(d.kind == AudioEndpoint::Render || renderIds.isEmpty(),
+                 "a capture endpoint after a render one");
+        if (d.kind == AudioEndpoint::Render)
             renderIds << d.id;
-        } else {
-            QCOMPARE(d.kind, int(AudioEndpoint::Capture));
-            QVERIFY2(!renderSeen, "a capture endpoint after a render endpoint");
-        }
     }
     for (const PulseTestServer::Sink& s : Sinks)
         QVERIFY2(renderIds.contains(s.name), qPrintable(s.name));
-    for (const AudioEndpoint& d : all)
-        if (d.id == "orv_s16")
-            QCOMPARE(d.name, QString("orv_s16"));
     QCOMPARE(getDevices(RenderEndpoints, ActiveEndpointsOnly).size(), renderIds.size());
-}
-
-// Guards against a hang or a spawned server when no sound server answers.
-void TestAudioCapture::listingWithoutServer()
-{
-    const QByteArray saved = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", "unix:/nonexistent/orvane/native");
-    QElapsedTimer t;
-    t.start();
-    const QList<AudioEndpoint> none = listAudioSources();
-    QString reason;
-    const bool reachable = soundServerReachable(&reason);
-    AudioCapture device;
-    device.setDevice("orv_s16", 1);
-    const bool opened = device.open();
-    qputenv("PULSE_SERVER", saved);
-    QVERIFY(none.isEmpty());
-    QVERIFY(!reachable && !reason.isEmpty());
-    QVERIFY(!opened);
-    QVERIFY(t.elapsed() < 10000);
 }
 
 void TestAudioCapture::mixFormat_data()
 {
     QTest::addColumn<QString>("id");
     QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("tag");
-    QTest::addColumn<int>("subFormat");
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<int>("rate");
-
-    const int pcm = CaptureFormat::TagPcm, ext = CaptureFormat::TagExtensible;
-    const int sPcm = CaptureFormat::SubFormatPcm, sFloat = CaptureFormat::SubFormatIeeeFloat;
-    QTest::newRow("16-bit stereo sink") << "orv_s16" << 1 << pcm << sPcm << 16 << 2 << 44100;
-    QTest::newRow("float 48 kHz sink") << "orv_float48" << 1 << ext << sFloat << 32 << 2 << 48000;
-    QTest::newRow("mono sink") << "orv_mono" << 1 << pcm << sPcm << 16 << 1 << 44100;
-    QTest::newRow("32-bit sink") << "orv_s32" << 1 << pcm << sPcm << 32 << 2 << 32000;
+    QTest::addColumn<QString>("format");
+    const QString pcm = QStringLiteral("%1/%2 ").arg(CaptureFormat::TagPcm).arg(CaptureFormat::SubFormatPcm);
+    const QString sFloat = QStringLiteral("%1/%2 32 bits 2 ch 48000 Hz 8")
+                               .arg(CaptureFormat::TagExtensible)
+                               .arg(CaptureFormat::SubFormatIeeeFloat);
+    QTest::newRow("16-bit stereo") << "orv_s16" << 1 << pcm + "16 bits 2 ch 44100 Hz 4";
+    QTest::newRow("float 48 kHz") << "orv_float48" << 1 << sFloat;
+    QTest::newRow("mono") << "orv_mono" << 1 << pcm + "16 bits 1 ch 44100 Hz 2";
+    QTest::newRow("32-bit") << "orv_s32" << 1 << pcm + "32 bits 2 ch 32000 Hz 8";
     // The server converts a format the encoder cannot take instead of leaving the endpoint silent.
-    QTest::newRow("24-bit sink delivered as float") << "orv_s24" << 1 << ext << sFloat << 32 << 2 << 48000;
-    QTest::newRow("a monitor opened as a capture endpoint")
-        << "orv_float48.monitor" << 0 << ext << sFloat << 32 << 2 << 48000;
+    QTest::newRow("24-bit delivered as float") << "orv_s24" << 1 << sFloat;
+    QTest::newRow("a monitor opened as a capture endpoint") << "orv_float48.monitor" << 0 << sFloat;
 }
 
 // Guards the mix format that the capture source builds its encoder from.
@@ -167,12 +142,7 @@ void TestAudioCapture::mixFormat()
 {
     QFETCH(QString, id);
     QFETCH(int, kind);
-    QFETCH(int, tag);
-    QFETCH(int, subFormat);
-    QFETCH(int, bits);
-    QFETCH(int, channels);
-    QFETCH(int, rate);
-
+    QFETCH(QString, format);
     Recorder r;
     AudioCapture device;
     device.setObserver(&r);
@@ -180,44 +150,8 @@ void TestAudioCapture::mixFormat()
     QVERIFY(!device.mixFormat());
     QVERIFY(device.open());
     QVERIFY(r.startedWithFormat);
-    const CaptureFormat* f = device.mixFormat();
-    QVERIFY(f);
-    QCOMPARE(f->formatTag, tag);
-    QCOMPARE(f->subFormat, subFormat);
-    QCOMPARE(f->bitsPerSample, bits);
-    QCOMPARE(f->channels, channels);
-    QCOMPARE(f->samplesPerSec, rate);
-    QCOMPARE(f->blockAlign, bits / 8 * channels);
-}
-
-void TestAudioCapture::unknownEndpoint_data()
-{
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<int>("kind");
-    QTest::newRow("unknown sink") << "orv_nothing" << 1;
-    QTest::newRow("unknown source") << "orv_nothing" << 0;
-    // A source name is no render endpoint: kind 1 looks for a sink of that name.
-    QTest::newRow("monitor given as a render endpoint") << "orv_s16.monitor" << 1;
-    QTest::newRow("empty id") << "" << 0;
-}
-
-// Guards that a missing endpoint fails open() cleanly: no observer call, no thread.
-void TestAudioCapture::unknownEndpoint()
-{
-    QFETCH(QString, id);
-    QFETCH(int, kind);
-    const int threadsBefore = settledThreadCount();
-    Recorder r;
-    AudioCapture device;
-    device.setObserver(&r);
-    device.setDevice(id.toUtf8().constData(), kind);
-    QVERIFY(!device.open());
-    QVERIFY(!device.mixFormat());
-    QVERIFY(r.events.isEmpty());
-    // At most as many as before: a thread of an earlier case may still be on its way out.
-    QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= threadsBefore, 2000);
-    device.close();
-    QVERIFY(r.events.isEmpty());
+    QVERIFY(device.mixFormat());
+    QCOMPARE(describe(*device.mixFormat()), format);
 }
 
 // Guards the order and completeness of captured blocks (a counter signal
@@ -235,7 +169,7 @@ void TestAudioCapture::blocksInOrderOnTheDispatchThread()
         device.setObserver(&r);
         device.setDevice("orv_s16", AudioEndpoint::Render);
         QVERIFY(device.open());
-        QVERIFY(QTest::qWaitFor([&] { return r.takeSamples().size() >= 44100 * 4 * 3 / 2; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return r.sampleBytes() >= 44100 * 4 * 3 / 2; }, 10000));
         device.close();
         QCOMPARE(r.events, (QStringList{"started", "data", "stopped"}));
     }
@@ -247,9 +181,8 @@ void TestAudioCapture::blocksInOrderOnTheDispatchThread()
     QVERIFY(r.bytesOk);
     QVERIFY(r.calls > 10);
 
-    const QByteArray bytes = r.samples;
-    const auto* s = reinterpret_cast<const int16_t*>(bytes.constData());
-    const int frames = bytes.size() / 4;
+    const auto* s = reinterpret_cast<const int16_t*>(r.samples.constData());
+    const int frames = r.samples.size() / 4;
     int first = 0;
     while (first < frames && s[2 * first] == 0)
         ++first;
@@ -257,17 +190,12 @@ void TestAudioCapture::blocksInOrderOnTheDispatchThread()
     int checked = 0;
     bool resync = false;
     for (int i = first + 1; i < frames; ++i, ++checked) {
-        // The counter never plays 0: zeros are silence the sound server put in
-        // when the player fell behind under load, not samples we lost. The
-        // count resumes after them where the player left off.
-        if (s[2 * i] == 0 && s[2 * i + 1] == 0) {
-            resync = true;
+        // The counter never plays 0: zeros are silence the sound server put in when the player
+        // fell behind under load, not samples we lost; the count resumes after them.
+        const bool silent = s[2 * i] == 0 && s[2 * i + 1] == 0, after = resync;
+        resync = silent;
+        if (silent || after)
             continue;
-        }
-        if (resync) {
-            resync = false;
-            continue;
-        }
         const int expected = s[2 * (i - 1)] % 30000 + 1;
         if (s[2 * i] != expected || s[2 * i + 1] != expected)
             QFAIL(qPrintable(QStringLiteral("sample %1 of %2: %3 after %4")

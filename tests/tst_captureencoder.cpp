@@ -1,8 +1,6 @@
 #include "AudioPacket.h"
 #include "AudioPacketQueue.h"
-#include "CaptureFormat.h"
 #include "LiveAudioEncoder.h"
-#include "LiveAudioReader.h"
 
 #include <QtTest>
 #include <cmath>
@@ -30,9 +28,6 @@ QByteArray sine(int format, int rate, int channels, int frames, qint64 first, do
         const double v = 0.5 * std::sin(2.0 * M_PI * frequency * double(first + i) / rate);
         for (int c = 0; c < channels; ++c, p += bps) {
             switch (format) {
-            case AV_SAMPLE_FMT_U8:
-                *reinterpret_cast<uint8_t*>(p) = uint8_t(128 + std::lround(v * 127));
-                break;
             case AV_SAMPLE_FMT_S16:
                 *reinterpret_cast<int16_t*>(p) = int16_t(std::lround(v * 32767));
                 break;
@@ -54,8 +49,8 @@ struct Decoded
 {
     int rate = 0;
     int channels = 0;
+    int format = -1;
     std::vector<std::vector<float>> planes; // one per channel
-    bool ok = false;
 };
 
 // Decodes the payloads (behind their 4-byte header) with FFmpeg's own MP3 decoder.
@@ -67,23 +62,16 @@ Decoded decode(const QVector<QByteArray>& payloads)
     AVPacket* pkt = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     if (!ctx || avcodec_open2(ctx, codec, nullptr) < 0)
-        return d;
-    auto drain = [&] {
+        return d;      // no rate: the comparisons fail
+    auto drain = [&] { // FFmpeg's MP3 decoder gives planar float
         while (avcodec_receive_frame(ctx, frame) >= 0) {
             d.rate = frame->sample_rate;
             d.channels = frame->ch_layout.nb_channels;
+            d.format = frame->format;
             d.planes.resize(size_t(d.channels));
             for (int c = 0; c < d.channels; ++c) {
-                const bool planar = av_sample_fmt_is_planar(AVSampleFormat(frame->format));
-                for (int i = 0; i < frame->nb_samples; ++i) {
-                    const float v =
-                        frame->format == AV_SAMPLE_FMT_FLTP
-                            ? reinterpret_cast<const float*>(frame->extended_data[c])[i]
-                        : planar
-                            ? reinterpret_cast<const int16_t*>(frame->extended_data[c])[i] / 32768.0f
-                            : reinterpret_cast<const int16_t*>(frame->data[0])[i * d.channels + c] / 32768.0f;
-                    d.planes[size_t(c)].push_back(v);
-                }
+                const float* v = reinterpret_cast<const float*>(frame->extended_data[c]);
+                d.planes[size_t(c)].insert(d.planes[size_t(c)].end(), v, v + frame->nb_samples);
             }
         }
     };
@@ -96,7 +84,6 @@ Decoded decode(const QVector<QByteArray>& payloads)
     }
     avcodec_send_packet(ctx, nullptr);
     drain();
-    d.ok = true;
     av_frame_free(&frame);
     av_packet_free(&pkt);
     avcodec_free_context(&ctx);
@@ -123,49 +110,12 @@ class TestCaptureEncoder : public QObject
 {
     Q_OBJECT
 private slots:
-    void sampleFormatOfMixFormat_data();
-    void sampleFormatOfMixFormat();
     void encodesToStereo44k_data();
     void encodesToStereo44k();
     void setupFailures_data();
     void setupFailures();
-    void resetDropsBufferedAudio();
-    void shortBlocksAreRefused();
+    void shortBlocksAndReset();
 };
-
-void TestCaptureEncoder::sampleFormatOfMixFormat_data()
-{
-    QTest::addColumn<int>("tag");
-    QTest::addColumn<int>("subFormat");
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<int>("format");
-
-    const int ext = CaptureFormat::TagExtensible, pcm = CaptureFormat::TagPcm;
-    const int sFloat = CaptureFormat::SubFormatIeeeFloat, sPcm = CaptureFormat::SubFormatPcm;
-    QTest::newRow("extensible float 32") << ext << sFloat << 32 << int(AV_SAMPLE_FMT_FLT);
-    QTest::newRow("extensible float 16") << ext << sFloat << 16 << int(AV_SAMPLE_FMT_NONE);
-    QTest::newRow("pcm 16") << pcm << 0 << 16 << int(AV_SAMPLE_FMT_S16);
-    QTest::newRow("pcm 8") << pcm << 0 << 8 << int(AV_SAMPLE_FMT_U8);
-    QTest::newRow("pcm 24") << pcm << 0 << 24 << int(AV_SAMPLE_FMT_NONE);
-    QTest::newRow("extensible pcm 16") << ext << sPcm << 16 << int(AV_SAMPLE_FMT_S16);
-    QTest::newRow("plain float tag") << 3 << 0 << 32 << int(AV_SAMPLE_FMT_NONE);
-}
-
-// Guards the mapping from an endpoint's mix format to the encoder's input format.
-void TestCaptureEncoder::sampleFormatOfMixFormat()
-{
-    QFETCH(int, tag);
-    QFETCH(int, subFormat);
-    QFETCH(int, bits);
-    QFETCH(int, format);
-    CaptureFormat f;
-    f.formatTag = tag;
-    f.subFormat = subFormat;
-    f.bitsPerSample = bits;
-    f.channels = 2;
-    f.samplesPerSec = 48000;
-    QCOMPARE(LiveAudioReader::sampleFormatOf(f), format);
-}
 
 void TestCaptureEncoder::encodesToStereo44k_data()
 {
@@ -178,7 +128,6 @@ void TestCaptureEncoder::encodesToStereo44k_data()
     QTest::newRow("float, 10 ms blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray();
     QTest::newRow("44.1 kHz 16-bit mono") << 44100 << 1 << int(AV_SAMPLE_FMT_S16) << 441 << QByteArray();
     QTest::newRow("32 kHz 32-bit stereo") << 32000 << 2 << int(AV_SAMPLE_FMT_S32) << 320 << QByteArray();
-    QTest::newRow("8-bit mono") << 22050 << 1 << int(AV_SAMPLE_FMT_U8) << 220 << QByteArray();
     // Blocks longer than a frame must not pile up in the rings and be overwritten.
     QTest::newRow("half-second blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 24000 << QByteArray();
     QTest::newRow("odd small blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 37 << QByteArray();
@@ -209,9 +158,6 @@ void TestCaptureEncoder::encodesToStereo44k()
     QVector<QByteArray> payloads;
     const auto take = [&](bool flushed) {
         while (AudioPacket* p = e.packets()->pop()) {
-            QCOMPARE(p->payloadType, 14);
-            QCOMPARE(p->sampleRate, 44100);
-            QCOMPARE(p->channels, 2);
             // The flushed frames may play shorter: the encoder leaves its padding out.
             QVERIFY2(flushed ? p->duration <= FrameMs + 0.001 : std::fabs(p->duration - FrameMs) < 0.001,
                      qPrintable(QString::number(p->duration)));
@@ -233,13 +179,12 @@ void TestCaptureEncoder::encodesToStereo44k()
     take(true);
     // After the flush all that was fed is out, with the encoder's delay and the last frame's padding on top.
     const double sentMs = payloads.size() * FrameMs;
-    qInfo("%d packets, %.1f ms of %.1f ms fed", int(payloads.size()), sentMs, seconds * 1000);
     // libshine cannot be flushed: its last partial frame stays behind.
     const double lostMs = encoder == "libshine" ? FrameMs : 0.0;
     QVERIFY2(sentMs >= seconds * 1000 - lostMs && sentMs <= seconds * 1000 + 3 * FrameMs, "audio was lost");
 
     const Decoded d = decode(payloads);
-    QVERIFY(d.ok);
+    QCOMPARE(d.format, int(AV_SAMPLE_FMT_FLTP));
     QCOMPARE(d.rate, 44100);
     QCOMPARE(d.channels, 2);
     const size_t n = d.planes[0].size();
@@ -255,10 +200,8 @@ void TestCaptureEncoder::encodesToStereo44k()
                 energy += double(d.planes[size_t(c)][i]) * d.planes[size_t(c)][i];
             const double rms = std::sqrt(energy / 441);
             // A mono capture reaches each channel 3 dB down (FFmpeg's centre mix level).
-            QVERIFY2(
-                rms > (channels == 1 ? 0.2 : 0.3) && rms < 0.4,
-                qPrintable(
-                    QStringLiteral("channel %1 at %2 ms: rms %3").arg(c).arg(w * 1000.0 / 44100).arg(rms)));
+            QVERIFY2(rms > (channels == 1 ? 0.2 : 0.3) && rms < 0.4,
+                     qPrintable(QStringLiteral("channel %1 at sample %2: rms %3").arg(c).arg(w).arg(rms)));
         }
     }
 }
@@ -294,29 +237,21 @@ void TestCaptureEncoder::setupFailures()
     e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 600, block.size()); // harmless
 }
 
-void TestCaptureEncoder::resetDropsBufferedAudio()
+// Guards against reading past a block whose byte count is too small for its
+// frame count, and that a reset leaves nothing of the old audio to send.
+void TestCaptureEncoder::shortBlocksAndReset()
 {
     LiveAudioEncoder e;
     QVERIFY(e.setup(44100, 0, 2, AV_SAMPLE_FMT_S16, 44100, 0, 2, 14));
     const QByteArray block = sine(AV_SAMPLE_FMT_S16, 44100, 2, 44100, 0, 1000);
+    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 44100, block.size() - 4);
+    QCOMPARE(e.ringCount(), 0);
     e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 44100, block.size());
     QVERIFY(e.packets()->size() > 0);
     QVERIFY(e.ringCount() > 0); // 44100 is no whole number of frames
     e.reset();
     QCOMPARE(e.packets()->size(), 0);
     QCOMPARE(e.ringCount(), 0);
-}
-
-// Guards against reading past a block whose byte count is too small for its frame count.
-void TestCaptureEncoder::shortBlocksAreRefused()
-{
-    LiveAudioEncoder e;
-    QVERIFY(e.setup(44100, 0, 2, AV_SAMPLE_FMT_S16, 44100, 0, 2, 14));
-    const QByteArray block(4 * 1000, 1);
-    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 2000, block.size());
-    QCOMPARE(e.ringCount(), 0);
-    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 1000, block.size());
-    QVERIFY(e.ringCount() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestCaptureEncoder)

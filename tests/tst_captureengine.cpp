@@ -1,15 +1,15 @@
-#include "NetNamespacePair.h"
-#include "CommandFrame.h"
 #include "CaptureEngine.h"
-#include "RawFrame.h"
 #include "CaptureObserver.h"
+#include "CommandFrame.h"
+#include "NetNamespacePair.h"
+#include "RawFrame.h"
 #include "RawPacketSocket.h"
 
 #include <QMutex>
 #include <QScopeGuard>
 #include <QtTest>
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -21,7 +21,7 @@ const uint8_t DeviceMac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
 const uint8_t DeviceIp[4] = {198, 18, 0, 2};
 const uint8_t NearIp[4] = {198, 18, 0, 1};
 
-// Collects the texts of the command frames the engine hands over.
+// Collects the command frames the engine hands over.
 class Collector : public CaptureObserver
 {
 public:
@@ -51,18 +51,17 @@ private:
     QList<int> m_lengths;
 };
 
-QByteArray commandFrame(const uint8_t srcMac[6], const uint8_t srcIp[4], const uint8_t dstMac[6],
-                        const uint8_t dstIp[4], const QByteArray& text)
+QByteArray commandFrame(const uint8_t dstMac[6], const uint8_t dstIp[4], const QByteArray& text)
 {
-    RawFrame* f = CommandFrame::build(srcMac, srcIp, dstMac, dstIp, text.constData(), text.size());
+    RawFrame* f = CommandFrame::build(DeviceMac, DeviceIp, dstMac, dstIp, text.constData(), text.size());
     const QByteArray bytes(reinterpret_cast<const char*>(f->bytes()), f->length());
     f->release();
     return bytes;
 }
 
-QByteArray idText(int id)
+QByteArray idText(int id, const char* rest = "")
 {
-    return "{\"id\":" + QByteArray::number(id) + "}";
+    return "{\"id\":" + QByteArray::number(id) + rest + "}";
 }
 
 // Frames the far side receives that are command frames, by text.
@@ -82,31 +81,39 @@ QList<QByteArray> receiveCommandTexts(RawPacketSocket& socket, int expected, int
 
 } // namespace
 
+// The far end's socket and an engine started on the near end, its threads inside the near namespace.
+struct Rig
+{
+    RawPacketSocket far;
+    Collector collector;
+    CaptureEngine pcap;
+};
+
 class TestCaptureEngine : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase();
     void framesQueuedBeforeOpenGoOutOnceOpen();
-    void everyFrameFromFarSideArrivesOnce();
     void oversizedFramesNeverReachObserver();
     void stopDuringCaptureLoopJoinsEveryThread();
-    void reopensAfterInterfaceWentDown();
+    void reopensAfterInterfaceWentDownAndGetsEveryFrameOnce();
     void replyToTheFirstFrameIsNotLost();
 
 private:
-    Adapter nearAdapter(const QString& interfaceName);
+    Adapter nearAdapter(const QString& name = QString());
     bool openFar(RawPacketSocket& socket);
-    // Starts the engine on the near end, its threads inside the near namespace.
     void startNear(CaptureEngine& engine, Adapter& adapter, CaptureObserver* observer = nullptr);
+    bool startRig(Rig& rig);
     const uint8_t* nearMac() const { return reinterpret_cast<const uint8_t*>(m_nearMac.constData()); }
-    // A command frame from the near end to the device, as the engine is given it to send.
+    QByteArray fromDevice(const QByteArray& text) const { return commandFrame(nearMac(), NearIp, text); }
     RawFrame* toDevice(const QByteArray& text) const
     {
         return CommandFrame::build(nearMac(), NearIp, DeviceMac, DeviceIp, text.constData(), text.size());
     }
     std::unique_ptr<NetNamespacePair> m_pair;
     QByteArray m_nearMac;
+    Adapter m_adapter;
 };
 
 // One pair for the whole case: each test leaves the near end as it found it.
@@ -120,12 +127,14 @@ void TestCaptureEngine::initTestCase()
     RawPacketSocket probe;
     QVERIFY2(probe.open(m_pair->interfaceName(NetNamespacePair::Near)), qPrintable(probe.lastError()));
     m_nearMac = probe.mac();
+    m_adapter = nearAdapter();
 }
 
-Adapter TestCaptureEngine::nearAdapter(const QString& interfaceName)
+Adapter TestCaptureEngine::nearAdapter(const QString& name)
 {
     Adapter adapter;
-    Adapter::setText(adapter.pcapName, interfaceName.toUtf8().constData());
+    const QString ifName = name.isEmpty() ? m_pair->interfaceName(NetNamespacePair::Near) : name;
+    Adapter::setText(adapter.pcapName, ifName.toUtf8().constData());
     Adapter::setText(adapter.description, "test wire");
     memcpy(adapter.address, m_nearMac.constData(), 6);
     memcpy(adapter.ip, NearIp, 4);
@@ -145,6 +154,14 @@ bool TestCaptureEngine::openFar(RawPacketSocket& socket)
 {
     NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Far));
     return scope.ok() && socket.open(m_pair->interfaceName(NetNamespacePair::Far));
+}
+
+bool TestCaptureEngine::startRig(Rig& rig)
+{
+    if (!openFar(rig.far))
+        return false;
+    startNear(rig.pcap, m_adapter, &rig.collector);
+    return QTest::qWaitFor([&] { return rig.pcap.isOpen(); }, 5000);
 }
 
 void TestCaptureEngine::framesQueuedBeforeOpenGoOutOnceOpen()
@@ -167,82 +184,39 @@ void TestCaptureEngine::framesQueuedBeforeOpenGoOutOnceOpen()
     QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", nearIf, "name", lateName}));
     QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "up"}));
 
-    const QList<QByteArray> texts = receiveCommandTexts(far, 3, 5000);
-    QCOMPARE(texts, (QList<QByteArray>{"{\"id\":0}", "{\"id\":1}", "{\"id\":2}"}));
-    // The send thread may hand out the queued frames a moment before the
-    // engine records itself as open.
+    QCOMPARE(receiveCommandTexts(far, 3, 5000), (QList<QByteArray>{idText(0), idText(1), idText(2)}));
+    // The send thread may hand out the queued frames a moment before the engine records itself as open.
     QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
-    // Sent once: nothing follows.
-    QVERIFY(receiveCommandTexts(far, 1, 300).isEmpty());
+    QVERIFY(receiveCommandTexts(far, 1, 300).isEmpty()); // sent once
     pcap.stop();
     QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "down"}));
     QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "name", nearIf}));
     QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
 }
 
-void TestCaptureEngine::everyFrameFromFarSideArrivesOnce()
-{
-    RawPacketSocket far;
-    QVERIFY(openFar(far));
-    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
-    Collector collector;
-    CaptureEngine pcap;
-    startNear(pcap, adapter, &collector);
-    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
-
-    const int count = 500;
-    for (int i = 0; i < count; ++i) {
-        const QByteArray text = QByteArray("{\"id\":") + QByteArray::number(i) + ",\"result\":\"success\"}";
-        QVERIFY(far.send(commandFrame(DeviceMac, DeviceIp, nearMac(), NearIp, text)));
-    }
-    // Non-ARP traffic is filtered in the kernel and never shows up.
-    QByteArray ipv4 = commandFrame(DeviceMac, DeviceIp, nearMac(), NearIp, "{\"id\":-7}");
-    ipv4[12] = 0x08;
-    ipv4[13] = 0x00;
-    QVERIFY(far.send(ipv4));
-
-    QTRY_COMPARE_WITH_TIMEOUT(collector.count(), count, 5000);
-    QTest::qWait(200);
-    const QList<QByteArray> texts = collector.texts();
-    QCOMPARE(texts.size(), count);
-    for (int i = 0; i < count; ++i)
-        QCOMPARE(texts.at(i), QByteArray("{\"id\":") + QByteArray::number(i) + ",\"result\":\"success\"}");
-    pcap.stop();
-}
-
 void TestCaptureEngine::oversizedFramesNeverReachObserver()
 {
     QVERIFY(m_pair->setMtu(1600));
-    RawPacketSocket far;
-    QVERIFY(openFar(far));
-    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
-    Collector collector;
-    CaptureEngine pcap;
-    startNear(pcap, adapter, &collector);
-    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
-
-    QByteArray base = commandFrame(DeviceMac, DeviceIp, nearMac(), NearIp, "");
-    for (int length : {1515, 1514, 1600, 1515}) {
-        QByteArray frame = base;
-        frame.append(QByteArray(length - frame.size(), 'L'));
-        QVERIFY2(far.send(frame), qPrintable(far.lastError()));
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 1, 3000);
+    Rig rig;
+    QVERIFY(startRig(rig));
+    const QByteArray base = fromDevice("");
+    for (int length : {1515, 1514, 1600, 1515})
+        QVERIFY2(rig.far.send(base + QByteArray(length - base.size(), 'L')), qPrintable(rig.far.lastError()));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.collector.count(), 1, 3000);
     QTest::qWait(300);
-    QCOMPARE(collector.count(), 1);
-    QCOMPARE(collector.lengths().at(0), 1514);
-    QCOMPARE(collector.texts().at(0), QByteArray(1454, 'L'));
-    pcap.stop();
+    QCOMPARE(rig.collector.count(), 1);
+    QCOMPARE(rig.collector.lengths().at(0), 1514);
+    QCOMPARE(rig.collector.texts().at(0), QByteArray(1454, 'L'));
+    rig.pcap.stop();
 }
 
 void TestCaptureEngine::stopDuringCaptureLoopJoinsEveryThread()
 {
-    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     Collector collector;
     const int before = settledThreadCount();
     for (int round = 0; round < 3; ++round) {
         CaptureEngine pcap;
-        startNear(pcap, adapter, &collector);
+        startNear(pcap, m_adapter, &collector);
         QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
         QTest::qWait(150); // the receive thread is inside pcap_loop by now, with nothing arriving
         QCOMPARE(processThreadCount(), before + 3);
@@ -254,47 +228,46 @@ void TestCaptureEngine::stopDuringCaptureLoopJoinsEveryThread()
         QVERIFY(!pcap.isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= before, 2000);
     }
-    // A stop without start, and twice in a row, is harmless.
-    CaptureEngine idle;
+    CaptureEngine idle; // a stop without start, and twice in a row, is harmless
     idle.stop();
     idle.stop();
 }
 
-void TestCaptureEngine::reopensAfterInterfaceWentDown()
+void TestCaptureEngine::reopensAfterInterfaceWentDownAndGetsEveryFrameOnce()
 {
-    RawPacketSocket far;
-    QVERIFY(openFar(far));
-    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
-    Collector collector;
-    CaptureEngine pcap;
-    startNear(pcap, adapter, &collector);
-    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
-    QCOMPARE(pcap.openCount(), 1);
-
+    Rig rig;
+    QVERIFY(startRig(rig));
+    QCOMPARE(rig.pcap.openCount(), 1);
     QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
-    const QByteArray lost = idText(100);
-    pcap.send(toDevice(lost));
+    rig.pcap.send(toDevice(idText(100)));
     QTest::qWait(300);
     QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
-    // The failed send (or the capture loop ending on the downed interface) makes
-    // the supervisor open a new handle.
-    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen() && pcap.openCount() >= 2, 5000);
+    // The failed send (or the capture loop ending on the downed interface) makes the supervisor open a new
+    // handle.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.pcap.isOpen() && rig.pcap.openCount() >= 2, 5000);
     QTest::qWait(100);
 
     for (int i = 0; i < 5; ++i)
-        pcap.send(toDevice(idText(200 + i)));
-    const QList<QByteArray> texts = receiveCommandTexts(far, 5, 5000);
+        rig.pcap.send(toDevice(idText(200 + i)));
+    const QList<QByteArray> texts = receiveCommandTexts(rig.far, 5, 5000);
     QCOMPARE(texts.size(), 5);
     QCOMPARE(texts.first(), idText(200));
-    QVERIFY(!texts.contains(lost));
+    QVERIFY(!texts.contains(idText(100)));
 
-    for (int i = 0; i < 20; ++i)
-        QVERIFY(far.send(commandFrame(DeviceMac, DeviceIp, nearMac(), NearIp, idText(300 + i))));
-    QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 20, 5000);
+    const int count = 500;
+    for (int i = 0; i < count; ++i)
+        QVERIFY(rig.far.send(fromDevice(idText(i, ",\"result\":\"success\""))));
+    QByteArray ipv4 = fromDevice(idText(-7)); // non-ARP traffic is filtered in the kernel
+    ipv4[12] = 0x08;
+    ipv4[13] = 0x00;
+    QVERIFY(rig.far.send(ipv4));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.collector.count(), count, 5000);
     QTest::qWait(200);
-    QCOMPARE(collector.count(), 20);
-    QCOMPARE(collector.texts().last(), idText(319));
-    pcap.stop();
+    const QList<QByteArray> got = rig.collector.texts();
+    QCOMPARE(got.size(), count);
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(got.at(i), idText(i, ",\"result\":\"success\""));
+    rig.pcap.stop();
 }
 
 void TestCaptureEngine::replyToTheFirstFrameIsNotLost()
@@ -309,26 +282,23 @@ void TestCaptureEngine::replyToTheFirstFrameIsNotLost()
             const QByteArray frame = far.receive(50);
             if (frame.size() < 60 || uint8_t(frame[42]) != 0x88)
                 continue;
-            const uint8_t* asker = reinterpret_cast<const uint8_t*>(frame.constData() + 22);
-            const uint8_t* askerIp = reinterpret_cast<const uint8_t*>(frame.constData() + 28);
+            const auto* asker = reinterpret_cast<const uint8_t*>(frame.constData());
             // Several devices answering at once, as after a search.
             for (int i = 0; i < 5; ++i)
-                far.send(commandFrame(DeviceMac, DeviceIp, asker, askerIp, frame.mid(60)));
+                far.send(commandFrame(asker + 22, asker + 28, frame.mid(60)));
         }
     });
     const auto joiner = qScopeGuard([&] {
         stopEcho = true;
         echo.join();
     });
-    Adapter adapter = nearAdapter(m_pair->interfaceName(NetNamespacePair::Near));
     for (int round = 0; round < 20; ++round) {
         Collector collector;
         CaptureEngine pcap;
-        const QByteArray text = idText(round);
-        startNear(pcap, adapter, &collector);
-        pcap.send(toDevice(text));
+        startNear(pcap, m_adapter, &collector);
+        pcap.send(toDevice(idText(round)));
         QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 5, 3000);
-        QCOMPARE(collector.texts().first(), text);
+        QCOMPARE(collector.texts().first(), idText(round));
         pcap.stop();
     }
 }
