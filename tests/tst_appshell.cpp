@@ -226,8 +226,7 @@ private slots:
         QTest::newRow("no pkexec") << -1 << QString()
                                    << "pkexec is not installed (Debian package pkexec or policykit-1)";
     }
-    // A user's PATH has no /usr/sbin: setcap must go by its full path, and a
-    // failure must say why and what to type instead.
+    // A user's PATH has no /usr/sbin: setcap goes by full path; a failure says why and what to type.
     void grantRunsSetcapByPathAndSaysWhyItFailed()
     {
         QFETCH(int, exitCode);
@@ -260,8 +259,7 @@ private slots:
                  qPrintable(text));
     }
 
-    // Without capture every search would end in an empty table that reads like a
-    // network without devices: the window says why instead, and does not search.
+    // Without capture a search would show an empty table like a network without devices: say why instead.
     void mainWindowShowsTheBarWithoutCapture()
     {
         CaptureCapabilitiesDropped dropped;
@@ -315,8 +313,7 @@ private slots:
         QCOMPARE(job.exec(), int(QDialog::Rejected));
         // abortWork() is what ended the blocked worker, not the job's own timeout.
         QVERIFY(job.m_aborts >= 1 && job.m_releasedByAbort && job.isStopped() && clock.elapsed() < 5000);
-        // The stopped job did emit workFinished(); once its queued delivery has
-        // arrived, the dialog must still be rejected.
+        // The stopped job's queued workFinished() must not accept the dialog.
         QCOMPARE(job.m_closesEmitted.load(), 1);
         QCoreApplication::sendPostedEvents();
         QVERIFY(job.result() == QDialog::Rejected && accepted.isEmpty());
@@ -330,8 +327,7 @@ private slots:
             QSignalSpy accepted(&job, &QDialog::accepted);
             job.start();
             QVERIFY(job.waitUntilEntered());
-            // No event loop runs between the two jobs, so the first one's workFinished() is
-            // still queued when the second starts.
+            // No event loop runs between the jobs: the first one's workFinished() is still queued.
             job.reject();
             QCOMPARE(job.m_closesEmitted.load(), 1);
             job.m_entered = false;
@@ -346,8 +342,7 @@ private slots:
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
-    // A second message replaces the first and stays its full time: neither the
-    // first one's timer nor its timeout already waiting in the queue may end it.
+    // A second message stays its full time: neither the first one's timer nor its queued timeout ends it.
     void secondToastReplacesFirstForFullTime()
     {
         QWidget page;

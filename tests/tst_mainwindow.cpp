@@ -123,8 +123,7 @@ private slots:
                 header->visualIndex(DeviceTableModel::MacColumn) == 3);
     }
 
-    // The wait dialog counts the answers; Cancel ends the search early and keeps
-    // them. Searching again leaves the header in step with the scrolled table.
+    // The wait dialog counts answers; Cancel keeps them; the header stays in step with the scrolled table.
     void searchCountsAndCancelKeepsWhatWasFound()
     {
         std::unique_ptr<MainWindow> window = start("[]", 3, 3, QSize(900, 600));

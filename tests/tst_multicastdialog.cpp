@@ -135,8 +135,7 @@ private slots:
         QTest::newRow("endpoint that cannot be opened") << "239.255.0.0:6000" << "live:orv_gone" << failed;
     }
 
-    // Guards the operator's mistakes and a failed start: the message, the reason
-    // for a failure (naming the file), idle controls, the configuration untouched.
+    // Guards the operator's mistakes and a failed start: message, reason naming the file, idle, config kept.
     void refusedStarts()
     {
         QFETCH(QString, address);
@@ -164,9 +163,8 @@ private slots:
         QCOMPARE(saved(), before);
     }
 
-    // Guards a successful start: packets for group and port with the TTL, the
-    // running state, the playing row, the configuration written, the double-click
-    // jump; Stop returns to idle. Then the same from an audio endpoint.
+    // Guards a successful start (packets with the TTL, playing row, configuration written, double-click
+    // jump, Stop back to idle), then the same from an audio endpoint.
     void startAndStop()
     {
         ORVANE_REQUIRE_NETNS();
@@ -233,9 +231,8 @@ private slots:
         QTest::newRow("packets cannot leave") << QStringList{"@x.mp3"} << -1 << unsent << false;
     }
 
-    // Guards a run that goes wrong after its start: the operator reads what and
-    // which file; a file without audio is passed over while another still plays;
-    // a run that can no longer send stops and is never shown as playing.
+    // Guards a run that goes wrong after its start: the operator reads what and which file; a file without
+    // audio is passed over while another plays; a run that can no longer send stops, never shown as playing.
     void runsThatFail()
     {
         ORVANE_REQUIRE_NETNS();
@@ -264,12 +261,8 @@ private slots:
         QVERIFY(!running || MulticastCapture::waitFor([&] { return capture.rtpCount() >= before + 5; }, 5000));
     }
 
-    // Guards the play list: the context menu of each kind of row; a multiple
-    // selection goes in after the clicked row, in order; a file that cannot be
-    // played stays out and is named with the reason when it is added, not at the
-    // start; Top and Delete; drops anywhere on the dialog by the play list's rules;
-    // nothing to edit while broadcasting. The rows show each file's name and its
-    // length read from the audio stream.
+    // Guards the play list: menus per row kind, insertion after the clicked row, an unplayable file kept
+    // out and named when added, Top/Delete, drops on the dialog, no edits while broadcasting.
     void editPlayList()
     {
         save({}, {}, files({"@x.mp3", "@z.mp3"}), 0);
