@@ -34,6 +34,12 @@ QString editText(QWidget* page, const char* name)
     return edit ? edit->text() : QStringLiteral("<no edit>");
 }
 
+// Whether the operator sees all of widget inside the page area.
+bool fullyShown(QScrollArea* area, QWidget* widget)
+{
+    return area->viewport()->rect().contains(QRect(widget->mapTo(area->viewport(), QPoint()), widget->size()));
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -103,12 +109,23 @@ private slots:
         QCOMPARE(window->currentPage(), namePage);
         QCOMPARE(editText(namePage, "nameEdit"), QStringLiteral("Device 1"));
 
+        // At 1366 x 768 the table shows rows and every page whole; given little
+        // height, a page scrolls to its lowest button.
+        QVERIFY(window->tableView()->rowAt(window->tableView()->viewport()->height() - 1) >= 8);
+        QScrollArea* area = window->pageArea();
         for (int column = DeviceTableModel::NameColumn; column < DeviceTableModel::ColumnCount; ++column) {
             clickCell(*window, 0, column);
             QVERIFY(window->currentPage());
+            QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
+            for (QPushButton* button : window->currentPage()->findChildren<QPushButton*>())
+                QVERIFY2(fullyShown(area, button), qPrintable(button->objectName()));
         }
         QSplitter* splitter = window->splitter();
         splitter->setSizes({splitter->height() - 120, 120});
+        QTRY_VERIFY(area->verticalScrollBar()->maximum() > 0);
+        QWidget* lowest = window->currentPage()->findChild<QPushButton*>(QStringLiteral("rebootAllButton"));
+        area->ensureWidgetVisible(lowest);
+        QVERIFY(fullyShown(area, lowest));
 
         QHeaderView* header = window->tableView()->horizontalHeader();
         header->resizeSection(DeviceTableModel::NameColumn, 321);
