@@ -38,7 +38,6 @@ void TestAdapters::chooseRule_data()
     QTest::newRow("else the first") << QStringList{"a 10.0.0.5", "b 172.16.0.1"} << "" << "a";
     QTest::newRow("remembered wins") << QStringList{"a 192.168.1.2", "b 10.0.0.1"} << "b" << "b";
     QTest::newRow("remembered is exact") << QStringList{"a 192.168.1.2", "eth0 10.0.0.1"} << "ETH0" << "a";
-    QTest::newRow("remembered gone") << QStringList{"a 10.1.1.1", "b 192.168.30.1"} << "old" << "b";
     QTest::newRow("30 is below 31, 31 is not") << QStringList{"a 192.168.31.1", "b 192.168.30.1"} << "" << "b";
     QTest::newRow("no address") << QStringList{"a -", "b -"} << "" << "a";
     QTest::newRow("empty list") << QStringList{} << "x" << "";
@@ -103,7 +102,6 @@ void TestAdapters::listsTheNamespaceEthernetOnly()
     QCOMPARE(names, (QStringList{"orvbare", "orvbarp", "orvnear"}));
 
     const Adapter* near = list->choose(QStringLiteral("orvnear"));
-    QCOMPARE(QString::fromUtf8(near->pcapName), QStringLiteral("orvnear"));
     QVERIFY(strlen(near->description) > 0);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(near->address), 6), mac);
     QCOMPARE(AdapterList::dotted(near->ip), QStringLiteral("198.18.0.1"));
@@ -111,7 +109,6 @@ void TestAdapters::listsTheNamespaceEthernetOnly()
     QCOMPARE(AdapterList::dotted(near->gateway), QStringLiteral("198.18.0.2"));
     const Adapter* bare = list->choose(QStringLiteral("orvbare"));
     QCOMPARE(AdapterList::dotted(bare->ip), QStringLiteral("0.0.0.0"));
-    QCOMPARE(AdapterList::dotted(bare->gateway), QStringLiteral("0.0.0.0"));
 }
 
 QTEST_GUILESS_MAIN(TestAdapters)

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -150,7 +149,6 @@ void TestDeviceSearch::noDevicesGivesAnEmptyTableAfterTheSearchTime()
     // The search collects for its full 2 s whatever answers; bounds for sanity only.
     QVERIFY2(elapsed >= 1900 && elapsed < 10000, qPrintable(QString::number(elapsed)));
     QCOMPARE(m_window->model()->rowCount(), 0);
-    QCOMPARE(m_window->tableView()->model()->rowCount(), 0);
     QVERIFY(!QApplication::activeModalWidget());
 }
 

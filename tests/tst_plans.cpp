@@ -45,7 +45,6 @@ void TestPlans::parse_data()
     row("csv, empty cells leave as is",
         "mac,name,ip\r\n02:00:00:00:00:01,Hall,\r\n02:00:00:00:00:02,,198.18.1.9\r\n", 2, "");
     row("csv quoting", "mac,name\n02:00:00:00:00:01,\"Hall, \"\"east\"\"\"\n", 1, "");
-    row("read-only columns of an export", "mac,uid,version,name\n02:00:00:00:00:01,U1,1.0,Hall\n", 1, "");
     row("json array, numbers", R"([{"mac":"02:00:00:00:00:01","mic_volume":7}])", 1, "");
     row("json with version", R"({"version":1,"devices":[{"mac":"02-00-00-00-00-01"}]})", 1, "");
     row("unknown column named", "mac,nmae\n02:00:00:00:00:01,Hall\n", 0, "\"nmae\"");
@@ -54,7 +53,6 @@ void TestPlans::parse_data()
     row("multicast mac", "mac\n01:00:5e:00:00:01\n", 0, "multicast");
     row("bad address", "mac,gateway\n02:00:00:00:00:01,198.18.1\n", 0, "gateway");
     row("rtp without port", "mac,rtp3\n02:00:00:00:00:01,239.1.1.1\n", 0, "rtp3");
-    row("sip port range", "mac,sip2_port\n02:00:00:00:00:01,99999\n", 0, "sip2_port");
     row("volume range", "mac,out_volume\n02:00:00:00:00:01,101\n", 0, "out_volume");
     row("unclosed quote", "mac,name\n02:00:00:00:00:01,\"Hall\n", 0, "quoted");
     row("unknown version", R"({"version":9,"devices":[]})", 0, "version 9");
@@ -92,7 +90,6 @@ void TestPlans::changes_data()
     row("volume unknown", "mic_volume", "", "0", true);
     // The device keeps the digest of its web password.
     row("web password digest", "web_password", "21232f297a57a5a743894a0e4a801fc3", "admin", false);
-    row("web password other", "web_password", "21232f297a57a5a743894a0e4a801fc3", "admin2", true);
     row("rtp off", "rtp2", "off", "OFF", false);
 }
 
@@ -109,9 +106,9 @@ void TestPlans::changes()
 
 bool TestPlans::startSegment()
 {
-    QString error;
     if (m_segment)
         return true;
+    QString error;
     m_pair.reset(new NetNamespacePair);
     m_segment.reset(new EmulatedSegment);
     if (m_pair->ok() && m_segment->start(*m_pair, "[]", 3, &error))

@@ -24,13 +24,13 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
 
 namespace orvane {
 
-// One command the emulator received: the frame's destination MAC and its text.
 struct ReceivedCommand
 {
     QString destination;
@@ -60,11 +60,11 @@ public:
         const QString readyPath = m_dir.filePath(QStringLiteral("ready"));
         QFile::remove(readyPath);
         QFile file(configPath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config) != config.size()) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config) != config.size() ||
+            !file.flush()) {
             *error = QStringLiteral("cannot write %1").arg(configPath);
             return false;
         }
-        file.close();
         const int devices = QJsonDocument::fromJson(config).array().size() + generated;
         if (extraArguments.contains(QStringLiteral("--web")) && !addDeviceAddresses(pair, devices, error))
             return false;
@@ -97,7 +97,6 @@ public:
         return true;
     }
 
-    // Ends the emulator; true when it ended by itself on the request, status 0.
     bool stop()
     {
         if (m_process.state() == QProcess::NotRunning)
@@ -111,7 +110,6 @@ public:
 
     QString logPath() const { return m_dir.filePath(QStringLiteral("emulator.log")); }
 
-    // Every command the emulator received, in order.
     QList<ReceivedCommand> commands() const
     {
         QList<ReceivedCommand> out;
@@ -128,13 +126,12 @@ public:
         return out;
     }
 
-    // The commands of one method, in order.
     QList<ReceivedCommand> commands(const QString& method) const
     {
-        QList<ReceivedCommand> out;
-        for (const ReceivedCommand& c : commands())
-            if (c.method() == method)
-                out.append(c);
+        QList<ReceivedCommand> out = commands();
+        out.erase(std::remove_if(out.begin(), out.end(),
+                                 [&](const ReceivedCommand& c) { return c.method() != method; }),
+                  out.end());
         return out;
     }
 
@@ -151,7 +148,6 @@ public:
         return out;
     }
 
-    // The emulator's program: the one the build made, else the one beside this program.
     static QString emulatorPath()
     {
 #ifdef ORVANE_EMULATOR_PATH
@@ -180,16 +176,14 @@ public:
         d->setMac(deviceMac(k));
         d->setMacText(deviceMac(k));
         d->setIp(deviceIp(k));
-        const QStringList octets = deviceIp(k).split(QLatin1Char('.'));
-        const uint8_t ip[4] = {uint8_t(octets[0].toInt()), uint8_t(octets[1].toInt()),
-                               uint8_t(octets[2].toInt()), uint8_t(octets[3].toInt())};
+        const QStringList o = deviceIp(k).split(QLatin1Char('.'));
+        const uint8_t ip[4] = {uint8_t(o[0].toInt()), uint8_t(o[1].toInt()), uint8_t(o[2].toInt()), uint8_t(o[3].toInt())};
         d->setIpBytes(ip);
         d->setAccount(account);
         d->setPassword(password);
         return d;
     }
 
-    // The near end of pair as an adapter record, read inside the near namespace.
     static bool nearAdapter(const NetNamespacePair& pair, Adapter* adapter, QString* error)
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
@@ -206,7 +200,6 @@ public:
         return true;
     }
 
-    // Opens client on the near end, its capture threads inside the near namespace.
     static bool openNear(ProtocolClient& client, const NetNamespacePair& pair, QString* error)
     {
         Adapter adapter;
@@ -221,18 +214,11 @@ public:
     // search until `count` devices answer. The records are released.
     static bool waitForDevices(ProtocolClient& client, int count)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 15000) {
-            QList<DeviceRecord*> found;
-            client.search(found, 300, false);
-            const int n = found.size();
-            for (DeviceRecord* d : qAsConst(found))
-                d->release();
-            if (n >= count)
-                return true;
-        }
-        return false;
+        const QList<DeviceRecord*> found =
+            searchUntil(client, [count](const QList<DeviceRecord*>& f) { return f.size() >= count; }, 300);
+        for (DeviceRecord* d : found)
+            d->release();
+        return found.size() >= count;
     }
 
     // Searches in short rounds until done(records) holds, each round twice as
@@ -253,17 +239,6 @@ public:
             for (DeviceRecord* d : qAsConst(found))
                 d->release();
         }
-    }
-
-    // A pair, made once per test program, whose near namespace routes
-    // multicast over its loopback: for the broadcast tests.
-    static bool prepareNamespace(std::unique_ptr<NetNamespacePair>& pair)
-    {
-        if (pair)
-            return pair->ok();
-        pair.reset(new NetNamespacePair);
-        return pair->ok() && pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
-               pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
     }
 
 private:
@@ -321,11 +296,5 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
-
-// In a network test function: skips where namespaces cannot be made, else
-// makes the multicast pair once for the whole test program.
-#define ORVANE_REQUIRE_MULTICAST_NAMESPACE(pair)                                                                   \
-    ORVANE_REQUIRE_NETNS();                                                                                        \
-    QVERIFY2(EmulatedSegment::prepareNamespace(pair), qPrintable(pair->error()))
 
 } // namespace orvane

@@ -88,10 +88,9 @@ public:
     // Whether an RTCP packet of the type (200 SR, 203 BYE, ...) arrived.
     bool sawRtcp(int type) const
     {
-        for (const Datagram& d : rtcp())
-            if (rtcpTypes(d.bytes).contains(type))
-                return true;
-        return false;
+        const QVector<Datagram> got = rtcp();
+        return std::any_of(got.begin(), got.end(),
+                           [type](const Datagram& d) { return rtcpTypes(d.bytes).contains(type); });
     }
     // CPU time the listening thread used, known after stop().
     int64_t cpuNs() const { return m_cpuNs.load(); }
@@ -101,7 +100,6 @@ public:
         return m_got[0].size();
     }
 
-    // Polls until cond() holds or timeoutMs passes.
     template <typename Cond> static bool waitFor(Cond cond, int timeoutMs)
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -161,12 +159,12 @@ private:
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(uint16_t(port));
-        ip_mreq m{};
         if (inet_pton(AF_INET, group.toLatin1().constData(), &a.sin_addr) != 1 ||
             ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
             ::close(fd);
             return -1;
         }
+        ip_mreq m{};
         m.imr_multiaddr = a.sin_addr;
         m.imr_interface.s_addr = htonl(INADDR_ANY);
         if (IN_MULTICAST(ntohl(a.sin_addr.s_addr)) &&

@@ -52,20 +52,13 @@ bool NetNamespacePair::runCommand(const QString& program, const QStringList& arg
 void NetNamespacePair::sweepStale()
 {
     // A test that crashed leaves its namespaces behind; their names carry its pid.
-    const QStringList names = QDir(QStringLiteral("/run/netns")).entryList(QDir::Files | QDir::System);
-    for (const QString& name : names) {
-        if (!name.startsWith(QLatin1String(NamespacePrefix)))
-            continue;
+    for (const QString& name : QDir(QStringLiteral("/run/netns")).entryList(QDir::Files | QDir::System)) {
         const QStringList parts = name.split(QLatin1Char('-'));
-        if (parts.size() < 3)
-            continue;
         bool ok = false;
-        const int pid = parts.at(1).toInt(&ok);
-        if (!ok || pid == getpid())
-            continue;
-        if (kill(pid, 0) == 0 || errno == EPERM)
-            continue;
-        runCommand(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name}, nullptr);
+        const int pid = parts.value(1).toInt(&ok);
+        if (name.startsWith(QLatin1String(NamespacePrefix)) && parts.size() >= 3 && ok && pid != getpid() &&
+            kill(pid, 0) != 0 && errno != EPERM)
+            runCommand(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name}, nullptr);
     }
 }
 
@@ -118,12 +111,7 @@ NetNamespacePair::~NetNamespacePair()
 
 bool NetNamespacePair::ip(Side side, const QStringList& args)
 {
-    QString error;
-    if (!runCommand(QStringLiteral("ip"), QStringList{QStringLiteral("-n"), namespaceName(side)} + args, &error)) {
-        m_error = error;
-        return false;
-    }
-    return true;
+    return runCommand(QStringLiteral("ip"), QStringList{QStringLiteral("-n"), namespaceName(side)} + args, &m_error);
 }
 
 bool NetNamespacePair::setLinkUp(Side side, bool up)

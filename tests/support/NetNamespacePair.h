@@ -89,7 +89,6 @@ private:
     bool m_ok = false;
 };
 
-// Number of threads of this process.
 int processThreadCount();
 // The same once it has stopped changing, so that a thread of an earlier test
 // still on its way out is not counted as a baseline.

@@ -12,10 +12,6 @@
 
 namespace orvane {
 
-namespace {
-const int StartTimeoutMs = 15000;
-}
-
 PulseTestServer::~PulseTestServer()
 {
     stop();
@@ -101,7 +97,7 @@ bool PulseTestServer::start(const QVector<Sink>& sinks)
                 break;
             }
         }
-        if (timer.elapsed() > StartTimeoutMs) {
+        if (timer.elapsed() > 15000) {
             m_error = QStringLiteral("pulseaudio did not answer: %1").arg(log().right(2000));
             stop();
             return false;

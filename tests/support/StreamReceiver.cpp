@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QtEndian>
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
@@ -35,9 +36,7 @@ bool portOpen(const QString& ns, int port)
 
 quint32 le32(const char* p)
 {
-    quint32 v;
-    memcpy(&v, p, 4);
-    return v;
+    return qFromLittleEndian<quint32>(p);
 }
 
 } // namespace
@@ -115,15 +114,14 @@ QVector<float> StreamReceiver::samples() const
     if (!f.open(QIODevice::ReadOnly))
         return out;
     const QByteArray b = f.readAll();
-    int at = 12;
     auto* self = const_cast<StreamReceiver*>(this);
-    while (b.startsWith("RIFF") && at + 8 <= b.size()) {
+    for (int at = 12; b.startsWith("RIFF") && at + 8 <= b.size();) {
         const QByteArray id = b.mid(at, 4);
         quint32 size = le32(b.constData() + at + 4);
         const char* body = b.constData() + at + 8;
         const int left = b.size() - at - 8;
         if (id == "fmt " && left >= 16) {
-            self->m_channels = quint8(body[2]) | quint8(body[3]) << 8;
+            self->m_channels = qFromLittleEndian<quint16>(body + 2);
             self->m_rate = int(le32(body + 4));
         } else if (id == "data") {
             // A writer that was cut short leaves the size open; the file's end bounds it.
