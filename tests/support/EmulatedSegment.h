@@ -184,6 +184,17 @@ public:
         return d;
     }
 
+    // A pair, made once per test program, whose near namespace routes
+    // multicast over its loopback: for the broadcast tests.
+    static bool prepareNamespace(std::unique_ptr<NetNamespacePair>& pair)
+    {
+        if (pair)
+            return pair->ok();
+        pair.reset(new NetNamespacePair);
+        return pair->ok() && pair->ip(NetNamespacePair::Near, {"link", "set", "lo", "multicast", "on"}) &&
+               pair->ip(NetNamespacePair::Near, {"route", "add", "224.0.0.0/4", "dev", "lo"});
+    }
+
     static bool nearAdapter(const NetNamespacePair& pair, Adapter* adapter, QString* error)
     {
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
@@ -296,5 +307,11 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
+
+// In a network test function: skips where namespaces cannot be made, else
+// makes the multicast pair once for the whole test program.
+#define ORVANE_REQUIRE_MULTICAST_NAMESPACE(pair)                                                                   \
+    ORVANE_REQUIRE_NETNS();                                                                                        \
+    QVERIFY2(EmulatedSegment::prepareNamespace(pair), qPrintable(pair->error()))
 
 } // namespace orvane
