@@ -238,13 +238,15 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->client()->setAccountPassword(window->model()->deviceAt(1), QStringLiteral("tech"),
                                                       QStringLiteral("s3cret")), 0);
-        // Replies are logged on the capture thread; let the last one land.
-        QTest::qWait(200);
+        // Replies are logged on the capture thread, each line flushed; wait for the last one.
+        const auto readLog = [&] {
+            QFile file(dir.filePath(QStringLiteral("run.log")));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_COMPARE(readLog().count("(logCommand) recv {"), 2 + 1);
         window.reset();
         LogFile::close();
-        QFile file(dir.filePath(QStringLiteral("run.log")));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray log = file.readAll();
+        const QByteArray log = readLog();
         QCOMPARE(log.count("(logCommand) send {"), 2);
         QCOMPARE(log.count("(logCommand) recv {"), 2 + 1);
         QVERIFY(!log.contains("s3cret") && !log.contains("hunter2") && !log.contains("\"password\":\"admin\""));
