@@ -53,11 +53,11 @@ public:
         QMutexLocker lock(&m_lock);
         return m_events;
     }
-    QVector<int> openedPositions() const
+    QVector<int> positions(bool opened) const
     {
         QVector<int> p;
         for (const Event& e : events())
-            if (e.opened)
+            if (e.opened == opened)
                 p.append(e.position);
         return p;
     }
@@ -65,10 +65,9 @@ public:
 private:
     void add(FileAudioReader* r, const Event& e)
     {
-        {
-            QMutexLocker lock(&m_lock);
-            m_events.append(e);
-        }
+        QMutexLocker lock(&m_lock);
+        m_events.append(e);
+        lock.unlock();
         if (inside)
             inside(r);
     }
@@ -81,8 +80,8 @@ class ScriptedReader : public AudioReader
 {
 public:
     struct Item { int size; double duration; };
-    ScriptedReader(QVector<Item> items, bool realTime, bool openOk = true)
-        : m_items(std::move(items)), m_realTime(realTime), m_openOk(openOk)
+    ScriptedReader(QVector<Item> items, bool realTime, bool openOk = true, int stallAt = -1)
+        : m_items(std::move(items)), m_realTime(realTime), m_openOk(openOk), m_stallAt(stallAt)
     {
     }
     ~ScriptedReader() override { *destroyed = true; }
@@ -97,6 +96,8 @@ public:
         if (at >= m_items.size())
             return nullptr;
         m_next = at + 1;
+        if (at == m_stallAt) // holds the send thread up
+            QThread::msleep(200);
         QByteArray frame(m_items[at].size, char(at));
         auto* p = new AudioPacket;
         p->setData(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size());
@@ -114,44 +115,8 @@ private:
     std::atomic<int> m_next{0};
     bool m_realTime;
     bool m_openOk;
-};
-
-// A file source whose send thread is held up once, when it hands over one packet.
-class StallingReader : public AudioReader
-{
-public:
-    StallingReader(const QStringList& files, int stallAt, int stallMs)
-        : m_stallAt(stallAt), m_stallMs(stallMs)
-    {
-        m_inner.setFiles(files);
-    }
-    bool open() override { return m_inner.open(); }
-    void close() override { m_inner.close(); }
-    int payloadType() override { return m_inner.payloadType(); }
-    AudioPacket* readPacket() override
-    {
-        AudioPacket* p = m_inner.readPacket();
-        if (p && m_handed++ == m_stallAt)
-            QThread::msleep(static_cast<unsigned long>(m_stallMs));
-        return p;
-    }
-
-private:
-    FileAudioReader m_inner;
     int m_stallAt;
-    int m_stallMs;
-    int m_handed = 0;
 };
-
-// How late each RTP packet arrived against the first one plus the playing time
-// before it, in ms.
-QVector<double> lateness(const QVector<MulticastCapture::Datagram>& rtp, double frameMs)
-{
-    QVector<double> d;
-    for (int n = 0; n < rtp.size(); ++n)
-        d.append(double(rtp[n].arrivalNs - rtp[0].arrivalNs) / 1e6 - n * frameMs);
-    return d;
-}
 
 // Whether the RTP packets follow each other without a gap in the sequence.
 bool gapless(const QVector<MulticastCapture::Datagram>& rtp)
@@ -163,29 +128,26 @@ bool gapless(const QVector<MulticastCapture::Datagram>& rtp)
     return true;
 }
 
-double medianOf(QVector<double> d)
+uint32_t timestampStep(const QVector<MulticastCapture::Datagram>& rtp, int i)
 {
-    std::sort(d.begin(), d.end());
-    return d.isEmpty() ? 0 : d[d.size() / 2];
+    return MulticastCapture::parseRtp(rtp[i].bytes).timestamp - MulticastCapture::parseRtp(rtp[i - 1].bytes).timestamp;
 }
 
+template <typename Cond> bool waitFor(Cond cond) { return MulticastCapture::waitFor(cond, 5000); }
+
 // orvane-cli broadcast as its own process in a namespace.
-class CliRun
+class CliRun : public QProcess
 {
 public:
     CliRun(const QString& ns, const QStringList& args)
     {
-        m_process.start("ip", QStringList{"netns", "exec", ns, ORVANE_CLI_PATH, "broadcast"} + args);
+        start("ip", QStringList{"netns", "exec", ns, ORVANE_CLI_PATH, "broadcast"} + args);
     }
-    bool finish(int timeoutMs) { return m_process.waitForFinished(timeoutMs); }
-    bool done() const { return m_process.state() == QProcess::NotRunning; }
-    void terminate() { m_process.terminate(); }
-    int rc() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1; }
-    QString out() { return m_out += QString::fromUtf8(m_process.readAllStandardOutput()); }
-    QString err() { return m_err += QString::fromUtf8(m_process.readAllStandardError()); }
+    int rc() const { return exitStatus() == QProcess::NormalExit ? exitCode() : -1; }
+    QString out() { return m_out += QString::fromUtf8(readAllStandardOutput()); }
+    QString err() { return m_err += QString::fromUtf8(readAllStandardError()); }
 
 private:
-    QProcess m_process;
     QString m_out, m_err;
 };
 
@@ -200,20 +162,16 @@ private slots:
     void ringBuffer_data();
     void ringBuffer();
 
-    void filePackets_data();
     void filePackets();
     void playListLoops_data();
     void playListLoops();
     void playListEnds_data();
     void playListEnds();
     void observerCalledOutsideTheLock();
-
     void driverStartAndStop();
     void driverOnTheWire();
     void driverTimestampsAndPacing();
-    void driverLiveSourceIsNotPaced();
     void pacingRecoversAfterStall();
-
     void cliCommandLine();
     void independentReceivers();
     void cliStops_data();
@@ -252,15 +210,10 @@ void TestRtpBroadcast::ringBuffer_data()
     QTest::addColumn<QString>("readOut");
     QTest::addColumn<int>("left");
 
-    QTest::newRow("keeps the newest 8 of 10")
-        << 8 << QStringList{"w:abcdef", "w:ghij", "r:8"} << "cdefghij" << 0;
-    QTest::newRow("wraps at the end")
-        << 8 << QStringList{"w:abcdef", "r:4", "w:ghijk", "r:10"} << "abcdefghijk" << 0;
-    QTest::newRow("read more than held") << 8 << QStringList{"w:abc", "r:5"} << "abc" << 0;
+    QTest::newRow("keeps the newest 8 of 10") << 8 << QStringList{"w:abcdef", "w:ghij", "r:8"} << "cdefghij" << 0;
     QTest::newRow("partial read leaves the rest") << 8 << QStringList{"w:abcdef", "r:2"} << "ab" << 4;
     QTest::newRow("oversized write keeps its tail") << 4 << QStringList{"w:abcdefg", "r:4"} << "defg" << 0;
-    QTest::newRow("overflow after wrap")
-        << 5 << QStringList{"w:abcd", "r:3", "w:efghij", "r:5"} << "abcfghij" << 0;
+    QTest::newRow("overflow after wrap") << 5 << QStringList{"w:abcd", "r:3", "w:efghij", "r:5"} << "abcfghij" << 0;
     QTest::newRow("reset drops everything") << 8 << QStringList{"w:abcdef", "z", "w:xy", "r:8"} << "xy" << 0;
 }
 
@@ -291,40 +244,23 @@ void TestRtpBroadcast::ringBuffer()
     QCOMPARE(ring.count(), left);
 }
 
-void TestRtpBroadcast::filePackets_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<double>("duration");
-
-    QTest::newRow("44.1 kHz") << "tone44.mp3" << 44100 << 1152.0 * 1000 / 44100;
-    QTest::newRow("48 kHz") << "tone48.mp3" << 48000 << 24.0;
-}
-
 // Guards that the frames go out unchanged, in file order, behind four zero bytes.
 void TestRtpBroadcast::filePackets()
 {
-    QFETCH(QString, name);
-    QFETCH(int, rate);
-    QFETCH(double, duration);
-
-    QFile f(file(name));
+    QFile f(file("tone48.mp3"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
     FileAudioReader reader;
-    reader.setFiles({file(name)});
+    reader.setFiles({f.fileName()});
     QVERIFY(reader.open());
     int at = 0;
     for (int i = 0; i < 30; ++i) {
         std::unique_ptr<AudioPacket> p(reader.readPacket());
         QVERIFY(p);
-        QCOMPARE(p->payloadType, 14);
-        QCOMPARE(p->sampleRate, rate);
-        QCOMPARE(p->channels, 2);
-        QVERIFY2(std::fabs(p->duration - duration) < 1e-6, qPrintable(QString::number(p->duration, 'f', 6)));
+        QCOMPARE(p->sampleRate, 48000);
+        QVERIFY2(std::fabs(p->duration - 24.0) < 1e-6, qPrintable(QString::number(p->duration, 'f', 6)));
         const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
         QCOMPARE(payload.left(4), QByteArray(4, 0));
-        QCOMPARE(uint8_t(payload[4]), uint8_t(0xFF)); // MPEG audio frame sync
         QVERIFY(!p->setData(nullptr, -1));
         const int found = bytes.indexOf(payload.mid(4), at);
         QVERIFY2(found >= at, "frame not found in the file after the previous one");
@@ -339,9 +275,7 @@ void TestRtpBroadcast::playListLoops_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QVector<int>>("positions"); // the first positions reported opened
 
-    QTest::newRow("one file loops") << QStringList{"tone44.mp3"} << QVector<int>{0, 0, 0};
-    QTest::newRow("after the last the first")
-        << QStringList{"tone44.mp3", "tone48.mp3"} << QVector<int>{0, 1, 0, 1};
+    QTest::newRow("one file loops") << QStringList{"tone48.mp3"} << QVector<int>{0, 0, 0};
     QTest::newRow("silent file in between")
         << QStringList{"tone44.mp3", "noaudio.mka", "tone48.mp3"} << QVector<int>{0, 1, 2, 0};
 }
@@ -360,13 +294,9 @@ void TestRtpBroadcast::playListLoops()
     reader.setFiles(paths);
     reader.setObserver(&events);
     QVERIFY(reader.open());
-    int packets = 0;
-    while (events.openedPositions().size() < positions.size() && packets < 2000) {
-        std::unique_ptr<AudioPacket> p(reader.readPacket());
-        QVERIFY(p);
-        ++packets;
-    }
-    QCOMPARE(events.openedPositions().mid(0, positions.size()), positions);
+    for (int packets = 0; events.positions(true).size() < positions.size() && packets < 2000; ++packets)
+        QVERIFY(std::unique_ptr<AudioPacket>(reader.readPacket()));
+    QCOMPARE(events.positions(true).mid(0, positions.size()), positions);
     for (const auto& e : events.events())
         QCOMPARE(e.path, paths[e.position]);
     QCOMPARE(reader.index(), positions.last());
@@ -387,7 +317,6 @@ void TestRtpBroadcast::playListEnds_data()
     // A division by zero once moved the reader past the end of an emptied list.
     QTest::newRow("list emptied while playing") << QStringList{"tone44.mp3"} << "empty" << QVector<int>{};
     // No file with audio: one pass over the list per call, not an endless walk.
-    QTest::newRow("one file without audio") << QStringList{"noaudio.mka"} << "" << QVector<int>{};
     QTest::newRow("three files without audio")
         << QStringList{"noaudio.mka", "noaudio.mka", "noaudio.mka"} << "" << QVector<int>{};
     QTest::newRow("random bytes") << QStringList{"random.mp3"} << "" << QVector<int>{};
@@ -428,13 +357,9 @@ void TestRtpBroadcast::playListEnds()
         QVERIFY(events.events().size() <= 1 + 2 * (call + 1) * names.size());
     }
     if (packets == 0) // the front ends hear that the list gave nothing to play
-        QVERIFY(events.events().size() > events.openedPositions().size());
-    QVector<int> gotFailed;
-    for (const auto& e : events.events())
-        if (!e.opened)
-            gotFailed.append(e.position);
+        QVERIFY(!events.positions(false).isEmpty());
     if (!failed.isEmpty())
-        QCOMPARE(gotFailed, failed);
+        QCOMPARE(events.positions(false), failed);
 }
 
 // Guards that notices come after the reader's lock is released: an observer
@@ -460,64 +385,42 @@ void TestRtpBroadcast::observerCalledOutsideTheLock()
     reader.setFiles({file("tone44.mp3")});
     reader.setObserver(&events);
     QVERIFY(reader.open());
-    while (events.openedPositions().size() < 2) {
-        std::unique_ptr<AudioPacket> p(reader.readPacket());
-        QVERIFY(p);
-    }
+    while (events.positions(true).size() < 2)
+        QVERIFY(std::unique_ptr<AudioPacket>(reader.readPacket()));
     QVERIFY(reader.openIndex(0));
     QCOMPARE(stuck->load(), 0);
 }
 
-// Guards the driver's life cycle: failures are reported, and stop frees what start made.
+// Guards the driver's life cycle: failures are reported, stop frees what start
+// made and leaves the driver spent; a live source is not paced.
 void TestRtpBroadcast::driverStartAndStop()
 {
     ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
-
     {
         MulticastBroadcast m;
         QCOMPARE(m.start(Group, GroupPort), -1); // no source
-        m.stop();
     }
-    {
-        // A source that cannot open is a failed start, without a session.
+    // A source that cannot open; a session that cannot start; a live run.
+    for (const int step : {0, 1, 2}) {
         std::atomic<bool> destroyed{false};
-        auto* r = new ScriptedReader({}, false, false);
+        auto* r = step == 0 ? new ScriptedReader({}, false, false) : new ScriptedReader({{100, 1000}, {100, 1000}}, true);
         r->destroyed = &destroyed;
         MulticastBroadcast m;
         m.setReader(r);
-        QVERIFY(m.start(Group, GroupPort) < 0);
-        QVERIFY(!m.session());
-        m.stop();
-        QVERIFY(destroyed);
-        QCOMPARE(m.start(Group, GroupPort), -1);
-    }
-    {
-        // A session that cannot start: the failure passes through and stop releases the session.
-        std::atomic<bool> destroyed{false};
-        auto* r = new ScriptedReader({{100, 10}}, false);
-        r->destroyed = &destroyed;
-        MulticastBroadcast m;
-        m.setReader(r);
-        QVERIFY(m.start("239.255.42", GroupPort) < 0);
-        QVERIFY(m.session());
-        QCOMPARE(r->opens.load(), 1);
+        if (step < 2) {
+            QVERIFY(m.start(step == 0 ? Group : "239.255.42", GroupPort) < 0);
+            QCOMPARE(bool(m.session()), step == 1);
+            QCOMPARE(r->opens.load(), 1);
+        } else {
+            QCOMPARE(m.start(Group, GroupPort), 0);
+            QCOMPARE(m.start(Group, GroupPort), -1); // already running
+            // Two seconds of live audio go out at once, not at the pace of its durations.
+            QVERIFY(MulticastCapture::waitFor([&] { return m.sentPackets() == 2; }, 900));
+            QCOMPARE(r->closes.load(), 0);
+        }
         m.stop();
         QVERIFY(!m.session());
-        QVERIFY(destroyed);
-    }
-    {
-        // A run: stop closes and frees the source; the driver is spent afterwards.
-        std::atomic<bool> destroyed{false};
-        auto* r = new ScriptedReader({{100, 10}, {100, 10}}, false);
-        r->destroyed = &destroyed;
-        MulticastBroadcast m;
-        m.setReader(r);
-        QCOMPARE(m.start(Group, GroupPort), 0);
-        QCOMPARE(m.start(Group, GroupPort), -1); // already running
-        QVERIFY(MulticastCapture::waitFor([&] { return m.sentPackets() == 2; }, 5000));
-        QCOMPARE(r->closes.load(), 0);
-        m.stop();
         QVERIFY(destroyed);
         QCOMPARE(m.start(Group, GroupPort), -1);
     }
@@ -539,23 +442,19 @@ void TestRtpBroadcast::driverOnTheWire()
     QCOMPARE(m.start(Group, GroupPort), 0);
     // The library draws its report interval at random; what the program controls is
     // the report and CNAME that go out with the BYE when it stops.
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 20; }, 5000));
+    QVERIFY(waitFor([&] { return capture.rtpCount() >= 20; }));
     m.stop();
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 3000));
+    QVERIFY(waitFor([&] { return capture.sawRtcp(203); }));
     capture.stop();
-
     const auto rtp = capture.rtp();
     QCOMPARE(int64_t(rtp.size()), m.sentPackets());
     QVERIFY(gapless(rtp));
     for (int i = 1; i < rtp.size(); ++i)
-        QCOMPARE(MulticastCapture::parseRtp(rtp[i].bytes).timestamp -
-                     MulticastCapture::parseRtp(rtp[i - 1].bytes).timestamp,
-                 2351u);
+        QCOMPARE(timestampStep(rtp, i), 2351u);
     const auto rtcp = capture.rtcp();
     const QVector<int> last = MulticastCapture::rtcpTypes(rtcp.last().bytes);
     QVERIFY2(last.first() == 200 && last.contains(202) && last.contains(203), "the BYE comes without a sender report");
-    QVERIFY2(rtcp.last().bytes.contains(RtpMulticastSession::defaultCanonicalName().toUtf8()),
-             "the CNAME is not this user and host");
+    QVERIFY2(rtcp.last().bytes.contains(RtpMulticastSession::defaultCanonicalName().toUtf8()), "wrong CNAME");
     QVERIFY(rtcp.last().arrivalNs >= rtp.last().arrivalNs);
     // A unicast destination's description carries no TTL.
     QVERIFY(::sessionDescription({"198.18.0.2", 5004}, "198.18.0.1", 4).contains("c=IN IP4 198.18.0.2\r\n"));
@@ -570,59 +469,28 @@ void TestRtpBroadcast::driverTimestampsAndPacing()
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
 
-    auto* r = new ScriptedReader({{400, 1152 * 1000.0 / 44100},
-                                  {400, 10.99999},
-                                  {400, 0.0},
-                                  {400, 24.0},
-                                  {400, 300.0},
-                                  {400, 300.0},
-                                  {400, 20.0}},
+    auto* r = new ScriptedReader({{400, Frame44}, {400, 10.99999}, {400, 0.0}, {400, 24.0}, {400, 300.0}, {400, 300.0}, {400, 20.0}},
                                  false);
     MulticastBroadcast m;
     m.setReader(r);
     QCOMPARE(m.start(Group, GroupPort), 0);
     // Packet 5 is due 300 ms after packet 4: until then the source is not asked.
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 5; }, 5000));
+    QVERIFY(waitFor([&] { return capture.rtpCount() >= 5; }));
     QTest::qWait(100);
     QCOMPARE(r->reads.load(), 5);
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 7; }, 5000));
+    QVERIFY(waitFor([&] { return capture.rtpCount() >= 7; }));
     m.stop();
     capture.stop();
-
     const auto rtp = capture.rtp();
     QCOMPARE(rtp.size(), 7);
     const uint32_t steps[6] = {2351, 989, 0, 2160, 27000, 27000};
     for (int i = 1; i < rtp.size(); ++i)
-        QCOMPARE(MulticastCapture::parseRtp(rtp[i].bytes).timestamp -
-                     MulticastCapture::parseRtp(rtp[i - 1].bytes).timestamp,
-                 steps[i - 1]);
+        QCOMPARE(timestampStep(rtp, i), steps[i - 1]);
     // Never early: packet 5 is due when the playing time of packets 0 to 4 has passed
     // since the first, however late packet 4 itself went out.
-    const double due = 1152 * 1000.0 / 44100 + 10.99999 + 0.0 + 24.0 + 300.0;
+    const double due = Frame44 + 10.99999 + 0.0 + 24.0 + 300.0;
     const double at = double(rtp[5].arrivalNs - rtp[0].arrivalNs) / 1e6;
     QVERIFY2(at >= due - 2, qPrintable(QStringLiteral("%1 ms after the first, due at %2").arg(at).arg(due)));
-}
-
-// Guards that a live source's packets go out as soon as they exist.
-void TestRtpBroadcast::driverLiveSourceIsNotPaced()
-{
-    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
-    NetnsScope scope(nearNs());
-    MulticastCapture capture;
-    QVERIFY(capture.open(Group, GroupPort));
-    auto* r = new ScriptedReader({{300, 1000.0}, {300, 1000.0}, {300, 1000.0}, {300, 1000.0}}, true);
-    MulticastBroadcast m;
-    m.setReader(r);
-    QCOMPARE(m.start(Group, GroupPort), 0);
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 4; }, 5000));
-    m.stop();
-    capture.stop();
-    const auto rtp = capture.rtp();
-    // Four seconds of audio in well under one second (the send thread asks every 10 ms).
-    QVERIFY(double(rtp[3].arrivalNs - rtp[0].arrivalNs) / 1e6 < 900);
-    QCOMPARE(MulticastCapture::parseRtp(rtp[1].bytes).timestamp -
-                 MulticastCapture::parseRtp(rtp[0].bytes).timestamp,
-             90000u);
 }
 
 // Guards the catch-up after the send thread was held up: the late packets
@@ -634,28 +502,28 @@ void TestRtpBroadcast::pacingRecoversAfterStall()
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
     const int stallAt = 30, stallMs = 200;
-    auto* r = new StallingReader({file("tone44.mp3")}, stallAt, stallMs);
+    auto* r = new ScriptedReader(QVector<ScriptedReader::Item>(100, {400, Frame44}), false, true, stallAt);
     MulticastBroadcast m;
     m.setReader(r);
     QCOMPARE(m.start(Group, GroupPort), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 75; }, 15000));
     m.stop();
     capture.stop();
-
     const auto rtp = capture.rtp();
     QVERIFY(gapless(rtp));
-    const QVector<double> dev = lateness(rtp, Frame44);
-    QVERIFY2(dev[stallAt] > stallMs * 0.75, qPrintable(QString::number(dev[stallAt])));
-    // The packets that fell due during the stall: 200 ms / 26.1 ms.
+    // How late each packet came against the first one plus the playing time before it, in ms.
+    QVector<double> late;
+    for (int n = 0; n < rtp.size(); ++n)
+        late.append(double(rtp[n].arrivalNs - rtp[0].arrivalNs) / 1e6 - n * Frame44);
+    QVERIFY2(late[stallAt] > stallMs * 0.75, qPrintable(QString::number(late[stallAt])));
+    // The packets that fell due during the stall (200 ms / 26.1 ms) follow back to back.
     const int burst = int(stallMs / Frame44);
-    for (int j = 1; j <= burst; ++j) {
-        const double gap = double(rtp[stallAt + j].arrivalNs - rtp[stallAt + j - 1].arrivalNs) / 1e6;
-        QVERIFY2(gap < Frame44 / 2, qPrintable(QStringLiteral("packet %1 came %2 ms after the one before")
-                                                   .arg(stallAt + j)
-                                                   .arg(gap)));
-    }
+    for (int j = 1; j <= burst; ++j)
+        QVERIFY2(late[stallAt + j] - late[stallAt + j - 1] < -Frame44 / 2, qPrintable(QString::number(j)));
     // Back on schedule: a stray late packet of a busy machine does not move the median.
-    QVERIFY2(std::fabs(medianOf(dev.mid(stallAt + burst + 2))) < 5, "the stream did not return to its schedule");
+    QVector<double> after = late.mid(stallAt + burst + 2);
+    std::sort(after.begin(), after.end());
+    QVERIFY2(std::fabs(after[after.size() / 2]) < 5, "the stream did not return to its schedule");
 }
 
 // Guards the exit codes and the message of a refused command line or a
@@ -674,11 +542,9 @@ void TestRtpBroadcast::cliCommandLine()
         {{f}, 2, "--to GROUP:PORT is required"},
         {{"--to", "239.255.0.1", f}, 2, "needs a port"},
         {{"--to", "239.255.0.1:0", f}, 2, "between 1 and 65534"},
-        {{"--to", "239.255.0.1:65535", f}, 2, "65534"},
         {{"--to", "speakers:5004", f}, 2, "not an IPv4 address"},
         {{"--to", to}, 2, "no file to broadcast"},
         {{"--to", to, "--duration", "-1", f}, 2, "--duration"},
-        {{"--to", to, "--duration", "ten", f}, 2, "--duration"},
         {{"--to", to, "--ttl", "0", f}, 2, "--ttl takes a number from 1 to 255"},
         {{"--to", to, "--loud", f}, 2, "unknown option --loud"},
         {{f, "--to"}, 2, "--to needs a value"},
@@ -692,8 +558,8 @@ void TestRtpBroadcast::cliCommandLine()
         runs.emplace_back(new CliRun(m_pair->namespaceName(NetNamespacePair::Far), row.args));
     for (size_t i = 0; i < runs.size(); ++i) {
         CliRun& run = *runs[i];
+        QVERIFY(run.waitForFinished(15000));
         const QString what = rows[i].args.join(' ') + ": " + run.err();
-        QVERIFY2(run.finish(15000), qPrintable(what));
         QVERIFY2(run.rc() == rows[i].rc, qPrintable(what));
         QVERIFY2(run.err().startsWith("orvane-cli broadcast: ") && run.err().contains(rows[i].err), qPrintable(what));
         QVERIFY2(run.err().count('\n') == 1, qPrintable(what));
@@ -722,7 +588,7 @@ void TestRtpBroadcast::independentReceivers()
     const QString sdp = file("stream.sdp"), to = QStringLiteral("%1:%2").arg(Group).arg(GroupPort);
     {
         CliRun first(nearNs(), {"--to", to, "--duration", "0.05", "--sdp", sdp, file(name)});
-        QVERIFY(first.finish(10000));
+        QVERIFY(first.waitForFinished(10000));
         QCOMPARE(first.rc(), 0);
     }
     for (auto& receiver : receivers)
@@ -731,7 +597,7 @@ void TestRtpBroadcast::independentReceivers()
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
     CliRun run(nearNs(), {"--to", to, "--duration", "0.6", file(name)});
-    QVERIFY(run.finish(16000));
+    QVERIFY(run.waitForFinished(16000));
     QCOMPARE(run.rc(), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 3000));
     capture.stop();
@@ -785,12 +651,12 @@ void TestRtpBroadcast::cliStops()
     CliRun run(nearNs(),
                {"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), file("tone48.mp3"), doomed});
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 3; }, 5000));
-    QVERIFY(!run.done());
+    QVERIFY(run.state() != QProcess::NotRunning);
     if (terminate)
         run.terminate();
     else
         QVERIFY(QFile::remove(doomed));
-    QVERIFY(run.finish(10000));
+    QVERIFY(run.waitForFinished(10000));
     QCOMPARE(run.rc(), rc);
     QVERIFY2((run.out() + run.err()).contains(said), qPrintable(run.out() + run.err()));
     QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 3000));
