@@ -4,10 +4,8 @@
 #include "RtpSessionObserver.h"
 
 #include <QMutex>
-#include <QScopeGuard>
 #include <QtTest>
 #include <arpa/inet.h>
-#include <cstring>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -201,64 +199,31 @@ void TestRtpSession::fragmentsOnTheWire()
 
 void TestRtpSession::whereItGoes_data()
 {
-    QTest::addColumn<QString>("adapter"); // "near": the near veth
-    QTest::addColumn<QString>("destination");
-    QTest::addColumn<bool>("multicastRoute");
-    QTest::addColumn<QString>("outcome"); // "lo", "veth", "send fails", or the start error
-
-    QTest::newRow("routing table: loopback") << "" << Group << true << "lo";
-    QTest::newRow("chosen adapter wins over the route") << "near" << Group << true << "veth";
-    QTest::newRow("unknown adapter") << "orvnone0" << Group << true << "no network adapter named orvnone0";
-    QTest::newRow("no multicast route") << "" << Group << false << "send fails";
+    QTest::addColumn<bool>("chosen"); // the near veth is chosen, else the routing table (loopback) rules
+    QTest::newRow("routing table: loopback") << false;
+    QTest::newRow("chosen adapter wins over the route") << true;
 }
 
-// Guards that the stream leaves on the chosen adapter whatever the routing
-// table says, and that a packet the socket refuses is reported, not counted:
-// the next one then goes out with no gap in the sequence.
+// Guards that the stream leaves on the chosen adapter whatever the routing table says.
 void TestRtpSession::whereItGoes()
 {
-    QFETCH(QString, adapter);
-    QFETCH(QString, destination);
-    QFETCH(bool, multicastRoute);
-    QFETCH(QString, outcome);
+    QFETCH(bool, chosen);
     ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
-    const QStringList route{"224.0.0.0/4", "dev", "lo"};
-    if (!multicastRoute)
-        QVERIFY(m_pair->ip(NetNamespacePair::Near, QStringList{"route", "del"} + route));
-    auto restore = qScopeGuard([&] {
-        if (!multicastRoute)
-            m_pair->ip(NetNamespacePair::Near, QStringList{"route", "add"} + route);
-    });
-    const QString farIf = m_pair->interfaceName(NetNamespacePair::Far);
     // The far side hears the group on its veth only.
-    m_pair->ip(NetNamespacePair::Far, {"route", "replace", "224.0.0.0/4", "dev", farIf});
-    MulticastCapture far;
+    m_pair->ip(NetNamespacePair::Far, {"route", "replace", "224.0.0.0/4", "dev", m_pair->interfaceName(NetNamespacePair::Far)});
+    MulticastCapture far, near;
     QVERIFY(m_pair->runIn(NetNamespacePair::Far, [&] { return far.open(Group, GroupPort); }));
     NetnsScope scope(nearNs());
-    MulticastCapture near;
-    if (multicastRoute)
-        QVERIFY(near.open(Group, GroupPort));
-
+    QVERIFY(near.open(Group, GroupPort));
     RtpMulticastSession session;
-    session.setMulticastInterface(adapter == "near" ? m_pair->interfaceName(NetNamespacePair::Near)
-                                                    : adapter);
-    const int started = session.start(destination.toLatin1().constData(), 0, GroupPort, 90000, 14, 10);
-    if (outcome.startsWith("no network adapter")) {
-        QCOMPARE(started, -1);
-        QCOMPARE(session.startError(), outcome);
-        return;
-    }
-    QCOMPARE(started, 0);
-    const int sent = session.sendPacket(bytesOf(payloadOf(400)), 404, 0);
-    QCOMPARE(sent != 0, outcome == "send fails");
-    if (sent != 0)
-        return;
-    MulticastCapture& hears = outcome == "lo" ? near : far;
-    QVERIFY(waitFor([&] { return hears.rtpCount() == 1; }));
+    session.setMulticastInterface(chosen ? m_pair->interfaceName(NetNamespacePair::Near) : QString());
+    QCOMPARE(session.start(Group, 0, GroupPort, 90000, 14, 10), 0);
+    QCOMPARE(session.sendPacket(bytesOf(payloadOf(400)), 404, 0), 0);
+    QVERIFY(waitFor([&] { return (chosen ? far : near).rtpCount() == 1; }));
     session.stop();
     far.stop();
     near.stop();
-    QCOMPARE((outcome == "lo" ? far : near).rtpCount(), 0);
+    QCOMPARE((chosen ? near : far).rtpCount(), 0);
 }
 
 void TestRtpSession::portProbing_data()
