@@ -6,19 +6,13 @@
 #include "FileAudioReaderObserver.h"
 #include "MulticastBroadcast.h"
 #include "MulticastCapture.h"
-#include "NetNamespacePair.h"
 #include "RtpMulticastSession.h"
 #include "StreamDestination.h"
 #include "StreamReceiver.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <memory>
 #include <thread>
 
 using namespace orvane;
@@ -81,9 +75,7 @@ class ScriptedReader : public AudioReader
 public:
     struct Item { int size; double duration; };
     ScriptedReader(QVector<Item> items, bool realTime, bool openOk = true, int stallAt = -1)
-        : m_items(std::move(items)), m_realTime(realTime), m_openOk(openOk), m_stallAt(stallAt)
-    {
-    }
+        : m_items(std::move(items)), m_realTime(realTime), m_openOk(openOk), m_stallAt(stallAt) {}
     ~ScriptedReader() override { *destroyed = true; }
     bool open() override { return ++opens, m_openOk; }
     void close() override { ++closes; }
@@ -113,8 +105,7 @@ public:
 private:
     QVector<Item> m_items;
     std::atomic<int> m_next{0};
-    bool m_realTime;
-    bool m_openOk;
+    bool m_realTime, m_openOk;
     int m_stallAt;
 };
 

@@ -3,13 +3,7 @@
 #include "RtpMulticastSession.h"
 #include "RtpSessionObserver.h"
 
-#include <QMutex>
 #include <QtTest>
-#include <arpa/inet.h>
-#include <memory>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace orvane;
 
