@@ -55,7 +55,6 @@ public:
                 p.append(e.position);
         return p;
     }
-
 private:
     void add(FileAudioReader* r, const Event& e)
     {
@@ -101,7 +100,6 @@ public:
     std::atomic<int> reads{0}, opens{0}, closes{0};
     std::atomic<bool> spare{false};
     std::atomic<bool>* destroyed = &spare;
-
 private:
     QVector<Item> m_items;
     std::atomic<int> m_next{0};
@@ -137,7 +135,6 @@ public:
     int rc() const { return exitStatus() == QProcess::NormalExit ? exitCode() : -1; }
     QString out() { return m_out += QString::fromUtf8(readAllStandardOutput()); }
     QString err() { return m_err += QString::fromUtf8(readAllStandardError()); }
-
 private:
     QString m_out, m_err;
 };
@@ -163,11 +160,9 @@ private slots:
     void cliCommandLine();
     void cliStops_data();
     void cliStops();
-
 private:
     QString nearNs() const { return m_pair->namespaceName(NetNamespacePair::Near); }
     QString file(const QString& name) const { return m_dir.path() + "/" + name; }
-
     QTemporaryDir m_dir;
     std::unique_ptr<NetNamespacePair> m_pair;
 };
@@ -194,7 +189,6 @@ void TestRtpBroadcast::ringBuffer_data()
     QTest::addColumn<QStringList>("steps"); // "w:bytes" writes, "r:n" reads and records, "z" resets
     QTest::addColumn<QString>("readOut");
     QTest::addColumn<int>("left");
-
     QTest::newRow("keeps the newest 8 of 10") << 8 << QStringList{"w:abcdef", "w:ghij", "r:8"} << "cdefghij" << 0;
     QTest::newRow("partial read leaves the rest") << 8 << QStringList{"w:abcdef", "r:2"} << "ab" << 4;
     QTest::newRow("oversized write keeps its tail") << 4 << QStringList{"w:abcdefg", "r:4"} << "defg" << 0;
@@ -209,7 +203,6 @@ void TestRtpBroadcast::ringBuffer()
     QFETCH(QStringList, steps);
     QFETCH(QString, readOut);
     QFETCH(int, left);
-
     AudioRingBuffer ring(capacity);
     QByteArray out;
     for (const QString& step : steps) {
@@ -260,7 +253,6 @@ void TestRtpBroadcast::playListEnds_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QString>("change");      // what happens once the first file is open
     QTest::addColumn<QVector<int>>("failed"); // positions reported as failing to open
-
     QTest::newRow("the second file vanishes") << QStringList{"tone44.mp3", "doomed.mp3"} << "remove" << QVector<int>{1};
     // A division by zero once moved the reader past the end of an emptied list.
     QTest::newRow("list emptied while playing") << QStringList{"tone44.mp3"} << "empty" << QVector<int>{};
@@ -354,10 +346,7 @@ void TestRtpBroadcast::driverStartAndStop()
 {
     ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
-    {
-        MulticastBroadcast m;
-        QCOMPARE(m.start(Group, GroupPort), -1); // no source
-    }
+    QCOMPARE(MulticastBroadcast().start(Group, GroupPort), -1); // no source
     // A source that cannot open; a session that cannot start; a live run.
     for (const int step : {0, 1, 2}) {
         std::atomic<bool> destroyed{false};
