@@ -336,7 +336,6 @@ void TestRtpBroadcast::playListLoopsOutsideTheLock()
     QVERIFY(!reader.openIndex(-1) && !reader.openIndex(3));
     QCOMPARE(events.events().size(), reported);
     QVERIFY(reader.openIndex(0));
-    QCOMPARE(reader.index(), 0);
     QCOMPARE(stuck->load(), 0);
 }
 
@@ -363,7 +362,6 @@ void TestRtpBroadcast::driverStartAndStop()
             QCOMPARE(m.start(Group, GroupPort), -1); // already running
             // Two seconds of live audio go out at once, not at the pace of its durations.
             QVERIFY(MulticastCapture::waitFor([&] { return m.sentPackets() == 2; }, 900));
-            QCOMPARE(r->closes.load(), 0);
         }
         m.stop();
         QVERIFY(!m.session());

@@ -173,7 +173,6 @@ void TestRtpSession::fragmentsOnTheWire()
     QVector<MulticastCapture::RtpHeader> h;
     for (int i = 0; i < 5; ++i) {
         h.append(MulticastCapture::parseRtp(rtp[i].bytes));
-        QVERIFY(h[i].valid);
         QCOMPARE(h[i].payloadType, 14);
         QCOMPARE(rtp[i].bytes.size() - h[i].headerLength, sizes[i]);
         QCOMPARE(h[i].marker, i >= 2);
