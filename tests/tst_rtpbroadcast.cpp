@@ -6,19 +6,13 @@
 #include "FileAudioReaderObserver.h"
 #include "MulticastBroadcast.h"
 #include "MulticastCapture.h"
-#include "NetNamespacePair.h"
 #include "RtpMulticastSession.h"
 #include "StreamDestination.h"
 #include "StreamReceiver.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <memory>
 #include <thread>
 
 using namespace orvane;
@@ -53,22 +47,20 @@ public:
         QMutexLocker lock(&m_lock);
         return m_events;
     }
-    QVector<int> openedPositions() const
+    QVector<int> positions(bool opened) const
     {
         QVector<int> p;
         for (const Event& e : events())
-            if (e.opened)
+            if (e.opened == opened)
                 p.append(e.position);
         return p;
     }
-
 private:
     void add(FileAudioReader* r, const Event& e)
     {
-        {
-            QMutexLocker lock(&m_lock);
-            m_events.append(e);
-        }
+        QMutexLocker lock(&m_lock);
+        m_events.append(e);
+        lock.unlock();
         if (inside)
             inside(r);
     }
@@ -81,10 +73,8 @@ class ScriptedReader : public AudioReader
 {
 public:
     struct Item { int size; double duration; };
-    ScriptedReader(QVector<Item> items, bool realTime, bool openOk = true)
-        : m_items(std::move(items)), m_realTime(realTime), m_openOk(openOk)
-    {
-    }
+    ScriptedReader(QVector<Item> items, bool realTime, bool openOk = true, int stallAt = -1)
+        : m_items(std::move(items)), m_realTime(realTime), m_openOk(openOk), m_stallAt(stallAt) {}
     ~ScriptedReader() override { *destroyed = true; }
     bool open() override { return ++opens, m_openOk; }
     void close() override { ++closes; }
@@ -97,6 +87,8 @@ public:
         if (at >= m_items.size())
             return nullptr;
         m_next = at + 1;
+        if (at == m_stallAt) // holds the send thread up
+            QThread::msleep(200);
         QByteArray frame(m_items[at].size, char(at));
         auto* p = new AudioPacket;
         p->setData(reinterpret_cast<const uint8_t*>(frame.constData()), frame.size());
@@ -108,50 +100,12 @@ public:
     std::atomic<int> reads{0}, opens{0}, closes{0};
     std::atomic<bool> spare{false};
     std::atomic<bool>* destroyed = &spare;
-
 private:
     QVector<Item> m_items;
     std::atomic<int> m_next{0};
-    bool m_realTime;
-    bool m_openOk;
-};
-
-// A file source whose send thread is held up once, when it hands over one packet.
-class StallingReader : public AudioReader
-{
-public:
-    StallingReader(const QStringList& files, int stallAt, int stallMs)
-        : m_stallAt(stallAt), m_stallMs(stallMs)
-    {
-        m_inner.setFiles(files);
-    }
-    bool open() override { return m_inner.open(); }
-    void close() override { m_inner.close(); }
-    int payloadType() override { return m_inner.payloadType(); }
-    AudioPacket* readPacket() override
-    {
-        AudioPacket* p = m_inner.readPacket();
-        if (p && m_handed++ == m_stallAt)
-            QThread::msleep(static_cast<unsigned long>(m_stallMs));
-        return p;
-    }
-
-private:
-    FileAudioReader m_inner;
+    bool m_realTime, m_openOk;
     int m_stallAt;
-    int m_stallMs;
-    int m_handed = 0;
 };
-
-// How late each RTP packet arrived against the first one plus the playing time
-// before it, in ms.
-QVector<double> lateness(const QVector<MulticastCapture::Datagram>& rtp, double frameMs)
-{
-    QVector<double> d;
-    for (int n = 0; n < rtp.size(); ++n)
-        d.append(double(rtp[n].arrivalNs - rtp[0].arrivalNs) / 1e6 - n * frameMs);
-    return d;
-}
 
 // Whether the RTP packets follow each other without a gap in the sequence.
 bool gapless(const QVector<MulticastCapture::Datagram>& rtp)
@@ -163,29 +117,25 @@ bool gapless(const QVector<MulticastCapture::Datagram>& rtp)
     return true;
 }
 
-double medianOf(QVector<double> d)
+uint32_t timestampStep(const QVector<MulticastCapture::Datagram>& rtp, int i)
 {
-    std::sort(d.begin(), d.end());
-    return d.isEmpty() ? 0 : d[d.size() / 2];
+    return MulticastCapture::parseRtp(rtp[i].bytes).timestamp - MulticastCapture::parseRtp(rtp[i - 1].bytes).timestamp;
 }
 
+template <typename Cond> bool waitFor(Cond cond) { return MulticastCapture::waitFor(cond, 5000); }
+
 // orvane-cli broadcast as its own process in a namespace.
-class CliRun
+class CliRun : public QProcess
 {
 public:
     CliRun(const QString& ns, const QStringList& args)
     {
-        m_process.start("ip", QStringList{"netns", "exec", ns, ORVANE_CLI_PATH, "broadcast"} + args);
+        start("ip", QStringList{"netns", "exec", ns, ORVANE_CLI_PATH, "broadcast"} + args);
     }
-    bool finish(int timeoutMs) { return m_process.waitForFinished(timeoutMs); }
-    bool done() const { return m_process.state() == QProcess::NotRunning; }
-    void terminate() { m_process.terminate(); }
-    int rc() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1; }
-    QString out() { return m_out += QString::fromUtf8(m_process.readAllStandardOutput()); }
-    QString err() { return m_err += QString::fromUtf8(m_process.readAllStandardError()); }
-
+    int rc() const { return exitStatus() == QProcess::NormalExit ? exitCode() : -1; }
+    QString out() { return m_out += QString::fromUtf8(readAllStandardOutput()); }
+    QString err() { return m_err += QString::fromUtf8(readAllStandardError()); }
 private:
-    QProcess m_process;
     QString m_out, m_err;
 };
 
@@ -200,29 +150,19 @@ private slots:
     void ringBuffer_data();
     void ringBuffer();
 
-    void filePackets_data();
     void filePackets();
-    void playListLoops_data();
-    void playListLoops();
     void playListEnds_data();
     void playListEnds();
-    void observerCalledOutsideTheLock();
-
+    void playListLoopsOutsideTheLock();
     void driverStartAndStop();
     void driverOnTheWire();
-    void driverTimestampsAndPacing();
-    void driverLiveSourceIsNotPaced();
     void pacingRecoversAfterStall();
-
     void cliCommandLine();
-    void independentReceivers();
     void cliStops_data();
     void cliStops();
-
 private:
     QString nearNs() const { return m_pair->namespaceName(NetNamespacePair::Near); }
     QString file(const QString& name) const { return m_dir.path() + "/" + name; }
-
     QTemporaryDir m_dir;
     std::unique_ptr<NetNamespacePair> m_pair;
 };
@@ -230,9 +170,7 @@ private:
 void TestRtpBroadcast::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    // tone44 is long enough for the pacing checks to stay within one pass of the file.
-    QVERIFY(makeToneFiles({{file("tone44.mp3"), 44100, 4.0}, {file("tone48.mp3"), 48000, 1.0},
-                           {file("tone32.mp2"), 32000, 1.5, 1000, "384k"}}));
+    QVERIFY(makeToneFiles({{file("tone44.mp3"), 44100, 1.0}, {file("tone48.mp3"), 48000, 1.0}}));
     QVERIFY(makeSilentContainer(file("noaudio.mka")));
     // Random bytes hold sync words; a huge sparse file once was scanned and buffered whole.
     QFile random(file("random.mp3")), sparse(file("sparse.mp3"));
@@ -251,16 +189,10 @@ void TestRtpBroadcast::ringBuffer_data()
     QTest::addColumn<QStringList>("steps"); // "w:bytes" writes, "r:n" reads and records, "z" resets
     QTest::addColumn<QString>("readOut");
     QTest::addColumn<int>("left");
-
-    QTest::newRow("keeps the newest 8 of 10")
-        << 8 << QStringList{"w:abcdef", "w:ghij", "r:8"} << "cdefghij" << 0;
-    QTest::newRow("wraps at the end")
-        << 8 << QStringList{"w:abcdef", "r:4", "w:ghijk", "r:10"} << "abcdefghijk" << 0;
-    QTest::newRow("read more than held") << 8 << QStringList{"w:abc", "r:5"} << "abc" << 0;
+    QTest::newRow("keeps the newest 8 of 10") << 8 << QStringList{"w:abcdef", "w:ghij", "r:8"} << "cdefghij" << 0;
     QTest::newRow("partial read leaves the rest") << 8 << QStringList{"w:abcdef", "r:2"} << "ab" << 4;
     QTest::newRow("oversized write keeps its tail") << 4 << QStringList{"w:abcdefg", "r:4"} << "defg" << 0;
-    QTest::newRow("overflow after wrap")
-        << 5 << QStringList{"w:abcd", "r:3", "w:efghij", "r:5"} << "abcfghij" << 0;
+    QTest::newRow("overflow after wrap") << 5 << QStringList{"w:abcd", "r:3", "w:efghij", "r:5"} << "abcfghij" << 0;
     QTest::newRow("reset drops everything") << 8 << QStringList{"w:abcdef", "z", "w:xy", "r:8"} << "xy" << 0;
 }
 
@@ -271,7 +203,6 @@ void TestRtpBroadcast::ringBuffer()
     QFETCH(QStringList, steps);
     QFETCH(QString, readOut);
     QFETCH(int, left);
-
     AudioRingBuffer ring(capacity);
     QByteArray out;
     for (const QString& step : steps) {
@@ -291,40 +222,23 @@ void TestRtpBroadcast::ringBuffer()
     QCOMPARE(ring.count(), left);
 }
 
-void TestRtpBroadcast::filePackets_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<double>("duration");
-
-    QTest::newRow("44.1 kHz") << "tone44.mp3" << 44100 << 1152.0 * 1000 / 44100;
-    QTest::newRow("48 kHz") << "tone48.mp3" << 48000 << 24.0;
-}
-
 // Guards that the frames go out unchanged, in file order, behind four zero bytes.
 void TestRtpBroadcast::filePackets()
 {
-    QFETCH(QString, name);
-    QFETCH(int, rate);
-    QFETCH(double, duration);
-
-    QFile f(file(name));
+    QFile f(file("tone48.mp3"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
     FileAudioReader reader;
-    reader.setFiles({file(name)});
+    reader.setFiles({f.fileName()});
     QVERIFY(reader.open());
     int at = 0;
     for (int i = 0; i < 30; ++i) {
         std::unique_ptr<AudioPacket> p(reader.readPacket());
         QVERIFY(p);
-        QCOMPARE(p->payloadType, 14);
-        QCOMPARE(p->sampleRate, rate);
-        QCOMPARE(p->channels, 2);
-        QVERIFY2(std::fabs(p->duration - duration) < 1e-6, qPrintable(QString::number(p->duration, 'f', 6)));
+        QCOMPARE(p->sampleRate, 48000);
+        QVERIFY2(std::fabs(p->duration - 24.0) < 1e-6, qPrintable(QString::number(p->duration, 'f', 6)));
         const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
         QCOMPARE(payload.left(4), QByteArray(4, 0));
-        QCOMPARE(uint8_t(payload[4]), uint8_t(0xFF)); // MPEG audio frame sync
         QVERIFY(!p->setData(nullptr, -1));
         const int found = bytes.indexOf(payload.mid(4), at);
         QVERIFY2(found >= at, "frame not found in the file after the previous one");
@@ -334,62 +248,16 @@ void TestRtpBroadcast::filePackets()
     QVERIFY(!reader.readPacket());
 }
 
-void TestRtpBroadcast::playListLoops_data()
-{
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QVector<int>>("positions"); // the first positions reported opened
-
-    QTest::newRow("one file loops") << QStringList{"tone44.mp3"} << QVector<int>{0, 0, 0};
-    QTest::newRow("after the last the first")
-        << QStringList{"tone44.mp3", "tone48.mp3"} << QVector<int>{0, 1, 0, 1};
-    QTest::newRow("silent file in between")
-        << QStringList{"tone44.mp3", "noaudio.mka", "tone48.mp3"} << QVector<int>{0, 1, 2, 0};
-}
-
-// Guards the loop over the play list and the positions reported on the way.
-void TestRtpBroadcast::playListLoops()
-{
-    QFETCH(QStringList, names);
-    QFETCH(QVector<int>, positions);
-
-    QStringList paths;
-    for (const QString& n : names)
-        paths << file(n);
-    ReaderEvents events;
-    FileAudioReader reader;
-    reader.setFiles(paths);
-    reader.setObserver(&events);
-    QVERIFY(reader.open());
-    int packets = 0;
-    while (events.openedPositions().size() < positions.size() && packets < 2000) {
-        std::unique_ptr<AudioPacket> p(reader.readPacket());
-        QVERIFY(p);
-        ++packets;
-    }
-    QCOMPARE(events.openedPositions().mid(0, positions.size()), positions);
-    for (const auto& e : events.events())
-        QCOMPARE(e.path, paths[e.position]);
-    QCOMPARE(reader.index(), positions.last());
-    // Positions outside the list open nothing and report nothing.
-    const int reported = events.events().size();
-    QVERIFY(!reader.openIndex(-1) && !reader.openIndex(names.size()));
-    QCOMPARE(events.events().size(), reported);
-}
-
 void TestRtpBroadcast::playListEnds_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QString>("change");      // what happens once the first file is open
     QTest::addColumn<QVector<int>>("failed"); // positions reported as failing to open
-
-    QTest::newRow("the second file vanishes")
-        << QStringList{"tone44.mp3", "doomed.mp3"} << "remove" << QVector<int>{1};
+    QTest::newRow("the second file vanishes") << QStringList{"tone44.mp3", "doomed.mp3"} << "remove" << QVector<int>{1};
     // A division by zero once moved the reader past the end of an emptied list.
     QTest::newRow("list emptied while playing") << QStringList{"tone44.mp3"} << "empty" << QVector<int>{};
     // No file with audio: one pass over the list per call, not an endless walk.
-    QTest::newRow("one file without audio") << QStringList{"noaudio.mka"} << "" << QVector<int>{};
-    QTest::newRow("three files without audio")
-        << QStringList{"noaudio.mka", "noaudio.mka", "noaudio.mka"} << "" << QVector<int>{};
+    QTest::newRow("three files without audio") << QStringList{"noaudio.mka", "noaudio.mka", "noaudio.mka"} << "" << QVector<int>{};
     QTest::newRow("random bytes") << QStringList{"random.mp3"} << "" << QVector<int>{};
     QTest::newRow("256 MiB of nothing") << QStringList{"sparse.mp3"} << "" << QVector<int>{};
 }
@@ -428,18 +296,15 @@ void TestRtpBroadcast::playListEnds()
         QVERIFY(events.events().size() <= 1 + 2 * (call + 1) * names.size());
     }
     if (packets == 0) // the front ends hear that the list gave nothing to play
-        QVERIFY(events.events().size() > events.openedPositions().size());
-    QVector<int> gotFailed;
-    for (const auto& e : events.events())
-        if (!e.opened)
-            gotFailed.append(e.position);
+        QVERIFY(!events.positions(false).isEmpty());
     if (!failed.isEmpty())
-        QCOMPARE(gotFailed, failed);
+        QCOMPARE(events.positions(false), failed);
 }
 
-// Guards that notices come after the reader's lock is released: an observer
-// that touches the reader (as one that stops the broadcast does) must not hang.
-void TestRtpBroadcast::observerCalledOutsideTheLock()
+// Guards the loop over the play list and the positions reported on the way,
+// and that notices come after the reader's lock is released: an observer that
+// touches the reader (as one that stops the broadcast does) must not hang.
+void TestRtpBroadcast::playListLoopsOutsideTheLock()
 {
     ReaderEvents events;
     auto stuck = std::make_shared<std::atomic<int>>(0);
@@ -456,177 +321,101 @@ void TestRtpBroadcast::observerCalledOutsideTheLock()
             t.detach();
         }
     };
+    const QStringList paths{file("tone48.mp3"), file("noaudio.mka"), file("tone48.mp3")};
     FileAudioReader reader;
-    reader.setFiles({file("tone44.mp3")});
+    reader.setFiles(paths);
     reader.setObserver(&events);
     QVERIFY(reader.open());
-    while (events.openedPositions().size() < 2) {
-        std::unique_ptr<AudioPacket> p(reader.readPacket());
-        QVERIFY(p);
-    }
+    for (int packets = 0; events.positions(true).size() < 4 && packets < 2000; ++packets)
+        QVERIFY(std::unique_ptr<AudioPacket>(reader.readPacket()));
+    QCOMPARE(events.positions(true).mid(0, 4), (QVector<int>{0, 1, 2, 0}));
+    for (const auto& e : events.events())
+        QCOMPARE(e.path, paths[e.position]);
+    // Positions outside the list open nothing and report nothing.
+    const int reported = events.events().size();
+    QVERIFY(!reader.openIndex(-1) && !reader.openIndex(3));
+    QCOMPARE(events.events().size(), reported);
     QVERIFY(reader.openIndex(0));
     QCOMPARE(stuck->load(), 0);
 }
 
-// Guards the driver's life cycle: failures are reported, and stop frees what start made.
+// Guards the driver's life cycle: failures are reported, stop frees what start
+// made and leaves the driver spent; a live source is not paced.
 void TestRtpBroadcast::driverStartAndStop()
 {
     ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
-
-    {
-        MulticastBroadcast m;
-        QCOMPARE(m.start(Group, GroupPort), -1); // no source
-        m.stop();
-    }
-    {
-        // A source that cannot open is a failed start, without a session.
+    QCOMPARE(MulticastBroadcast().start(Group, GroupPort), -1); // no source
+    // A source that cannot open; a session that cannot start; a live run.
+    for (const int step : {0, 1, 2}) {
         std::atomic<bool> destroyed{false};
-        auto* r = new ScriptedReader({}, false, false);
+        auto* r = step == 0 ? new ScriptedReader({}, false, false) : new ScriptedReader({{100, 1000}, {100, 1000}}, true);
         r->destroyed = &destroyed;
         MulticastBroadcast m;
         m.setReader(r);
-        QVERIFY(m.start(Group, GroupPort) < 0);
-        QVERIFY(!m.session());
-        m.stop();
-        QVERIFY(destroyed);
-        QCOMPARE(m.start(Group, GroupPort), -1);
-    }
-    {
-        // A session that cannot start: the failure passes through and stop releases the session.
-        std::atomic<bool> destroyed{false};
-        auto* r = new ScriptedReader({{100, 10}}, false);
-        r->destroyed = &destroyed;
-        MulticastBroadcast m;
-        m.setReader(r);
-        QVERIFY(m.start("239.255.42", GroupPort) < 0);
-        QVERIFY(m.session());
-        QCOMPARE(r->opens.load(), 1);
+        if (step < 2) {
+            QVERIFY(m.start(step == 0 ? Group : "239.255.42", GroupPort) < 0);
+            QCOMPARE(bool(m.session()), step == 1);
+            QCOMPARE(r->opens.load(), 1);
+        } else {
+            QCOMPARE(m.start(Group, GroupPort), 0);
+            QCOMPARE(m.start(Group, GroupPort), -1); // already running
+            // Two seconds of live audio go out at once, not at the pace of its durations.
+            QVERIFY(MulticastCapture::waitFor([&] { return m.sentPackets() == 2; }, 900));
+        }
         m.stop();
         QVERIFY(!m.session());
-        QVERIFY(destroyed);
-    }
-    {
-        // A run: stop closes and frees the source; the driver is spent afterwards.
-        std::atomic<bool> destroyed{false};
-        auto* r = new ScriptedReader({{100, 10}, {100, 10}}, false);
-        r->destroyed = &destroyed;
-        MulticastBroadcast m;
-        m.setReader(r);
-        QCOMPARE(m.start(Group, GroupPort), 0);
-        QCOMPARE(m.start(Group, GroupPort), -1); // already running
-        QVERIFY(MulticastCapture::waitFor([&] { return m.sentPackets() == 2; }, 5000));
-        QCOMPARE(r->closes.load(), 0);
-        m.stop();
         QVERIFY(destroyed);
         QCOMPARE(m.start(Group, GroupPort), -1);
     }
 }
 
-// Guards the stream as a receiver sees it: no sequence gap, a frame's step per
-// packet, and last a sender report with this sender's CNAME (user@host, so
-// that two senders are told apart) and the BYE.
+// Guards the stream as a receiver sees it: the per-packet truncation of
+// timestamp steps, the zero-duration packet, that a packet not yet due leaves
+// the source untouched, and last a sender report with this sender's CNAME
+// (user@host, so that two senders are told apart) and the BYE.
 void TestRtpBroadcast::driverOnTheWire()
 {
     ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
-    auto* reader = new FileAudioReader;
-    reader->setFiles({file("tone44.mp3")});
-    MulticastBroadcast m;
-    m.setReader(reader);
-    QCOMPARE(m.start(Group, GroupPort), 0);
-    // The library draws its report interval at random; what the program controls is
-    // the report and CNAME that go out with the BYE when it stops.
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 20; }, 5000));
-    m.stop();
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 3000));
-    capture.stop();
-
-    const auto rtp = capture.rtp();
-    QCOMPARE(int64_t(rtp.size()), m.sentPackets());
-    QVERIFY(gapless(rtp));
-    for (int i = 1; i < rtp.size(); ++i)
-        QCOMPARE(MulticastCapture::parseRtp(rtp[i].bytes).timestamp -
-                     MulticastCapture::parseRtp(rtp[i - 1].bytes).timestamp,
-                 2351u);
-    const auto rtcp = capture.rtcp();
-    const QVector<int> last = MulticastCapture::rtcpTypes(rtcp.last().bytes);
-    QVERIFY2(last.first() == 200 && last.contains(202) && last.contains(203), "the BYE comes without a sender report");
-    QVERIFY2(rtcp.last().bytes.contains(RtpMulticastSession::defaultCanonicalName().toUtf8()),
-             "the CNAME is not this user and host");
-    QVERIFY(rtcp.last().arrivalNs >= rtp.last().arrivalNs);
-    // A unicast destination's description carries no TTL.
-    QVERIFY(::sessionDescription({"198.18.0.2", 5004}, "198.18.0.1", 4).contains("c=IN IP4 198.18.0.2\r\n"));
-}
-
-// Guards the per-packet truncation of timestamp steps, the zero-duration
-// packet, and that a packet not yet due leaves the source untouched.
-void TestRtpBroadcast::driverTimestampsAndPacing()
-{
-    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
-    NetnsScope scope(nearNs());
-    MulticastCapture capture;
-    QVERIFY(capture.open(Group, GroupPort));
-
-    auto* r = new ScriptedReader({{400, 1152 * 1000.0 / 44100},
-                                  {400, 10.99999},
-                                  {400, 0.0},
-                                  {400, 24.0},
-                                  {400, 300.0},
-                                  {400, 300.0},
-                                  {400, 20.0}},
+    auto* r = new ScriptedReader({{400, Frame44}, {400, 10.99999}, {400, 0.0}, {400, 24.0}, {400, 300.0}, {400, 300.0}, {400, 20.0}},
                                  false);
     MulticastBroadcast m;
     m.setReader(r);
     QCOMPARE(m.start(Group, GroupPort), 0);
     // Packet 5 is due 300 ms after packet 4: until then the source is not asked.
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 5; }, 5000));
+    QVERIFY(waitFor([&] { return capture.rtpCount() >= 5; }));
     QTest::qWait(100);
     QCOMPARE(r->reads.load(), 5);
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 7; }, 5000));
+    QVERIFY(waitFor([&] { return capture.rtpCount() >= 7; }));
     m.stop();
+    QVERIFY(waitFor([&] { return capture.sawRtcp(203); }));
     capture.stop();
-
     const auto rtp = capture.rtp();
     QCOMPARE(rtp.size(), 7);
+    QCOMPARE(m.sentPackets(), int64_t(7));
+    QVERIFY(gapless(rtp));
     const uint32_t steps[6] = {2351, 989, 0, 2160, 27000, 27000};
     for (int i = 1; i < rtp.size(); ++i)
-        QCOMPARE(MulticastCapture::parseRtp(rtp[i].bytes).timestamp -
-                     MulticastCapture::parseRtp(rtp[i - 1].bytes).timestamp,
-                 steps[i - 1]);
+        QCOMPARE(timestampStep(rtp, i), steps[i - 1]);
     // Never early: packet 5 is due when the playing time of packets 0 to 4 has passed
     // since the first, however late packet 4 itself went out.
-    const double due = 1152 * 1000.0 / 44100 + 10.99999 + 0.0 + 24.0 + 300.0;
+    const double due = Frame44 + 10.99999 + 0.0 + 24.0 + 300.0;
     const double at = double(rtp[5].arrivalNs - rtp[0].arrivalNs) / 1e6;
     QVERIFY2(at >= due - 2, qPrintable(QStringLiteral("%1 ms after the first, due at %2").arg(at).arg(due)));
+    // The library draws its report interval at random; what the program controls is
+    // the report and CNAME that go out with the BYE when it stops.
+    const auto rtcp = capture.rtcp();
+    const QVector<int> last = MulticastCapture::rtcpTypes(rtcp.last().bytes);
+    QVERIFY2(last.first() == 200 && last.contains(202) && last.contains(203), "the BYE comes without a sender report");
+    QVERIFY2(rtcp.last().bytes.contains(RtpMulticastSession::defaultCanonicalName().toUtf8()), "wrong CNAME");
+    QVERIFY(rtcp.last().arrivalNs >= rtp.last().arrivalNs);
+    // A unicast destination's description carries no TTL.
+    QVERIFY(::sessionDescription({"198.18.0.2", 5004}, "198.18.0.1", 4).contains("c=IN IP4 198.18.0.2\r\n"));
 }
 
-// Guards that a live source's packets go out as soon as they exist.
-void TestRtpBroadcast::driverLiveSourceIsNotPaced()
-{
-    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
-    NetnsScope scope(nearNs());
-    MulticastCapture capture;
-    QVERIFY(capture.open(Group, GroupPort));
-    auto* r = new ScriptedReader({{300, 1000.0}, {300, 1000.0}, {300, 1000.0}, {300, 1000.0}}, true);
-    MulticastBroadcast m;
-    m.setReader(r);
-    QCOMPARE(m.start(Group, GroupPort), 0);
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 4; }, 5000));
-    m.stop();
-    capture.stop();
-    const auto rtp = capture.rtp();
-    // Four seconds of audio in well under one second (the send thread asks every 10 ms).
-    QVERIFY(double(rtp[3].arrivalNs - rtp[0].arrivalNs) / 1e6 < 900);
-    QCOMPARE(MulticastCapture::parseRtp(rtp[1].bytes).timestamp -
-                 MulticastCapture::parseRtp(rtp[0].bytes).timestamp,
-             90000u);
-}
-
-// Guards the catch-up after the send thread was held up: the late packets
-// follow back to back, none is dropped, and the stream is on schedule again.
 void TestRtpBroadcast::pacingRecoversAfterStall()
 {
     ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
@@ -634,28 +423,28 @@ void TestRtpBroadcast::pacingRecoversAfterStall()
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
     const int stallAt = 30, stallMs = 200;
-    auto* r = new StallingReader({file("tone44.mp3")}, stallAt, stallMs);
+    auto* r = new ScriptedReader(QVector<ScriptedReader::Item>(100, {400, Frame44}), false, true, stallAt);
     MulticastBroadcast m;
     m.setReader(r);
     QCOMPARE(m.start(Group, GroupPort), 0);
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 75; }, 15000));
     m.stop();
     capture.stop();
-
     const auto rtp = capture.rtp();
     QVERIFY(gapless(rtp));
-    const QVector<double> dev = lateness(rtp, Frame44);
-    QVERIFY2(dev[stallAt] > stallMs * 0.75, qPrintable(QString::number(dev[stallAt])));
-    // The packets that fell due during the stall: 200 ms / 26.1 ms.
+    // How late each packet came against the first one plus the playing time before it, in ms.
+    QVector<double> late;
+    for (int n = 0; n < rtp.size(); ++n)
+        late.append(double(rtp[n].arrivalNs - rtp[0].arrivalNs) / 1e6 - n * Frame44);
+    QVERIFY2(late[stallAt] > stallMs * 0.75, qPrintable(QString::number(late[stallAt])));
+    // The packets that fell due during the stall (200 ms / 26.1 ms) follow back to back.
     const int burst = int(stallMs / Frame44);
-    for (int j = 1; j <= burst; ++j) {
-        const double gap = double(rtp[stallAt + j].arrivalNs - rtp[stallAt + j - 1].arrivalNs) / 1e6;
-        QVERIFY2(gap < Frame44 / 2, qPrintable(QStringLiteral("packet %1 came %2 ms after the one before")
-                                                   .arg(stallAt + j)
-                                                   .arg(gap)));
-    }
+    for (int j = 1; j <= burst; ++j)
+        QVERIFY2(late[stallAt + j] - late[stallAt + j - 1] < -Frame44 / 2, qPrintable(QString::number(j)));
     // Back on schedule: a stray late packet of a busy machine does not move the median.
-    QVERIFY2(std::fabs(medianOf(dev.mid(stallAt + burst + 2))) < 5, "the stream did not return to its schedule");
+    QVector<double> after = late.mid(stallAt + burst + 2);
+    std::sort(after.begin(), after.end());
+    QVERIFY2(std::fabs(after[after.size() / 2]) < 5, "the stream did not return to its schedule");
 }
 
 // Guards the exit codes and the message of a refused command line or a
@@ -665,20 +454,13 @@ void TestRtpBroadcast::cliCommandLine()
 {
     ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     const QString f = file("tone44.mp3"), to = QStringLiteral("239.255.0.1:5004");
-    const struct
-    {
-        QStringList args;
-        int rc;
-        QString err; // a part of the one line on standard error
-    } rows[] = {
+    const struct { QStringList args; int rc; QString err; /* a part of the one line on standard error */ } rows[] = {
         {{f}, 2, "--to GROUP:PORT is required"},
         {{"--to", "239.255.0.1", f}, 2, "needs a port"},
         {{"--to", "239.255.0.1:0", f}, 2, "between 1 and 65534"},
-        {{"--to", "239.255.0.1:65535", f}, 2, "65534"},
         {{"--to", "speakers:5004", f}, 2, "not an IPv4 address"},
         {{"--to", to}, 2, "no file to broadcast"},
         {{"--to", to, "--duration", "-1", f}, 2, "--duration"},
-        {{"--to", to, "--duration", "ten", f}, 2, "--duration"},
         {{"--to", to, "--ttl", "0", f}, 2, "--ttl takes a number from 1 to 255"},
         {{"--to", to, "--loud", f}, 2, "unknown option --loud"},
         {{f, "--to"}, 2, "--to needs a value"},
@@ -692,8 +474,8 @@ void TestRtpBroadcast::cliCommandLine()
         runs.emplace_back(new CliRun(m_pair->namespaceName(NetNamespacePair::Far), row.args));
     for (size_t i = 0; i < runs.size(); ++i) {
         CliRun& run = *runs[i];
+        QVERIFY(run.waitForFinished(15000));
         const QString what = rows[i].args.join(' ') + ": " + run.err();
-        QVERIFY2(run.finish(15000), qPrintable(what));
         QVERIFY2(run.rc() == rows[i].rc, qPrintable(what));
         QVERIFY2(run.err().startsWith("orvane-cli broadcast: ") && run.err().contains(rows[i].err), qPrintable(what));
         QVERIFY2(run.err().count('\n') == 1, qPrintable(what));
@@ -704,96 +486,48 @@ void TestRtpBroadcast::cliCommandLine()
     }
 }
 
-// Guards the whole broadcast as standard receivers see it: orvane-cli sends,
-// ffmpeg (on the written description) and GStreamer's rtpmpadepay both decode
-// every frame sent, sample for sample, as the right tone, from a gapless stream.
-void TestRtpBroadcast::independentReceivers()
-{
-    // 1728-byte layer II frames at 32 kHz: two pieces each.
-    const QString name = "tone32.mp2";
-    const int rate = 32000, pieces = 2;
-    ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
-    std::vector<std::unique_ptr<StreamReceiver>> receivers;
-    for (const auto kind : {StreamReceiver::Ffmpeg, StreamReceiver::GStreamer})
-        if (StreamReceiver::available(kind))
-            receivers.emplace_back(new StreamReceiver(kind, nearNs(), file(QStringLiteral("decoded%1.wav").arg(kind))));
-    if (receivers.empty())
-        QSKIP("no receiver is installed (tools/install-deps.sh installs them)");
-    const QString sdp = file("stream.sdp"), to = QStringLiteral("%1:%2").arg(Group).arg(GroupPort);
-    {
-        CliRun first(nearNs(), {"--to", to, "--duration", "0.05", "--sdp", sdp, file(name)});
-        QVERIFY(first.finish(10000));
-        QCOMPARE(first.rc(), 0);
-    }
-    for (auto& receiver : receivers)
-        QVERIFY(receiver->start(Group, GroupPort, sdp));
-    NetnsScope scope(nearNs());
-    MulticastCapture capture;
-    QVERIFY(capture.open(Group, GroupPort));
-    CliRun run(nearNs(), {"--to", to, "--duration", "0.6", file(name)});
-    QVERIFY(run.finish(16000));
-    QCOMPARE(run.rc(), 0);
-    QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 3000));
-    capture.stop();
-    const auto match = QRegularExpression("stopped after [0-9.]+ s: ([0-9]+) packets").match(run.out());
-    QVERIFY2(match.hasMatch(), qPrintable(run.out()));
-    const int sent = match.captured(1).toInt();
-    const auto rtp = capture.rtp();
-    QCOMPARE(rtp.size(), sent * pieces);
-    QVERIFY(gapless(rtp));
-
-    for (auto& receiver : receivers) {
-        // A jitter buffer holds the last packets a moment after the BYE; an end of
-        // stream that came first would cut them off.
-        receiver->waitForFrames(sent * 1152, 5000);
-        QVERIFY2(receiver->finish(15000), qPrintable(receiver->log()));
-        const QVector<float> pcm = receiver->samples();
-        QCOMPARE(receiver->rate(), rate);
-        const int frames = pcm.size() / receiver->channels();
-        QVERIFY2(frames == sent * 1152, qPrintable(QStringLiteral("%1 decoded %2 of %3 frames")
-                                                      .arg(receiver->kind() == StreamReceiver::Ffmpeg ? "ffmpeg" : "GStreamer")
-                                                      .arg(frames / 1152)
-                                                      .arg(sent)));
-        const double frequency = toneFrequency(pcm, receiver->channels(), 0, rate / 10, frames - rate / 10, rate);
-        QVERIFY2(std::fabs(frequency - 1000) < 10, qPrintable(QString::number(frequency)));
-    }
-}
-
 void TestRtpBroadcast::cliStops_data()
 {
-    QTest::addColumn<bool>("terminate"); // else the second file vanishes
+    QTest::addColumn<QString>("how"); // "term", "vanish" (the second file), or a --duration
     QTest::addColumn<int>("rc");
     QTest::addColumn<QString>("said");
-    QTest::newRow("SIGTERM: a clean stop") << true << 0 << "interrupted";
-    QTest::newRow("a play-list file vanishes: a failure") << false << 1 << "cannot play ";
+    QTest::newRow("SIGTERM: a clean stop") << "term" << 0 << "interrupted";
+    QTest::newRow("a play-list file vanishes: a failure") << "vanish" << 1 << "cannot play ";
+    QTest::newRow("its duration is over") << "0.3" << 0 << "stopped after ";
 }
 
-// Guards how orvane-cli broadcast ends without a duration: the exit status,
-// what it says, and the BYE.
+// Guards how orvane-cli broadcast ends: the exit status, what it says, the
+// description it wrote, and the BYE.
 void TestRtpBroadcast::cliStops()
 {
-    QFETCH(bool, terminate);
+    QFETCH(QString, how);
     QFETCH(int, rc);
     QFETCH(QString, said);
     ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
     NetnsScope scope(nearNs());
     MulticastCapture capture;
     QVERIFY(capture.open(Group, GroupPort));
-    const QString doomed = file("doomed-cli.mp3");
+    const QString doomed = file("doomed-cli.mp3"), sdp = file("stream.sdp");
     QFile::remove(doomed);
+    QFile::remove(sdp);
     QVERIFY(QFile::copy(file("tone48.mp3"), doomed));
-    CliRun run(nearNs(),
-               {"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), file("tone48.mp3"), doomed});
+    QStringList args{"--to", QStringLiteral("%1:%2").arg(Group).arg(GroupPort), "--sdp", sdp, file("tone48.mp3"), doomed};
+    if (how.toDouble() > 0)
+        args << "--duration" << how;
+    CliRun run(nearNs(), args);
     QVERIFY(MulticastCapture::waitFor([&] { return capture.rtpCount() >= 3; }, 5000));
-    QVERIFY(!run.done());
-    if (terminate)
+    if (how == "term")
         run.terminate();
-    else
+    else if (how == "vanish")
         QVERIFY(QFile::remove(doomed));
-    QVERIFY(run.finish(10000));
+    QVERIFY(run.waitForFinished(10000));
     QCOMPARE(run.rc(), rc);
     QVERIFY2((run.out() + run.err()).contains(said), qPrintable(run.out() + run.err()));
     QVERIFY(MulticastCapture::waitFor([&] { return capture.sawRtcp(203); }, 3000));
+    capture.stop();
+    QVERIFY(gapless(capture.rtp()));
+    QFile description(sdp);
+    QVERIFY(description.open(QIODevice::ReadOnly) && description.readAll().contains("m=audio 5010 RTP/AVP 14"));
 }
 
 QTEST_GUILESS_MAIN(TestRtpBroadcast)
