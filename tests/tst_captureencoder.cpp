@@ -110,149 +110,139 @@ class TestCaptureEncoder : public QObject
 {
     Q_OBJECT
 private slots:
-    void encodesToStereo44k_data();
-    void encodesToStereo44k();
-    void setupFailures_data();
-    void setupFailures();
-    void shortBlocksAndReset();
+    void encodesToStereo44k_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("blockFrames");
+        QTest::addColumn<QByteArray>("encoder");
+
+        QTest::newRow("float, 10 ms blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray();
+        QTest::newRow("44.1 kHz 16-bit mono") << 44100 << 1 << int(AV_SAMPLE_FMT_S16) << 441 << QByteArray();
+        QTest::newRow("32 kHz 32-bit stereo") << 32000 << 2 << int(AV_SAMPLE_FMT_S32) << 320 << QByteArray();
+        // Blocks longer than a frame must not pile up in the rings and be overwritten.
+        QTest::newRow("half-second blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 24000 << QByteArray();
+        QTest::newRow("odd small blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 37 << QByteArray();
+        // Another MP3 encoder of FFmpeg's, which takes no short frames.
+        QTest::newRow("libshine") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray("libshine");
+    }
+    // Guards the whole encoder: 44.1 kHz stereo MP3 frames of 1152 samples that
+    // decode to the tone that went in, for as long as it went in, without a gap.
+    void encodesToStereo44k()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        QFETCH(int, format);
+        QFETCH(int, blockFrames);
+        QFETCH(QByteArray, encoder);
+        if (!hasEncoder(encoder))
+            QSKIP(qPrintable("FFmpeg has no encoder " + encoder));
+
+        LiveAudioEncoder e;
+        QVERIFY(e.setup(rate, 0, channels, format, 44100, 0, 2, 14,
+                        encoder.isEmpty() ? nullptr : encoder.constData()));
+        if (!encoder.isEmpty())
+            QCOMPARE(QByteArray(e.encoderName()), encoder);
+
+        const double seconds = 1.5;
+        const int total = int(seconds * rate);
+        QVector<QByteArray> payloads;
+        const auto take = [&](bool flushed) {
+            while (AudioPacket* p = e.packets()->pop()) {
+                // The flushed frames may play shorter: the encoder leaves its padding out.
+                QVERIFY2(flushed ? p->duration <= FrameMs + 0.001 : std::fabs(p->duration - FrameMs) < 0.001,
+                         qPrintable(QString::number(p->duration)));
+                const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
+                QCOMPARE(payload.left(4), QByteArray(4, 0));
+                QCOMPARE(uchar(payload.at(4)), uchar(0xFF)); // MPEG audio sync
+                payloads.append(payload);
+                delete p;
+            }
+        };
+        for (int at = 0; at < total; at += blockFrames) {
+            const int n = std::min(blockFrames, total - at);
+            const QByteArray block = sine(format, rate, channels, n, at, 1000.0);
+            e.feed(reinterpret_cast<const uint8_t*>(block.constData()), n, block.size());
+            take(false);
+            QVERIFY(e.ringCount() < e.ringCapacity());
+        }
+        e.flush(); // the end of input, as at a stop
+        take(true);
+        // After the flush all that was fed is out, with the encoder's delay and the last frame's padding on top.
+        const double sentMs = payloads.size() * FrameMs;
+        // libshine cannot be flushed: its last partial frame stays behind.
+        const double lostMs = encoder == "libshine" ? FrameMs : 0.0;
+        QVERIFY2(sentMs >= seconds * 1000 - lostMs && sentMs <= seconds * 1000 + 3 * FrameMs, "audio was lost");
+
+        const Decoded d = decode(payloads);
+        QCOMPARE(d.format, int(AV_SAMPLE_FMT_FLTP));
+        QCOMPARE(d.rate, 44100);
+        QCOMPARE(d.channels, 2);
+        const size_t n = d.planes[0].size();
+        QVERIFY(n >= size_t(payloads.size() - 1) * 1152);
+        // Past the encoder's start-up delay, the tone is there in both channels in every 10 ms.
+        const size_t from = 3 * 1152, to = n - 1152;
+        for (int c = 0; c < 2; ++c) {
+            const double f = frequencyOf(d.planes[size_t(c)], from, to, 44100);
+            QVERIFY2(std::fabs(f - 1000.0) < 5.0, qPrintable(QStringLiteral("channel %1: %2 Hz").arg(c).arg(f)));
+            for (size_t w = from; w + 441 <= to; w += 441) {
+                double energy = 0;
+                for (size_t i = w; i < w + 441; ++i)
+                    energy += double(d.planes[size_t(c)][i]) * d.planes[size_t(c)][i];
+                const double rms = std::sqrt(energy / 441);
+                // A mono capture reaches each channel 3 dB down (FFmpeg's centre mix level).
+                QVERIFY2(rms > (channels == 1 ? 0.2 : 0.3) && rms < 0.4,
+                         qPrintable(QStringLiteral("channel %1 at sample %2: rms %3").arg(c).arg(w).arg(rms)));
+            }
+        }
+    }
+    void setupFailures_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("payloadType");
+        QTest::addColumn<QByteArray>("encoder");
+        QTest::addColumn<int>("rate");
+
+        QTest::newRow("no sample format (24 bits)") << int(AV_SAMPLE_FMT_NONE) << 14 << QByteArray() << 48000;
+        QTest::newRow("payload type without an encoder") << int(AV_SAMPLE_FMT_FLT) << 96 << QByteArray() << 48000;
+        QTest::newRow("unknown encoder") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray("nonexistent") << 48000;
+        QTest::newRow("encoder of another codec") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray("aac") << 48000;
+        QTest::newRow("no rate") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray() << 0;
+    }
+    // Guards that an encoder that cannot work says so instead of dropping every block.
+    void setupFailures()
+    {
+        QFETCH(int, format);
+        QFETCH(int, payloadType);
+        QFETCH(QByteArray, encoder);
+        QFETCH(int, rate);
+        LiveAudioEncoder e;
+        QVERIFY(!e.setup(rate, 0, 2, format, 44100, 0, 2, payloadType,
+                         encoder.isEmpty() ? nullptr : encoder.constData()));
+        QVERIFY(!e.isReady());
+        QCOMPARE(e.payloadType(), -1);
+        QVERIFY(!e.packets());
+        const QByteArray block(4800, 0);
+        e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 600, block.size()); // harmless
+    }
+    // Guards against reading past a block whose byte count is too small for its
+    // frame count, and that a reset leaves nothing of the old audio to send.
+    void shortBlocksAndReset()
+    {
+        LiveAudioEncoder e;
+        QVERIFY(e.setup(44100, 0, 2, AV_SAMPLE_FMT_S16, 44100, 0, 2, 14));
+        const QByteArray block = sine(AV_SAMPLE_FMT_S16, 44100, 2, 44100, 0, 1000);
+        e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 44100, block.size() - 4);
+        QCOMPARE(e.ringCount(), 0);
+        e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 44100, block.size());
+        QVERIFY(e.packets()->size() > 0);
+        QVERIFY(e.ringCount() > 0); // 44100 is no whole number of frames
+        e.reset();
+        QCOMPARE(e.packets()->size(), 0);
+        QCOMPARE(e.ringCount(), 0);
+    }
 };
-
-void TestCaptureEncoder::encodesToStereo44k_data()
-{
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("blockFrames");
-    QTest::addColumn<QByteArray>("encoder");
-
-    QTest::newRow("float, 10 ms blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray();
-    QTest::newRow("44.1 kHz 16-bit mono") << 44100 << 1 << int(AV_SAMPLE_FMT_S16) << 441 << QByteArray();
-    QTest::newRow("32 kHz 32-bit stereo") << 32000 << 2 << int(AV_SAMPLE_FMT_S32) << 320 << QByteArray();
-    // Blocks longer than a frame must not pile up in the rings and be overwritten.
-    QTest::newRow("half-second blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 24000 << QByteArray();
-    QTest::newRow("odd small blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 37 << QByteArray();
-    // Another MP3 encoder of FFmpeg's, which takes no short frames.
-    QTest::newRow("libshine") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray("libshine");
-}
-
-// Guards the whole encoder: 44.1 kHz stereo MP3 frames of 1152 samples that
-// decode to the tone that went in, for as long as it went in, without a gap.
-void TestCaptureEncoder::encodesToStereo44k()
-{
-    QFETCH(int, rate);
-    QFETCH(int, channels);
-    QFETCH(int, format);
-    QFETCH(int, blockFrames);
-    QFETCH(QByteArray, encoder);
-    if (!hasEncoder(encoder))
-        QSKIP(qPrintable("FFmpeg has no encoder " + encoder));
-
-    LiveAudioEncoder e;
-    QVERIFY(e.setup(rate, 0, channels, format, 44100, 0, 2, 14,
-                    encoder.isEmpty() ? nullptr : encoder.constData()));
-    if (!encoder.isEmpty())
-        QCOMPARE(QByteArray(e.encoderName()), encoder);
-
-    const double seconds = 1.5;
-    const int total = int(seconds * rate);
-    QVector<QByteArray> payloads;
-    const auto take = [&](bool flushed) {
-        while (AudioPacket* p = e.packets()->pop()) {
-            // The flushed frames may play shorter: the encoder leaves its padding out.
-            QVERIFY2(flushed ? p->duration <= FrameMs + 0.001 : std::fabs(p->duration - FrameMs) < 0.001,
-                     qPrintable(QString::number(p->duration)));
-            const QByteArray payload(reinterpret_cast<const char*>(p->data()), p->size());
-            QCOMPARE(payload.left(4), QByteArray(4, 0));
-            QCOMPARE(uchar(payload.at(4)), uchar(0xFF)); // MPEG audio sync
-            payloads.append(payload);
-            delete p;
-        }
-    };
-    for (int at = 0; at < total; at += blockFrames) {
-        const int n = std::min(blockFrames, total - at);
-        const QByteArray block = sine(format, rate, channels, n, at, 1000.0);
-        e.feed(reinterpret_cast<const uint8_t*>(block.constData()), n, block.size());
-        take(false);
-        QVERIFY(e.ringCount() < e.ringCapacity());
-    }
-    e.flush(); // the end of input, as at a stop
-    take(true);
-    // After the flush all that was fed is out, with the encoder's delay and the last frame's padding on top.
-    const double sentMs = payloads.size() * FrameMs;
-    // libshine cannot be flushed: its last partial frame stays behind.
-    const double lostMs = encoder == "libshine" ? FrameMs : 0.0;
-    QVERIFY2(sentMs >= seconds * 1000 - lostMs && sentMs <= seconds * 1000 + 3 * FrameMs, "audio was lost");
-
-    const Decoded d = decode(payloads);
-    QCOMPARE(d.format, int(AV_SAMPLE_FMT_FLTP));
-    QCOMPARE(d.rate, 44100);
-    QCOMPARE(d.channels, 2);
-    const size_t n = d.planes[0].size();
-    QVERIFY(n >= size_t(payloads.size() - 1) * 1152);
-    // Past the encoder's start-up delay, the tone is there in both channels in every 10 ms.
-    const size_t from = 3 * 1152, to = n - 1152;
-    for (int c = 0; c < 2; ++c) {
-        const double f = frequencyOf(d.planes[size_t(c)], from, to, 44100);
-        QVERIFY2(std::fabs(f - 1000.0) < 5.0, qPrintable(QStringLiteral("channel %1: %2 Hz").arg(c).arg(f)));
-        for (size_t w = from; w + 441 <= to; w += 441) {
-            double energy = 0;
-            for (size_t i = w; i < w + 441; ++i)
-                energy += double(d.planes[size_t(c)][i]) * d.planes[size_t(c)][i];
-            const double rms = std::sqrt(energy / 441);
-            // A mono capture reaches each channel 3 dB down (FFmpeg's centre mix level).
-            QVERIFY2(rms > (channels == 1 ? 0.2 : 0.3) && rms < 0.4,
-                     qPrintable(QStringLiteral("channel %1 at sample %2: rms %3").arg(c).arg(w).arg(rms)));
-        }
-    }
-}
-
-void TestCaptureEncoder::setupFailures_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("payloadType");
-    QTest::addColumn<QByteArray>("encoder");
-    QTest::addColumn<int>("rate");
-
-    QTest::newRow("no sample format (24 bits)") << int(AV_SAMPLE_FMT_NONE) << 14 << QByteArray() << 48000;
-    QTest::newRow("payload type without an encoder") << int(AV_SAMPLE_FMT_FLT) << 96 << QByteArray() << 48000;
-    QTest::newRow("unknown encoder") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray("nonexistent") << 48000;
-    QTest::newRow("encoder of another codec") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray("aac") << 48000;
-    QTest::newRow("no rate") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray() << 0;
-}
-
-// Guards that an encoder that cannot work says so instead of dropping every block.
-void TestCaptureEncoder::setupFailures()
-{
-    QFETCH(int, format);
-    QFETCH(int, payloadType);
-    QFETCH(QByteArray, encoder);
-    QFETCH(int, rate);
-    LiveAudioEncoder e;
-    QVERIFY(!e.setup(rate, 0, 2, format, 44100, 0, 2, payloadType,
-                     encoder.isEmpty() ? nullptr : encoder.constData()));
-    QVERIFY(!e.isReady());
-    QCOMPARE(e.payloadType(), -1);
-    QVERIFY(!e.packets());
-    const QByteArray block(4800, 0);
-    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 600, block.size()); // harmless
-}
-
-// Guards against reading past a block whose byte count is too small for its
-// frame count, and that a reset leaves nothing of the old audio to send.
-void TestCaptureEncoder::shortBlocksAndReset()
-{
-    LiveAudioEncoder e;
-    QVERIFY(e.setup(44100, 0, 2, AV_SAMPLE_FMT_S16, 44100, 0, 2, 14));
-    const QByteArray block = sine(AV_SAMPLE_FMT_S16, 44100, 2, 44100, 0, 1000);
-    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 44100, block.size() - 4);
-    QCOMPARE(e.ringCount(), 0);
-    e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 44100, block.size());
-    QVERIFY(e.packets()->size() > 0);
-    QVERIFY(e.ringCount() > 0); // 44100 is no whole number of frames
-    e.reset();
-    QCOMPARE(e.packets()->size(), 0);
-    QCOMPARE(e.ringCount(), 0);
-}
 
 QTEST_GUILESS_MAIN(TestCaptureEncoder)
 #include "tst_captureencoder.moc"

@@ -93,12 +93,153 @@ class TestCaptureEngine : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void framesQueuedBeforeOpenGoOutOnceOpen();
-    void oversizedFramesNeverReachObserver();
-    void stopDuringCaptureLoopJoinsEveryThread();
-    void reopensAfterInterfaceWentDownAndGetsEveryFrameOnce();
-    void replyToTheFirstFrameIsNotLost();
+    // One pair for the whole case: each test leaves the near end as it found it.
+    void initTestCase()
+    {
+        ORVANE_REQUIRE_NETNS();
+        m_pair.reset(new NetNamespacePair);
+        QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
+        NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+        QVERIFY(scope.ok());
+        RawPacketSocket probe;
+        QVERIFY2(probe.open(m_pair->interfaceName(NetNamespacePair::Near)), qPrintable(probe.lastError()));
+        m_nearMac = probe.mac();
+        m_adapter = nearAdapter();
+    }
+    void framesQueuedBeforeOpenGoOutOnceOpen()
+    {
+        RawPacketSocket far;
+        QVERIFY(openFar(far));
+        // The engine is started on a name that does not exist yet, so it keeps retrying.
+        const QString lateName = QStringLiteral("orvlate");
+        Adapter adapter = nearAdapter(lateName);
+        CaptureEngine pcap;
+        startNear(pcap, adapter);
+        for (int i = 0; i < 3; ++i)
+            pcap.send(toDevice(idText(i)));
+        QTest::qWait(350);
+        QVERIFY(!pcap.isOpen());
+        QVERIFY(receiveCommandTexts(far, 1, 100).isEmpty());
+
+        const QString nearIf = m_pair->interfaceName(NetNamespacePair::Near);
+        QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
+        QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", nearIf, "name", lateName}));
+        QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "up"}));
+
+        QCOMPARE(receiveCommandTexts(far, 3, 5000), (QList<QByteArray>{idText(0), idText(1), idText(2)}));
+        // The send thread may hand out the queued frames a moment before the engine records itself as open.
+        QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
+        QVERIFY(receiveCommandTexts(far, 1, 300).isEmpty()); // sent once
+        pcap.stop();
+        QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "down"}));
+        QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "name", nearIf}));
+        QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
+    }
+    void oversizedFramesNeverReachObserver()
+    {
+        QVERIFY(m_pair->setMtu(1600));
+        Rig rig;
+        QVERIFY(startRig(rig));
+        const QByteArray base = fromDevice("");
+        for (int length : {1515, 1514, 1600, 1515})
+            QVERIFY2(rig.far.send(base + QByteArray(length - base.size(), 'L')), qPrintable(rig.far.lastError()));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.collector.count(), 1, 3000);
+        QTest::qWait(300);
+        QCOMPARE(rig.collector.count(), 1);
+        QCOMPARE(rig.collector.lengths().at(0), 1514);
+        QCOMPARE(rig.collector.texts().at(0), QByteArray(1454, 'L'));
+        rig.pcap.stop();
+    }
+    void stopDuringCaptureLoopJoinsEveryThread()
+    {
+        Collector collector;
+        const int before = settledThreadCount();
+        for (int round = 0; round < 3; ++round) {
+            CaptureEngine pcap;
+            startNear(pcap, m_adapter, &collector);
+            QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
+            QTest::qWait(150); // the receive thread is inside pcap_loop by now, with nothing arriving
+            QCOMPARE(processThreadCount(), before + 3);
+            QElapsedTimer timer;
+            timer.start();
+            pcap.stop();
+            // Generous: the loop must be broken, not left to run into its read timeout forever.
+            QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+            QVERIFY(!pcap.isOpen());
+            QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= before, 2000);
+        }
+        CaptureEngine idle; // a stop without start, and twice in a row, is harmless
+        idle.stop();
+        idle.stop();
+    }
+    void reopensAfterInterfaceWentDownAndGetsEveryFrameOnce()
+    {
+        Rig rig;
+        QVERIFY(startRig(rig));
+        QCOMPARE(rig.pcap.openCount(), 1);
+        QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
+        rig.pcap.send(toDevice(idText(100)));
+        QTest::qWait(300);
+        QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
+        // The failed send (or the capture loop ending on the downed interface) makes the supervisor open a new
+        // handle.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.pcap.isOpen() && rig.pcap.openCount() >= 2, 5000);
+        QTest::qWait(100);
+
+        for (int i = 0; i < 5; ++i)
+            rig.pcap.send(toDevice(idText(200 + i)));
+        const QList<QByteArray> texts = receiveCommandTexts(rig.far, 5, 5000);
+        QCOMPARE(texts.size(), 5);
+        QCOMPARE(texts.first(), idText(200));
+        QVERIFY(!texts.contains(idText(100)));
+
+        const int count = 500;
+        for (int i = 0; i < count; ++i)
+            QVERIFY(rig.far.send(fromDevice(idText(i, ",\"result\":\"success\""))));
+        QByteArray ipv4 = fromDevice(idText(-7)); // non-ARP traffic is filtered in the kernel
+        ipv4[12] = 0x08;
+        ipv4[13] = 0x00;
+        QVERIFY(rig.far.send(ipv4));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.collector.count(), count, 5000);
+        QTest::qWait(200);
+        const QList<QByteArray> got = rig.collector.texts();
+        QCOMPARE(got.size(), count);
+        for (int i = 0; i < count; ++i)
+            QCOMPARE(got.at(i), idText(i, ",\"result\":\"success\""));
+        rig.pcap.stop();
+    }
+    void replyToTheFirstFrameIsNotLost()
+    {
+        // Setting the capture filter drains the socket: when the filter went on
+        // after the first frame had gone out, the quickest replies vanished.
+        RawPacketSocket far;
+        QVERIFY(openFar(far));
+        std::atomic<bool> stopEcho{false};
+        std::thread echo([&] {
+            while (!stopEcho.load()) {
+                const QByteArray frame = far.receive(50);
+                if (frame.size() < 60 || uint8_t(frame[42]) != 0x88)
+                    continue;
+                const auto* asker = reinterpret_cast<const uint8_t*>(frame.constData());
+                // Several devices answering at once, as after a search.
+                for (int i = 0; i < 5; ++i)
+                    far.send(commandFrame(asker + 22, asker + 28, frame.mid(60)));
+            }
+        });
+        const auto joiner = qScopeGuard([&] {
+            stopEcho = true;
+            echo.join();
+        });
+        for (int round = 0; round < 20; ++round) {
+            Collector collector;
+            CaptureEngine pcap;
+            startNear(pcap, m_adapter, &collector);
+            pcap.send(toDevice(idText(round)));
+            QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 5, 3000);
+            QCOMPARE(collector.texts().first(), idText(round));
+            pcap.stop();
+        }
+    }
 
 private:
     Adapter nearAdapter(const QString& name = QString());
@@ -115,20 +256,6 @@ private:
     QByteArray m_nearMac;
     Adapter m_adapter;
 };
-
-// One pair for the whole case: each test leaves the near end as it found it.
-void TestCaptureEngine::initTestCase()
-{
-    ORVANE_REQUIRE_NETNS();
-    m_pair.reset(new NetNamespacePair);
-    QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
-    NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
-    QVERIFY(scope.ok());
-    RawPacketSocket probe;
-    QVERIFY2(probe.open(m_pair->interfaceName(NetNamespacePair::Near)), qPrintable(probe.lastError()));
-    m_nearMac = probe.mac();
-    m_adapter = nearAdapter();
-}
 
 Adapter TestCaptureEngine::nearAdapter(const QString& name)
 {
@@ -162,145 +289,6 @@ bool TestCaptureEngine::startRig(Rig& rig)
         return false;
     startNear(rig.pcap, m_adapter, &rig.collector);
     return QTest::qWaitFor([&] { return rig.pcap.isOpen(); }, 5000);
-}
-
-void TestCaptureEngine::framesQueuedBeforeOpenGoOutOnceOpen()
-{
-    RawPacketSocket far;
-    QVERIFY(openFar(far));
-    // The engine is started on a name that does not exist yet, so it keeps retrying.
-    const QString lateName = QStringLiteral("orvlate");
-    Adapter adapter = nearAdapter(lateName);
-    CaptureEngine pcap;
-    startNear(pcap, adapter);
-    for (int i = 0; i < 3; ++i)
-        pcap.send(toDevice(idText(i)));
-    QTest::qWait(350);
-    QVERIFY(!pcap.isOpen());
-    QVERIFY(receiveCommandTexts(far, 1, 100).isEmpty());
-
-    const QString nearIf = m_pair->interfaceName(NetNamespacePair::Near);
-    QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
-    QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", nearIf, "name", lateName}));
-    QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "up"}));
-
-    QCOMPARE(receiveCommandTexts(far, 3, 5000), (QList<QByteArray>{idText(0), idText(1), idText(2)}));
-    // The send thread may hand out the queued frames a moment before the engine records itself as open.
-    QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
-    QVERIFY(receiveCommandTexts(far, 1, 300).isEmpty()); // sent once
-    pcap.stop();
-    QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "down"}));
-    QVERIFY(m_pair->ip(NetNamespacePair::Near, {"link", "set", lateName, "name", nearIf}));
-    QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
-}
-
-void TestCaptureEngine::oversizedFramesNeverReachObserver()
-{
-    QVERIFY(m_pair->setMtu(1600));
-    Rig rig;
-    QVERIFY(startRig(rig));
-    const QByteArray base = fromDevice("");
-    for (int length : {1515, 1514, 1600, 1515})
-        QVERIFY2(rig.far.send(base + QByteArray(length - base.size(), 'L')), qPrintable(rig.far.lastError()));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.collector.count(), 1, 3000);
-    QTest::qWait(300);
-    QCOMPARE(rig.collector.count(), 1);
-    QCOMPARE(rig.collector.lengths().at(0), 1514);
-    QCOMPARE(rig.collector.texts().at(0), QByteArray(1454, 'L'));
-    rig.pcap.stop();
-}
-
-void TestCaptureEngine::stopDuringCaptureLoopJoinsEveryThread()
-{
-    Collector collector;
-    const int before = settledThreadCount();
-    for (int round = 0; round < 3; ++round) {
-        CaptureEngine pcap;
-        startNear(pcap, m_adapter, &collector);
-        QTRY_VERIFY_WITH_TIMEOUT(pcap.isOpen(), 5000);
-        QTest::qWait(150); // the receive thread is inside pcap_loop by now, with nothing arriving
-        QCOMPARE(processThreadCount(), before + 3);
-        QElapsedTimer timer;
-        timer.start();
-        pcap.stop();
-        // Generous: the loop must be broken, not left to run into its read timeout forever.
-        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
-        QVERIFY(!pcap.isOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= before, 2000);
-    }
-    CaptureEngine idle; // a stop without start, and twice in a row, is harmless
-    idle.stop();
-    idle.stop();
-}
-
-void TestCaptureEngine::reopensAfterInterfaceWentDownAndGetsEveryFrameOnce()
-{
-    Rig rig;
-    QVERIFY(startRig(rig));
-    QCOMPARE(rig.pcap.openCount(), 1);
-    QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, false));
-    rig.pcap.send(toDevice(idText(100)));
-    QTest::qWait(300);
-    QVERIFY(m_pair->setLinkUp(NetNamespacePair::Near, true));
-    // The failed send (or the capture loop ending on the downed interface) makes the supervisor open a new
-    // handle.
-    QTRY_VERIFY_WITH_TIMEOUT(rig.pcap.isOpen() && rig.pcap.openCount() >= 2, 5000);
-    QTest::qWait(100);
-
-    for (int i = 0; i < 5; ++i)
-        rig.pcap.send(toDevice(idText(200 + i)));
-    const QList<QByteArray> texts = receiveCommandTexts(rig.far, 5, 5000);
-    QCOMPARE(texts.size(), 5);
-    QCOMPARE(texts.first(), idText(200));
-    QVERIFY(!texts.contains(idText(100)));
-
-    const int count = 500;
-    for (int i = 0; i < count; ++i)
-        QVERIFY(rig.far.send(fromDevice(idText(i, ",\"result\":\"success\""))));
-    QByteArray ipv4 = fromDevice(idText(-7)); // non-ARP traffic is filtered in the kernel
-    ipv4[12] = 0x08;
-    ipv4[13] = 0x00;
-    QVERIFY(rig.far.send(ipv4));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.collector.count(), count, 5000);
-    QTest::qWait(200);
-    const QList<QByteArray> got = rig.collector.texts();
-    QCOMPARE(got.size(), count);
-    for (int i = 0; i < count; ++i)
-        QCOMPARE(got.at(i), idText(i, ",\"result\":\"success\""));
-    rig.pcap.stop();
-}
-
-void TestCaptureEngine::replyToTheFirstFrameIsNotLost()
-{
-    // Setting the capture filter drains the socket: when the filter went on
-    // after the first frame had gone out, the quickest replies vanished.
-    RawPacketSocket far;
-    QVERIFY(openFar(far));
-    std::atomic<bool> stopEcho{false};
-    std::thread echo([&] {
-        while (!stopEcho.load()) {
-            const QByteArray frame = far.receive(50);
-            if (frame.size() < 60 || uint8_t(frame[42]) != 0x88)
-                continue;
-            const auto* asker = reinterpret_cast<const uint8_t*>(frame.constData());
-            // Several devices answering at once, as after a search.
-            for (int i = 0; i < 5; ++i)
-                far.send(commandFrame(asker + 22, asker + 28, frame.mid(60)));
-        }
-    });
-    const auto joiner = qScopeGuard([&] {
-        stopEcho = true;
-        echo.join();
-    });
-    for (int round = 0; round < 20; ++round) {
-        Collector collector;
-        CaptureEngine pcap;
-        startNear(pcap, m_adapter, &collector);
-        pcap.send(toDevice(idText(round)));
-        QTRY_COMPARE_WITH_TIMEOUT(collector.count(), 5, 3000);
-        QCOMPARE(collector.texts().first(), idText(round));
-        pcap.stop();
-    }
 }
 
 QTEST_GUILESS_MAIN(TestCaptureEngine)

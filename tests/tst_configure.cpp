@@ -17,79 +17,69 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("orvane-test"));
     }
     void init() { QFile::remove(AppConfig::filePath()); }
-    void defaultsFillGapsOnly();
-    void wrongTypesGiveDefaults();
-    void rtpFileListDropsVanishedFiles();
-    void oldConfigurationIsMovedOnce_data();
-    void oldConfigurationIsMovedOnce();
-};
-
-void TestConfigure::defaultsFillGapsOnly()
-{
-    AppConfig().defaults();
-    QCOMPARE(AppConfig().language() + QString::number(AppConfig().alarmTest()), QStringLiteral("en1"));
-    AppConfig c;
-    c.setLanguage(QStringLiteral("cn"));
-    c.setAlarmTest(0);
-    c.defaults();
-    QCOMPARE(c.language() + QString::number(c.alarmTest()), QStringLiteral("cn0"));
-}
-
-void TestConfigure::wrongTypesGiveDefaults()
-{
-    QFile f(AppConfig::filePath());
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("[General]\nalarm%20test=yes\nrtp%20source%20index=1.5x\nlangage=en, cn\nnetwork=42\n");
-    f.close();
-    AppConfig c;
-    QCOMPARE(c.alarmTest(), 0);
-    QCOMPARE(c.rtpSourceIndex(), 0);
-    QCOMPARE(c.language(), QStringLiteral("en, cn")); // a hand-edited list reads back as its text
-    QCOMPARE(c.network(), QStringLiteral("42"));
-}
-
-void TestConfigure::rtpFileListDropsVanishedFiles()
-{
-    QTemporaryDir dir;
-    const QString first = dir.filePath(QStringLiteral("first song.mp3"));
-    const QString second = dir.filePath(QStringLiteral("gone.mp3"));
-    const QString third = dir.filePath(QString::fromUtf8("\xe7\xac\xac\xe4\xb8\x89, 3.mp3"));
-    for (const QString& p : {first, second, third})
-        QVERIFY(QFile(p).open(QIODevice::WriteOnly));
-    AppConfig().setRtpFileList({first, second, dir.path(), third}); // a folder is no file to play
-    QVERIFY(QFile::remove(second));
-    QCOMPARE(AppConfig().rtpFileList(), (QStringList{first, third}));
-}
-
-void TestConfigure::oldConfigurationIsMovedOnce_data()
-{
-    QTest::addColumn<bool>("oldFile");
-    QTest::addColumn<bool>("newFile");
-    QTest::addColumn<QString>("network"); // what the new place holds afterwards
-    QTest::newRow("only the old file: moved") << true << false << "old0";
-    QTest::newRow("both: the new one wins, the old one stays") << true << true << "new0";
-}
-
-void TestConfigure::oldConfigurationIsMovedOnce()
-{
-    QFETCH(bool, oldFile);
-    QFETCH(bool, newFile);
-    QFETCH(QString, network);
-    const QString oldDirectory =
-        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/configure");
-    const QString oldPath = oldDirectory + QStringLiteral("/configure.ini");
-    QDir(oldDirectory).removeRecursively();
-    if (oldFile) {
-        QVERIFY(QDir().mkpath(oldDirectory));
-        QSettings(oldPath, QSettings::IniFormat).setValue(QStringLiteral("network"), QStringLiteral("old0"));
+    void defaultsFillGapsOnly()
+    {
+        AppConfig().defaults();
+        QCOMPARE(AppConfig().language() + QString::number(AppConfig().alarmTest()), QStringLiteral("en1"));
+        AppConfig c;
+        c.setLanguage(QStringLiteral("cn"));
+        c.setAlarmTest(0);
+        c.defaults();
+        QCOMPARE(c.language() + QString::number(c.alarmTest()), QStringLiteral("cn0"));
     }
-    if (newFile)
-        AppConfig().setNetwork(QStringLiteral("new0"));
-    QCOMPARE(AppPaths::migrateOldConfiguration(), oldFile && !newFile);
-    QCOMPARE(AppConfig().network(), network);
-    QCOMPARE(QFile::exists(oldPath), oldFile && newFile);
-    QDir(oldDirectory).removeRecursively();
-}
+    void wrongTypesGiveDefaults()
+    {
+        QFile f(AppConfig::filePath());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[General]\nalarm%20test=yes\nrtp%20source%20index=1.5x\nlangage=en, cn\nnetwork=42\n");
+        f.close();
+        AppConfig c;
+        QCOMPARE(c.alarmTest(), 0);
+        QCOMPARE(c.rtpSourceIndex(), 0);
+        QCOMPARE(c.language(), QStringLiteral("en, cn")); // a hand-edited list reads back as its text
+        QCOMPARE(c.network(), QStringLiteral("42"));
+    }
+    void rtpFileListDropsVanishedFiles()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("first song.mp3"));
+        const QString second = dir.filePath(QStringLiteral("gone.mp3"));
+        const QString third = dir.filePath(QString::fromUtf8("\xe7\xac\xac\xe4\xb8\x89, 3.mp3"));
+        for (const QString& p : {first, second, third})
+            QVERIFY(QFile(p).open(QIODevice::WriteOnly));
+        AppConfig().setRtpFileList({first, second, dir.path(), third}); // a folder is no file to play
+        QVERIFY(QFile::remove(second));
+        QCOMPARE(AppConfig().rtpFileList(), (QStringList{first, third}));
+    }
+    void oldConfigurationIsMovedOnce_data()
+    {
+        QTest::addColumn<bool>("oldFile");
+        QTest::addColumn<bool>("newFile");
+        QTest::addColumn<QString>("network"); // what the new place holds afterwards
+        QTest::newRow("only the old file: moved") << true << false << "old0";
+        QTest::newRow("both: the new one wins, the old one stays") << true << true << "new0";
+    }
+    void oldConfigurationIsMovedOnce()
+    {
+        QFETCH(bool, oldFile);
+        QFETCH(bool, newFile);
+        QFETCH(QString, network);
+        const QString oldDirectory =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/configure");
+        const QString oldPath = oldDirectory + QStringLiteral("/configure.ini");
+        QDir(oldDirectory).removeRecursively();
+        if (oldFile) {
+            QVERIFY(QDir().mkpath(oldDirectory));
+            QSettings(oldPath, QSettings::IniFormat).setValue(QStringLiteral("network"), QStringLiteral("old0"));
+        }
+        if (newFile)
+            AppConfig().setNetwork(QStringLiteral("new0"));
+        QCOMPARE(AppPaths::migrateOldConfiguration(), oldFile && !newFile);
+        QCOMPARE(AppConfig().network(), network);
+        QCOMPARE(QFile::exists(oldPath), oldFile && newFile);
+        QDir(oldDirectory).removeRecursively();
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConfigure)
 #include "tst_configure.moc"

@@ -103,13 +103,142 @@ class TestWireFormat : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        // Every frame would otherwise be echoed as a debug line.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        ORVANE_REQUIRE_NETNS();
+        m_pair = std::make_unique<NetNamespacePair>();
+        QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
+        QString error;
+        QVERIFY2(m_segment.start(*m_pair, DeviceConfig, 1, &error), qPrintable(error));
+        m_client = std::make_unique<ProtocolClient>();
+        m_client->setObserver(&m_recorder);
+        QVERIFY2(EmulatedSegment::openNear(*m_client, *m_pair, &error), qPrintable(error));
+        QVERIFY(m_client->waitUntilCaptureOpen(10000));
+        // Until every device that answers has, the silence of the others means nothing.
+        m_first = EmulatedSegment::searchUntil(*m_client, [](const QList<DeviceRecord*>& found) {
+            for (int k = 1; k <= FirstPlain; ++k)
+                if (!Mute.contains(k) && from(found, EmulatedSegment::deviceMac(k)).isEmpty())
+                    return false;
+            return true;
+        });
+    }
+    void cleanupTestCase()
+    {
+        for (DeviceRecord* d : qAsConst(m_first))
+            d->release();
+        // The capture threads go before the namespace that holds their interface.
+        m_client.reset();
+        m_segment.stop();
+        m_pair.reset();
+    }
 
-    void misbehavingDevices_data();
-    void misbehavingDevices();
-    void repliesThatAnswerNothing();
-    void thousandDevicesAnswerOneSearch();
+    void misbehavingDevices_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("result"); // of a command; 1: none sent (its reply answers nothing)
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("searchRecords");
+        QTest::addColumn<QString>("searchName");
+
+        using O = ProtocolClient::Outcome;
+        QTest::newRow("id as a string") << int(IdAsString) << 0 << int(O::Success) << 1 << "Device 3";
+        // Keys match without regard to case, so "METHOD" and "RESULT" count;
+        // "NAME" is no field name, and lands among the others.
+        QTest::newRow("capital keys") << int(CapitalKeys) << 0 << int(O::Success) << 1 << "";
+        QTest::newRow("result fail") << int(Fails) << -1 << int(O::Failed) << 1 << "Device 5";
+        QTest::newRow("1514-byte frames") << int(FullFrame) << 0 << int(O::Success) << 1 << "Device 7";
+        QTest::newRow("foreign replies") << int(ForeignReplies) << 0 << int(O::Success) << 1 << "Device 8";
+        // The second answer of a device is dropped as it arrives.
+        QTest::newRow("answers twice") << int(Twice) << 0 << int(O::Success) << 1 << "Device 9";
+        QTest::newRow("capitalised search") << int(CapitalSearch) << 0 << int(O::Success) << 0 << "";
+        QTest::newRow("broken JSON") << int(BrokenJson) << 1 << 0 << 0 << "";
+        QTest::newRow("silent") << int(Silent) << 1 << 0 << 0 << "";
+    }
+    void misbehavingDevices()
+    {
+        QFETCH(int, number);
+        QFETCH(int, result);
+        QFETCH(int, outcome);
+        QFETCH(int, searchRecords);
+        QFETCH(QString, searchName);
+
+        const QList<DeviceRecord*> records = from(m_first, EmulatedSegment::deviceMac(number));
+        QCOMPARE(records.size(), searchRecords);
+        for (const DeviceRecord* record : records) {
+            QCOMPARE(record->name(), searchName);
+            QCOMPARE(ipOf(record), EmulatedSegment::deviceIp(number));
+        }
+        // Whatever else arrived, no record may name a sender the emulator does not play.
+        for (const DeviceRecord* record : m_first)
+            QVERIFY2(macOf(record).startsWith(QLatin1String("02:00:00:00:")), qPrintable(macOf(record)));
+        if (result == 1)
+            return;
+
+        const Record device = record(number);
+        const uint32_t id = m_client->nextId();
+        const int since = m_recorder.count();
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(m_client->playVolume(device.get()), result);
+        QVERIFY2(timer.elapsed() < PromptMs, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(int(m_client->lastOutcome()), outcome);
+        QCOMPARE(m_segment.commands(QStringLiteral("PlayVolume")).last().destination, EmulatedSegment::deviceMac(number));
+        if (number == ForeignReplies) // the decoy really came and was passed over
+            QTRY_VERIFY(m_recorder.sawId(id + 1000, since));
+        if (number == FullFrame) {
+            int longest = 0;
+            for (const QByteArray& text : m_recorder.received(since))
+                longest = qMax(longest, text.size());
+            QCOMPARE(longest, 1514 - 60);
+        }
+    }
+    // A reply that cannot be read, and a success that arrives after its command
+    // gave up, must not be taken for the answer to the command waiting at that
+    // moment: each wait here goes on until it is cancelled after the reply came.
+    void repliesThatAnswerNothing()
+    {
+        const Record broken = record(BrokenJson), late = record(Late), silent = record(Silent);
+        QCOMPARE(cancelledAfterReply(m_client->nextId(), m_recorder.count(),
+                                     [&] { return m_client->playVolume(broken.get()); }),
+                 -1);
+        QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
+
+        const uint32_t lateId = m_client->nextId();
+        const int since = m_recorder.count();
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(m_client->playVolume(late.get()), -1);
+        QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
+        QVERIFY2(timer.elapsed() >= 2800 && timer.elapsed() < 5500, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(cancelledAfterReply(lateId, since, [&] { return m_client->playVolume(silent.get()); }), -1);
+        QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
+    }
+    void thousandDevicesAnswerOneSearch()
+    {
+        const int count = 1000;
+        QString error;
+        QVERIFY2(m_segment.start(*m_pair, "[]", count, &error), qPrintable(error));
+        const QList<DeviceRecord*> found = EmulatedSegment::searchUntil(
+            *m_client, [](const QList<DeviceRecord*>& r) { return r.size() >= count; }, 500);
+        QCOMPARE(found.size(), count);
+        QSet<QString> macs;
+        for (const DeviceRecord* device : found) {
+            const QString mac = macOf(device);
+            macs.insert(mac);
+            // Each record pairs a MAC with the address the same device answered from.
+            const int k = mac.mid(12, 2).toInt(nullptr, 16) * 256 + mac.mid(15, 2).toInt(nullptr, 16);
+            QCOMPARE(ipOf(device), EmulatedSegment::deviceIp(k));
+        }
+        QCOMPARE(macs.size(), count);
+        const QList<DeviceRecord*> kept = DeviceSearch::accept(found);
+        QCOMPARE(kept.size(), count);
+        QCOMPARE(kept.first()->mac(), EmulatedSegment::deviceMac(1));
+        QCOMPARE(kept.last()->mac(), EmulatedSegment::deviceMac(count));
+        for (DeviceRecord* device : kept)
+            device->release();
+    }
 
 private:
     // Runs command while its wait is cancelled from another thread once a text
@@ -122,100 +251,6 @@ private:
     Recorder m_recorder;
     QList<DeviceRecord*> m_first; // the first search, once every answering device was in it
 };
-
-void TestWireFormat::initTestCase()
-{
-    // Every frame would otherwise be echoed as a debug line.
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    ORVANE_REQUIRE_NETNS();
-    m_pair = std::make_unique<NetNamespacePair>();
-    QVERIFY2(m_pair->ok(), qPrintable(m_pair->error()));
-    QString error;
-    QVERIFY2(m_segment.start(*m_pair, DeviceConfig, 1, &error), qPrintable(error));
-    m_client = std::make_unique<ProtocolClient>();
-    m_client->setObserver(&m_recorder);
-    QVERIFY2(EmulatedSegment::openNear(*m_client, *m_pair, &error), qPrintable(error));
-    QVERIFY(m_client->waitUntilCaptureOpen(10000));
-    // Until every device that answers has, the silence of the others means nothing.
-    m_first = EmulatedSegment::searchUntil(*m_client, [](const QList<DeviceRecord*>& found) {
-        for (int k = 1; k <= FirstPlain; ++k)
-            if (!Mute.contains(k) && from(found, EmulatedSegment::deviceMac(k)).isEmpty())
-                return false;
-        return true;
-    });
-}
-
-void TestWireFormat::cleanupTestCase()
-{
-    for (DeviceRecord* d : qAsConst(m_first))
-        d->release();
-    // The capture threads go before the namespace that holds their interface.
-    m_client.reset();
-    m_segment.stop();
-    m_pair.reset();
-}
-
-void TestWireFormat::misbehavingDevices_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("result"); // of a command; 1: none sent (its reply answers nothing)
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<int>("searchRecords");
-    QTest::addColumn<QString>("searchName");
-
-    using O = ProtocolClient::Outcome;
-    QTest::newRow("id as a string") << int(IdAsString) << 0 << int(O::Success) << 1 << "Device 3";
-    // Keys match without regard to case, so "METHOD" and "RESULT" count;
-    // "NAME" is no field name, and lands among the others.
-    QTest::newRow("capital keys") << int(CapitalKeys) << 0 << int(O::Success) << 1 << "";
-    QTest::newRow("result fail") << int(Fails) << -1 << int(O::Failed) << 1 << "Device 5";
-    QTest::newRow("1514-byte frames") << int(FullFrame) << 0 << int(O::Success) << 1 << "Device 7";
-    QTest::newRow("foreign replies") << int(ForeignReplies) << 0 << int(O::Success) << 1 << "Device 8";
-    // The second answer of a device is dropped as it arrives.
-    QTest::newRow("answers twice") << int(Twice) << 0 << int(O::Success) << 1 << "Device 9";
-    QTest::newRow("capitalised search") << int(CapitalSearch) << 0 << int(O::Success) << 0 << "";
-    QTest::newRow("broken JSON") << int(BrokenJson) << 1 << 0 << 0 << "";
-    QTest::newRow("silent") << int(Silent) << 1 << 0 << 0 << "";
-}
-
-void TestWireFormat::misbehavingDevices()
-{
-    QFETCH(int, number);
-    QFETCH(int, result);
-    QFETCH(int, outcome);
-    QFETCH(int, searchRecords);
-    QFETCH(QString, searchName);
-
-    const QList<DeviceRecord*> records = from(m_first, EmulatedSegment::deviceMac(number));
-    QCOMPARE(records.size(), searchRecords);
-    for (const DeviceRecord* record : records) {
-        QCOMPARE(record->name(), searchName);
-        QCOMPARE(ipOf(record), EmulatedSegment::deviceIp(number));
-    }
-    // Whatever else arrived, no record may name a sender the emulator does not play.
-    for (const DeviceRecord* record : m_first)
-        QVERIFY2(macOf(record).startsWith(QLatin1String("02:00:00:00:")), qPrintable(macOf(record)));
-    if (result == 1)
-        return;
-
-    const Record device = record(number);
-    const uint32_t id = m_client->nextId();
-    const int since = m_recorder.count();
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(m_client->playVolume(device.get()), result);
-    QVERIFY2(timer.elapsed() < PromptMs, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(int(m_client->lastOutcome()), outcome);
-    QCOMPARE(m_segment.commands(QStringLiteral("PlayVolume")).last().destination, EmulatedSegment::deviceMac(number));
-    if (number == ForeignReplies) // the decoy really came and was passed over
-        QTRY_VERIFY(m_recorder.sawId(id + 1000, since));
-    if (number == FullFrame) {
-        int longest = 0;
-        for (const QByteArray& text : m_recorder.received(since))
-            longest = qMax(longest, text.size());
-        QCOMPARE(longest, 1514 - 60);
-    }
-}
 
 int TestWireFormat::cancelledAfterReply(uint32_t id, int since, const std::function<int()>& command)
 {
@@ -236,53 +271,6 @@ int TestWireFormat::cancelledAfterReply(uint32_t id, int since, const std::funct
     done = true;
     canceller.join();
     return result;
-}
-
-// A reply that cannot be read, and a success that arrives after its command
-// gave up, must not be taken for the answer to the command waiting at that
-// moment: each wait here goes on until it is cancelled after the reply came.
-void TestWireFormat::repliesThatAnswerNothing()
-{
-    const Record broken = record(BrokenJson), late = record(Late), silent = record(Silent);
-    QCOMPARE(cancelledAfterReply(m_client->nextId(), m_recorder.count(),
-                                 [&] { return m_client->playVolume(broken.get()); }),
-             -1);
-    QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
-
-    const uint32_t lateId = m_client->nextId();
-    const int since = m_recorder.count();
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(m_client->playVolume(late.get()), -1);
-    QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::NoAnswer);
-    QVERIFY2(timer.elapsed() >= 2800 && timer.elapsed() < 5500, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(cancelledAfterReply(lateId, since, [&] { return m_client->playVolume(silent.get()); }), -1);
-    QCOMPARE(m_client->lastOutcome(), ProtocolClient::Outcome::Cancelled);
-}
-
-void TestWireFormat::thousandDevicesAnswerOneSearch()
-{
-    const int count = 1000;
-    QString error;
-    QVERIFY2(m_segment.start(*m_pair, "[]", count, &error), qPrintable(error));
-    const QList<DeviceRecord*> found = EmulatedSegment::searchUntil(
-        *m_client, [](const QList<DeviceRecord*>& r) { return r.size() >= count; }, 500);
-    QCOMPARE(found.size(), count);
-    QSet<QString> macs;
-    for (const DeviceRecord* device : found) {
-        const QString mac = macOf(device);
-        macs.insert(mac);
-        // Each record pairs a MAC with the address the same device answered from.
-        const int k = mac.mid(12, 2).toInt(nullptr, 16) * 256 + mac.mid(15, 2).toInt(nullptr, 16);
-        QCOMPARE(ipOf(device), EmulatedSegment::deviceIp(k));
-    }
-    QCOMPARE(macs.size(), count);
-    const QList<DeviceRecord*> kept = DeviceSearch::accept(found);
-    QCOMPARE(kept.size(), count);
-    QCOMPARE(kept.first()->mac(), EmulatedSegment::deviceMac(1));
-    QCOMPARE(kept.last()->mac(), EmulatedSegment::deviceMac(count));
-    for (DeviceRecord* device : kept)
-        device->release();
 }
 
 QTEST_GUILESS_MAIN(TestWireFormat)
