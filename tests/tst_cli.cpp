@@ -64,6 +64,12 @@ private slots:
             "cannot read the password");
         row("format", "search --format xml", 2, "--format");
         row("unknown adapter", "search --adapter nosuch0", 2, "no Ethernet adapter");
+        row("export argument", "export x", 2, "export takes no arguments");
+        row("plan unreadable", "apply /nonexistent", 2, "cannot read /nonexistent");
+        row("plan invalid", "apply /dev/null", 2, "plan: ");
+        row("firmware without file", "firmware --device M", 2, "firmware takes one FILE");
+        row("firmware file", "firmware --device M /nonexistent", 2, "/nonexistent");
+        row("firmware timeout", "firmware --device M --http-timeout soon f", 2, "--http-timeout");
         // Values that would take a device off the network, or make two answer as one.
         row("unknown device", "reboot --device 02:00:00:00:09:99 --timeout 600", 2, "no device 02:00:00:00:09:99",
             true);

@@ -1,6 +1,9 @@
 #include "DeviceRecord.h"
 #include "EmulatedSegment.h"
+#include "DeviceJob.h"
+#include "DeviceTasks.h"
 #include "FirmwareJob.h"
+#include "ProtocolClient.h"
 #include "LogFile.h"
 
 #include <QCryptographicHash>
@@ -187,6 +190,7 @@ private slots:
                   .arg(mac).arg(content.size()).arg(sha256(content), login.captured(1), sentName)})
             QVERIFY2(notes.contains(expected), qPrintable(expected + QLatin1String("\n--\n") + all));
     }
+    // Run as the program's firmware page runs it: a device job whose result list the operator reads.
     void hostileDevicesEachGetTheirLine()
     {
         REQUIRE_NET();
@@ -194,35 +198,34 @@ private slots:
         const QString logPath = m_dir.filePath(QStringLiteral("program.log"));
         QVERIFY(LogFile::open(logPath));
         Records records({Silent, Slow, ClosesMidUpload, UploadStatus500, WebOff, StallsUpload, Plain2});
-        FirmwareJob job(records.list, path);
+        ProtocolClient client;
         // Well above the slow device's 1.5 s, so that a loaded machine does not make it a silent one.
-        job.setTimeouts(4000, 4000);
+        DeviceJob job(client, DeviceTasks::upgradeFirmware(path, 4000, 4000), records.list);
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(runNear(job));
+        QVERIFY(m_pair->runIn(NetNamespacePair::Near, [&] { return job.run(), true; }));
         const qint64 elapsed = timer.elapsed();
         LogFile::close();
         // Which socket error a dropped connection gives is the kernel's choice; the step is the program's.
-        const QStringList expected = {line(Silent, "no answer (login)"), line(Slow, "uploaded (HTTP 200)"),
-                                      line(ClosesMidUpload, "network error (upload, "),
-                                      line(UploadStatus500, "upload refused (HTTP 500)"), line(WebOff, "network error (login, "),
-                                      // The whole file left the PC; nothing confirmed it.
-                                      line(StallsUpload, "uploaded, no answer afterwards (it may be flashing)"),
-                                      line(Plain2, "uploaded (HTTP 200)")};
-        const QStringList got = job.resultLines();
-        QCOMPARE(got.size(), expected.size());
-        for (int i = 0; i < expected.size(); ++i)
-            QVERIFY2(expected[i].endsWith(QLatin1String(", ")) ? got[i].startsWith(expected[i]) && got[i].endsWith("Error)")
-                                                               : got[i] == expected[i],
-                     qPrintable(got[i]));
-        QVERIFY(!job.allUploaded());
-        // Silent devices cost their time-out, not the job's life.
-        QVERIFY2(elapsed < 20000, qPrintable(QString::number(elapsed)));
-
+        using O = DeviceResult::Outcome;
+        const QList<QPair<O, QString>> expected = {
+            {O::NoAnswer, line(Silent, "no answer (login)")}, {O::Success, line(Slow, "uploaded (HTTP 200)")},
+            {O::NoAnswer, line(ClosesMidUpload, "network error (upload, ")},
+            {O::Failed, line(UploadStatus500, "upload refused (HTTP 500)")},
+            {O::NoAnswer, line(WebOff, "network error (login, ")},
+            // The whole file left the PC; nothing confirmed it.
+            {O::NoAnswer, line(StallsUpload, "uploaded, no answer afterwards (it may be flashing)")},
+            {O::Success, line(Plain2, "uploaded (HTTP 200)")}};
         QFile log(logPath);
         const QString written = log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-        for (const QString& l : got)
-            QVERIFY2(written.contains(QStringLiteral("firmware ") + l), qPrintable(l));
+        const QList<DeviceResult> got = job.results();
+        QCOMPARE(got.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(got[i].outcome, expected[i].first);
+            QVERIFY2(written.contains(QStringLiteral("firmware ") + expected[i].second), qPrintable(expected[i].second));
+        }
+        // Silent devices cost their time-out, not the job's life.
+        QVERIFY2(elapsed < 20000, qPrintable(QString::number(elapsed)));
     }
     void tenUploadsAtATime()
     {

@@ -296,6 +296,7 @@ void TestProtocolClient::overlongTextsAreNotSent_data()
         sip.account = QString(200, 'a');
         return s.setSipSettings(d, SipAccountSettings(), sip);
     }) << false;
+    QTest::newRow("no device") << Command([](S& s, D) { return s.reboot(nullptr); }) << false;
     QTest::newRow("rtp channels") << Command([](S& s, D d) {
         QList<RtpChannelSettings> list = channels(10);
         list[9].rtpIP = QString(400, '9');

@@ -78,6 +78,7 @@ public:
     ~ScriptedReader() override { *destroyed = true; }
     bool open() override { return ++opens, m_openOk; }
     void close() override { ++closes; }
+    void reset() override {}
     bool isRealTime() override { return m_realTime; }
     int payloadType() override { return 14; }
     AudioPacket* readPacket() override

@@ -14,15 +14,6 @@ QString stringOf(const cJSON* object, const char* key)
 }
 } // namespace
 
-void SipAccountSettings::clear()
-{
-    account.clear();
-    password.clear();
-    displayName.clear();
-    serverHost.clear();
-    serverPort.clear();
-}
-
 bool SipAccountSettings::isComplete() const
 {
     return !serverHost.isEmpty() && !serverPort.isEmpty() && !account.isEmpty() && !password.isEmpty();
@@ -61,12 +52,6 @@ QByteArray SipAccountSettings::toText() const
     text += "\",\"displayName\" : \"" + ProtocolClient::jsonEscape(displayName);
     text += "\"}";
     return text;
-}
-
-bool SipAccountSettings::operator==(const SipAccountSettings& other) const
-{
-    return account == other.account && password == other.password && displayName == other.displayName &&
-           serverHost == other.serverHost && serverPort == other.serverPort;
 }
 
 } // namespace orvane

@@ -19,7 +19,6 @@ public:
     SipAccountSettings(const SipAccountSettings&) = default;
     SipAccountSettings& operator=(const SipAccountSettings&) = default;
 
-    void clear();
     // The display name is optional; a device registers without it.
     bool isComplete() const;
 
@@ -33,8 +32,6 @@ public:
     // longer than MaxTextLength, which the sender has to check.
     QByteArray toText() const;
 
-    bool operator==(const SipAccountSettings& other) const;
-    bool operator!=(const SipAccountSettings& other) const { return !(*this == other); }
 
     QString account;
     QString password;

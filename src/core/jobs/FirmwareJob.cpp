@@ -30,14 +30,6 @@ FirmwareJob::~FirmwareJob()
     abort();
 }
 
-QList<DeviceRecord*> FirmwareJob::devices() const
-{
-    QList<DeviceRecord*> out;
-    for (const DeviceRef& device : m_devices)
-        out.append(device.get());
-    return out;
-}
-
 void FirmwareJob::setTimeouts(int loginMs, int uploadMs)
 {
     m_loginTimeoutMs = loginMs;

@@ -57,7 +57,6 @@ public:
     QStringList resultLines() const;
     // The same results in the words every device job uses, for the result list.
     QList<DeviceResult> deviceResults() const;
-    QList<DeviceRecord*> devices() const;
     bool allUploaded() const;
     // Whether the file can be sent at all; reason says why not. It must open,
     // and must not hold the multipart delimiter, which would end the part

@@ -213,11 +213,13 @@ PlanApply::Result PlanApply::applyTo(const ProvisioningPlan::Row& row, DeviceRec
         done << QStringLiteral("volumes");
     }
     if (touches(r.changes, {QStringLiteral("web_account"), QStringLiteral("web_password")})) {
-        // A planned password goes out as the digest the device keeps; without
-        // one, the digest it already has stays.
-        const QString password = row.values.contains(QStringLiteral("web_password"))
-                                     ? BatchRules::passwordDigest(row.values.value(QStringLiteral("web_password")))
-                                     : current.value(QStringLiteral("web_password"));
+        // A planned password goes out as the digest the device keeps. Without
+        // one, or with the very value the device holds (an export taken with
+        // its secrets), what it has stays: a digest of that would lock the
+        // operator out.
+        const QString held = current.value(QStringLiteral("web_password"));
+        const QString planned = row.values.value(QStringLiteral("web_password"), held);
+        const QString password = planned == held ? held : BatchRules::passwordDigest(planned);
         if (m_client.setAccountPassword(device, value(QStringLiteral("web_account")), password) != 0)
             return fail(QStringLiteral("web account"));
         device->setAccount(value(QStringLiteral("web_account")));

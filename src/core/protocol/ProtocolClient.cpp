@@ -179,16 +179,6 @@ RawFrame* ProtocolClient::nextReplyFrame(const QDeadlineTimer& deadline)
     }
 }
 
-std::unique_ptr<DeviceReply> ProtocolClient::waitReply(uint32_t id, int timeoutMs)
-{
-    return waitReplySince(id, nullptr, timeoutMs, m_cancels.load());
-}
-
-std::unique_ptr<DeviceReply> ProtocolClient::waitReply(uint32_t id, const uint8_t fromMac[6], int timeoutMs)
-{
-    return waitReplySince(id, fromMac, timeoutMs, m_cancels.load());
-}
-
 void ProtocolClient::beginWait(unsigned cancelsSeen)
 {
     m_waiting.store(true);
@@ -366,17 +356,22 @@ bool ProtocolClient::fits(const char* method, int length, int limit)
     return false;
 }
 
-bool ProtocolClient::format(QByteArray& text, const char* method, const char* pattern, ...)
+std::unique_ptr<DeviceReply> ProtocolClient::request(DeviceRecord* device, const char* method, const char* pattern, ...)
 {
-    char buffer[CommandBufferSize];
+    if (!device) {
+        notSent();
+        return nullptr;
+    }
+    const uint32_t id = takeId();
+    const QByteArray head = "{\"id\":" + QByteArray::number(wireId(id)) + ',';
+    char body[CommandBufferSize];
     va_list args;
     va_start(args, pattern);
-    const int length = vsnprintf(buffer, sizeof buffer, pattern, args);
+    const int length = vsnprintf(body, sizeof body, pattern, args);
     va_end(args);
-    if (!fits(method, length, MaxCommandLength))
-        return false;
-    text = QByteArray(buffer, length);
-    return true;
+    if (length < 0 || !fits(method, head.size() + length, MaxCommandLength))
+        return nullptr;
+    return exchange(device, id, head + QByteArray(body, length));
 }
 
 std::unique_ptr<DeviceReply> ProtocolClient::exchange(DeviceRecord* device, uint32_t id, const QByteArray& text)
@@ -409,12 +404,6 @@ int ProtocolClient::notSent()
 {
     m_lastOutcome.store(Outcome::NotSent);
     return -1;
-}
-
-int ProtocolClient::execute(DeviceRecord* device, uint32_t id, const QByteArray& text)
-{
-    std::unique_ptr<DeviceReply> reply = exchange(device, id, text);
-    return finish(reply.get());
 }
 
 QByteArray ProtocolClient::jsonEscape(const QString& text)
@@ -461,78 +450,41 @@ QByteArray ProtocolClient::jsonEscape(const QString& text)
 
 int ProtocolClient::setIpDhcp(DeviceRecord* device)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "SetIp", "{\"id\":%d,\"method\":\"SetIp\",\"IpMode\":\"dhcp\"}", wireId(id)))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "SetIp", "\"method\":\"SetIp\",\"IpMode\":\"dhcp\"}").get());
 }
 
 int ProtocolClient::setIpStatic(DeviceRecord* device, const QString& ip, const QString& gateway,
                            const QString& netmask, const QString& dns1, const QString& dns2)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "SetIp",
-                "{\"id\":%d,\"method\":\"SetIp\",\"IpMode\":\"static\",\"ip\":\"%s\",\"gateway\":\"%s\","
-                "\"netmask\":\"%s\",\"dns1\":\"%s\",\"dns2\":\"%s\"}",
-                wireId(id), jsonEscape(ip).constData(), jsonEscape(gateway).constData(),
-                jsonEscape(netmask).constData(), jsonEscape(dns1).constData(), jsonEscape(dns2).constData()))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "SetIp",
+                          "\"method\":\"SetIp\",\"IpMode\":\"static\",\"ip\":\"%s\",\"gateway\":\"%s\","
+                          "\"netmask\":\"%s\",\"dns1\":\"%s\",\"dns2\":\"%s\"}",
+                          jsonEscape(ip).constData(), jsonEscape(gateway).constData(),
+                          jsonEscape(netmask).constData(), jsonEscape(dns1).constData(), jsonEscape(dns2).constData())
+                      .get());
 }
 
 int ProtocolClient::setSN(DeviceRecord* device, const QString& sn)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "SetSN", "{\"id\":%d,\"method\":\"SetSN\",\"sn\":\"%s\"}", wireId(id),
-                jsonEscape(sn).constData()))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "SetSN", "\"method\":\"SetSN\",\"sn\":\"%s\"}", jsonEscape(sn).constData()).get());
 }
 
 int ProtocolClient::setName(DeviceRecord* device, const QString& name)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "SetName", "{\"id\":%d,\"method\":\"SetName\",\"name\":\"%s\"}", wireId(id),
-                jsonEscape(name).constData()))
-        return -1;
-    return execute(device, id, text);
+    return finish(
+        request(device, "SetName", "\"method\":\"SetName\",\"name\":\"%s\"}", jsonEscape(name).constData()).get());
 }
 
 int ProtocolClient::setMac(DeviceRecord* device, const QString& mac)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "SetMac", "{\"id\":%d,\"method\":\"SetMac\",\"mac\":\"%s\"}", wireId(id),
-                jsonEscape(mac).constData()))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "SetMac", "\"method\":\"SetMac\",\"mac\":\"%s\"}", jsonEscape(mac).constData()).get());
 }
 
 int ProtocolClient::setServer(DeviceRecord* device, const QString& serverIp, int port)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "SetServer",
-                "{\"id\":%d,\"method\":\"SetServer\",\"serverIp\":\"%s\",\"serverPort\":%d}", wireId(id),
-                jsonEscape(serverIp).constData(), port))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "SetServer", "\"method\":\"SetServer\",\"serverIp\":\"%s\",\"serverPort\":%d}",
+                          jsonEscape(serverIp).constData(), port)
+                      .get());
 }
 
 int ProtocolClient::setDeviceInfo(DeviceRecord* device, const QString& areaCode, const QString& number,
@@ -540,70 +492,42 @@ int ProtocolClient::setDeviceInfo(DeviceRecord* device, const QString& areaCode,
                              const QString& resourceSonTypeSequenceCode, const QString& resourceTypeCode,
                              const QString& resourceSonTypeCode)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(
-            text, "SetDeviceInfo",
-            "{\"id\":%d,\"method\":\"SetDeviceInfo\",\"areaCode\":\"%s\",\"number\":\"%s\",\"name\":\"%s\","
-            "\"powerLevel\":%d,\"resourceTypeSequenceCode\":\"%s\",\"resourceSonTypeSequenceCode\":\"%s\","
-            "\"resourceTypeCode\":\"%s\",\"resourceSonTypeCode\":\"%s\"}",
-            wireId(id), jsonEscape(areaCode).constData(), jsonEscape(number).constData(),
-            jsonEscape(name).constData(), powerLevel, jsonEscape(resourceTypeSequenceCode).constData(),
-            jsonEscape(resourceSonTypeSequenceCode).constData(), jsonEscape(resourceTypeCode).constData(),
-            jsonEscape(resourceSonTypeCode).constData()))
-        return -1;
-    return execute(device, id, text);
+    return finish(
+        request(device, "SetDeviceInfo",
+                "\"method\":\"SetDeviceInfo\",\"areaCode\":\"%s\",\"number\":\"%s\",\"name\":\"%s\","
+                "\"powerLevel\":%d,\"resourceTypeSequenceCode\":\"%s\",\"resourceSonTypeSequenceCode\":\"%s\","
+                "\"resourceTypeCode\":\"%s\",\"resourceSonTypeCode\":\"%s\"}",
+                jsonEscape(areaCode).constData(), jsonEscape(number).constData(), jsonEscape(name).constData(),
+                powerLevel, jsonEscape(resourceTypeSequenceCode).constData(),
+                jsonEscape(resourceSonTypeSequenceCode).constData(), jsonEscape(resourceTypeCode).constData(),
+                jsonEscape(resourceSonTypeCode).constData())
+            .get());
 }
 
 int ProtocolClient::playVolume(DeviceRecord* device)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "PlayVolume", "{\"id\":%d,\"method\":\"PlayVolume\"}", wireId(id)))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "PlayVolume", "\"method\":\"PlayVolume\"}").get());
 }
 
 int ProtocolClient::setDeviceVolume(DeviceRecord* device, int micVolume, int outVolume, int autoMute)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(
-            text, "SetDeviceVolume",
-            "{\"id\":%d,\"method\":\"SetDeviceVolume\", \"micVolume\":%d, \"outVolume\":%d, \"autoMute\":%d}",
-            wireId(id), micVolume, outVolume, autoMute))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "SetDeviceVolume",
+                          "\"method\":\"SetDeviceVolume\", \"micVolume\":%d, \"outVolume\":%d, \"autoMute\":%d}",
+                          micVolume, outVolume, autoMute)
+                      .get());
 }
 
 int ProtocolClient::setAccountPassword(DeviceRecord* device, const QString& account, const QString& password)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "SetAccountPassword",
-                "{\"id\":%d,\"method\":\"SetAccountPassword\", \"account\":\"%s\", \"password\":\"%s\"}",
-                wireId(id), jsonEscape(account).constData(), jsonEscape(password).constData()))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "SetAccountPassword",
+                          "\"method\":\"SetAccountPassword\", \"account\":\"%s\", \"password\":\"%s\"}",
+                          jsonEscape(account).constData(), jsonEscape(password).constData())
+                      .get());
 }
 
 int ProtocolClient::getSipSettings(DeviceRecord* device, SipAccountSettings& sip0, SipAccountSettings& sip1)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "GetSipSettings", "{\"id\":%d,\"method\":\"GetSipSettings\"}", wireId(id)))
-        return -1;
-    std::unique_ptr<DeviceReply> reply = exchange(device, id, text);
+    std::unique_ptr<DeviceReply> reply = request(device, "GetSipSettings", "\"method\":\"GetSipSettings\"}");
     if (!reply)
         return -1;
     sip0.readJson(reply->member("sip0"));
@@ -613,30 +537,19 @@ int ProtocolClient::getSipSettings(DeviceRecord* device, SipAccountSettings& sip
 
 int ProtocolClient::setSipSettings(DeviceRecord* device, const SipAccountSettings& sip0, const SipAccountSettings& sip1)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
     const QByteArray first = sip0.toText();
     const QByteArray second = sip1.toText();
     if (!fits("SetSipSettings sip0", first.size(), SipAccountSettings::MaxTextLength) ||
         !fits("SetSipSettings sip1", second.size(), SipAccountSettings::MaxTextLength))
         return -1;
-    QByteArray text;
-    if (!format(text, "SetSipSettings", "{\"id\":%d,\"method\":\"SetSipSettings\",\"sip0\":%s,\"sip1\":%s}",
-                wireId(id), first.constData(), second.constData()))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "SetSipSettings", "\"method\":\"SetSipSettings\",\"sip0\":%s,\"sip1\":%s}",
+                          first.constData(), second.constData())
+                      .get());
 }
 
 int ProtocolClient::getRtpSettings(DeviceRecord* device, QList<RtpChannelSettings>& channels)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "GetRtpSettings", "{\"id\":%d,\"method\":\"GetRtpSettings\"}", wireId(id)))
-        return -1;
-    std::unique_ptr<DeviceReply> reply = exchange(device, id, text);
+    std::unique_ptr<DeviceReply> reply = request(device, "GetRtpSettings", "\"method\":\"GetRtpSettings\"}");
     // Every channel is filled whatever the outcome; without an answer all are reset.
     for (int i = 0; i < RtpChannelCount && i < channels.size(); ++i) {
         char name[16];
@@ -648,14 +561,9 @@ int ProtocolClient::getRtpSettings(DeviceRecord* device, QList<RtpChannelSetting
 
 int ProtocolClient::setRtpSettings(DeviceRecord* device, const QList<RtpChannelSettings>& channels)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "SetRtpSettings", "{\"id\":%d,\"method\":\"SetRtpSettings\"", wireId(id)))
-        return -1;
     // The comma goes before each channel rather than after it, so that a list of
     // any length (the RTP page may pass an empty one) still gives valid JSON.
+    QByteArray text;
     for (int i = 0; i < RtpChannelCount && i < channels.size(); ++i) {
         cJSON* object = channels[i].toJson();
         char* printed = cJSON_Print(object);
@@ -666,32 +574,18 @@ int ProtocolClient::setRtpSettings(DeviceRecord* device, const QList<RtpChannelS
         text += printed;
         cJSON_free(printed);
     }
-    text += '}';
-    if (!fits("SetRtpSettings", text.size(), MaxCommandLength))
-        return -1;
-    return execute(device, id, text);
+    return finish(
+        request(device, "SetRtpSettings", "\"method\":\"SetRtpSettings\"%s}", text.constData()).get());
 }
 
 int ProtocolClient::reboot(DeviceRecord* device)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "reboot", "{\"id\":%d,\"method\":\"reboot\"}", wireId(id)))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "reboot", "\"method\":\"reboot\"}").get());
 }
 
 int ProtocolClient::resetDefault(DeviceRecord* device)
 {
-    if (!device)
-        return notSent();
-    const uint32_t id = takeId();
-    QByteArray text;
-    if (!format(text, "ResetDefault", "{\"id\":%d,\"method\":\"ResetDefault\"}", wireId(id)))
-        return -1;
-    return execute(device, id, text);
+    return finish(request(device, "ResetDefault", "\"method\":\"ResetDefault\"}").get());
 }
 
 } // namespace orvane

@@ -99,10 +99,6 @@ public:
 
     // False when nothing went out (no adapter open, or the text does not fit a frame).
     bool sendCommand(const uint8_t mac[6], const uint8_t ip[4], const char* text, int length);
-    // The first reply answering id, or none after timeoutMs (never when negative) or cancelWait().
-    std::unique_ptr<DeviceReply> waitReply(uint32_t id, int timeoutMs);
-    // The same, but only a reply that the device at fromMac sent counts.
-    std::unique_ptr<DeviceReply> waitReply(uint32_t id, const uint8_t fromMac[6], int timeoutMs);
     // Ends a wait or search in progress at once; safe from any thread.
     void cancelWait();
     bool isWaiting() const { return m_waiting.load(); }
@@ -155,13 +151,15 @@ private:
     void beginWait(unsigned cancelsSeen);
     std::unique_ptr<DeviceReply> waitReplySince(uint32_t id, const uint8_t* fromMac, int timeoutMs,
                                                 unsigned cancelsSeen);
-    // Formats a command into text; false (and a log line) when it would exceed MaxCommandLength.
-    bool format(QByteArray& text, const char* method, const char* pattern, ...)
+    // Numbers a command, formats what follows its id (from "method" to the
+    // closing brace), sends it to the device and waits for the reply: none,
+    // with the outcome recorded, when it failed, including a text that would
+    // exceed MaxCommandLength (a log line says so).
+    std::unique_ptr<DeviceReply> request(DeviceRecord* device, const char* method, const char* pattern, ...)
         __attribute__((format(printf, 4, 5)));
     bool fits(const char* method, int length, int limit);
     // Sends text to the device and waits for the reply to id.
     std::unique_ptr<DeviceReply> exchange(DeviceRecord* device, uint32_t id, const QByteArray& text);
-    int execute(DeviceRecord* device, uint32_t id, const QByteArray& text);
     // 0 for a reply whose result is "success", else -1; records the outcome.
     int finish(const DeviceReply* reply);
     int notSent();

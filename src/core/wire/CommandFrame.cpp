@@ -11,10 +11,6 @@ uint16_t readBigEndian16(const uint8_t* p)
 {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
 }
-uint32_t readBigEndian32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
 } // namespace
 
 void CommandFrame::writeBigEndian16(uint8_t* out, uint16_t value)
@@ -70,22 +66,6 @@ CommandFrame::Ethernet CommandFrame::ethernet(const RawFrame& frame)
     memcpy(e.source, p + 6, 6);
     e.etherType = readBigEndian16(p + 12);
     return e;
-}
-
-CommandFrame::Arp CommandFrame::arp(const RawFrame& frame)
-{
-    const uint8_t* p = frame.bytes();
-    Arp a;
-    a.hardwareType = readBigEndian16(p + 14);
-    a.protocolType = readBigEndian16(p + 16);
-    a.hardwareLength = p[18];
-    a.protocolLength = p[19];
-    a.operation = readBigEndian16(p + 20);
-    memcpy(a.senderMac, p + 22, 6);
-    a.senderIp = readBigEndian32(p + 28);
-    memcpy(a.targetMac, p + 32, 6);
-    a.targetIp = readBigEndian32(p + 38);
-    return a;
 }
 
 bool CommandFrame::isCommandFrame(const RawFrame& frame, const uint8_t* ownMac)

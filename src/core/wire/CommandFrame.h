@@ -24,18 +24,6 @@ public:
         uint16_t etherType;
     };
 
-    struct Arp
-    {
-        uint16_t hardwareType;
-        uint16_t protocolType;
-        uint8_t hardwareLength;
-        uint8_t protocolLength;
-        uint16_t operation;
-        uint8_t senderMac[6];
-        uint32_t senderIp; // assembled big-endian from the 4 bytes
-        uint8_t targetMac[6];
-        uint32_t targetIp;
-    };
 
     static void writeBigEndian16(uint8_t* out, uint16_t value);
     static void writeBigEndian32(uint8_t* out, uint32_t value);
@@ -48,7 +36,6 @@ public:
                              const uint8_t destinationIp[4], const char* text, int textLength);
 
     static Ethernet ethernet(const RawFrame& frame);
-    static Arp arp(const RawFrame& frame);
 
     // True for a command frame that did not come from ownMac (null: no adapter chosen).
     static bool isCommandFrame(const RawFrame& frame, const uint8_t* ownMac);
