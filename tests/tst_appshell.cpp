@@ -272,6 +272,29 @@ private slots:
                 bar->findChild<QLabel*>()->text().contains(QLatin1String("may not capture")));
         QTest::qWait(MainWindow::AutoSearchDelayMs * 3);
         QVERIFY(!QApplication::activeModalWidget() && window.statusText().isEmpty());
+        // Ok to the question, and what came of it: pkexec refusing, granting, then at start-up none at all.
+        QStringList notices;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&notices] {
+            if (auto* notice = qobject_cast<AlertDialog*>(QApplication::activeModalWidget()))
+                notices << notice->text();
+            QMetaObject::invokeMethod(QApplication::activeModalWidget(), "accept");
+        });
+        answer.start(10);
+        const QByteArray path = qgetenv("PATH");
+        for (const char* pkexec : {"/bin/false", "/bin/true"}) {
+            QTemporaryDir bin;
+            QVERIFY(QFile::link(pkexec, bin.filePath(QStringLiteral("pkexec"))));
+            qputenv("PATH", bin.path().toUtf8());
+            QTest::mouseClick(bar->findChild<QPushButton*>(QStringLiteral("grantButton")), Qt::LeftButton);
+        }
+        CapturePermissionDialog::checkAtStartup(AppConfig().network());
+        qputenv("PATH", path);
+        const QString failed = "The permission could not be granted: %1.\nTo grant it by hand, run:\n" +
+                               CapturePermission::manualCommand(qApp->applicationFilePath());
+        QCOMPARE(notices,
+                 (QStringList{failed.arg("setcap ended with code 1"), "Please restart the program",
+                              failed.arg("pkexec is not installed (Debian package pkexec or policykit-1)")}));
     }
 
     void jobReportsAndClosesAccepted()

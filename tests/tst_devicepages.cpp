@@ -8,7 +8,6 @@
 
 #include <QSlider>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 using namespace orvane;
 
@@ -244,20 +243,30 @@ private slots:
         QCOMPARE(sent.first().json.keys(), (QStringList{"id", "method"}));
         QCOMPARE(screen.column(DeviceTableModel::RtpColumn), QStringList{"239.9.9.9:9"});
     }
-    void planPreviewAppliesOnlyTickedDevices()
+    // Plans as the operator handles them: an export, an empty plan, then one applied to the ticked devices,
+    // each file chosen where the last one was; an export that cannot be written says so.
+    void plansThroughTheFileDialogsApplyToTickedDevices()
     {
         Screen screen(3);
-        QTemporaryFile plan(QDir::tempPath() + "/plan-XXXXXX.csv");
-        QVERIFY(plan.open());
+        QTemporaryDir dir;
+        QFile plan(dir.filePath("plan.csv"));
+        QVERIFY(plan.open(QIODevice::WriteOnly) &&
+                QFile(dir.filePath("empty.csv")).open(QIODevice::WriteOnly));
         plan.write(QStringLiteral("mac,name\n%1,Hall A\n%2,Hall B\n%3,Device 3\n%4,Gone\n")
                        .arg(macOf(1), macOf(2), macOf(3), macOf(9))
                        .toUtf8());
         plan.flush();
+        QStringList typed{dir.filePath("devices.csv"), "empty.csv", "plan.csv", "gone/devices.csv"}, warned;
         QStringList shown;
         Operator op;
         op.onModal = [&](QWidget* modal) {
+            auto* name = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (name)
+                name->setText(typed.takeFirst());
+            else if (modal->inherits("QMessageBox"))
+                warned << modal->property("text").toString();
             if (modal->objectName() != "planPreviewDialog")
-                return false;
+                return (name || modal->inherits("QMessageBox")) && QMetaObject::invokeMethod(modal, "accept");
             auto* tree = modal->findChild<QTreeWidget*>(QStringLiteral("planTree"));
             for (int i = 0; i < tree->topLevelItemCount(); ++i) {
                 QTreeWidgetItem* device = tree->topLevelItem(i);
@@ -272,14 +281,25 @@ private slots:
             press(modal, "okButton");
             return true;
         };
-        PlanActions::applyPlanFile(&screen.window, m_client, plan.fileName(), screen.model->devices(),
-                                   [&screen] { screen.model->refresh(); });
+        PlanActions::exportDevices(&screen.window, screen.model->devices());
+        PlanActions::applyPlan(&screen.window, m_client, screen.model->devices(), [] {});
+        QVERIFY(m_devices->commands().isEmpty());
+        PlanActions::applyPlan(&screen.window, m_client, screen.model->devices(),
+                               [&screen] { screen.model->refresh(); });
+        PlanActions::exportDevices(&screen.window, screen.model->devices());
         // In plan order; nothing to tick for a device without changes or one not found.
         QCOMPARE(shown, (QStringList{"Device 1 (" + macOf(1) + ") [x]", "  name|Device 1|Hall A",
                                      "Device 2 (" + macOf(2) + ") [x]", "  name|Device 2|Hall B",
                                      "Device 3 (" + macOf(3) + ")", macOf(9)}));
         QCOMPARE(m_devices->destinations("SetName"), QStringList{macOf(1)});
         QCOMPARE(screen.column(DeviceTableModel::NameColumn), (QStringList{"Hall A", "Device 2", "Device 3"}));
+        QFile csv(dir.filePath("devices.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly) &&
+                csv.readAll().contains("02:00:00:00:00:02,UID2,,,,Device 2,"));
+        QCOMPARE(warned.value(0),
+                 "The plan was not applied; nothing was sent.\n\nthe header has no mac column");
+        QVERIFY(warned.size() == 2 &&
+                warned[1].startsWith(dir.filePath("gone/devices.csv") + " could not be written"));
     }
 
 private:
