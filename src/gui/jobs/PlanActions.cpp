@@ -47,7 +47,6 @@ void PlanActions::exportDevices(QWidget* parent, const QList<DeviceRecord*>& dev
                                                       &filter);
     if (path.isEmpty())
         return;
-    rememberFolder(path);
     const QStringList columns = ProvisioningPlan::exportColumns(false, false);
     QList<QMap<QString, QString>> rows;
     for (const DeviceRecord* d : devices)
@@ -55,8 +54,12 @@ void PlanActions::exportDevices(QWidget* parent, const QList<DeviceRecord*>& dev
     const bool json = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
     const QByteArray data = json ? ProvisioningPlan::toJson(columns, rows) : ProvisioningPlan::toCsv(columns, rows);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush()) {
         warn(parent, translated("Export"), translated("%1 could not be written: %2").arg(path, file.errorString()));
+        return;
+    }
+    // Only a folder that took the file is worth opening next time.
+    rememberFolder(path);
 }
 
 void PlanActions::applyPlan(QWidget* parent, ProtocolClient& client, const QList<DeviceRecord*>& listed,
