@@ -10,9 +10,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QtTest>
 
@@ -252,6 +254,39 @@ private slots:
         QVERIFY(!log.contains("s3cret") && !log.contains("hunter2") && !log.contains("\"password\":\"admin\""));
         QVERIFY(log.contains(R"((logCommand) send {"id":1,"method":"SetAccountPassword", "account":"tech", )"
                              R"("password":"******"})"));
+    }
+
+    // SIGTERM (logout, kill) ends the program as closing its window does: layout saved, normal exit.
+    void stopSignalClosesTheWindow()
+    {
+        QTemporaryDir home;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"})
+            environment.insert(QLatin1String(name), home.path());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        {
+            // Only the veth pair is seen from there: the search never reaches a real interface.
+            NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+            program.start(QStringLiteral(ORVANE_PATH), QStringList());
+        }
+        QVERIFY(program.waitForStarted());
+        const auto log = [&] {
+            QByteArray text;
+            for (const QFileInfo& found : QDir(home.filePath("orvane/log")).entryInfoList({"*.log"})) {
+                QFile file(found.filePath());
+                text += file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            }
+            return text;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains("(logCommand) send {"), 30000);
+        program.terminate();
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        const QSettings saved(home.filePath("orvane/configure.ini"), QSettings::IniFormat);
+        QVERIFY(saved.contains("main splitter") && saved.contains("table columns"));
     }
 };
 
