@@ -9,6 +9,7 @@
 #include "VersionPage.h"
 #include "VolumePage.h"
 
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <memory>
@@ -248,6 +249,8 @@ private slots:
                                      << "Please input password";
         QTest::newRow("firmware without a file") << "version" << "fileEdit" << "" << "setAllButton"
                                                  << "Please input upgrade server address";
+        QTest::newRow("firmware file empty") << "version" << "fileEdit" << "/dev/null" << "setAllButton"
+                                             << "/dev/null is empty";
     }
     void fieldChecksSendNothing()
     {
@@ -271,6 +274,32 @@ private slots:
         QCOMPARE(toastText(p), toast);
         QVERIFY(op.questions.isEmpty());
         QVERIFY(m_devices->commands().isEmpty());
+    }
+    // An address another listed device holds is named before anything is sent;
+    // the operator may leave those devices out and set the rest.
+    void addressConflictsAreNamedAndSkipped()
+    {
+        Screen screen(4);
+        auto* p = screen.addPage<IpPage>(&m_client);
+        edit(p, "ipEdit")->setText(QStringLiteral("198.18.1.2")); // devices 2 to 4 hold .2 to .4
+        edit(p, "gatewayEdit")->setText(QStringLiteral("198.18.0.1"));
+        edit(p, "netmaskEdit")->setText(QStringLiteral("255.254.0.0"));
+        QString warning;
+        Operator op;
+        op.onModal = [&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box)
+                return false;
+            warning = box->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == QLatin1String("Skip these devices"))
+                    QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
+            return true;
+        };
+        press(p, "setAllButton");
+        QCOMPARE(warning.count(QLatin1String("is held by")), 3);
+        QCOMPARE(m_devices->destinations({}, "ip"), QStringList{"198.18.1.5"});
+        QCOMPARE(m_devices->destinations(), QStringList{macOf(4)});
     }
     void cancelStopsAfterTheCurrentDevice()
     {

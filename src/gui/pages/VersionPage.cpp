@@ -1,5 +1,7 @@
 #include "VersionPage.h"
 
+#include "FirmwareJob.h"
+
 #include "DeviceRecord.h"
 #include "DeviceTableModel.h"
 #include "DeviceTasks.h"
@@ -73,6 +75,13 @@ void VersionPage::runUpgrade(const QList<DeviceRecord*>& devices, bool setAll)
     const QString file = m_fileEdit->text();
     if (file.isEmpty()) {
         showToast(translated("Please input upgrade server address"));
+        return;
+    }
+    // Before the question: a file that cannot go out would otherwise cost the
+    // operator a confirmation and a list of failures, one per device.
+    QString why;
+    if (!FirmwareJob::checkFile(file, &why)) {
+        showToast(why);
         return;
     }
     const DeviceJob::Task task = DeviceTasks::upgradeFirmware(file);
