@@ -354,6 +354,18 @@ void TestProtocolClient::cancelFromAnotherThread()
         QVERIFY2(elapsed.load() < PromptMs, qPrintable(QString::number(elapsed.load())));
         QVERIFY(!client.isWaiting());
     }
+    // Cancelled after the operator started the job, before this command began: nothing goes out or waits.
+    const unsigned since = client.cancelCount();
+    client.cancelWait();
+    {
+        const ProtocolClient::CancelScope scope(client, since);
+        const int sent = wire.texts.size();
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(command(client, device()), -1);
+        QVERIFY(timer.elapsed() < PromptMs && wire.texts.size() == sent);
+        QCOMPARE(client.lastOutcome(), ProtocolClient::Outcome::Cancelled);
+    }
     // The next command is not affected by the old cancel.
     wire.responder = FakeWire::answer(Success);
     QCOMPARE(client.setName(device(), "Hall"), 0);

@@ -88,7 +88,7 @@ DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<Devic
 }
 
 DeviceJob::DeviceJob(ProtocolClient& client, const Task& task, const QList<Entry>& entries)
-    : m_client(client), m_task(task), m_entries(entries)
+    : m_client(client), m_task(task), m_entries(entries), m_cancelsAtStart(client.cancelCount())
 {
     for (const Entry& entry : qAsConst(m_entries))
         m_results.append(notStarted(entry));
@@ -218,6 +218,7 @@ void DeviceJob::runBatch()
 
 void DeviceJob::run()
 {
+    const ProtocolClient::CancelScope scope(m_client, m_cancelsAtStart);
     const int total = m_entries.size();
     if (m_task.batch) {
         runBatch();

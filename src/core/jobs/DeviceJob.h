@@ -107,6 +107,7 @@ private:
     const Task m_task;
     QList<Entry> m_entries;
     std::atomic<bool> m_cancelled{false};
+    const unsigned m_cancelsAtStart; // the client's cancel count when the operator made the job
     std::atomic<bool> m_finished{false};
     DeviceJobWorker* m_worker = nullptr;
 

@@ -179,6 +179,15 @@ RawFrame* ProtocolClient::nextReplyFrame(const QDeadlineTimer& deadline)
     }
 }
 
+bool ProtocolClient::startOperation(unsigned* cancels)
+{
+    *cancels = m_cancelsSince.value_or(m_cancels.load());
+    if (m_cancels.load() == *cancels)
+        return true;
+    m_lastOutcome.store(Outcome::Cancelled);
+    return false;
+}
+
 void ProtocolClient::beginWait(unsigned cancelsSeen)
 {
     m_waiting.store(true);
@@ -265,7 +274,12 @@ void ProtocolClient::search(QList<DeviceRecord*>& devices, int timeoutMs, bool a
                             const SearchProgress& progress)
 {
     devices.clear();
-    const unsigned cancels = m_cancels.load();
+    unsigned cancels = 0;
+    if (!startOperation(&cancels)) {
+        QMutexLocker lock(&m_mutex);
+        m_lastSearch = SearchSummary();
+        return;
+    }
     const uint32_t id = takeId();
     char text[CommandBufferSize];
     const int length = snprintf(text, sizeof text, alarmTest ? AlarmTestSearchText : SearchText, wireId(id));
@@ -380,7 +394,9 @@ std::unique_ptr<DeviceReply> ProtocolClient::exchange(DeviceRecord* device, uint
     uint8_t ip[4];
     device->macBytes(mac);
     device->ipBytes(ip);
-    const unsigned cancels = m_cancels.load();
+    unsigned cancels = 0;
+    if (!startOperation(&cancels))
+        return nullptr;
     const bool sent = sendCommand(mac, ip, text.constData(), text.size());
     // Without an adapter the wait still runs its course, as the callers expect.
     std::unique_ptr<DeviceReply> reply = waitReplySince(id, mac, ReplyTimeoutMs, cancels);

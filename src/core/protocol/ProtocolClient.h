@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace orvane {
 
@@ -101,6 +102,25 @@ public:
     bool sendCommand(const uint8_t mac[6], const uint8_t ip[4], const char* text, int length);
     // Ends a wait or search in progress at once; safe from any thread.
     void cancelWait();
+    // How many cancels there have been so far; safe from any thread.
+    unsigned cancelCount() const { return m_cancels.load(); }
+
+    // Made by the thread that sends the commands of one job, with the
+    // cancelCount() noted on the window's thread when the operator started the
+    // job. While it lives, a cancel since then stops every command and search
+    // at once, without sending: one that lands between two commands, or just
+    // before a wait begins, is not lost.
+    class CancelScope
+    {
+    public:
+        CancelScope(ProtocolClient& client, unsigned since) : m_client(client) { client.m_cancelsSince = since; }
+        ~CancelScope() { m_client.m_cancelsSince.reset(); }
+        CancelScope(const CancelScope&) = delete;
+        CancelScope& operator=(const CancelScope&) = delete;
+
+    private:
+        ProtocolClient& m_client;
+    };
     bool isWaiting() const { return m_waiting.load(); }
     uint32_t nextId() const { return m_nextId.load(); }
     Outcome lastOutcome() const { return m_lastOutcome.load(); }
@@ -148,6 +168,9 @@ public:
 
 private:
     uint32_t takeId() { return m_nextId.fetch_add(1); }
+    // The cancel count an operation starting now compares against; false when
+    // the job it belongs to has already been cancelled.
+    bool startOperation(unsigned* cancels);
     void beginWait(unsigned cancelsSeen);
     std::unique_ptr<DeviceReply> waitReplySince(uint32_t id, const uint8_t* fromMac, int timeoutMs,
                                                 unsigned cancelsSeen);
@@ -170,6 +193,7 @@ private:
     std::atomic<uint32_t> m_nextId{0};
     std::atomic<bool> m_waiting{false};
     std::atomic<unsigned> m_cancels{0}; // counts cancelWait() calls
+    std::optional<unsigned> m_cancelsSince; // set and read only by the thread sending commands
     std::atomic<CommandObserver*> m_observer{nullptr};
     std::atomic<Outcome> m_lastOutcome{Outcome::Success};
 

@@ -6,7 +6,6 @@
 #include "Language.h"
 
 #include <QPushButton>
-#include <QTimer>
 
 namespace orvane {
 
@@ -45,6 +44,7 @@ void SearchDialog::run()
     releaseFound();
     m_summary = {};
     if (m_client && !isStopped()) {
+        const ProtocolClient::CancelScope scope(*m_client, m_cancelsAtStart);
         m_found = DeviceSearch::run(*m_client, m_timeout, m_alarmTest != 0, false,
                                     [this](const DeviceRecord&, int listed) {
                                         emit answeredQueued(listed);
@@ -55,16 +55,17 @@ void SearchDialog::run()
     emit workFinished();
 }
 
+void SearchDialog::prepare()
+{
+    m_finishEarly = false;
+    if (m_client)
+        m_cancelsAtStart = m_client->cancelCount();
+}
+
 void SearchDialog::cancelJob()
 {
     m_finishEarly = true;
     cancelButton()->setEnabled(false);
-    // Repeated until the search has ended: a cancel that comes just before the
-    // search begins to wait would be missed and leave it running its full time.
-    auto* repeat = new QTimer(this);
-    connect(repeat, &QTimer::timeout, this, &SearchDialog::abortWork);
-    connect(this, &QDialog::finished, repeat, &QObject::deleteLater);
-    repeat->start(20);
     abortWork();
 }
 

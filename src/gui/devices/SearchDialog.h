@@ -42,6 +42,9 @@ signals:
     // Emitted on the searching thread; connected queued, so the label changes on the window's.
     void answeredQueued(int count);
 
+protected:
+    void prepare() override;
+
 private:
     void showAnswered(int count);
     void releaseFound();
@@ -52,6 +55,7 @@ private:
     int m_timeout;
     int m_alarmTest;
     std::atomic<bool> m_finishEarly{false};
+    unsigned m_cancelsAtStart = 0; // noted on the window's thread as the search starts
 };
 
 } // namespace orvane

@@ -35,6 +35,7 @@ void WaitDialog::abortWork() {}
 void WaitDialog::start()
 {
     stop();
+    prepare();
     m_worker = new WaitThread(this);
     m_worker->start(QThread::InheritPriority);
 }

@@ -41,6 +41,8 @@ signals:
     void workFinished();
 
 protected:
+    // Called by start() on the window's thread just before the worker starts.
+    virtual void prepare() {}
     void closeEvent(QCloseEvent* event) override;
 
 protected slots:
