@@ -65,6 +65,17 @@ private slots:
         row("format", "search --format xml", 2, "--format");
         row("unknown adapter", "search --adapter nosuch0", 2, "no Ethernet adapter");
         row("export argument", "export x", 2, "export takes no arguments");
+        row("adapters argument", "adapters x", 2, "adapters takes no arguments");
+        row("search argument", "search x", 2, "search takes no arguments");
+        row("password and its file", "sip-set --device M --password1 p --password1-file /dev/null", 2,
+            "--password1 and --password1-file both give the password");
+        row("two passwords from stdin", "sip-set --device M --password1 - --password2 -", 2, "only one password");
+        row("arguments", "set-name --device M a b", 2, "set-name takes 1 argument(s)");
+        row("multicast MAC", "set-mac --device M 01:00:5e:00:00:01", 2, "is a multicast MAC address");
+        row("empty password", "set-account --device M tech --password-file /dev/null", 2, "non-empty password");
+        row("no volume", "volume --device M", 2, "volume needs --mic, --out or --auto-mute");
+        row("rtp clear", "rtp-set --device M --clear 11", 2, "--clear needs a channel");
+        row("rtp nothing", "rtp-set --device M", 2, "rtp-set needs --channel or --clear");
         row("plan unreadable", "apply /nonexistent", 2, "cannot read /nonexistent");
         row("plan invalid", "apply /dev/null", 2, "plan: ");
         row("firmware without file", "firmware --device M", 2, "firmware takes one FILE");
@@ -210,6 +221,14 @@ private slots:
         QVERIFY2(r.out.contains(QLatin1String("06:1a:2b:3c:4d:fe,198.18.7.255")), qPrintable(r.out));
         QCOMPARE(r.out.count('\n'), 6); // the header and all five
         QVERIFY(cli({"adapters"}).out.contains(m_pair->interfaceName(NetNamespacePair::Near)));
+
+        // A plan step the device refuses is named, and why.
+        QFile plan(m_dir.filePath("plan.csv"));
+        QVERIFY(plan.open(QIODevice::WriteOnly) && plan.write(("mac,name,sip1_account\n" + Mac4 + ",X,7\n").toUtf8()) > 0);
+        plan.close();
+        r = cli(QStringList{"apply", plan.fileName()} + ShortSearch);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.out.contains("reading the SIP accounts: the device refused it"), qPrintable(r.out));
 
         // --all takes every accepted device the search finds.
         r = cli(QStringList{"play", "--all"} + ShortSearch);
