@@ -1,6 +1,7 @@
 // The main window on emulated devices: pages and the split, searching again, cell edits, the command log.
 #include "MainWindowOnSegment.h"
 #include "AppConfig.h"
+#include "BroadcastDialog.h"
 #include "CheckBoxHeaderView.h"
 #include "CopyingTableView.h"
 #include "LogFile.h"
@@ -140,6 +141,48 @@ private slots:
         header = window->tableView()->horizontalHeader();
         QVERIFY(header->sectionSize(DeviceTableModel::NameColumn) == 321 &&
                 header->visualIndex(DeviceTableModel::MacColumn) == 3);
+    }
+
+    // The toolbar's windows: Network reopens capture on the adapter chosen, RTP
+    // keeps one broadcast window, which the main window's closing ends.
+    void toolbarWindows()
+    {
+        std::unique_ptr<MainWindow> window = start("[]", 2, 2, QSize(900, 600));
+        QVERIFY(window);
+        QStringList seen;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!modal || modal->property("seen").toBool())
+                return;
+            modal->setProperty("seen", true);
+            seen << QString::fromLatin1(modal->metaObject()->className());
+            for (QPushButton* b : modal->findChildren<QPushButton*>())
+                if (b->text() == QLatin1String("OK"))
+                    QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection);
+            if (modal->objectName() == QLatin1String("aboutDialog"))
+                QMetaObject::invokeMethod(modal, &QDialog::reject, Qt::QueuedConnection);
+        });
+        answer.start(10);
+        {
+            // The adapters listed, and the capture threads opened, are the near namespace's alone.
+            NetnsScope scope(m_pair->namespaceName(NetNamespacePair::Near));
+            QVERIFY(scope.ok());
+            for (const char* name : {"networkButton", "settingButton"})
+                QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
+        }
+        QCOMPARE(seen, (QStringList{"orvane::AdapterDialog", "orvane::AboutDialog"}));
+        window->onClickSearchButton(false);
+        QCOMPARE(window->statusText(), "2 devices on " + m_pair->interfaceName(NetNamespacePair::Near));
+
+        auto* rtp = window->findChild<QPushButton*>("rtpButton");
+        QTest::mouseClick(rtp, Qt::LeftButton);
+        QPointer<BroadcastDialog> broadcast = BroadcastDialog::instance();
+        QVERIFY(broadcast && broadcast->isVisible());
+        QTest::mouseClick(rtp, Qt::LeftButton);
+        QCOMPARE(BroadcastDialog::instance(), broadcast.data());
+        window->close();
+        QTRY_VERIFY(!broadcast);
     }
 
     // The wait dialog counts answers; Cancel keeps them; the header stays in step with the scrolled table.
