@@ -213,7 +213,7 @@ private slots:
 
     void runsThatFail_data()
     {
-        QTest::addColumn<QStringList>("list"); // gone.mp3 is removed once the broadcast runs
+        QTest::addColumn<QStringList>("list"); // gone.mp3 is removed once the broadcast runs, vanished.mp3 before
         QTest::addColumn<int>("jump");         // play-list position double-clicked, or -1
         QTest::addColumn<QString>("status");
         QTest::addColumn<bool>("running");
@@ -221,6 +221,8 @@ private slots:
         const QString none = "RTP Multicast stopped: no file in the play list yields audio (@%1).";
         const QString gone = "@gone.mp3", shortOne = "@short.mp3", bad = "@bad.mp3";
         QTest::newRow("damaged file skipped") << QStringList{shortOne, bad} << -1 << skip.arg("bad.mp3") << true;
+        QTest::newRow("first file gone at Start") << QStringList{"@vanished.mp3", shortOne} << -1 << skip.arg("vanished.mp3")
+                                            << true;
         QTest::newRow("damaged file alone") << QStringList{bad} << -1 << "bad.mp3" << false;
         QTest::newRow("file vanished, another plays") << QStringList{shortOne, gone} << -1 << skip.arg("gone.mp3")
                                                       << true;
@@ -247,9 +249,10 @@ private slots:
         QVERIFY(!routed || capture.open("239.255.0.0", 6000));
         status = files({status}).first();
         QFile::remove(file("gone.mp3"));
-        QVERIFY(QFile::copy(file("short.mp3"), file("gone.mp3")));
+        QVERIFY(QFile::copy(file("short.mp3"), file("gone.mp3")) && QFile::copy(file("short.mp3"), file("vanished.mp3")));
         save("239.255.0.0:6000", {}, files(list), 0);
         BroadcastDialog* d = makeDialog();
+        QFile::remove(file("vanished.mp3")); // listed, then gone before Start
         QTest::mouseClick(d->startButton(), Qt::LeftButton);
         QVERIFY(!list.contains("@gone.mp3") || (d->isRunning() && QFile::remove(file("gone.mp3"))));
         if (jump >= 0)

@@ -118,12 +118,17 @@ int64_t FileAudioReader::seekInput(void* opaque, int64_t offset, int whence)
 
 bool FileAudioReader::open()
 {
+    int count = 0;
     {
         QMutexLocker hold(&m_lock);
-        if (m_files.isEmpty())
-            return false;
+        count = m_files.size();
     }
-    return openIndex(0);
+    // A play list whose first files are gone or damaged starts with the first
+    // that plays; the observer hears of each one passed over.
+    for (int position = 0; position < count; ++position)
+        if (openIndex(position))
+            return true;
+    return false;
 }
 
 void FileAudioReader::reset()
