@@ -38,6 +38,8 @@ private slots:
     void replyId();
     void setMacText_data();
     void setMacText();
+    void orders_data();
+    void orders();
     void readersNeverSeeHalfWrittenTexts();
     void referencesAcrossThreads();
 };
@@ -165,6 +167,43 @@ void TestDeviceRecord::setMacText()
     QCOMPARE(bytesOf(d.get()), mac);
     // Only the binary address changes; the table keeps showing the old text.
     QCOMPARE(d->mac(), QStringLiteral("00:1a:2b:3c:4d:5e"));
+}
+
+void TestDeviceRecord::orders_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QString>("right"); // sorts after left
+    const auto row = [](const char* name, DeviceRecord::Field field, const char* left, const char* right) {
+        QTest::newRow(name) << int(field) << QString(left) << QString(right);
+    };
+    row("name: numbers by value", DeviceRecord::Name, "Device 9", "Device 10");
+    row("name: leading zeros and case", DeviceRecord::Name, "room 007a", "Room 7B");
+    row("name: prefix first", DeviceRecord::Name, "Gate", "Gate 2");
+    row("address by value", DeviceRecord::Ip, "198.18.1.9", "198.18.1.10");
+    row("no address after addresses", DeviceRecord::Ip, "255.255.255.255", "198.18.1");
+    row("MAC digits whatever the spelling", DeviceRecord::Mac, "02-00-00-00-00-0F", "02:00:00:00:00:10");
+    row("UID as text", DeviceRecord::Uid, "uid10", "UID9");
+}
+
+// The table's sort: what an operator reads as ascending is.
+void TestDeviceRecord::orders()
+{
+    QFETCH(int, field);
+    QFETCH(QString, left);
+    QFETCH(QString, right);
+    const auto f = DeviceRecord::Field(field);
+    const DeviceRef a = DeviceRef::adopt(DeviceRecord::create()), b = DeviceRef::adopt(DeviceRecord::create());
+    a->setText(f, left);
+    b->setText(f, right);
+    using Less = bool (*)(const DeviceRecord*, const DeviceRecord*);
+    const QMap<int, QPair<Less, Less>> orders{{DeviceRecord::Name, {DeviceRecord::nameAsc, DeviceRecord::nameDesc}},
+                                              {DeviceRecord::Ip, {DeviceRecord::ipAsc, DeviceRecord::ipDesc}},
+                                              {DeviceRecord::Mac, {DeviceRecord::macAsc, DeviceRecord::macDesc}},
+                                              {DeviceRecord::Uid, {DeviceRecord::uidAsc, DeviceRecord::uidDesc}}};
+    const auto [ascending, descending] = orders.value(field);
+    QVERIFY(ascending(a.get(), b.get()) && !ascending(b.get(), a.get()));
+    QVERIFY(descending(b.get(), a.get()) && !descending(a.get(), b.get()));
 }
 
 // The table paints records while a job's worker rewrites them.
