@@ -96,14 +96,12 @@ int main(int argc, char** argv)
             const int framesSeen = arrivals.count();
             const double lastMs = arrivals.lastAfterSendMs();
             const int records = found.size();
-            const QList<DeviceRecord*> kept = DeviceSearch::accept(found);
+            const QList<DeviceRef> kept = DeviceSearch::accept(found);
             printf("  round %d: %d frames received, %d records, %d distinct MACs, %d accepted; last answer "
                    "%.1f ms after the search went out\n",
                    round, framesSeen, records, int(macs.size()), int(kept.size()), lastMs);
             if (records != devices)
                 status = 1;
-            for (DeviceRecord* device : kept)
-                device->release();
         }
         printf("peak resident memory (VmHWM): %ld kB at start, %ld kB with the protocol client open, %ld kB "
                "after the "

@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     const qint64 searchMs = timer.elapsed();
     const long sentDuringSearch = sent.load();
     const long searchKb = statusKb("VmHWM:");
-    const QList<DeviceRecord*> kept = DeviceSearch::accept(found);
+    const QList<DeviceRef> kept = DeviceSearch::accept(found);
     const qint64 acceptedMs = timer.elapsed();
     stop.store(true);
     flooder.join();
@@ -98,7 +98,5 @@ int main(int argc, char** argv)
            ProtocolClient::MaxSearchDevices, s.overflow, s.duplicates);
     printf("  peak resident memory (VmHWM): %ld kB with the client open, %ld kB after the search\n", startKb,
            searchKb);
-    for (DeviceRecord* device : kept)
-        device->release();
     return 0;
 }

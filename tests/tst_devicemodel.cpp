@@ -43,7 +43,8 @@ struct Table : Screen
     void setDevices()
     {
         model->setDevices(
-            {makeDevice(ThreeDevices.at(0)), makeDevice(ThreeDevices.at(1)), makeDevice(ThreeDevices.at(2))});
+            {DeviceRef::adopt(makeDevice(ThreeDevices.at(0))), DeviceRef::adopt(makeDevice(ThreeDevices.at(1))),
+             DeviceRef::adopt(makeDevice(ThreeDevices.at(2)))});
     }
 };
 
@@ -180,7 +181,8 @@ private slots:
         const uint8_t mac[6] = {0x02, 0, 0, 0, 0, 0x66};
         const uint8_t ip[4] = {198, 18, 0, 66};
         DeviceReply reply(mac, ip, R"({"id":0,"method":"search","name":"F","mac":"00:0a:00:00:00:02"})");
-        t.model->setDevices({DeviceRecord::makeDevice(&reply), makeDevice(ThreeDevices.at(1))});
+        t.model->setDevices(
+            {DeviceRef::adopt(DeviceRecord::makeDevice(&reply)), DeviceRef::adopt(makeDevice(ThreeDevices.at(1)))});
         const QModelIndex forged = t.model->index(0, DeviceTableModel::MacColumn);
         QCOMPARE(forged.data().toString(),
                  QStringLiteral("02:00:00:00:00:66 (reply names 00:0a:00:00:00:02)"));
@@ -195,8 +197,7 @@ private slots:
     {
         Table t;
         DeviceRecord* kept = makeDevice(ThreeDevices.first());
-        kept->retain();
-        t.model->setDevices({kept});
+        t.model->setDevices({DeviceRef(kept)});
         QCOMPARE(kept->references(), 2u);
         t.model->clear();
         t.model->refresh();

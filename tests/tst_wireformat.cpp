@@ -232,12 +232,10 @@ private slots:
             QCOMPARE(ipOf(device), EmulatedSegment::deviceIp(k));
         }
         QCOMPARE(macs.size(), count);
-        const QList<DeviceRecord*> kept = DeviceSearch::accept(found);
+        const QList<DeviceRef> kept = DeviceSearch::accept(found);
         QCOMPARE(kept.size(), count);
         QCOMPARE(kept.first()->mac(), EmulatedSegment::deviceMac(1));
         QCOMPARE(kept.last()->mac(), EmulatedSegment::deviceMac(count));
-        for (DeviceRecord* device : kept)
-            device->release();
     }
 
 private:

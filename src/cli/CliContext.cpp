@@ -27,8 +27,6 @@ CliContext::CliContext(const QString& command, QTextStream& out, QTextStream& er
 
 CliContext::~CliContext()
 {
-    for (DeviceRecord* d : m_devices)
-        d->release();
     m_client->close();
 }
 
@@ -113,8 +111,6 @@ bool CliContext::openAdapter(const QString& requested)
 
 void CliContext::search(int timeoutMs, bool alarmTest, bool anyModel, const QStringList& until)
 {
-    for (DeviceRecord* d : m_devices)
-        d->release();
     // A script of single-device commands would otherwise wait the whole search time for each.
     QSet<QString> missing;
     for (const QString& mac : until)
@@ -128,7 +124,7 @@ void CliContext::search(int timeoutMs, bool alarmTest, bool anyModel, const QStr
     }
     m_devices = DeviceSearch::run(*m_client, timeoutMs, alarmTest, anyModel, progress);
     // Whatever the segment did wrong is said, not hidden in the list.
-    for (const DeviceRecord* d : qAsConst(m_devices)) {
+    for (const DeviceRef& d : qAsConst(m_devices)) {
         if (d->sharesMac())
             warn(QStringLiteral("two devices answered from %1; a command to it reaches both").arg(d->mac()));
         if (d->hasForeignMacClaim())
@@ -175,9 +171,9 @@ QString CliContext::normalizedMac(const QString& mac)
 DeviceRecord* CliContext::findDevice(const QString& mac) const
 {
     const QString wanted = normalizedMac(mac);
-    for (DeviceRecord* d : m_devices) {
+    for (const DeviceRef& d : m_devices) {
         if (normalizedMac(d->mac()) == wanted)
-            return d;
+            return d.get();
     }
     return nullptr;
 }
@@ -221,7 +217,7 @@ bool CliContext::resolveTargets(const QStringList& wanted, bool all, QList<Devic
 {
     targets->clear();
     if (all) {
-        *targets = m_devices;
+        *targets = recordsOf(m_devices);
         return true;
     }
     for (const QString& mac : wanted) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DeviceRef.h"
+
 #include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -12,7 +14,6 @@
 namespace orvane {
 
 class AdapterList;
-class DeviceRecord;
 class ProtocolClient;
 struct Adapter;
 
@@ -49,7 +50,7 @@ public:
     // Searches and keeps the accepted devices (sorted by MAC). With until, the
     // search ends as soon as every MAC in it has answered.
     void search(int timeoutMs, bool alarmTest, bool anyModel, const QStringList& until = {});
-    const QList<DeviceRecord*>& devices() const { return m_devices; }
+    QList<DeviceRecord*> devices() const { return recordsOf(m_devices); }
     // The found device with this MAC (":" or "-" separators, any case), or none.
     DeviceRecord* findDevice(const QString& mac) const;
 
@@ -99,7 +100,7 @@ private:
     std::unique_ptr<AdapterList> m_adapters;
     const Adapter* m_adapter = nullptr;
     std::unique_ptr<ProtocolClient> m_client;
-    QList<DeviceRecord*> m_devices;
+    QList<DeviceRef> m_devices;
 };
 
 // Prints rows of texts as an aligned table or as CSV (RFC 4180 quoting).

@@ -171,8 +171,7 @@ void search(const QByteArray& bytes)
         require(!macs.contains(d->mac()), "two rows for one sender");
         macs.insert(d->mac());
     }
-    for (DeviceRecord* d : DeviceSearch::accept(found, bytes.size() & 2))
-        d->release();
+    DeviceSearch::accept(found, bytes.size() & 2);
     g_answers.clear();
     client();
 }

@@ -152,7 +152,10 @@ struct Screen
         table = new CopyingTableView(&window);
         table->setGeometry(0, 50, 1000, 350);
         model = new DeviceTableModel(table);
-        model->setDevices(makeDevices(devices));
+        QList<DeviceRef> held;
+        for (DeviceRecord* d : makeDevices(devices))
+            held << DeviceRef::adopt(d);
+        model->setDevices(held);
         window.show();
     }
     template <typename Page> Page* addPage(ProtocolClient* client, int current = 0)

@@ -2,6 +2,7 @@
 
 #include "DeviceRecord.h"
 
+#include <QList>
 #include <utility>
 
 namespace orvane {
@@ -46,5 +47,15 @@ public:
 private:
     DeviceRecord* m_device = nullptr;
 };
+
+// The records a list of holds refers to, for reading while the list lives.
+inline QList<DeviceRecord*> recordsOf(const QList<DeviceRef>& refs)
+{
+    QList<DeviceRecord*> records;
+    records.reserve(refs.size());
+    for (const DeviceRef& ref : refs)
+        records.append(ref.get());
+    return records;
+}
 
 } // namespace orvane

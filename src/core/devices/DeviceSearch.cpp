@@ -14,27 +14,27 @@ bool DeviceSearch::isAcceptedModel(const QString& type)
            type.compare(QLatin1String("VQLX63"), Qt::CaseInsensitive) == 0;
 }
 
-QList<DeviceRecord*> DeviceSearch::accept(const QList<DeviceRecord*>& found, bool anyModel)
+QList<DeviceRef> DeviceSearch::accept(const QList<DeviceRecord*>& found, bool anyModel)
 {
-    QList<DeviceRecord*> kept;
+    QList<DeviceRef> kept;
     QSet<QString> macs;
-    for (DeviceRecord* device : found) {
+    for (DeviceRecord* record : found) {
+        const DeviceRef device = DeviceRef::adopt(record);
         if (!device)
             continue;
         const QString mac = device->mac();
-        if ((!anyModel && !isAcceptedModel(device->type())) || mac.isEmpty() || macs.contains(mac)) {
-            device->release();
+        if ((!anyModel && !isAcceptedModel(device->type())) || mac.isEmpty() || macs.contains(mac))
             continue;
-        }
         macs.insert(mac);
         kept.append(device);
     }
-    std::sort(kept.begin(), kept.end(), DeviceRecord::macAsc);
+    std::sort(kept.begin(), kept.end(),
+              [](const DeviceRef& a, const DeviceRef& b) { return DeviceRecord::macAsc(a.get(), b.get()); });
     return kept;
 }
 
-QList<DeviceRecord*> DeviceSearch::run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel,
-                                       const std::function<bool(const DeviceRecord&, int)>& progress)
+QList<DeviceRef> DeviceSearch::run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel,
+                                   const std::function<bool(const DeviceRecord&, int)>& progress)
 {
     QList<DeviceRecord*> found;
     client.search(found, timeoutMs, alarmTest, progress);

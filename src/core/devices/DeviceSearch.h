@@ -1,12 +1,13 @@
 #pragma once
 
+#include "DeviceRef.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
 
 namespace orvane {
 
-class DeviceRecord;
 class ProtocolClient;
 
 // Which search answers reach the device list and in which order: only the
@@ -18,12 +19,13 @@ public:
     static constexpr int TimeoutMs = 2000;
 
     static bool isAcceptedModel(const QString& type);
-    // Takes over the references of found: records that are kept are returned
-    // (one reference each), the rest are released. anyModel keeps other models too.
-    static QList<DeviceRecord*> accept(const QList<DeviceRecord*>& found, bool anyModel = false);
+    // Takes over the references of found (as ProtocolClient::search gives
+    // them): the records kept are held by what it returns, the rest given back.
+    // anyModel keeps other models too.
+    static QList<DeviceRef> accept(const QList<DeviceRecord*>& found, bool anyModel = false);
     // One search on client followed by accept(); progress as ProtocolClient::search takes it.
-    static QList<DeviceRecord*> run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel = false,
-                                    const std::function<bool(const DeviceRecord&, int)>& progress = {});
+    static QList<DeviceRef> run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel = false,
+                                   const std::function<bool(const DeviceRecord&, int)>& progress = {});
 };
 
 } // namespace orvane

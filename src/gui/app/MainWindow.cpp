@@ -467,12 +467,10 @@ void MainWindow::onClickSearchButton(bool)
         emit searchFinished(0);
         return;
     }
-    QList<DeviceRecord*> devices;
-    for (DeviceRecord* device : dialog.foundDevices()) {
-        if (!device->hasMac())
-            continue;
-        device->retain();
-        devices.append(device);
+    QList<DeviceRef> devices;
+    for (const DeviceRef& device : dialog.foundDevices()) {
+        if (device->hasMac())
+            devices.append(device);
     }
     m_model->setDevices(devices);
     const ProtocolClient::SearchSummary summary = dialog.summary();

@@ -59,10 +59,7 @@ bool DeviceTableModel::isSortable(int column)
     return column == UidColumn || column == NameColumn || column == MacColumn || column == IpColumn;
 }
 
-DeviceTableModel::~DeviceTableModel()
-{
-    releaseAll();
-}
+DeviceTableModel::~DeviceTableModel() = default;
 
 int DeviceTableModel::columnWidth(int column)
 {
@@ -214,23 +211,17 @@ void DeviceTableModel::sort(int column, Qt::SortOrder order)
     if (m_devices.isEmpty())
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::sort(m_devices.begin(), m_devices.end(), less);
+    std::sort(m_devices.begin(), m_devices.end(),
+              [less](const DeviceRef& a, const DeviceRef& b) { return less(a.get(), b.get()); });
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     refresh();
 }
 
 void DeviceTableModel::allCheckBoxChecked(bool checked)
 {
-    for (DeviceRecord* device : qAsConst(m_devices))
+    for (const DeviceRef& device : qAsConst(m_devices))
         device->setChecked(checked);
     refresh();
-}
-
-void DeviceTableModel::releaseAll()
-{
-    for (DeviceRecord* device : qAsConst(m_devices))
-        device->release();
-    m_devices.clear();
 }
 
 void DeviceTableModel::clear()
@@ -238,7 +229,7 @@ void DeviceTableModel::clear()
     // The view still believes in the old rows until refresh(); keep it from
     // asking for them in between by resetting instead of leaving it stale.
     beginResetModel();
-    releaseAll();
+    m_devices.clear();
     endResetModel();
 }
 
@@ -254,10 +245,9 @@ void DeviceTableModel::refresh()
     emit dataChanged(index(0, 0), index(m_devices.size() - 1, ColumnCount - 1));
 }
 
-void DeviceTableModel::setDevices(const QList<DeviceRecord*>& devices)
+void DeviceTableModel::setDevices(const QList<DeviceRef>& devices)
 {
     beginResetModel();
-    releaseAll();
     m_devices = devices;
     endResetModel();
 }
@@ -265,16 +255,16 @@ void DeviceTableModel::setDevices(const QList<DeviceRecord*>& devices)
 QList<DeviceRecord*> DeviceTableModel::checkedDevices() const
 {
     QList<DeviceRecord*> checked;
-    for (DeviceRecord* device : m_devices) {
+    for (const DeviceRef& device : m_devices) {
         if (device->isChecked())
-            checked.append(device);
+            checked.append(device.get());
     }
     return checked;
 }
 
 DeviceRecord* DeviceTableModel::deviceAt(int row) const
 {
-    return row >= 0 && row < m_devices.size() ? m_devices.at(row) : nullptr;
+    return row >= 0 && row < m_devices.size() ? m_devices.at(row).get() : nullptr;
 }
 
 } // namespace orvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DeviceRef.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 
@@ -50,14 +52,14 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    // Releases every record without telling the view; refresh() follows.
+    // Gives back every record, telling the view.
     void clear();
     // Repaints every cell after records changed in place.
     void refresh();
-    // Replaces the list; the references of devices pass to the model.
-    void setDevices(const QList<DeviceRecord*>& devices);
+    // Replaces the list; the model holds the records until the next list.
+    void setDevices(const QList<DeviceRef>& devices);
     QList<DeviceRecord*> checkedDevices() const;
-    QList<DeviceRecord*> devices() const { return m_devices; }
+    QList<DeviceRecord*> devices() const { return recordsOf(m_devices); }
     DeviceRecord* deviceAt(int row) const;
 
     static int columnWidth(int column);
@@ -75,9 +77,7 @@ public slots:
     void allCheckBoxChecked(bool checked);
 
 private:
-    void releaseAll();
-
-    QList<DeviceRecord*> m_devices;
+    QList<DeviceRef> m_devices;
     DeviceTableDelegate* m_delegate;
     CheckBoxHeaderView* m_header;
     CopyingTableView* m_view;

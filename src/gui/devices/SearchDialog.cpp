@@ -24,7 +24,6 @@ SearchDialog::~SearchDialog()
 {
     // run() writes m_found; the worker must be gone before it is.
     stop();
-    releaseFound();
 }
 
 void SearchDialog::showAnswered(int count)
@@ -32,16 +31,9 @@ void SearchDialog::showAnswered(int count)
     setMessage(translated("Searching: %1 found").arg(count));
 }
 
-void SearchDialog::releaseFound()
-{
-    for (DeviceRecord* device : qAsConst(m_found))
-        device->release();
-    m_found.clear();
-}
-
 void SearchDialog::run()
 {
-    releaseFound();
+    m_found.clear();
     m_summary = {};
     if (m_client && !isStopped()) {
         const ProtocolClient::CancelScope scope(*m_client, m_cancelsAtStart);

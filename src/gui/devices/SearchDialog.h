@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceRef.h"
 #include "ProgressDialog.h"
 #include "ProtocolClient.h"
 
@@ -7,8 +8,6 @@
 #include <atomic>
 
 namespace orvane {
-
-class DeviceRecord;
 
 // The search job: one broadcast search, then only the accepted models, each
 // device once, ordered by MAC. Says how many devices have answered so far.
@@ -26,8 +25,8 @@ public:
     void abortWork() override;
     void cancelJob() override;
 
-    // The records of the last run, also after a cancel; the references stay with the dialog.
-    QList<DeviceRecord*> foundDevices() const { return m_found; }
+    // The records of the last run, also after a cancel.
+    QList<DeviceRef> foundDevices() const { return m_found; }
     // What the last run met besides the devices it listed.
     ProtocolClient::SearchSummary summary() const { return m_summary; }
 
@@ -47,10 +46,9 @@ protected:
 
 private:
     void showAnswered(int count);
-    void releaseFound();
 
     ProtocolClient* m_client;
-    QList<DeviceRecord*> m_found;            // written by the worker, read after it has ended
+    QList<DeviceRef> m_found;                // written by the worker, read after it has ended
     ProtocolClient::SearchSummary m_summary; // likewise
     int m_timeout;
     int m_alarmTest;
