@@ -68,6 +68,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     Startup::setApplicationIdentity();
     QStandardPaths::setTestModeEnabled(true); // leaves the user's settings alone
+    QFile::remove(AppConfig::filePath());
+    Startup::loadLanguage(); // the English texts the program shows, not their keys
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs"));
     const bool doubled = qEnvironmentVariable("QT_SCALE_FACTOR") == QLatin1String("2");
     QString reason;
@@ -75,7 +77,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "orvane-screenshots: %s\n", qPrintable(reason));
         return SkippedStatus;
     }
-    QFile::remove(AppConfig::filePath());
     AppConfig().setSearchTime(500);
     NetNamespacePair pair;
     EmulatedSegment segment;

@@ -94,8 +94,7 @@ void MacPage::resizeEvent(QResizeEvent* event)
     SettingsPage::resizeEvent(event);
     const int w = width();
     m_deviceLabel->setGeometry(10, 10, w - 20, 20);
-    m_promptLabel->setGeometry(10, 40, 200, 20);
-    m_valueEdit->setGeometry(220, 40, 150, 20);
+    m_valueEdit->setGeometry(placePrompt(m_promptLabel, 200), 40, 150, 20);
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }

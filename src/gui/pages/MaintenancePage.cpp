@@ -129,18 +129,23 @@ void MaintenancePage::resizeEvent(QResizeEvent* event)
     m_deviceLabel->setGeometry(10, 10, width() - 20, 20);
     const int w0 = m_accountLabel->width();
     const int w1 = m_passwordLabel->width();
-    qDebug("w0 = %d, w1 = %d", w0, w1);
     const int labelWidth = w0 == 0 && w1 == 0 ? DefaultLabelWidth : qMax(w0, w1);
     m_accountLabel->setGeometry(10, 40, labelWidth, 20);
     m_accountEdit->setGeometry(m_accountLabel->geometry().right() + 10, 40, 150, 20);
     m_passwordLabel->setGeometry(10, 80, labelWidth, 20);
     m_passwordEdit->setGeometry(m_passwordLabel->geometry().right() + 10, 80, 150, 20);
-    m_loginSetButton->setGeometry(LeftButtonX, 120, ButtonWidth, ButtonHeight);
-    m_loginSetAllButton->setGeometry(RightButtonX, 120, ButtonWidth, ButtonHeight);
-    m_restoreButton->setGeometry(LeftButtonX, 160, ButtonWidth, ButtonHeight);
-    m_restoreAllButton->setGeometry(RightButtonX, 160, ButtonWidth, ButtonHeight);
-    m_rebootButton->setGeometry(LeftButtonX, 200, ButtonWidth, ButtonHeight);
-    m_rebootAllButton->setGeometry(RightButtonX, 200, ButtonWidth, ButtonHeight);
+    // As wide as the longest caption needs ("Factory reset all" in a large font).
+    const QPushButton* const buttons[] = {m_loginSetButton, m_loginSetAllButton, m_restoreButton,
+                                          m_restoreAllButton, m_rebootButton,    m_rebootAllButton};
+    int buttonWidth = ButtonWidth;
+    for (const QPushButton* button : buttons)
+        buttonWidth = qMax(buttonWidth, button->sizeHint().width());
+    m_loginSetButton->setGeometry(LeftButtonX, 120, buttonWidth, ButtonHeight);
+    m_loginSetAllButton->setGeometry(RightButtonX, 120, buttonWidth, ButtonHeight);
+    m_restoreButton->setGeometry(LeftButtonX, 160, buttonWidth, ButtonHeight);
+    m_restoreAllButton->setGeometry(RightButtonX, 160, buttonWidth, ButtonHeight);
+    m_rebootButton->setGeometry(LeftButtonX, 200, buttonWidth, ButtonHeight);
+    m_rebootAllButton->setGeometry(RightButtonX, 200, buttonWidth, ButtonHeight);
 }
 
 } // namespace orvane

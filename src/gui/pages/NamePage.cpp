@@ -88,9 +88,9 @@ void NamePage::resizeEvent(QResizeEvent* event)
     SettingsPage::resizeEvent(event);
     const int w = width();
     m_deviceLabel->setGeometry(10, 10, w - 20, 20);
-    m_promptLabel->setGeometry(10, 40, 200, 20);
-    m_valueEdit->setGeometry(220, 40, 250, 20);
-    m_previewLabel->setGeometry(480, 40, w - 490, 20);
+    const int x = placePrompt(m_promptLabel, 200);
+    m_valueEdit->setGeometry(x, 40, 250, 20);
+    m_previewLabel->setGeometry(x + 260, 40, w - x - 270, 20);
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }

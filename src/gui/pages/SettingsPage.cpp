@@ -8,6 +8,7 @@
 #include "Toast.h"
 #include "ToastView.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 namespace orvane {
@@ -97,6 +98,13 @@ bool SettingsPage::runTask(const DeviceJob::Task& task, const QList<DeviceRecord
     if (allTook && devices.size() == 1)
         showToast(QStringLiteral("%1: %2").arg(translated(task.title), translated("ok")));
     return allTook;
+}
+
+int SettingsPage::placePrompt(QLabel* prompt, int minWidth)
+{
+    const int width = qMax(minWidth, prompt->sizeHint().width());
+    prompt->setGeometry(10, 40, width, 20);
+    return 20 + width;
 }
 
 } // namespace orvane

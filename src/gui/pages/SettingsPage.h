@@ -6,6 +6,7 @@
 
 #include <QList>
 
+class QLabel;
 class QPushButton;
 
 namespace orvane {
@@ -50,6 +51,10 @@ protected:
     void addSetButtons();
     // Puts them side by side at height y.
     void placeSetButtons(int y);
+    // Puts a field's prompt on the first field row, at least minWidth wide and
+    // wider when its text needs it (a larger font, a longer translation), and
+    // returns where the field starts.
+    static int placePrompt(QLabel* prompt, int minWidth);
     // The task the page's fields make; false (having told the operator why) when they make none.
     virtual bool fieldsTask(DeviceJob::Task* task);
 

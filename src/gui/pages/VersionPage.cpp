@@ -105,9 +105,9 @@ void VersionPage::resizeEvent(QResizeEvent* event)
 {
     SettingsPage::resizeEvent(event);
     m_deviceLabel->setGeometry(10, 10, width() - 20, 20);
-    m_promptLabel->setGeometry(10, 40, 230, 20);
-    m_fileEdit->setGeometry(250, 40, 300, 20);
-    m_selectButton->setGeometry(560, 40, 80, 20);
+    const int x = placePrompt(m_promptLabel, 230);
+    m_fileEdit->setGeometry(x, 40, 300, 20);
+    m_selectButton->setGeometry(x + 310, 40, 80, 20);
     m_setButton->setGeometry(100, 150, 100, 30);
     m_setAllButton->setGeometry(400, 150, 100, 30);
 }
