@@ -194,7 +194,8 @@ void readThenWrite(const QByteArray& bytes)
         cJSON* json = cJSON_Parse(g_sent.constData());
         back[0].readJson(cJSON_GetObjectItemCaseSensitive(json, "sip0"));
         back[1].readJson(cJSON_GetObjectItemCaseSensitive(json, "sip1"));
-        require(json && back[0] == sip[0] && back[1] == sip[1], "SIP settings changed on their way back");
+        require(json && back[0].toText() == sip[0].toText() && back[1].toText() == sip[1].toText(),
+                "SIP settings changed on their way back");
         cJSON_Delete(json);
     }
     if (client().setRtpSettings(device, channels) == 0) {
