@@ -54,3 +54,14 @@ inline long statusKb(const char* key)
     }
     return -1;
 }
+
+// A capture handle opens asynchronously and replies before that are lost:
+// search until `count` devices answer.
+inline bool waitForDevices(ProtocolClient& client, int count)
+{
+    const QList<DeviceRecord*> found =
+        EmulatedSegment::searchUntil(client, [count](const QList<DeviceRecord*>& f) { return f.size() >= count; }, 300);
+    for (DeviceRecord* d : found)
+        d->release();
+    return found.size() >= count;
+}

@@ -103,7 +103,7 @@ int main(int argc, char** argv)
         NetnsScope scope(pair.namespaceName(NetNamespacePair::Near));
         client.open(&adapter);
     }
-    if (!EmulatedSegment::waitForDevices(client, DeviceCount)) {
+    if (!waitForDevices(client, DeviceCount)) {
         fprintf(stderr, "bench_setall_name: not every device answered the search\n");
         return 1;
     }

@@ -1,4 +1,4 @@
-#include "DeviceRecord.h"
+#include "DeviceRef.h"
 #include "EmulatedSegment.h"
 #include "DeviceJob.h"
 #include "DeviceTasks.h"
@@ -53,22 +53,15 @@ QString line(int k, const char* outcome)
     return QStringLiteral("%1 %2: %3").arg(EmulatedSegment::deviceMac(k), EmulatedSegment::deviceIp(k), outcome);
 }
 
-struct Records
+// Records of the emulated devices numbered, as a search makes them.
+QList<DeviceRecord*> records(const QList<int>& numbers, QList<DeviceRef>* held)
 {
-    QList<DeviceRecord*> list;
-    explicit Records(const QList<int>& numbers)
-    {
-        for (int k : numbers)
-            list << (k == OddAccount ? EmulatedSegment::deviceRecord(k, QString::fromUtf8(OddAccountName),
-                                                                     QString::fromUtf8(OddPassword))
-                                     : EmulatedSegment::deviceRecord(k));
-    }
-    ~Records()
-    {
-        for (DeviceRecord* d : list)
-            d->release();
-    }
-};
+    for (int k : numbers)
+        held->append(DeviceRef::adopt(EmulatedSegment::deviceRecord(
+            k, QString::fromUtf8(k == OddAccount ? OddAccountName : "admin"),
+            QString::fromUtf8(k == OddAccount ? OddPassword : "admin"))));
+    return recordsOf(*held);
+}
 
 QByteArray pseudoRandom(int size, quint32 seed)
 {
@@ -96,10 +89,9 @@ private slots:
     void addressThatIsNoAddressGoesNowhere()
     {
         const QString path = writeFile(QStringLiteral("fw.bin"), "firmware");
-        DeviceRecord* d = EmulatedSegment::deviceRecord(0x99);
+        const DeviceRef d = DeviceRef::adopt(EmulatedSegment::deviceRecord(0x99));
         d->setIp(QStringLiteral("198.18.1.1/../evil"));
-        FirmwareJob bad({d}, path);
-        d->release();
+        FirmwareJob bad({d.get()}, path);
         QVERIFY(bad.run());
         QCOMPARE(bad.resultLines(), QStringList{"02:00:00:00:00:99 198.18.1.1/../evil: network error "
                                                 "(no IPv4 address: '198.18.1.1/../evil')"});
@@ -165,8 +157,8 @@ private slots:
         QFETCH(QString, sentName);
         const QString path = writeFile(name, content);
         const int mark = m_segment.notes().size();
-        Records records({device});
-        FirmwareJob job(records.list, path);
+        QList<DeviceRef> held;
+        FirmwareJob job(records({device}, &held), path);
         QVERIFY(runNear(job));
         QVERIFY2(job.resultLines().size() == 1 && job.resultLines().first().startsWith(line(device, qPrintable(outcome))),
                  qPrintable(job.resultLines().join('\n')));
@@ -197,10 +189,12 @@ private slots:
         const QString path = writeFile(QStringLiteral("hostile.bin"), pseudoRandom(2 << 20, 9));
         const QString logPath = m_dir.filePath(QStringLiteral("program.log"));
         QVERIFY(LogFile::open(logPath));
-        Records records({Silent, Slow, ClosesMidUpload, UploadStatus500, WebOff, StallsUpload, Plain2});
+        QList<DeviceRef> held;
+        const QList<DeviceRecord*> list =
+            records({Silent, Slow, ClosesMidUpload, UploadStatus500, WebOff, StallsUpload, Plain2}, &held);
         ProtocolClient client;
         // Well above the slow device's 1.5 s, so that a loaded machine does not make it a silent one.
-        DeviceJob job(client, DeviceTasks::upgradeFirmware(path, 4000, 4000), records.list);
+        DeviceJob job(client, DeviceTasks::upgradeFirmware(path, 4000, 4000), list);
         QElapsedTimer timer;
         timer.start();
         QVERIFY(m_pair->runIn(NetNamespacePair::Near, [&] { return job.run(), true; }));
@@ -236,8 +230,8 @@ private slots:
         QList<int> numbers;
         for (int k = CrowdFirst; k < CrowdFirst + CrowdCount; ++k)
             numbers << k;
-        Records records(numbers);
-        FirmwareJob job(records.list, path);
+        QList<DeviceRef> held;
+        FirmwareJob job(records(numbers, &held), path);
         QVERIFY(runNear(job));
         QVERIFY(job.allUploaded());
         QCOMPARE(job.resultLines().filter(QRegularExpression(": uploaded \\(HTTP 200\\)$")).size(), int(CrowdCount));
@@ -263,14 +257,15 @@ private slots:
             numbers << k;
             expected << line(k, "cancelled");
         }
-        Records records(numbers);
+        QList<DeviceRef> held;
+        const QList<DeviceRecord*> list = records(numbers, &held);
         // A job closed before it runs asks nobody.
-        FirmwareJob early(records.list, path);
+        FirmwareJob early(list, path);
         early.abort();
         QVERIFY(!runNear(early));
         QCOMPARE(early.resultLines().filter(QRegularExpression(": cancelled$")).size(), numbers.size());
         QCOMPARE(m_segment.notes().mid(mark), QStringList());
-        FirmwareJob job(records.list, path);
+        FirmwareJob job(list, path);
         std::atomic<bool> stopRequested{false};
         std::atomic<int> outcome{-1};
         const QString near = m_pair->namespaceName(NetNamespacePair::Near);

@@ -221,17 +221,6 @@ public:
         return true;
     }
 
-    // A capture handle opens asynchronously and replies before that are lost:
-    // search until `count` devices answer. The records are released.
-    static bool waitForDevices(ProtocolClient& client, int count)
-    {
-        const QList<DeviceRecord*> found =
-            searchUntil(client, [count](const QList<DeviceRecord*>& f) { return f.size() >= count; }, 300);
-        for (DeviceRecord* d : found)
-            d->release();
-        return found.size() >= count;
-    }
-
     // Searches in short rounds until done(records) holds, each round twice as
     // long as the one before (up to 3 s), for at most 20 s: a test waits only
     // as long as the devices need to answer, and a busy machine costs a round
