@@ -70,13 +70,8 @@ private:
 
 QString describe(const CaptureFormat& f)
 {
-    return QStringLiteral("%1/%2 %3 bits %4 ch %5 Hz %6")
-        .arg(f.formatTag)
-        .arg(f.subFormat)
-        .arg(f.bitsPerSample)
-        .arg(f.channels)
-        .arg(f.samplesPerSec)
-        .arg(f.blockAlign);
+    return QStringLiteral("%1/%2 %3 bits %4 ch %5 Hz %6").arg(f.formatTag).arg(f.subFormat).arg(f.bitsPerSample)
+        .arg(f.channels).arg(f.samplesPerSec).arg(f.blockAlign);
 }
 
 } // namespace
@@ -113,8 +108,7 @@ private slots:
         QTest::addColumn<QString>("format");
         const QString pcm = QStringLiteral("%1/%2 ").arg(CaptureFormat::TagPcm).arg(CaptureFormat::SubFormatPcm);
         const QString sFloat = QStringLiteral("%1/%2 32 bits 2 ch 48000 Hz 8")
-                                   .arg(CaptureFormat::TagExtensible)
-                                   .arg(CaptureFormat::SubFormatIeeeFloat);
+                                   .arg(CaptureFormat::TagExtensible).arg(CaptureFormat::SubFormatIeeeFloat);
         QTest::newRow("16-bit stereo") << "orv_s16" << 1 << pcm + "16 bits 2 ch 44100 Hz 4";
         QTest::newRow("float 48 kHz") << "orv_float48" << 1 << sFloat;
         QTest::newRow("mono") << "orv_mono" << 1 << pcm + "16 bits 1 ch 44100 Hz 2";
@@ -139,9 +133,8 @@ private slots:
         QVERIFY(device.mixFormat());
         QCOMPARE(describe(*device.mixFormat()), format);
     }
-    // Guards the order and completeness of captured blocks (a counter signal
-    // shows any lost, repeated or swapped sample), the dispatch thread, and the
-    // two-chunk pre-fill.
+    // Guards the order and completeness of captured blocks (a counter signal shows any lost, repeated or
+    // swapped sample), the dispatch thread, and the two-chunk pre-fill.
     void blocksInOrderOnTheDispatchThread()
     {
         PulseTonePlayer player;
@@ -183,10 +176,7 @@ private slots:
                 continue;
             const int expected = s[2 * (i - 1)] % 30000 + 1;
             if (s[2 * i] != expected || s[2 * i + 1] != expected)
-                QFAIL(qPrintable(QStringLiteral("sample %1 of %2: %3 after %4")
-                                     .arg(i)
-                                     .arg(frames)
-                                     .arg(s[2 * i])
+                QFAIL(qPrintable(QStringLiteral("sample %1 of %2: %3 after %4").arg(i).arg(frames).arg(s[2 * i])
                                      .arg(s[2 * (i - 1)])));
         }
         qInfo("%d samples in order over %d blocks", checked, r.calls);

@@ -27,19 +27,12 @@ QByteArray sine(int format, int rate, int channels, int frames, qint64 first, do
     for (int i = 0; i < frames; ++i) {
         const double v = 0.5 * std::sin(2.0 * M_PI * frequency * double(first + i) / rate);
         for (int c = 0; c < channels; ++c, p += bps) {
-            switch (format) {
-            case AV_SAMPLE_FMT_S16:
+            if (format == AV_SAMPLE_FMT_S16)
                 *reinterpret_cast<int16_t*>(p) = int16_t(std::lround(v * 32767));
-                break;
-            case AV_SAMPLE_FMT_S32:
+            else if (format == AV_SAMPLE_FMT_S32)
                 *reinterpret_cast<int32_t*>(p) = int32_t(std::lround(v * 2147483647.0));
-                break;
-            case AV_SAMPLE_FMT_FLT:
+            else
                 *reinterpret_cast<float*>(p) = float(v);
-                break;
-            default:
-                break;
-            }
         }
     }
     return out;
@@ -47,9 +40,7 @@ QByteArray sine(int format, int rate, int channels, int frames, qint64 first, do
 
 struct Decoded
 {
-    int rate = 0;
-    int channels = 0;
-    int format = -1;
+    int rate = 0, channels = 0, format = -1;
     std::vector<std::vector<float>> planes; // one per channel
 };
 
@@ -99,11 +90,6 @@ double frequencyOf(const std::vector<float>& s, size_t from, size_t to, int rate
     return crossings / 2.0 / (double(to - from) / rate);
 }
 
-bool hasEncoder(const QByteArray& name)
-{
-    return name.isEmpty() || avcodec_find_encoder_by_name(name.constData()) != nullptr;
-}
-
 } // namespace
 
 class TestCaptureEncoder : public QObject
@@ -117,7 +103,6 @@ private slots:
         QTest::addColumn<int>("format");
         QTest::addColumn<int>("blockFrames");
         QTest::addColumn<QByteArray>("encoder");
-
         QTest::newRow("float, 10 ms blocks") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray();
         QTest::newRow("44.1 kHz 16-bit mono") << 44100 << 1 << int(AV_SAMPLE_FMT_S16) << 441 << QByteArray();
         QTest::newRow("32 kHz 32-bit stereo") << 32000 << 2 << int(AV_SAMPLE_FMT_S32) << 320 << QByteArray();
@@ -127,8 +112,7 @@ private slots:
         // Another MP3 encoder of FFmpeg's, which takes no short frames.
         QTest::newRow("libshine") << 48000 << 2 << int(AV_SAMPLE_FMT_FLT) << 480 << QByteArray("libshine");
     }
-    // Guards the whole encoder: 44.1 kHz stereo MP3 frames of 1152 samples that
-    // decode to the tone that went in, for as long as it went in, without a gap.
+    // Guards 44.1 kHz stereo MP3 frames of 1152 samples that decode to the tone that went in, gapless, whole.
     void encodesToStereo44k()
     {
         QFETCH(int, rate);
@@ -136,12 +120,11 @@ private slots:
         QFETCH(int, format);
         QFETCH(int, blockFrames);
         QFETCH(QByteArray, encoder);
-        if (!hasEncoder(encoder))
+        if (!encoder.isEmpty() && !avcodec_find_encoder_by_name(encoder.constData()))
             QSKIP(qPrintable("FFmpeg has no encoder " + encoder));
 
         LiveAudioEncoder e;
-        QVERIFY(e.setup(rate, 0, channels, format, 44100, 0, 2, 14,
-                        encoder.isEmpty() ? nullptr : encoder.constData()));
+        QVERIFY(e.setup(rate, 0, channels, format, 44100, 0, 2, 14, encoder.isEmpty() ? nullptr : encoder.constData()));
         if (!encoder.isEmpty())
             QCOMPARE(QByteArray(e.encoderName()), encoder);
 
@@ -203,7 +186,6 @@ private slots:
         QTest::addColumn<int>("payloadType");
         QTest::addColumn<QByteArray>("encoder");
         QTest::addColumn<int>("rate");
-
         QTest::newRow("no sample format (24 bits)") << int(AV_SAMPLE_FMT_NONE) << 14 << QByteArray() << 48000;
         QTest::newRow("payload type without an encoder") << int(AV_SAMPLE_FMT_FLT) << 96 << QByteArray() << 48000;
         QTest::newRow("unknown encoder") << int(AV_SAMPLE_FMT_FLT) << 14 << QByteArray("nonexistent") << 48000;
@@ -226,8 +208,7 @@ private slots:
         const QByteArray block(4800, 0);
         e.feed(reinterpret_cast<const uint8_t*>(block.constData()), 600, block.size()); // harmless
     }
-    // Guards against reading past a block whose byte count is too small for its
-    // frame count, and that a reset leaves nothing of the old audio to send.
+    // Guards against reading past a block too short for its frame count; a reset leaves no old audio to send.
     void shortBlocksAndReset()
     {
         LiveAudioEncoder e;

@@ -69,8 +69,7 @@ private slots:
         QTest::newRow("monitor given as a render endpoint") << "orv_tone.monitor" << 1 << QByteArray();
         QTest::newRow("encoder cannot be set up") << "orv_tone" << 1 << QByteArray("nonexistent");
     }
-    // Guards that a live source that would send nothing fails the driver's start instead of running
-    // silent, and leaves no capture thread behind.
+    // Guards that a live source that would send nothing fails the start, leaving no capture thread behind.
     void sourceOpenFailures()
     {
         QFETCH(QString, id);
@@ -83,10 +82,7 @@ private slots:
         MulticastBroadcast m;
         m.setReader(reader);
         QVERIFY(m.start(Group, GroupPort) < 0);
-        QVERIFY(!m.session());
-        QVERIFY(!reader->captureDevice());
-        QVERIFY(!reader->encoder());
-        QVERIFY(!reader->readPacket());
+        QVERIFY(!m.session() && !reader->captureDevice() && !reader->encoder() && !reader->readPacket());
         QTRY_VERIFY_WITH_TIMEOUT(processThreadCount() <= threads, 2000);
         m.stop();
     }
@@ -111,8 +107,8 @@ private slots:
 
         const QString sdp = m_dir.path() + "/live.sdp";
         QFile f(sdp);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(sessionDescription({Group, GroupPort}, QString(), RtpMulticastSession::MulticastTtl).toUtf8());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                f.write(sessionDescription({Group, GroupPort}, QString(), RtpMulticastSession::MulticastTtl).toUtf8()) > 0);
         f.close();
         StreamReceiver ffmpeg(StreamReceiver::Ffmpeg, nearNs(), m_dir.path() + "/live-" + s.name + ".wav");
         QVERIFY(ffmpeg.start(Group, GroupPort, sdp));
@@ -167,8 +163,7 @@ private slots:
             QVERIFY2(std::fabs(f - 1000) < 10, qPrintable(QStringLiteral("channel %1: %2 Hz").arg(c).arg(f)));
         }
     }
-    // Guards the listing that orvane-cli prints: kind, id and name, tab-separated,
-    // and a failure when no sound server answers.
+    // Guards orvane-cli's listing (kind, id and name, tab-separated) and its failure when no server answers.
     void cliListsSources()
     {
         const Cli table = runCli(QString(), {"sources"});
@@ -203,8 +198,7 @@ private slots:
             << QStringList{"--source", "orv_tone", "x.mp3"} << 2 << "--source broadcasts an endpoint, not files";
         QTest::newRow("empty id") << QStringList{"--source", ""} << 2 << "--source needs an endpoint id";
     }
-    // Guards orvane-cli broadcast --source: packets on the wire for an endpoint,
-    // a one-line refusal otherwise.
+    // Guards orvane-cli broadcast --source: packets on the wire for an endpoint, a one-line refusal otherwise.
     void cliBroadcastsASource()
     {
         QFETCH(QStringList, extra);

@@ -278,9 +278,8 @@ private slots:
         if (!failed.isEmpty())
             QCOMPARE(events.positions(false), failed);
     }
-    // Guards the loop over the play list and the positions reported on the way,
-    // and that notices come after the reader's lock is released: an observer that
-    // touches the reader (as one that stops the broadcast does) must not hang.
+    // Guards the loop over the play list and the positions reported, and that notices come after the reader's
+    // lock is released: an observer that touches the reader (as one that stops the broadcast does) must not hang.
     void playListLoopsOutsideTheLock()
     {
         ReaderEvents events;
@@ -420,9 +419,8 @@ private slots:
         std::sort(after.begin(), after.end());
         QVERIFY2(std::fabs(after[after.size() / 2]) < 5, "the stream did not return to its schedule");
     }
-    // Guards the exit codes and the message of a refused command line or a
-    // broadcast that fails, run where nothing is routed (the far namespace). All
-    // run at once: starting the program is most of what each costs.
+    // Guards the exit codes and message of a refused command line or a failed broadcast, where nothing is
+    // routed (the far namespace). All run at once: starting the program is most of what each costs.
     void cliCommandLine()
     {
         ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
@@ -500,9 +498,8 @@ private slots:
         QFile description(sdp);
         QVERIFY(description.open(QIODevice::ReadOnly) && description.readAll().contains("m=audio 5010 RTP/AVP 14"));
     }
-    // Guards the whole broadcast as standard receivers see it: orvane-cli sends,
-    // ffmpeg (on the written description) and GStreamer's rtpmpadepay both decode
-    // every frame sent, sample for sample, as the right tone, from a gapless stream.
+    // Guards the whole broadcast as standard receivers see it: ffmpeg (on the written description) and
+    // GStreamer's rtpmpadepay both decode every frame orvane-cli sent as the right tone, from a gapless stream.
     void independentReceivers()
     {
         // 1728-byte layer II frames at 32 kHz: two pieces each.
@@ -546,10 +543,7 @@ private slots:
             const QVector<float> pcm = receiver->samples();
             QCOMPARE(receiver->rate(), rate);
             const int frames = pcm.size() / receiver->channels();
-            QVERIFY2(frames == sent * 1152, qPrintable(QStringLiteral("%1 decoded %2 of %3 frames")
-                                                          .arg(receiver->kind() == StreamReceiver::Ffmpeg ? "ffmpeg" : "GStreamer")
-                                                          .arg(frames / 1152)
-                                                          .arg(sent)));
+            QVERIFY2(frames == sent * 1152, qPrintable(receiver->log() + QString::number(frames / 1152)));
             const double frequency = toneFrequency(pcm, receiver->channels(), 0, rate / 10, frames - rate / 10, rate);
             QVERIFY2(std::fabs(frequency - 1000) < 10, qPrintable(QString::number(frequency)));
         }

@@ -106,9 +106,8 @@ private slots:
             << 4000 << QStringList{"00000000 1456", "000005b0 1456", "00000b60 1088"};
         QTest::newRow("beyond the largest offset: refused") << 65536 + 1456 << QStringList{};
     }
-    // Guards what a standard MPEG-audio depacketizer reassembles by: every piece
-    // starts with two zero bytes and its offset into the frame, carries the
-    // frame's next bytes, and only the last one ends the frame.
+    // Guards what a standard MPEG-audio depacketizer reassembles by: every piece starts with two zero
+    // bytes and its offset into the frame, carries the frame's next bytes, and only the last ends it.
     void fragmentation()
     {
         QFETCH(int, frame);
@@ -167,8 +166,7 @@ private slots:
             QCOMPARE(h[i].timestamp, h[0].timestamp + (i < 3 ? 0 : 1234));
         }
     }
-    // Guards that the stream leaves on the chosen adapter (the near veth) whatever
-    // the routing table (loopback) says.
+    // Guards that the stream leaves on the chosen adapter (the near veth) whatever the route says.
     void whereItGoes()
     {
         ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
@@ -206,9 +204,8 @@ private slots:
         QTest::newRow("not an address") << QList<int>{} << 0 << "239.255.42:5004" << -1;
         QTest::newRow("port 0") << QList<int>{} << 0 << QString(Group) + ":0" << -1;
     }
-    // Guards the probe order, that a port pair in use is stepped over, that a given
-    // base in use fails instead of silently moving elsewhere, and that a failed
-    // start leaves no thread behind.
+    // Guards the probe order, that a port pair in use is stepped over, that a given base in use fails
+    // instead of silently moving elsewhere, and that a failed start leaves no thread behind.
     void portProbing()
     {
         QFETCH(QList<int>, taken);
@@ -235,11 +232,9 @@ private slots:
         session.stop();
         QVERIFY(threadCountSettles(threads));
     }
-    // Guards the send thread's schedule: one request per interval once packets
-    // flow, with the sum of the intervals so far, never ahead of the clock; the
-    // requests the observer refuses neither count nor move the schedule. Then that
-    // stop joins both threads (nothing runs on after it), that a stopped wrapper
-    // cannot be started again, and that destroying a running one joins first.
+    // Guards the send thread's schedule: one request per interval once packets flow, with the sum of the
+    // intervals so far, never ahead of the clock; refused requests neither count nor move the schedule.
+    // Then that stop joins both threads, a stopped wrapper cannot restart, and destroying a running one joins.
     void sendScheduleAndStop()
     {
         ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);
@@ -275,8 +270,7 @@ private slots:
         QVERIFY(threadCountSettles(before));
         QCOMPARE(observer.wantCalls.load(), callsAtDelete);
     }
-    // Guards the receive path: arriving packets reach onPacket with their payload
-    // and timestamp, and an idle session reports its timeout.
+    // Guards that arriving packets reach onPacket with payload and timestamp, and an idle session times out.
     void receiveThreadDeliversPackets()
     {
         ORVANE_REQUIRE_MULTICAST_NAMESPACE(m_pair);

@@ -34,9 +34,7 @@ public:
 
     struct RtpHeader
     {
-        bool valid = false;
-        int version = 0;
-        bool marker = false;
+        bool valid = false, marker = false;
         int payloadType = -1;
         uint16_t sequence = 0;
         uint32_t timestamp = 0;
@@ -52,8 +50,7 @@ public:
             if (fd >= 0)
                 ::close(fd);
     }
-    MulticastCapture(const MulticastCapture&) = delete;
-    MulticastCapture& operator=(const MulticastCapture&) = delete;
+    Q_DISABLE_COPY(MulticastCapture)
 
     // Joins group on port (RTP) and port + 1 (RTCP) and starts listening.
     bool open(const QString& group, int port)
@@ -75,16 +72,8 @@ public:
             m_thread.join();
     }
 
-    QVector<Datagram> rtp() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_got[0];
-    }
-    QVector<Datagram> rtcp() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_got[1];
-    }
+    QVector<Datagram> rtp() const { return got(0); }
+    QVector<Datagram> rtcp() const { return got(1); }
     // Whether an RTCP packet of the type (200 SR, 203 BYE, ...) arrived.
     bool sawRtcp(int type) const
     {
@@ -94,11 +83,7 @@ public:
     }
     // CPU time the listening thread used, known after stop().
     int64_t cpuNs() const { return m_cpuNs.load(); }
-    int rtpCount() const
-    {
-        QMutexLocker lock(&m_lock);
-        return m_got[0].size();
-    }
+    int rtpCount() const { return rtp().size(); }
 
     template <typename Cond> static bool waitFor(Cond cond, int timeoutMs)
     {
@@ -117,7 +102,6 @@ public:
         if (b.size() < 12)
             return h;
         const auto* p = reinterpret_cast<const uint8_t*>(b.constData());
-        h.version = p[0] >> 6;
         const int csrc = p[0] & 0x0F;
         h.marker = (p[1] & 0x80) != 0;
         h.payloadType = p[1] & 0x7F;
@@ -125,7 +109,7 @@ public:
         h.timestamp = uint32_t(p[4]) << 24 | uint32_t(p[5]) << 16 | uint32_t(p[6]) << 8 | p[7];
         h.ssrc = uint32_t(p[8]) << 24 | uint32_t(p[9]) << 16 | uint32_t(p[10]) << 8 | p[11];
         h.headerLength = 12 + 4 * csrc;
-        h.valid = h.version == 2 && b.size() >= h.headerLength;
+        h.valid = (p[0] >> 6) == 2 && b.size() >= h.headerLength;
         return h;
     }
 
@@ -145,6 +129,11 @@ public:
     }
 
 private:
+    QVector<Datagram> got(int i) const
+    {
+        QMutexLocker lock(&m_lock);
+        return m_got[i];
+    }
     static int openSocket(const QString& group, int port)
     {
         const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -156,23 +145,15 @@ private:
         setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
         const int buffer = 4 << 20;
         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(uint16_t(port));
-        if (inet_pton(AF_INET, group.toLatin1().constData(), &a.sin_addr) != 1 ||
-            ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-            ::close(fd);
-            return -1;
-        }
-        ip_mreq m{};
-        m.imr_multiaddr = a.sin_addr;
-        m.imr_interface.s_addr = htonl(INADDR_ANY);
-        if (IN_MULTICAST(ntohl(a.sin_addr.s_addr)) &&
-            setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &m, sizeof m) != 0) {
-            ::close(fd);
-            return -1;
-        }
-        return fd;
+        sockaddr_in a{AF_INET, htons(uint16_t(port)), {}, {}};
+        const bool bound = inet_pton(AF_INET, group.toLatin1().constData(), &a.sin_addr) == 1 &&
+                           ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        const ip_mreq m{a.sin_addr, {htonl(INADDR_ANY)}};
+        if (bound && (!IN_MULTICAST(ntohl(a.sin_addr.s_addr)) ||
+                      setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &m, sizeof m) == 0))
+            return fd;
+        ::close(fd);
+        return -1;
     }
 
     void loop()
@@ -187,16 +168,11 @@ private:
                 if (!(fds[i].revents & POLLIN))
                     continue;
                 iovec iov{data, sizeof data};
-                msghdr msg{};
-                msg.msg_iov = &iov;
-                msg.msg_iovlen = 1;
-                msg.msg_control = control;
-                msg.msg_controllen = sizeof control;
+                msghdr msg{nullptr, 0, &iov, 1, control, sizeof control, 0};
                 const ssize_t n = ::recvmsg(m_fds[i], &msg, MSG_DONTWAIT);
                 if (n < 0)
                     continue;
-                Datagram d;
-                d.bytes = QByteArray(data, int(n));
+                Datagram d{0, -1, QByteArray(data, int(n))};
                 for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
                     if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
                         timespec ts;

@@ -1,6 +1,6 @@
 #include "StreamReceiver.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QtEndian>
 #include <QRegularExpression>
@@ -15,13 +15,9 @@ namespace {
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
+    for (QDeadlineTimer t(timeoutMs); !done(); QThread::msleep(20))
+        if (t.hasExpired())
             return false;
-        QThread::msleep(20);
-    }
     return true;
 }
 
@@ -32,11 +28,6 @@ bool portOpen(const QString& ns, int port)
     cat.waitForFinished(5000);
     return QString::fromLatin1(cat.readAll())
         .contains(QStringLiteral(":%1 ").arg(port, 4, 16, QLatin1Char('0')).toUpper());
-}
-
-quint32 le32(const char* p)
-{
-    return qFromLittleEndian<quint32>(p);
 }
 
 } // namespace
@@ -76,8 +67,7 @@ bool StreamReceiver::start(const QString& group, int port, const QString& sdpPat
                            "caps=application/x-rtp,media=audio,clock-rate=90000,encoding-name=MPA,payload=14 "
                            "! rtpjitterbuffer ! rtpmpadepay ! mpegaudioparse ! mpg123audiodec ! audioconvert "
                            "! audio/x-raw,format=F32LE ! wavenc ! filesink")
-                .arg(group)
-                .arg(port);
+                .arg(group).arg(port);
         m_process.start("ip", QStringList{"netns", "exec", m_ns, "gst-launch-1.0", "-q", "-e"} +
                                   pipeline.split(' ') + QStringList{"location=" + m_out});
     }
@@ -86,11 +76,10 @@ bool StreamReceiver::start(const QString& group, int port, const QString& sdpPat
 
 bool StreamReceiver::waitForFrames(int frames, int timeoutMs)
 {
-    const auto enough = [&] {
-        const int n = samples().size(); // reads the layout as well
+    return waitFor([&] { // samples() reads the layout as well
+        const int n = samples().size();
         return m_channels > 0 && n / m_channels >= frames;
-    };
-    return waitFor(enough, timeoutMs);
+    }, timeoutMs);
 }
 
 bool StreamReceiver::finish(int timeoutMs)
@@ -117,12 +106,12 @@ QVector<float> StreamReceiver::samples() const
     auto* self = const_cast<StreamReceiver*>(this);
     for (int at = 12; b.startsWith("RIFF") && at + 8 <= b.size();) {
         const QByteArray id = b.mid(at, 4);
-        quint32 size = le32(b.constData() + at + 4);
+        quint32 size = qFromLittleEndian<quint32>(b.constData() + at + 4);
         const char* body = b.constData() + at + 8;
         const int left = b.size() - at - 8;
         if (id == "fmt " && left >= 16) {
             self->m_channels = qFromLittleEndian<quint16>(body + 2);
-            self->m_rate = int(le32(body + 4));
+            self->m_rate = int(qFromLittleEndian<quint32>(body + 4));
         } else if (id == "data") {
             // A writer that was cut short leaves the size open; the file's end bounds it.
             if (size == 0 || size == 0xFFFFFFFF || int(size) > left)

@@ -13,26 +13,19 @@ namespace orvane {
 class StreamReceiver
 {
 public:
-    enum Kind
-    {
-        Ffmpeg,
-        GStreamer
-    };
+    enum Kind { Ffmpeg, GStreamer };
 
     StreamReceiver(Kind kind, const QString& ns, const QString& outPath);
     ~StreamReceiver();
-    StreamReceiver(const StreamReceiver&) = delete;
-    StreamReceiver& operator=(const StreamReceiver&) = delete;
+    Q_DISABLE_COPY(StreamReceiver)
 
     // ffmpeg reads sdpPath; GStreamer listens on group:port. True once its socket is open.
     bool start(const QString& group, int port, const QString& sdpPath);
     // Waits until `frames` sample frames have been written out, or timeoutMs passed.
     bool waitForFrames(int frames, int timeoutMs);
-    // ffmpeg ends at the BYE by itself; GStreamer is told to finish (end of stream).
-    // True when it ended cleanly within the time.
+    // ffmpeg ends at the BYE by itself; GStreamer is told to finish. True when it ended cleanly in time.
     bool finish(int timeoutMs);
     QString log() const { return m_log; }
-    Kind kind() const { return m_kind; }
 
     // Interleaved samples and their layout as decoded.
     QVector<float> samples() const;
