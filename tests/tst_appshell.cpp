@@ -8,7 +8,6 @@
 #include "CapturePermission.h"
 #include "CapturePermissionDialog.h"
 #include "CommandLogText.h"
-#include "CopyingTableView.h"
 #include "MainWindow.h"
 #include "ProgressDialog.h"
 #include "Toast.h"
@@ -268,8 +267,7 @@ private slots:
         window.showNormal();
         auto* bar = window.findChild<QWidget*>(QStringLiteral("captureBar"));
         QVERIFY(bar->isVisible() && bar->findChild<QPushButton*>(QStringLiteral("grantButton"))->isVisible());
-        QVERIFY(window.captureMissing() &&
-                bar->findChild<QLabel*>()->text().contains(QLatin1String("may not capture")));
+        QVERIFY(window.captureMissing() && bar->findChild<QLabel*>()->text().contains("may not capture"));
         QTest::qWait(MainWindow::AutoSearchDelayMs * 3);
         QVERIFY(!QApplication::activeModalWidget() && window.statusText().isEmpty());
         // Ok to the question, and what came of it: pkexec refusing, granting, then at start-up none at all.
@@ -327,10 +325,7 @@ private slots:
         QTimer::singleShot(0, &job, [&] {
             QVERIFY(job.waitUntilEntered());
             clock.start();
-            if (how == 0)
-                QTest::keyClick(&job, Qt::Key_Escape);
-            else
-                QTest::mouseClick(job.cancelButton(), Qt::LeftButton);
+            how == 0 ? QTest::keyClick(&job, Qt::Key_Escape) : QTest::mouseClick(job.cancelButton(), Qt::LeftButton);
         });
         job.start();
         QCOMPARE(job.exec(), int(QDialog::Rejected));

@@ -11,7 +11,6 @@
 
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <memory>
 
 using namespace orvane;
@@ -86,7 +85,6 @@ private slots:
         QCOMPARE(outcomeWords(job.results()), (QStringList{"ok", "failed", "ok", "failed", "ok"}));
         // Only a device that took it shows it.
         QCOMPARE(devices.at(1)->ip(), QStringLiteral("198.18.1.2"));
-
         m_devices->reset();
         m_devices->script(macOf(4), Refuse);
         std::unique_ptr<DeviceJob> retry = job.retryFailed();
@@ -123,8 +121,7 @@ private slots:
         job.wait();
         QVERIFY(sawCancel);
         QCOMPARE(outcomeWords(job.results()), (QStringList{"failed", "cancelled", "ok", "cancelled"}));
-        QCOMPARE(devices.at(2)->version(), QStringLiteral("2.0"));
-        QCOMPARE(devices.at(0)->version(), QString());
+        QVERIFY(devices.at(2)->version() == QLatin1String("2.0") && devices.at(0)->version().isEmpty());
         QCOMPARE(progress.at(1).at(2).toString(), QStringLiteral("Device 3"));
         QCOMPARE(job.retryFailed()->total(), 3);
         releaseAll(devices);
@@ -207,7 +204,6 @@ private slots:
         if (c.button.contains("All"))
             for (int row : c.ticked)
                 screen.tick(row);
-
         Operator op(c.confirm);
         press(p, qPrintable(c.button));
         QCOMPARE(op.questions.size(), c.question.isEmpty() ? 0 : 1);
@@ -233,7 +229,6 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("toast");
-
         QTest::newRow("IP leading zero") << "ip" << "ipEdit" << "192.168.001.10" << "setButton" << "IP error";
         QTest::newRow("empty netmask") << "ip" << "netmaskEdit" << "" << "setAllButton" << "Netmask error";
         QTest::newRow("netmask with holes") << "ip" << "netmaskEdit" << "255.0.255.0" << "setButton"
@@ -272,8 +267,7 @@ private slots:
         Operator op;
         press(p, qPrintable(button));
         QCOMPARE(toastText(p), toast);
-        QVERIFY(op.questions.isEmpty());
-        QVERIFY(m_devices->commands().isEmpty());
+        QVERIFY(op.questions.isEmpty() && m_devices->commands().isEmpty());
     }
     // An address another listed device holds is named before anything is sent;
     // the operator may leave those devices out and set the rest.

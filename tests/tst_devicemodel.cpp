@@ -4,12 +4,9 @@
 #include "DeviceReply.h"
 #include "PageScreen.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QIcon>
-#include <QSignalSpy>
-#include <QtTest>
 
 using namespace orvane;
 
@@ -26,13 +23,8 @@ const QList<DeviceValues> ThreeDevices = {
 DeviceRecord* makeDevice(const DeviceValues& v)
 {
     DeviceRecord* d = DeviceRecord::create();
-    d->setUid(v.at(0));
-    d->setName(v.at(1));
-    d->setMac(v.at(2));
-    d->setIp(v.at(3));
-    d->setNetmask(v.at(4));
-    d->setGateway(v.at(5));
-    d->setVersion(v.at(6));
+    d->setUid(v.at(0)), d->setName(v.at(1)), d->setMac(v.at(2)), d->setIp(v.at(3));
+    d->setNetmask(v.at(4)), d->setGateway(v.at(5)), d->setVersion(v.at(6));
     return d;
 }
 
@@ -72,8 +64,7 @@ private slots:
             shown << index.data().toString();
             if (t.model->flags(index) & Qt::ItemIsEditable)
                 editable << QString::number(c);
-            QCOMPARE(!index.data(Qt::DecorationRole).value<QIcon>().isNull(),
-                     c == DeviceTableModel::PlayColumn);
+            QCOMPARE(!index.data(Qt::DecorationRole).value<QIcon>().isNull(), c == DeviceTableModel::PlayColumn);
             QCOMPARE(index.data(Qt::UserRole).isValid(), c == 0);
         }
         QCOMPARE(shown, (QStringList{"", "2", "", "UID-a", "alpha", "00:0a:00:00:00:02", "192.168.1.10",
@@ -99,15 +90,13 @@ private slots:
         QCOMPARE(t.model->checkedDevices().size(), 2);
         QTest::keyClick(t.table, Qt::Key_Space);
         QCOMPARE(t.model->checkedDevices(), QList<DeviceRecord*>{t.model->deviceAt(1)});
-
         QCheckBox* box = t.model->header()->checkBox();
         QVERIFY(box->isVisible());
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(t.model->checkedDevices().size(), 3);
         t.model->setData(t.model->index(1, 0), false, Qt::UserRole);
         QVERIFY(box->isChecked());
-        QCOMPARE(t.model->checkedDevices(),
-                 (QList<DeviceRecord*>{t.model->deviceAt(0), t.model->deviceAt(2)}));
+        QCOMPARE(t.model->checkedDevices(), (QList<DeviceRecord*>{t.model->deviceAt(0), t.model->deviceAt(2)}));
         QTest::mouseClick(box, Qt::LeftButton);
         QVERIFY(t.model->checkedDevices().isEmpty());
     }
@@ -164,13 +153,11 @@ private slots:
         Table t;
         QApplication::clipboard()->setText(QStringLiteral("before"));
         for (const QPoint& cell : cells)
-            t.table->selectionModel()->select(t.model->index(cell.y(), cell.x()),
-                                              QItemSelectionModel::Select);
+            t.table->selectionModel()->select(t.model->index(cell.y(), cell.x()), QItemSelectionModel::Select);
         QTest::keyClick(t.table, Qt::Key_C, Qt::KeyboardModifiers(modifiers));
         QCOMPARE(QApplication::clipboard()->text(), text);
         // A cell without text still holds its place.
-        QCOMPARE(CopyingTableView::copyText({t.model->index(0, 2), t.model->index(0, 4)}),
-                 QStringLiteral("!\t\tgamma"));
+        QCOMPARE(CopyingTableView::copyText({t.model->index(0, 2), t.model->index(0, 4)}), QString("!\t\tgamma"));
     }
 
     // A host answering the search in another device's name is shown as what it
@@ -184,8 +171,7 @@ private slots:
         t.model->setDevices(
             {DeviceRef::adopt(DeviceRecord::makeDevice(&reply)), DeviceRef::adopt(makeDevice(ThreeDevices.at(1)))});
         const QModelIndex forged = t.model->index(0, DeviceTableModel::MacColumn);
-        QCOMPARE(forged.data().toString(),
-                 QStringLiteral("02:00:00:00:00:66 (reply names 00:0a:00:00:00:02)"));
+        QCOMPARE(forged.data().toString(), QStringLiteral("02:00:00:00:00:66 (reply names 00:0a:00:00:00:02)"));
         QVERIFY(forged.data(Qt::ToolTipRole).toString().contains(QStringLiteral("00:0a:00:00:00:02")));
         QCOMPARE(forged.data(Qt::EditRole).toString(), QStringLiteral("02:00:00:00:00:66"));
         const QModelIndex real = t.model->index(1, DeviceTableModel::MacColumn);

@@ -46,10 +46,7 @@ QString saved()
 void save(const QString& server, const QString& deviceId, const QStringList& files, int index)
 {
     AppConfig c;
-    c.setRtpServer(server);
-    c.setDeviceId(deviceId);
-    c.setRtpFileList(files);
-    c.setRtpSourceIndex(index);
+    c.setRtpServer(server), c.setDeviceId(deviceId), c.setRtpFileList(files), c.setRtpSourceIndex(index);
 }
 
 PlaylistItem* row(PlaylistWidget* list, int position)
@@ -66,10 +63,7 @@ QString rowNames(PlaylistWidget* list)
     return names.join(' ');
 }
 
-QPoint rowPoint(PlaylistWidget* list, int row)
-{
-    return list->list()->visualItemRect(list->list()->item(row)).center();
-}
+QPoint rowPoint(PlaylistWidget* list, int r) { return list->list()->visualItemRect(list->list()->item(r)).center(); }
 
 } // namespace
 
@@ -92,12 +86,7 @@ class TestMulticastDialog : public QObject
     QString file(const QString& name) const { return m_dir.path() + "/" + name; }
     // '@' stands for the folder of the test files.
     QStringList files(QStringList names) const { return names.replaceInStrings("@", m_dir.path() + "/"); }
-    BroadcastDialog* makeDialog()
-    {
-        delete m_dialog;
-        (m_dialog = new BroadcastDialog)->show();
-        return m_dialog;
-    }
+    BroadcastDialog* makeDialog() { delete m_dialog; (m_dialog = new BroadcastDialog)->show(); return m_dialog; }
 
     QTemporaryDir m_dir;
     std::unique_ptr<NetNamespacePair> m_pair;

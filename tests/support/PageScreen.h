@@ -29,10 +29,7 @@ namespace orvane {
 
 enum Answer { Ok, Refuse, Silent };
 
-inline QString macOf(int k)
-{
-    return QStringLiteral("02:00:00:00:00:%1").arg(k, 2, 16, QLatin1Char('0'));
-}
+inline QString macOf(int k) { return QStringLiteral("02:00:00:00:00:%1").arg(k, 2, 16, QLatin1Char('0')); }
 
 // Keeps every command; the addressed device answers on the sending thread, by
 // default "success" with the members it was scripted with.
@@ -103,9 +100,7 @@ struct FakeDevices
     void reset()
     {
         QMutexLocker lock(&mutex);
-        sent.clear();
-        answers.clear();
-        members.clear();
+        sent.clear(), answers.clear(), members.clear();
     }
     void script(const QString& mac, Answer answer, const QJsonObject& replyMembers = {})
     {
@@ -199,10 +194,7 @@ inline void press(QWidget* widget, const char* button)
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
-inline QLineEdit* edit(QWidget* page, const QString& name)
-{
-    return page->findChild<QLineEdit*>(name);
-}
+inline QLineEdit* edit(QWidget* page, const QString& name) { return page->findChild<QLineEdit*>(name); }
 
 inline void releaseAll(const QList<DeviceRecord*>& devices)
 {

@@ -12,11 +12,6 @@
 
 namespace orvane {
 
-PulseTestServer::~PulseTestServer()
-{
-    stop();
-}
-
 bool PulseTestServer::available(QString* reason)
 {
     if (!QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
@@ -54,19 +49,15 @@ bool PulseTestServer::start(const QVector<Sink>& sinks)
         args << "-L"
              << QStringLiteral("module-null-sink sink_name=%1 format=%2 rate=%3 channels=%4 "
                                "sink_properties='device.description=\"%5\"'")
-                    .arg(s.name, s.format)
-                    .arg(s.rate)
-                    .arg(s.channels)
-                    .arg(s.name);
+                    .arg(s.name, s.format).arg(s.rate).arg(s.channels).arg(s.name);
     args << "-L" << QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", base + "/runtime");
     env.insert("HOME", base + "/home");
     env.insert("XDG_CONFIG_HOME", base + "/home/.config");
-    env.remove("PULSE_SERVER");
-    env.remove("DBUS_SESSION_BUS_ADDRESS");
-    env.remove("DISPLAY");
+    for (const char* inherited : {"PULSE_SERVER", "DBUS_SESSION_BUS_ADDRESS", "DISPLAY"})
+        env.remove(inherited);
     m_process.reset(new QProcess);
     m_process->setProcessEnvironment(env);
     m_process->setStandardOutputFile(base + "/server.log");
@@ -130,11 +121,6 @@ void PulseTestServer::stop()
     }
 }
 
-PulseTonePlayer::~PulseTonePlayer()
-{
-    stop();
-}
-
 bool PulseTonePlayer::start(const QString& sink, const QString& format, int rate, int channels, Signal signal,
                             double frequency, double amplitude)
 {
@@ -164,21 +150,14 @@ bool PulseTonePlayer::start(const QString& sink, const QString& format, int rate
         int e = 0;
         while (m_running) {
             for (int i = 0; i < block; ++i, ++n) {
-                double v = 0;
-                int16_t c = 0;
-                if (signal == Sine) {
-                    v = amplitude * std::sin(2.0 * M_PI * frequency * double(n) / rate);
-                } else {
-                    counter = counter % 30000 + 1;
-                    c = int16_t(counter);
-                }
+                const double v = signal == Sine ? amplitude * std::sin(2.0 * M_PI * frequency * double(n) / rate) : 0;
+                const int16_t c = signal == Sine ? 0 : int16_t(counter = counter % 30000 + 1);
                 for (int ch = 0; ch < channels; ++ch) {
                     s16[size_t(i * channels + ch)] = signal == Sine ? int16_t(std::lround(v * 32767)) : c;
                     f32[size_t(i * channels + ch)] = float(v);
                 }
             }
-            const void* data =
-                isFloat ? static_cast<const void*>(f32.data()) : static_cast<const void*>(s16.data());
+            const void* data = isFloat ? static_cast<const void*>(f32.data()) : static_cast<const void*>(s16.data());
             const size_t bytes = size_t(block * channels) * (isFloat ? sizeof(float) : sizeof(int16_t));
             if (pa_simple_write(s, data, bytes, &e) < 0)
                 break;

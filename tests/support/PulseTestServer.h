@@ -12,10 +12,8 @@
 
 namespace orvane {
 
-// A private sound server for the tests: its own runtime directory and home,
-// null sinks only, reached through one Unix socket. While it runs, this
-// process's PULSE_SERVER points at it, so the code under test sees nothing
-// of the machine's own sound system.
+// A private sound server (own runtime directory and home, null sinks, one Unix socket). While it runs,
+// PULSE_SERVER points at it, so the code under test sees nothing of the machine's own sound system.
 class PulseTestServer
 {
 public:
@@ -28,7 +26,7 @@ public:
     };
 
     PulseTestServer() = default;
-    ~PulseTestServer();
+    ~PulseTestServer() { stop(); }
     PulseTestServer(const PulseTestServer&) = delete;
     PulseTestServer& operator=(const PulseTestServer&) = delete;
 
@@ -50,19 +48,15 @@ private:
     bool m_hadServer = false;
 };
 
-// Plays a sound into one sink of the server from a thread of its own, in
-// real time, until stopped. Samples are signed 16-bit or float, interleaved.
+// Plays into one sink from a thread of its own, in real time, until stopped; s16 or float, interleaved.
 class PulseTonePlayer
 {
 public:
-    enum Signal
-    {
-        Sine,    // frequency Hz at amplitude, every channel the same
-        Counter, // 16-bit: 1, 2, 3 ... 30000, 1 ...: shows order and loss sample by sample
-    };
+    // Sine: frequency Hz at amplitude on every channel; Counter (16-bit: 1, 2 ... 30000, 1 ...) shows order and loss.
+    enum Signal { Sine, Counter };
 
     PulseTonePlayer() = default;
-    ~PulseTonePlayer();
+    ~PulseTonePlayer() { stop(); }
     PulseTonePlayer(const PulseTonePlayer&) = delete;
     PulseTonePlayer& operator=(const PulseTonePlayer&) = delete;
 
@@ -70,9 +64,8 @@ public:
     bool start(const QString& sink, const QString& format, int rate, int channels, Signal signal,
                double frequency = 1000.0, double amplitude = 0.5);
     void stop();
-    // A null sink that sat idle renders its next two seconds in one block,
-    // and a new stream waits for that block to pass; true once the sink
-    // takes the player's samples in real time.
+    // An idle null sink renders its next two seconds in one block and a new stream waits for it to pass:
+    // true once the sink takes the player's samples in real time.
     bool waitUntilFlowing(int timeoutMs);
     QString error() const { return m_error; }
     qint64 framesWritten() const { return m_frames.load(); }
@@ -85,8 +78,7 @@ private:
     QString m_error;
 };
 
-// In a QtTest function: skip with a clear message where no private sound
-// server can be started, but fail where the environment says the tests must run.
+// Skips a QtTest function where no private sound server can start, but fails where CI says it must run.
 #define ORVANE_REQUIRE_PULSE(server, sinks)                                                                  \
     do {                                                                                                     \
         QString reason_;                                                                                     \
