@@ -23,8 +23,11 @@ const QList<DeviceValues> ThreeDevices = {
 DeviceRecord* makeDevice(const DeviceValues& v)
 {
     DeviceRecord* d = DeviceRecord::create();
-    d->setUid(v.at(0)), d->setName(v.at(1)), d->setMac(v.at(2)), d->setIp(v.at(3));
-    d->setNetmask(v.at(4)), d->setGateway(v.at(5)), d->setVersion(v.at(6));
+    const DeviceRecord::Field fields[] = {DeviceRecord::Uid,     DeviceRecord::Name,    DeviceRecord::Mac,
+                                          DeviceRecord::Ip,      DeviceRecord::Netmask, DeviceRecord::Gateway,
+                                          DeviceRecord::Version};
+    for (int i = 0; i < int(std::size(fields)); ++i)
+        d->setText(fields[i], v.at(i));
     return d;
 }
 

@@ -46,7 +46,10 @@ QString saved()
 void save(const QString& server, const QString& deviceId, const QStringList& files, int index)
 {
     AppConfig c;
-    c.setRtpServer(server), c.setDeviceId(deviceId), c.setRtpFileList(files), c.setRtpSourceIndex(index);
+    c.setRtpServer(server);
+    c.setDeviceId(deviceId);
+    c.setRtpFileList(files);
+    c.setRtpSourceIndex(index);
 }
 
 PlaylistItem* row(PlaylistWidget* list, int position)

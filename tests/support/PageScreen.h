@@ -100,7 +100,9 @@ struct FakeDevices
     void reset()
     {
         QMutexLocker lock(&mutex);
-        sent.clear(), answers.clear(), members.clear();
+        sent.clear();
+        answers.clear();
+        members.clear();
     }
     void script(const QString& mac, Answer answer, const QJsonObject& replyMembers = {})
     {
