@@ -99,7 +99,6 @@ private slots:
             << "198.18.9.254" << "255.255.0.0" << 3 << QStringList{"198.18.9.254", "198.18.9.255", "198.18.10.0"};
         QTest::newRow("broadcast would be next") << "192.168.1.254" << "255.255.255.0" << 2 << QStringList{};
         QTest::newRow("starts on the network address") << "192.168.1.0" << "255.255.255.0" << 1 << QStringList{};
-        QTest::newRow("bad mask") << "192.168.1.5" << "255.0.255.0" << 1 << QStringList{};
     }
     void consecutiveAddresses()
     {
@@ -142,19 +141,17 @@ private slots:
         QCOMPARE(client.open(adapters->choose(pair.interfaceName(NetNamespacePair::Near))), 0);
         QVERIFY(client.waitUntilCaptureOpen(5000));
 
+        const QString farIp = pair.address(NetNamespacePair::Far), nearIp = pair.address(NetNamespacePair::Near);
         uint32_t held = 0, unused = 0;
-        QVERIFY(BatchRules::parseAddress(pair.address(NetNamespacePair::Far), &held));
+        QVERIFY(BatchRules::parseAddress(farIp, &held));
         QVERIFY(BatchRules::parseAddress(QStringLiteral("198.18.0.77"), &unused));
         const auto holders = AddressProbe::probe(client, {held, unused});
         QCOMPARE(holders.value(held), QSet<QString>{farMac});
         QVERIFY(!holders.contains(unused));
         // The far host's own MAC may keep its address; any other device may not, nor take the PC's.
-        const AddressConflicts found = AddressConflicts::find(client,
-                                                              {{farMac, pair.address(NetNamespacePair::Far)},
-                                                               {"02:00:00:00:00:05", pair.address(NetNamespacePair::Far)},
-                                                               {"02:00:00:00:00:06", pair.address(NetNamespacePair::Near)},
-                                                               {"02:00:00:00:00:07", "198.18.0.78"}},
-                                                              {});
+        const AddressConflicts found = AddressConflicts::find(
+            client, {{farMac, farIp}, {"02:00:00:00:00:05", farIp},
+                     {"02:00:00:00:00:06", nearIp}, {"02:00:00:00:00:07", "198.18.0.78"}}, {});
         QCOMPARE(found.devices, (QStringList{"02:00:00:00:00:06", "02:00:00:00:00:05"}));
         client.close();
     }

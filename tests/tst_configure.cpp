@@ -34,16 +34,14 @@ private slots:
         f.write("[General]\nalarm%20test=yes\nrtp%20source%20index=1.5x\nlangage=en, cn\nnetwork=42\n");
         f.close();
         AppConfig c;
-        QCOMPARE(c.alarmTest(), 0);
-        QCOMPARE(c.rtpSourceIndex(), 0);
-        QCOMPARE(c.language(), QStringLiteral("en, cn")); // a hand-edited list reads back as its text
-        QCOMPARE(c.network(), QStringLiteral("42"));
+        QCOMPARE((QList<int>{c.alarmTest(), c.rtpSourceIndex()}), (QList<int>{0, 0}));
+        // A hand-edited list reads back as its text.
+        QCOMPARE(c.language() + '|' + c.network(), QStringLiteral("en, cn|42"));
     }
     void rtpFileListDropsVanishedFiles()
     {
         QTemporaryDir dir;
-        const QString first = dir.filePath(QStringLiteral("first song.mp3"));
-        const QString second = dir.filePath(QStringLiteral("gone.mp3"));
+        const QString first = dir.filePath("first song.mp3"), second = dir.filePath("gone.mp3");
         const QString third = dir.filePath(QString::fromUtf8("\xe7\xac\xac\xe4\xb8\x89, 3.mp3"));
         for (const QString& p : {first, second, third})
             QVERIFY(QFile(p).open(QIODevice::WriteOnly));

@@ -38,8 +38,7 @@ private slots:
     {
         QCOMPARE(formatted("src/MainWindow", 5, "%s\n", "hi"), "[2024-03-07 09:05:03.007]  MainWindow:79(F) hi\n");
         QCOMPARE(formatted("a", 1, "x"), QStringLiteral("<filtered>"));
-        const QString cut = formatted("a.cpp", 5, "%s", QByteArray(10000, 'x').constData());
-        QCOMPARE(cut.size(), LogFile::LineBufferSize - 1);
+        QCOMPARE(formatted("a.cpp", 5, "%s", QByteArray(10000, 'x').constData()).size(), LogFile::LineBufferSize - 1);
     }
     // Four threads log at once: every line arrives whole; a log that cannot be
     // opened leaves the program running without one.
@@ -50,13 +49,12 @@ private slots:
         QVERIFY(LogFile::open(path));
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         std::vector<std::thread> threads;
-        for (int t = 0; t < 4; ++t) {
+        for (int t = 0; t < 4; ++t)
             threads.emplace_back([t] {
                 const QByteArray body(200, char('a' + t));
                 for (int i = 0; i < 500; ++i)
                     ORVANE_LOG("<%s>\n", body.constData());
             });
-        }
         for (auto& th : threads)
             th.join();
         qInstallMessageHandler(nullptr);
@@ -67,8 +65,7 @@ private slots:
         const QRegularExpression whole(QStringLiteral("tst_logandlanguage.cpp:.*<(.)\\1{199}>$"));
         for (const QByteArray& line : lines.mid(0, 2000))
             QVERIFY2(whole.match(QString::fromLatin1(line)).hasMatch(), line.constData());
-        QVERIFY(!LogFile::open(QStringLiteral("/nonexistent-dir/for/sure/x.log")));
-        QVERIFY(!LogFile::isOpen());
+        QVERIFY(!LogFile::open(QStringLiteral("/nonexistent-dir/for/sure/x.log")) && !LogFile::isOpen());
         ORVANE_LOG("still fine %d\n", 1);
     }
     void languageFiles_data()

@@ -229,8 +229,8 @@ void TestProtocolClient::commandTexts()
     QCOMPARE(command(client, device()), 0);
     QCOMPARE(wire.texts, QList<QByteArray>{text});
     // A search goes to everyone, a command to its device alone.
-    const bool broadcast = text.contains("search");
-    const QByteArray to = broadcast ? QByteArray(6, '\xff') : QByteArray(reinterpret_cast<const char*>(DeviceMac), 6);
+    const QByteArray to =
+        text.contains("search") ? QByteArray(6, '\xff') : QByteArray(reinterpret_cast<const char*>(DeviceMac), 6);
     QCOMPARE(wire.lastFrame.left(6).toHex(), to.toHex());
     QCOMPARE(wire.lastFrame.mid(32, 6).toHex(), to.toHex());
 }
@@ -404,7 +404,6 @@ void TestProtocolClient::observerAndDebugSeeTrafficWithoutSecrets()
     QCOMPARE(debugLines.size(), 3);
     QVERIFY2(!debugLines.join(' ').contains("s3cret") && !debugLines.join(' ').contains("0cc175"),
              qPrintable(debugLines.join('\n')));
-
     client.setObserver(nullptr);
 }
 
@@ -458,8 +457,7 @@ void TestProtocolClient::search()
             inject(s, QString::fromLatin1(answer.text).arg(id).toLatin1(), from);
         }
     };
-    QList<DeviceRecord*> list;
-    list.append(nullptr); // whatever the caller left there is dropped
+    QList<DeviceRecord*> list{nullptr}; // whatever the caller left there is dropped
     QElapsedTimer timer;
     timer.start();
     client.search(list, timeoutMs, false);

@@ -14,11 +14,11 @@ std::atomic<int> g_destroyed{0};
 class LoopThread : public WorkerThread
 {
 public:
-    explicit LoopThread(bool brief = false) : m_brief(brief) {}
+    explicit LoopThread(bool brief = false) : brief(brief) {}
     ~LoopThread() override { ++g_destroyed; }
     void run() override
     {
-        if (m_brief) {
+        if (brief) {
             msleep(20);
             return;
         }
@@ -28,9 +28,7 @@ public:
         }
     }
     std::atomic<int> steps{0};
-
-private:
-    const bool m_brief;
+    const bool brief;
 };
 
 } // namespace
