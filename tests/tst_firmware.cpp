@@ -1,3 +1,4 @@
+#include "CliRunner.h"
 #include "DeviceRef.h"
 #include "EmulatedSegment.h"
 #include "DeviceJob.h"
@@ -316,18 +317,10 @@ private slots:
         const QByteArray content = pseudoRandom(300000, 21);
         args.replaceInStrings(QStringLiteral("FILE"), writeFile(QStringLiteral("cli.bin"), content));
         const int mark = m_segment.notes().size();
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
-        p.setProcessEnvironment(env);
-        p.start("ip", QStringList{"netns", "exec", m_pair->namespaceName(NetNamespacePair::Near), ORVANE_CLI_PATH,
-                                  "firmware", "--timeout", "1000"} + args);
-        QVERIFY(p.waitForFinished(60000));
-        const QString gotErr = QString::fromUtf8(p.readAllStandardError());
-        const QByteArray gotOut = p.readAllStandardOutput();
-        QCOMPARE(QString::fromUtf8(gotOut), out);
-        QVERIFY2(err.isEmpty() ? gotErr.isEmpty() || status == 2 : gotErr.contains(err), qPrintable(gotErr));
-        QCOMPARE(p.exitCode(), status);
+        const CliRun r = orvane::runNear(*m_pair, m_dir.path(), QStringList{"firmware", "--timeout", "1000"} + args);
+        QCOMPARE(r.out, out);
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() || status == 2 : r.err.contains(err), qPrintable(r.err));
+        QCOMPARE(r.status, status);
         // Each device said to have its image has it, whole; with bad usage nobody is even asked.
         const QStringList notes = m_segment.notes().mid(mark);
         for (const QString& l : out.split(QLatin1Char('\n')).filter(QRegularExpression("^02:.* uploaded"))) {
