@@ -25,7 +25,7 @@ public:
     static QList<DeviceRef> accept(const QList<DeviceRecord*>& found, bool anyModel = false);
     // One search on client followed by accept(); progress as ProtocolClient::search takes it.
     static QList<DeviceRef> run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel = false,
-                                   const std::function<bool(const DeviceRecord&, int)>& progress = {});
+                                const std::function<bool(const DeviceRecord&, int)>& progress = {});
 };
 
 } // namespace orvane

@@ -32,7 +32,6 @@ public:
     // longer than MaxTextLength, which the sender has to check.
     QByteArray toText() const;
 
-
     QString account;
     QString password;
     QString displayName;

@@ -370,7 +370,8 @@ bool ProtocolClient::fits(const char* method, int length, int limit)
     return false;
 }
 
-std::unique_ptr<DeviceReply> ProtocolClient::request(DeviceRecord* device, const char* method, const char* pattern, ...)
+std::unique_ptr<DeviceReply> ProtocolClient::requestV(DeviceRecord* device, const char* method,
+                                                      const char* pattern, va_list args)
 {
     if (!device) {
         notSent();
@@ -379,16 +380,33 @@ std::unique_ptr<DeviceReply> ProtocolClient::request(DeviceRecord* device, const
     const uint32_t id = takeId();
     const QByteArray head = "{\"id\":" + QByteArray::number(wireId(id)) + ',';
     char body[CommandBufferSize];
-    va_list args;
-    va_start(args, pattern);
     const int length = vsnprintf(body, sizeof body, pattern, args);
-    va_end(args);
     if (length < 0 || !fits(method, head.size() + length, MaxCommandLength))
         return nullptr;
     return exchange(device, id, head + QByteArray(body, length));
 }
 
-std::unique_ptr<DeviceReply> ProtocolClient::exchange(DeviceRecord* device, uint32_t id, const QByteArray& text)
+std::unique_ptr<DeviceReply> ProtocolClient::request(DeviceRecord* device, const char* method,
+                                                     const char* pattern, ...)
+{
+    va_list args;
+    va_start(args, pattern);
+    std::unique_ptr<DeviceReply> reply = requestV(device, method, pattern, args);
+    va_end(args);
+    return reply;
+}
+
+int ProtocolClient::command(DeviceRecord* device, const char* method, const char* pattern, ...)
+{
+    va_list args;
+    va_start(args, pattern);
+    const std::unique_ptr<DeviceReply> reply = requestV(device, method, pattern, args);
+    va_end(args);
+    return finish(reply.get());
+}
+
+std::unique_ptr<DeviceReply> ProtocolClient::exchange(DeviceRecord* device, uint32_t id,
+                                                      const QByteArray& text)
 {
     uint8_t mac[6];
     uint8_t ip[4];
@@ -466,79 +484,76 @@ QByteArray ProtocolClient::jsonEscape(const QString& text)
 
 int ProtocolClient::setIpDhcp(DeviceRecord* device)
 {
-    return finish(request(device, "SetIp", "\"method\":\"SetIp\",\"IpMode\":\"dhcp\"}").get());
+    return command(device, "SetIp", "\"method\":\"SetIp\",\"IpMode\":\"dhcp\"}");
 }
 
 int ProtocolClient::setIpStatic(DeviceRecord* device, const QString& ip, const QString& gateway,
-                           const QString& netmask, const QString& dns1, const QString& dns2)
+                                const QString& netmask, const QString& dns1, const QString& dns2)
 {
-    return finish(request(device, "SetIp",
-                          "\"method\":\"SetIp\",\"IpMode\":\"static\",\"ip\":\"%s\",\"gateway\":\"%s\","
-                          "\"netmask\":\"%s\",\"dns1\":\"%s\",\"dns2\":\"%s\"}",
-                          jsonEscape(ip).constData(), jsonEscape(gateway).constData(),
-                          jsonEscape(netmask).constData(), jsonEscape(dns1).constData(), jsonEscape(dns2).constData())
-                      .get());
+    return command(device, "SetIp",
+                   "\"method\":\"SetIp\",\"IpMode\":\"static\",\"ip\":\"%s\",\"gateway\":\"%s\","
+                   "\"netmask\":\"%s\",\"dns1\":\"%s\",\"dns2\":\"%s\"}",
+                   jsonEscape(ip).constData(), jsonEscape(gateway).constData(),
+                   jsonEscape(netmask).constData(), jsonEscape(dns1).constData(),
+                   jsonEscape(dns2).constData());
 }
 
 int ProtocolClient::setSN(DeviceRecord* device, const QString& sn)
 {
-    return finish(request(device, "SetSN", "\"method\":\"SetSN\",\"sn\":\"%s\"}", jsonEscape(sn).constData()).get());
+    return command(device, "SetSN", "\"method\":\"SetSN\",\"sn\":\"%s\"}", jsonEscape(sn).constData());
 }
 
 int ProtocolClient::setName(DeviceRecord* device, const QString& name)
 {
-    return finish(
-        request(device, "SetName", "\"method\":\"SetName\",\"name\":\"%s\"}", jsonEscape(name).constData()).get());
+    return command(device, "SetName", "\"method\":\"SetName\",\"name\":\"%s\"}",
+                   jsonEscape(name).constData());
 }
 
 int ProtocolClient::setMac(DeviceRecord* device, const QString& mac)
 {
-    return finish(request(device, "SetMac", "\"method\":\"SetMac\",\"mac\":\"%s\"}", jsonEscape(mac).constData()).get());
+    return command(device, "SetMac", "\"method\":\"SetMac\",\"mac\":\"%s\"}", jsonEscape(mac).constData());
 }
 
 int ProtocolClient::setServer(DeviceRecord* device, const QString& serverIp, int port)
 {
-    return finish(request(device, "SetServer", "\"method\":\"SetServer\",\"serverIp\":\"%s\",\"serverPort\":%d}",
-                          jsonEscape(serverIp).constData(), port)
-                      .get());
+    return command(device, "SetServer", "\"method\":\"SetServer\",\"serverIp\":\"%s\",\"serverPort\":%d}",
+                   jsonEscape(serverIp).constData(), port);
 }
 
 int ProtocolClient::setDeviceInfo(DeviceRecord* device, const QString& areaCode, const QString& number,
-                             const QString& name, int powerLevel, const QString& resourceTypeSequenceCode,
-                             const QString& resourceSonTypeSequenceCode, const QString& resourceTypeCode,
-                             const QString& resourceSonTypeCode)
+                                  const QString& name, int powerLevel,
+                                  const QString& resourceTypeSequenceCode,
+                                  const QString& resourceSonTypeSequenceCode, const QString& resourceTypeCode,
+                                  const QString& resourceSonTypeCode)
 {
-    return finish(
-        request(device, "SetDeviceInfo",
-                "\"method\":\"SetDeviceInfo\",\"areaCode\":\"%s\",\"number\":\"%s\",\"name\":\"%s\","
-                "\"powerLevel\":%d,\"resourceTypeSequenceCode\":\"%s\",\"resourceSonTypeSequenceCode\":\"%s\","
-                "\"resourceTypeCode\":\"%s\",\"resourceSonTypeCode\":\"%s\"}",
-                jsonEscape(areaCode).constData(), jsonEscape(number).constData(), jsonEscape(name).constData(),
-                powerLevel, jsonEscape(resourceTypeSequenceCode).constData(),
-                jsonEscape(resourceSonTypeSequenceCode).constData(), jsonEscape(resourceTypeCode).constData(),
-                jsonEscape(resourceSonTypeCode).constData())
-            .get());
+    return command(
+        device, "SetDeviceInfo",
+        "\"method\":\"SetDeviceInfo\",\"areaCode\":\"%s\",\"number\":\"%s\",\"name\":\"%s\","
+        "\"powerLevel\":%d,\"resourceTypeSequenceCode\":\"%s\",\"resourceSonTypeSequenceCode\":\"%s\","
+        "\"resourceTypeCode\":\"%s\",\"resourceSonTypeCode\":\"%s\"}",
+        jsonEscape(areaCode).constData(), jsonEscape(number).constData(), jsonEscape(name).constData(),
+        powerLevel, jsonEscape(resourceTypeSequenceCode).constData(),
+        jsonEscape(resourceSonTypeSequenceCode).constData(), jsonEscape(resourceTypeCode).constData(),
+        jsonEscape(resourceSonTypeCode).constData());
 }
 
 int ProtocolClient::playVolume(DeviceRecord* device)
 {
-    return finish(request(device, "PlayVolume", "\"method\":\"PlayVolume\"}").get());
+    return command(device, "PlayVolume", "\"method\":\"PlayVolume\"}");
 }
 
 int ProtocolClient::setDeviceVolume(DeviceRecord* device, int micVolume, int outVolume, int autoMute)
 {
-    return finish(request(device, "SetDeviceVolume",
-                          "\"method\":\"SetDeviceVolume\", \"micVolume\":%d, \"outVolume\":%d, \"autoMute\":%d}",
-                          micVolume, outVolume, autoMute)
-                      .get());
+    return command(device, "SetDeviceVolume",
+                   "\"method\":\"SetDeviceVolume\", \"micVolume\":%d, \"outVolume\":%d, \"autoMute\":%d}",
+                   micVolume, outVolume, autoMute);
 }
 
 int ProtocolClient::setAccountPassword(DeviceRecord* device, const QString& account, const QString& password)
 {
-    return finish(request(device, "SetAccountPassword",
-                          "\"method\":\"SetAccountPassword\", \"account\":\"%s\", \"password\":\"%s\"}",
-                          jsonEscape(account).constData(), jsonEscape(password).constData())
-                      .get());
+    return command(device, "SetAccountPassword",
+                   "\"method\":\"SetAccountPassword\", \"account\":\"%s\", \"password\":\"%s\"}",
+                   jsonEscape(account).constData(), jsonEscape(password).constData());
 }
 
 int ProtocolClient::getSipSettings(DeviceRecord* device, SipAccountSettings& sip0, SipAccountSettings& sip1)
@@ -551,16 +566,16 @@ int ProtocolClient::getSipSettings(DeviceRecord* device, SipAccountSettings& sip
     return finish(reply.get());
 }
 
-int ProtocolClient::setSipSettings(DeviceRecord* device, const SipAccountSettings& sip0, const SipAccountSettings& sip1)
+int ProtocolClient::setSipSettings(DeviceRecord* device, const SipAccountSettings& sip0,
+                                   const SipAccountSettings& sip1)
 {
     const QByteArray first = sip0.toText();
     const QByteArray second = sip1.toText();
     if (!fits("SetSipSettings sip0", first.size(), SipAccountSettings::MaxTextLength) ||
         !fits("SetSipSettings sip1", second.size(), SipAccountSettings::MaxTextLength))
         return -1;
-    return finish(request(device, "SetSipSettings", "\"method\":\"SetSipSettings\",\"sip0\":%s,\"sip1\":%s}",
-                          first.constData(), second.constData())
-                      .get());
+    return command(device, "SetSipSettings", "\"method\":\"SetSipSettings\",\"sip0\":%s,\"sip1\":%s}",
+                   first.constData(), second.constData());
 }
 
 int ProtocolClient::getRtpSettings(DeviceRecord* device, QList<RtpChannelSettings>& channels)
@@ -590,18 +605,17 @@ int ProtocolClient::setRtpSettings(DeviceRecord* device, const QList<RtpChannelS
         text += printed;
         cJSON_free(printed);
     }
-    return finish(
-        request(device, "SetRtpSettings", "\"method\":\"SetRtpSettings\"%s}", text.constData()).get());
+    return command(device, "SetRtpSettings", "\"method\":\"SetRtpSettings\"%s}", text.constData());
 }
 
 int ProtocolClient::reboot(DeviceRecord* device)
 {
-    return finish(request(device, "reboot", "\"method\":\"reboot\"}").get());
+    return command(device, "reboot", "\"method\":\"reboot\"}");
 }
 
 int ProtocolClient::resetDefault(DeviceRecord* device)
 {
-    return finish(request(device, "ResetDefault", "\"method\":\"ResetDefault\"}").get());
+    return command(device, "ResetDefault", "\"method\":\"ResetDefault\"}");
 }
 
 } // namespace orvane

@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QString>
 #include <atomic>
+#include <cstdarg>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -179,6 +180,11 @@ private:
     // with the outcome recorded, when it failed, including a text that would
     // exceed MaxCommandLength (a log line says so).
     std::unique_ptr<DeviceReply> request(DeviceRecord* device, const char* method, const char* pattern, ...)
+        __attribute__((format(printf, 4, 5)));
+    std::unique_ptr<DeviceReply> requestV(DeviceRecord* device, const char* method, const char* pattern,
+                                          va_list args) __attribute__((format(printf, 4, 0)));
+    // request() for a command whose reply says only whether it succeeded: 0 or -1.
+    int command(DeviceRecord* device, const char* method, const char* pattern, ...)
         __attribute__((format(printf, 4, 5)));
     bool fits(const char* method, int length, int limit);
     // Sends text to the device and waits for the reply to id.
