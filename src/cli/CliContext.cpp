@@ -103,9 +103,6 @@ bool CliContext::openAdapter(const QString& requested)
         return false;
     }
     m_client->open(m_adapter);
-    // The adapter opens on the capture engine's own thread; a search begun
-    // before that would lose part of its time.
-    m_client->waitUntilCaptureOpen(3000);
     return true;
 }
 

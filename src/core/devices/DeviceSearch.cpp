@@ -36,6 +36,10 @@ QList<DeviceRef> DeviceSearch::accept(const QList<DeviceRecord*>& found, bool an
 QList<DeviceRef> DeviceSearch::run(ProtocolClient& client, int timeoutMs, bool alarmTest, bool anyModel,
                                    const std::function<bool(const DeviceRecord&, int)>& progress)
 {
+    // The adapter opens on the capture engine's own thread: a search begun
+    // right after choosing it, before that, would send nothing and hear nothing.
+    if (client.isOpen())
+        client.waitUntilCaptureOpen(CaptureOpenWaitMs);
     QList<DeviceRecord*> found;
     client.search(found, timeoutMs, alarmTest, progress);
     return accept(found, anyModel);

@@ -17,6 +17,8 @@ class DeviceSearch
 {
 public:
     static constexpr int TimeoutMs = 2000;
+    // How long a search waits for a capture handle still opening.
+    static constexpr int CaptureOpenWaitMs = 3000;
 
     static bool isAcceptedModel(const QString& type);
     // Takes over the references of found (as ProtocolClient::search gives
